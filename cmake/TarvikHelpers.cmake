@@ -1,0 +1,45 @@
+# Warnings for the project's own targets: every warning is an error.
+function(tarvik_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+# tarvik_library(NAME SOURCES ... DEPS ...): a static library of plain C++ whose
+# headers are included as "subsystem/Header.h" from src/.
+function(tarvik_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  tarvik_warnings(${name})
+endfunction()
+
+# tarvik_gtest(NAME SOURCES ... DEPS ...): one GoogleTest executable registered with CTest.
+# Test data folders are found through TARVIK_TEST_DATA (tests/) and TARVIK_SOURCE_DIR.
+function(tarvik_gtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE
+    TARVIK_TEST_DATA="${PROJECT_SOURCE_DIR}/tests"
+    TARVIK_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    TARVIK_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  tarvik_warnings(${name})
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+endfunction()
+
+# tarvik_fuzzer(NAME SOURCES ... DEPS ...): a libFuzzer target.
+function(tarvik_fuzzer name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  tarvik_warnings(${name})
+endfunction()
+
+# tarvik_bench(NAME SOURCES ... DEPS ...): a Google Benchmark executable (not a test).
+function(tarvik_bench name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark)
+  tarvik_warnings(${name})
+endfunction()

@@ -1,0 +1,35 @@
+#include "text/Log.h"
+
+#include <cstdio>
+#include <mutex>
+
+namespace tarvik {
+namespace {
+std::mutex g_mutex;
+ProblemSink g_sink;
+bool g_quiet = false;
+std::string g_last;
+}  // namespace
+
+void ReportProblem(const std::string& message) {
+    ProblemSink sink;
+    {
+        std::lock_guard lock(g_mutex);
+        if (message == g_last) return;
+        g_last = message;
+        if (!g_quiet) std::fprintf(stderr, "tarvik: %s\n", message.c_str());
+        sink = g_sink;
+    }
+    if (sink) sink(message);
+}
+
+ProblemSink SetProblemSink(ProblemSink sink, bool quiet) {
+    std::lock_guard lock(g_mutex);
+    ProblemSink old = std::move(g_sink);
+    g_sink = std::move(sink);
+    g_quiet = quiet;
+    g_last.clear();
+    return old;
+}
+
+}  // namespace tarvik

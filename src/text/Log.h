@@ -1,0 +1,21 @@
+// One place for the problems the program survives silently in the window: a
+// damaged file replaced with defaults, a device that misbehaved. Each is written
+// to stderr once as "tarvik: <reason>", and handed to an optional sink so the
+// command-line tool and the tests can see them.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace tarvik {
+
+using ProblemSink = std::function<void(const std::string&)>;
+
+// Logs one problem. Duplicate messages in a row are written once.
+void ReportProblem(const std::string& message);
+
+// Installs a sink that receives every reported problem (in addition to stderr,
+// unless `quiet`). Returns the previous sink.
+ProblemSink SetProblemSink(ProblemSink sink, bool quiet = false);
+
+}  // namespace tarvik
