@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <random>
+
+#include "model/ProfileSlots.h"
+#include "text/Language.h"
+
+namespace tarvik {
+namespace {
+
+class ProfileSlotsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() / ("tarvik-slots-" + std::to_string(std::random_device{}()));
+        std::filesystem::create_directories(dir_ / "config");
+        Language().Clear();
+        for (int i = 0; i < 5; ++i) Language().Set(85 + i, u"Profile " + std::u16string(1, char16_t(u'1' + i)));
+        model_ = std::make_unique<SettingsModel>(dir_);
+        model_->LoadSettingsModel();
+    }
+    void TearDown() override {
+        Language().Clear();
+        std::filesystem::remove_all(dir_);
+    }
+    std::array<int, 5> List() const {
+        std::array<int, 5> l{};
+        for (int i = 0; i < 5; ++i) l[static_cast<std::size_t>(i)] = model_->GetShowList(i);
+        return l;
+    }
+    // The model as the next start would see it.
+    SettingsModel Reloaded() const {
+        SettingsModel m(dir_);
+        m.LoadSettingsModel();
+        return m;
+    }
+    std::filesystem::path dir_;
+    std::unique_ptr<SettingsModel> model_;
+};
+
+TEST_F(ProfileSlotsTest, AddUsesFirstHiddenSlotAndSaves) {
+    ASSERT_EQ(model_->GetShowCount(), 3);
+    model_->Profiles[3].Settings[kSetPowerDownTime].Value = u"9";  // stale content of the hidden slot
+    SlotResult r = AddProfile(*model_, u"Sniper");
+    EXPECT_TRUE(r.changed);
+    EXPECT_EQ(r.slot, 3);
+    EXPECT_EQ(model_->GetShowCount(), 4);
+    EXPECT_EQ(model_->Profiles[3].Settings[kSetProfileName].Value, u"Sniper");
+    EXPECT_EQ(model_->Profiles[3].Settings[kSetPowerDownTime].Value, u"6");  // reset to defaults
+
+    SettingsModel again = Reloaded();
+    EXPECT_EQ(again.GetShowCount(), 4);
+    EXPECT_EQ(again.Profiles[3].Settings[kSetProfileName].Value, u"Sniper");
+}
+
+TEST_F(ProfileSlotsTest, DeleteRotatesShowListAndNextAddReusesTheEnd) {
+    model_->SetShowCount(4);
+    SlotResult r = DeleteProfile(*model_, 1);
+    EXPECT_TRUE(r.changed);
+    EXPECT_EQ(List(), (std::array<int, 5>{0, 2, 3, 4, 1}));
+    EXPECT_EQ(model_->GetShowCount(), 3);
+    EXPECT_EQ(AddProfile(*model_, u"Next").slot, 4);
+
+    SettingsModel again = Reloaded();
+    EXPECT_EQ(again.GetShowList(4), 1);
+    EXPECT_EQ(again.GetShowCount(), 4);
+}
+
+TEST_F(ProfileSlotsTest, RefusalsNameTheirNoticeAndChangeNothing) {
+    struct Case {
+        const char* what;
+        std::function<SlotResult(SettingsModel&)> op;
+        int notice;
+    };
+    const Case cases[] = {
+        {"delete current", [](SettingsModel& m) { return DeleteProfile(m, m.GetCurrentProfile()); },
+         kNoticeCurrentNotDeletable},
+        {"add empty name", [](SettingsModel& m) { return AddProfile(m, u""); }, kNoticeEmptyName},
+        {"rename empty", [](SettingsModel& m) { return RenameProfile(m, 2, u""); }, kNoticeEmptyName},
+        {"add when all shown",
+         [](SettingsModel& m) {
+             m.SetShowCount(5);
+             return AddProfile(m, u"Sixth");
+         },
+         kNoticeNoFreeSlot},
+        {"delete hidden slot", [](SettingsModel& m) { return DeleteProfile(m, 4); }, 0},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        auto before = model_->Profiles;
+        SlotResult r = c.op(*model_);
+        EXPECT_FALSE(r.changed) << c.what;
+        EXPECT_EQ(r.notice, c.notice) << c.what;
+        EXPECT_EQ(model_->Profiles, before) << c.what;
+        TearDown();
+    }
+}
+
+TEST_F(ProfileSlotsTest, RenameAndSelect) {
+    EXPECT_TRUE(RenameProfile(*model_, 2, u"Work = fast").changed);
+    EXPECT_EQ(Reloaded().Profiles[2].Settings[kSetProfileName].Value, u"Work = fast");
+    EXPECT_TRUE(SelectProfile(*model_, 2).changed);
+    EXPECT_EQ(model_->GetCurrentProfile(), 2);
+    EXPECT_FALSE(SelectProfile(*model_, 7).changed);
+}
+
+}  // namespace
+}  // namespace tarvik
