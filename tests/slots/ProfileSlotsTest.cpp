@@ -87,13 +87,13 @@ TEST_F(ProfileSlotsTest, RefusalsNameTheirNoticeAndChangeNothing) {
         {"delete hidden slot", [](SettingsModel& m) { return DeleteProfile(m, 4); }, 0},
     };
     for (const Case& c : cases) {
-        SetUp();
         auto before = model_->Profiles;
         SlotResult r = c.op(*model_);
         EXPECT_FALSE(r.changed) << c.what;
         EXPECT_EQ(r.notice, c.notice) << c.what;
         EXPECT_EQ(model_->Profiles, before) << c.what;
-        TearDown();
+        TearDown();  // a fresh data folder for the next case
+        SetUp();
     }
 }
 
