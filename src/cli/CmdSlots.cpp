@@ -12,7 +12,8 @@ namespace {
 
 int Report(CliContext& ctx, const SlotResult& r, const char* what) {
     if (r.changed) {
-        const auto& name = ctx.model->Profiles[static_cast<std::size_t>(r.slot)].Settings[kSetProfileName].Value;
+        const auto& name =
+            ctx.model->Profiles[static_cast<std::size_t>(r.slot)].Settings[kSetProfileName].Value;
         std::cout << what << " slot " << r.slot << " \"" << ToUtf8(name) << "\"\n";
         return 0;
     }
@@ -68,5 +69,5 @@ void Register(CLI::App& app, CliContext& ctx) {
 
 RegisterCommands reg(40, Register);
 
-}  // namespace
-}  // namespace tarvik::cli
+} // namespace
+} // namespace tarvik::cli

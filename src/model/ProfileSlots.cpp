@@ -7,14 +7,16 @@
 namespace tarvik {
 
 namespace {
-bool ValidSlot(int slot) { return slot >= 0 && slot < kProfileCount; }
+bool ValidSlot(int slot) {
+    return slot >= 0 && slot < kProfileCount;
+}
 
 std::array<int, kProfileCount> ReadShowList(const SettingsModel& model) {
     std::array<int, kProfileCount> list{};
     for (int i = 0; i < kProfileCount; ++i) list[static_cast<std::size_t>(i)] = model.GetShowList(i);
     return list;
 }
-}  // namespace
+} // namespace
 
 void SaveAllSettings(SettingsModel& model) {
     model.SaveCurrentProfileAndSettings();
@@ -57,7 +59,8 @@ SlotResult DeleteProfile(SettingsModel& model, int slot) {
         if (list[static_cast<std::size_t>(i)] == slot) pos = i;
     // Only a shown slot can be hidden, and one slot always stays shown.
     if (pos < 0 || count <= 1) return {false, slot, 0};
-    for (int i = pos; i < kProfileCount - 1; ++i) list[static_cast<std::size_t>(i)] = list[static_cast<std::size_t>(i) + 1];
+    for (int i = pos; i < kProfileCount - 1; ++i)
+        list[static_cast<std::size_t>(i)] = list[static_cast<std::size_t>(i) + 1];
     list[kProfileCount - 1] = slot;
     model.SetShowCount(count - 1);
     for (int i = 0; i < kProfileCount; ++i) model.SetShowList(i, list[static_cast<std::size_t>(i)]);
@@ -65,4 +68,4 @@ SlotResult DeleteProfile(SettingsModel& model, int slot) {
     return {true, slot, 0};
 }
 
-}  // namespace tarvik
+} // namespace tarvik

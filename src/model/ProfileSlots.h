@@ -11,9 +11,9 @@
 namespace tarvik {
 
 struct SlotResult {
-    bool changed = false;  // the model changed and was saved
-    int slot = -1;         // the slot the operation acted on
-    int notice = 0;        // language string of the attention notice, 0 for none
+    bool changed = false; // the model changed and was saved
+    int slot = -1;        // the slot the operation acted on
+    int notice = 0;       // language string of the attention notice, 0 for none
 };
 
 // Notices shown by the slot operations.
@@ -41,4 +41,4 @@ SlotResult DeleteProfile(SettingsModel& model, int slot);
 // Settings file and all five profiles written at once, as after every slot operation.
 void SaveAllSettings(SettingsModel& model);
 
-}  // namespace tarvik
+} // namespace tarvik

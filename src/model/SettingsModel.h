@@ -82,4 +82,4 @@ private:
 ReadResult CheckSettingsFile(const std::filesystem::path& path);
 ReadResult CheckProfileFile(const std::filesystem::path& path);
 
-}  // namespace tarvik
+} // namespace tarvik

@@ -13,7 +13,7 @@ bool SplitPair(const std::u16string& line, std::size_t& p) {
     p = line.find(u'=');
     return p != std::u16string::npos && p >= 1 && p + 1 < line.size();
 }
-}  // namespace
+} // namespace
 
 const std::u16string& LanguageTable::String(int i) const {
     if (i < 0 || i >= kSize) return kEmpty;
@@ -38,7 +38,8 @@ bool LanguageTable::Load(const std::filesystem::path& configDir, double uiScale)
     {
         CStdioFileEx sel;
         std::u16string line;
-        if (sel.OpenTextFile(configDir / "LanSetting.ini", CStdioFileEx::kReadUnicode) && sel.ReadLine(line)) {
+        if (sel.OpenTextFile(configDir / "LanSetting.ini", CStdioFileEx::kReadUnicode) &&
+            sel.ReadLine(line)) {
             if (line == u"[ChangeLanguage]") {
                 std::u16string second;
                 sel.ReadLine(second);
@@ -71,7 +72,7 @@ bool LanguageTable::Load(const std::filesystem::path& configDir, double uiScale)
             return false;
         }
         std::int64_t index = ParseDec(std::u16string_view(line).substr(0, p));
-        if (index < 0 || index >= kSize) continue;  // outside the table: ignored
+        if (index < 0 || index >= kSize) continue; // outside the table: ignored
         text_[static_cast<std::size_t>(index)] = line.substr(p + 1);
     }
     if (text_[0] == u"中文") {
@@ -91,4 +92,4 @@ bool LoadLanguage(const std::filesystem::path& configDir, double uiScale) {
     return Language().Load(configDir, uiScale);
 }
 
-}  // namespace tarvik
+} // namespace tarvik

@@ -12,7 +12,7 @@ namespace tarvik {
 struct InterfaceFont {
     std::u16string face = u"宋体";
     int height = 12;
-    int charSet = 134;  // GB2312
+    int charSet = 134; // GB2312
 };
 
 class LanguageTable {
@@ -48,7 +48,9 @@ private:
 
 // The process-wide table every window and model default reads.
 LanguageTable& Language();
-inline const std::u16string& LanguageString(int i) { return Language().String(i); }
+inline const std::u16string& LanguageString(int i) {
+    return Language().String(i);
+}
 bool LoadLanguage(const std::filesystem::path& configDir, double uiScale = 1.0);
 
-}  // namespace tarvik
+} // namespace tarvik

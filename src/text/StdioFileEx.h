@@ -76,4 +76,4 @@ private:
 // backup path, or an empty path when nothing was kept.
 std::filesystem::path KeepBackup(const std::filesystem::path& path);
 
-}  // namespace tarvik
+} // namespace tarvik

@@ -13,10 +13,12 @@ namespace {
 class ProfileSlotsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("tarvik-slots-" + std::to_string(std::random_device{}()));
+        dir_ = std::filesystem::temp_directory_path() /
+               ("tarvik-slots-" + std::to_string(std::random_device{}()));
         std::filesystem::create_directories(dir_ / "config");
         Language().Clear();
-        for (int i = 0; i < 5; ++i) Language().Set(85 + i, u"Profile " + std::u16string(1, char16_t(u'1' + i)));
+        for (int i = 0; i < 5; ++i)
+            Language().Set(85 + i, u"Profile " + std::u16string(1, char16_t(u'1' + i)));
         model_ = std::make_unique<SettingsModel>(dir_);
         model_->LoadSettingsModel();
     }
@@ -41,13 +43,13 @@ protected:
 
 TEST_F(ProfileSlotsTest, AddUsesFirstHiddenSlotAndSaves) {
     ASSERT_EQ(model_->GetShowCount(), 3);
-    model_->Profiles[3].Settings[kSetPowerDownTime].Value = u"9";  // stale content of the hidden slot
+    model_->Profiles[3].Settings[kSetPowerDownTime].Value = u"9"; // stale content of the hidden slot
     SlotResult r = AddProfile(*model_, u"Sniper");
     EXPECT_TRUE(r.changed);
     EXPECT_EQ(r.slot, 3);
     EXPECT_EQ(model_->GetShowCount(), 4);
     EXPECT_EQ(model_->Profiles[3].Settings[kSetProfileName].Value, u"Sniper");
-    EXPECT_EQ(model_->Profiles[3].Settings[kSetPowerDownTime].Value, u"6");  // reset to defaults
+    EXPECT_EQ(model_->Profiles[3].Settings[kSetPowerDownTime].Value, u"6"); // reset to defaults
 
     SettingsModel again = Reloaded();
     EXPECT_EQ(again.GetShowCount(), 4);
@@ -92,7 +94,7 @@ TEST_F(ProfileSlotsTest, RefusalsNameTheirNoticeAndChangeNothing) {
         EXPECT_FALSE(r.changed) << c.what;
         EXPECT_EQ(r.notice, c.notice) << c.what;
         EXPECT_EQ(model_->Profiles, before) << c.what;
-        TearDown();  // a fresh data folder for the next case
+        TearDown(); // a fresh data folder for the next case
         SetUp();
     }
 }
@@ -105,5 +107,5 @@ TEST_F(ProfileSlotsTest, RenameAndSelect) {
     EXPECT_FALSE(SelectProfile(*model_, 7).changed);
 }
 
-}  // namespace
-}  // namespace tarvik
+} // namespace
+} // namespace tarvik

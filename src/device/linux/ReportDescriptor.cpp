@@ -21,7 +21,7 @@ enum GlobalTag { kReportSize = 0x7, kReportId = 0x8, kReportCount = 0x9, kPush =
 // larger sums are clamped so the arithmetic never overflows.
 constexpr std::uint64_t kMaxBits = std::uint64_t{1} << 32;
 constexpr std::size_t kMaxStack = 64;
-}  // namespace
+} // namespace
 
 ReportLengths ParseReportDescriptor(std::span<const std::uint8_t> d) {
     ReportLengths out;
@@ -33,7 +33,7 @@ ReportLengths ParseReportDescriptor(std::span<const std::uint8_t> d) {
     std::size_t i = 0;
     while (i < d.size()) {
         const std::uint8_t prefix = d[i];
-        if (prefix == 0xFE) {  // long item: size byte, tag byte, data
+        if (prefix == 0xFE) { // long item: size byte, tag byte, data
             if (i + 1 >= d.size()) {
                 out.ok = false;
                 break;
@@ -60,15 +60,21 @@ ReportLengths ParseReportDescriptor(std::span<const std::uint8_t> d) {
 
         if (type == kGlobal) {
             switch (tag) {
-            case kReportSize: g.reportSize = value; break;
-            case kReportCount: g.reportCount = value; break;
+            case kReportSize:
+                g.reportSize = value;
+                break;
+            case kReportCount:
+                g.reportCount = value;
+                break;
             case kReportId:
                 g.reportId = value;
                 out.usesReportIds = true;
                 break;
             case kPush:
-                if (stack.size() < kMaxStack) stack.push_back(g);
-                else out.ok = false;
+                if (stack.size() < kMaxStack)
+                    stack.push_back(g);
+                else
+                    out.ok = false;
                 break;
             case kPop:
                 if (!stack.empty()) {
@@ -78,7 +84,8 @@ ReportLengths ParseReportDescriptor(std::span<const std::uint8_t> d) {
                     out.ok = false;
                 }
                 break;
-            default: break;
+            default:
+                break;
             }
         } else if (type == kMain) {
             int slot = tag == kInput ? 0 : tag == kOutput ? 1 : tag == kFeature ? 2 : -1;
@@ -102,4 +109,4 @@ ReportLengths ParseReportDescriptor(std::span<const std::uint8_t> d) {
     return out;
 }
 
-}  // namespace tarvik
+} // namespace tarvik

@@ -14,7 +14,7 @@ struct ReportLengths {
     std::size_t output = 0;
     std::size_t feature = 0;
     bool usesReportIds = false;
-    bool ok = true;  // false when the descriptor was cut short or malformed (lengths are what was read)
+    bool ok = true; // false when the descriptor was cut short or malformed (lengths are what was read)
     friend bool operator==(const ReportLengths&, const ReportLengths&) = default;
 };
 
@@ -22,4 +22,4 @@ struct ReportLengths {
 // never reads past `descriptor`.
 ReportLengths ParseReportDescriptor(std::span<const std::uint8_t> descriptor);
 
-}  // namespace tarvik
+} // namespace tarvik
