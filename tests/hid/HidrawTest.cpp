@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+#include <sys/fsuid.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Descriptors.h"
+#include "device/DeviceIds.h"
+#include "device/linux/HidrawEnumeration.h"
+#include "device/linux/HotplugMonitor.h"
+#include "device/linux/LinuxBackend.h"
+#include "text/Log.h"
+
+namespace tarvik::hidraw {
+namespace {
+
+namespace fs = std::filesystem;
+using testdata::Bytes;
+
+// Collects reported problems for the length of a test.
+class ProblemLog {
+public:
+    ProblemLog() {
+        old_ = SetProblemSink([this](const std::string& m) { lines.push_back(m); }, true);
+    }
+    ~ProblemLog() { SetProblemSink(old_); }
+    std::vector<std::string> lines;
+
+private:
+    ProblemSink old_;
+};
+
+// A sysfs and /dev tree in a temporary folder: class/hidraw/hidrawN with the
+// HID device's uevent and report descriptor, and a plain file for the node.
+class FakeTree {
+public:
+    FakeTree() {
+        std::string pattern = (fs::temp_directory_path() / "tarvik-hidraw-XXXXXX").string();
+        root_ = mkdtemp(pattern.data());
+        // Readable by everyone: the permission test reads it under another user id.
+        fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                   fs::perms::others_read | fs::perms::others_exec);
+        fs::create_directories(root_ / "sys" / "class" / "hidraw");
+        fs::create_directories(root_ / "dev");
+    }
+    ~FakeTree() { fs::remove_all(root_); }
+
+    Roots roots() const { return {root_ / "sys", root_ / "dev"}; }
+    std::string Node(const std::string& name) const { return (root_ / "dev" / name).string(); }
+
+    void Add(const std::string& name, const std::string& hidId, const Bytes& descriptor) {
+        fs::path dir = root_ / "sys" / "class" / "hidraw" / name;
+        fs::create_directories(dir / "device");
+        Write(dir / "uevent", "MAJOR=241\nMINOR=0\nDEVNAME=" + name + "\n");
+        Write(dir / "device" / "uevent", "DRIVER=hid-generic\nHID_ID=" + hidId + "\nHID_NAME=x\n");
+        Write(dir / "device" / "report_descriptor", std::string(descriptor.begin(), descriptor.end()));
+        Write(root_ / "dev" / name, "");
+    }
+
+private:
+    static void Write(const fs::path& p, const std::string& text) {
+        std::ofstream(p, std::ios::binary) << text;
+    }
+    fs::path root_;
+};
+
+constexpr const char* kMouseA = "0003:0000248A:00005B2E";
+constexpr const char* kMouseB = "0003:0000248A:00005B2F";
+constexpr const char* kKeyboard = "0003:0000046D:0000C31C";
+
+TEST(HidrawEnumeration, FakeTreeIsListedInNodeOrderWithLengthsFromTheDescriptor) {
+    FakeTree tree;
+    tree.Add("hidraw10", kMouseB, testdata::kVendorFeature);
+    tree.Add("hidraw2", kMouseA, testdata::kVendorInput);
+    tree.Add("hidraw0", kKeyboard, testdata::kKeyboardWithIds);
+    tree.Add("hidraw3", kMouseA, testdata::kVendorFeature);
+    tree.Add("hidraw4", "garbage", testdata::kBootMouse); // no usable HID_ID: left out
+    tree.Add("hidraw1", "0005:0000046D:0000B019", testdata::kCompositeGamingMouse);
+
+    ProblemLog log;
+    LinuxBackend backend(tree.roots());
+    std::vector<hid::InterfaceInfo> got = backend.Enumerate();
+    std::vector<hid::InterfaceInfo> want = {
+        {tree.Node("hidraw0"), 0x046D, 0xC31C, 9, 0},
+        {tree.Node("hidraw1"), 0x046D, 0xB019, 9, 65},
+        {tree.Node("hidraw2"), kVendorId, kProductIdA, 33, 0},
+        {tree.Node("hidraw3"), kVendorId, kProductIdA, 0, 33},
+        {tree.Node("hidraw10"), kVendorId, kProductIdB, 0, 33},
+    };
+    EXPECT_EQ(got, want);
+    EXPECT_TRUE(log.lines.empty());
+}
+
+// Runs `fn` with file access checked as an ordinary user: as root, the file
+// system user id is switched for the calling thread (which also drops the
+// capability to override file permissions).
+template <typename Fn> void AsOrdinaryUser(Fn fn) {
+    if (geteuid() != 0) {
+        fn();
+        return;
+    }
+    setfsuid(65534);
+    fn();
+    setfsuid(0);
+}
+
+TEST(HidrawEnumeration, MouseNodeWithoutPermissionIsSkippedAndLoggedOnceNamingTheRule) {
+    FakeTree tree;
+    tree.Add("hidraw0", kKeyboard, testdata::kKeyboardWithIds);
+    tree.Add("hidraw1", kMouseA, testdata::kVendorInput);
+    tree.Add("hidraw2", kMouseA, testdata::kVendorFeature);
+    // The keyboard node is not readable either, but enumeration never opens foreign nodes.
+    fs::permissions(tree.Node("hidraw0"), fs::perms::owner_read | fs::perms::owner_write);
+    fs::permissions(tree.Node("hidraw1"), fs::perms::owner_read | fs::perms::owner_write);
+    // hidraw2 is open to everyone.
+    fs::permissions(tree.Node("hidraw2"), fs::perms::all);
+
+    ProblemLog log;
+    LinuxBackend backend(tree.roots());
+    std::vector<hid::InterfaceInfo> first, second;
+    AsOrdinaryUser([&] {
+        first = backend.Enumerate();
+        second = backend.Enumerate();
+    });
+    ASSERT_EQ(first.size(), 2u);
+    EXPECT_EQ(first[0].path, tree.Node("hidraw0"));
+    EXPECT_EQ(first[1].path, tree.Node("hidraw2"));
+    EXPECT_EQ(second, first);
+    ASSERT_EQ(log.lines.size(), 1u) << "one line, not one per scan";
+    EXPECT_NE(log.lines[0].find(tree.Node("hidraw1")), std::string::npos) << log.lines[0];
+    EXPECT_NE(log.lines[0].find("70-tarvik.rules"), std::string::npos) << log.lines[0];
+    EXPECT_EQ(log.lines[0].find('\n'), std::string::npos);
+}
+
+TEST(HidrawEnumeration, MachineWithoutTheMouseHasNoMatchAndNoError) {
+    ProblemLog log;
+    LinuxBackend backend;
+    for (const hid::InterfaceInfo& info : backend.Enumerate())
+        EXPECT_FALSE(IdentityOf(info.vendorId, info.productId)) << info.path;
+    // Neither a missing node nor something that is not a hidraw node opens.
+    EXPECT_EQ(backend.Open("/dev/hidraw-none"), nullptr);
+    EXPECT_EQ(backend.Open("/dev/null"), nullptr);
+    EXPECT_TRUE(log.lines.empty());
+}
+
+TEST(HidrawEnumeration, HidIdLines) {
+    struct Case {
+        const char* uevent;
+        std::optional<HidId> want;
+    };
+    const Case cases[] = {
+        {"DRIVER=hid-generic\nHID_ID=0003:0000248A:00005B2E\nHID_NAME=m\n", HidId{3, 0x248A, 0x5B2E}},
+        {"HID_ID=0005:0000046d:0000b019", HidId{5, 0x046D, 0xB019}},
+        {"HID_ID=0003:0001248A:00005B2E\n", std::nullopt}, // vendor wider than 16 bits
+        {"HID_ID=0003:0000248A\n", std::nullopt},
+        {"HID_ID=0003:zz:00005B2E\n", std::nullopt},
+        {"HID_ID=::\n", std::nullopt},
+        {"HID_NAME=HID_ID=0003:1:2\n", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ParseHidId(c.uevent), c.want) << c.uevent;
+}
+
+TEST(HidrawEnumeration, DevnodesSortNumerically) {
+    std::vector<std::string> nodes = {"/dev/hidraw10", "/dev/hidraw2",   "/dev/hidraw1", "/dev/hidraw02",
+                                      "/dev/hidraw",   "/dev/hidraw100", "/dev/hidraw9"};
+    std::sort(nodes.begin(), nodes.end(), DevnodeLess);
+    std::vector<std::string> want = {"/dev/hidraw",  "/dev/hidraw1",  "/dev/hidraw2",  "/dev/hidraw02",
+                                     "/dev/hidraw9", "/dev/hidraw10", "/dev/hidraw100"};
+    EXPECT_EQ(nodes, want);
+}
+
+TEST(Hotplug, ActionsDecode) {
+    EXPECT_EQ(DecodeHotplugAction("add"), hid::HotplugEvent::Arrival);
+    EXPECT_EQ(DecodeHotplugAction("remove"), hid::HotplugEvent::Removal);
+    for (const char* other : {"change", "bind", "unbind", "move", "online", "", "ADD", "added"})
+        EXPECT_EQ(DecodeHotplugAction(other), std::nullopt) << other;
+}
+
+TEST(Hotplug, MonitorAndBackendThreadStartAndStopCleanly) {
+    {
+        HotplugMonitor monitor([](hid::HotplugEvent, const std::string&) {});
+        if (monitor.Valid()) {
+            EXPECT_GE(monitor.Fd(), 0);
+            EXPECT_EQ(monitor.Dispatch(), 0); // nothing waiting: returns at once
+        } else {
+            EXPECT_EQ(monitor.Fd(), -1);
+            EXPECT_FALSE(monitor.Error().empty());
+        }
+    }
+    ProblemLog log;
+    LinuxBackend backend;
+    std::atomic<int> calls{0};
+    backend.SetHotplugHandler([&](hid::HotplugEvent) { ++calls; });
+    backend.SetHotplugHandler([&](hid::HotplugEvent) { ++calls; }); // replaced, one thread
+    backend.SetHotplugHandler({});                                  // stopped and joined
+    backend.SetHotplugHandler([&](hid::HotplugEvent) { ++calls; }); // the destructor joins this one
+}
+
+} // namespace
+} // namespace tarvik::hidraw
