@@ -15,9 +15,15 @@ namespace tarvik {
 
 // Colours are 0x00BBGGRR (red in the low byte).
 using Colour = std::uint32_t;
-constexpr std::uint8_t Red(Colour c) { return c & 0xFF; }
-constexpr std::uint8_t Green(Colour c) { return (c >> 8) & 0xFF; }
-constexpr std::uint8_t Blue(Colour c) { return (c >> 16) & 0xFF; }
+constexpr std::uint8_t Red(Colour c) {
+    return c & 0xFF;
+}
+constexpr std::uint8_t Green(Colour c) {
+    return (c >> 8) & 0xFF;
+}
+constexpr std::uint8_t Blue(Colour c) {
+    return (c >> 16) & 0xFF;
+}
 constexpr Colour Rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
     return r | (Colour{g} << 8) | (Colour{b} << 16);
 }
@@ -48,7 +54,7 @@ struct KeySlot {
     std::u16string Name;
     KeyAction Action;
     std::uint32_t MacroKeyIndex = 0;
-    MacroKey Macro;  // the button's own copy of the assigned macro
+    MacroKey Macro; // the button's own copy of the assigned macro
 
     // Copies name, header fields and steps of `source` into Macro (count reset,
     // then each step appended); with nullptr only the count becomes 0.
@@ -118,8 +124,8 @@ struct ProfileRecord {
 struct SensorInfo {
     std::uint16_t id;
     std::uint8_t reportCode;
-    std::vector<std::uint32_t> steps;  // DPI / 50, index order
-    bool deviceCodePlusOne;            // DpiDeviceCode[i] = i + 1 instead of i
+    std::vector<std::uint32_t> steps; // DPI / 50, index order
+    bool deviceCodePlusOne;           // DpiDeviceCode[i] = i + 1 instead of i
     bool sensorPageEnabled;
     std::array<std::uint16_t, kDpiLevels> defaultXY;
 };
@@ -143,4 +149,4 @@ enum SettingsIndex : int {
     kIniPairCount = 17,
 };
 
-}  // namespace tarvik
+} // namespace tarvik

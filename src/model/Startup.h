@@ -25,4 +25,4 @@ std::filesystem::path ResolveProgramFolder();
 // Lan.txt, LanSetting.ini from programFolder/lang) into config/ where absent.
 void PrepareDataFolder(const std::filesystem::path& dataFolder, const std::filesystem::path& programFolder);
 
-}  // namespace tarvik
+} // namespace tarvik

@@ -6,13 +6,16 @@
 #include <array>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace tarvik {
+
+class CStdioFileEx;
 
 struct InterfaceFont {
     std::u16string face = u"宋体";
     int height = 12;
-    int charSet = 134;  // GB2312
+    int charSet = 134; // GB2312
 };
 
 class LanguageTable {
@@ -24,6 +27,12 @@ public:
     // read and the interface font was chosen. Slots named before a malformed
     // line keep their texts.
     bool Load(const std::filesystem::path& configDir, double uiScale = 1.0);
+
+    // The same two steps on file contents held in memory (tests and fuzzers).
+    // LoadText reads one language file's bytes into the table and chooses the font.
+    bool LoadText(std::string_view fileBytes, double uiScale = 1.0);
+    // The language code that a LanSetting.ini with these bytes selects.
+    static std::u16string SelectorCode(std::string_view fileBytes);
 
     // Text of slot i; empty for an index outside 0–499.
     const std::u16string& String(int i) const;
@@ -39,6 +48,9 @@ public:
     const std::string& Problem() const { return problem_; }
 
 private:
+    static std::u16string ReadSelector(CStdioFileEx& f);
+    bool ReadLanguage(CStdioFileEx& f, double uiScale);
+
     std::array<std::u16string, kSize> text_{};
     InterfaceFont font_{};
     std::u16string code_;
@@ -48,7 +60,9 @@ private:
 
 // The process-wide table every window and model default reads.
 LanguageTable& Language();
-inline const std::u16string& LanguageString(int i) { return Language().String(i); }
+inline const std::u16string& LanguageString(int i) {
+    return Language().String(i);
+}
 bool LoadLanguage(const std::filesystem::path& configDir, double uiScale = 1.0);
 
-}  // namespace tarvik
+} // namespace tarvik

@@ -9,7 +9,7 @@ std::mutex g_mutex;
 ProblemSink g_sink;
 bool g_quiet = false;
 std::string g_last;
-}  // namespace
+} // namespace
 
 void ReportProblem(const std::string& message) {
     ProblemSink sink;
@@ -32,4 +32,4 @@ ProblemSink SetProblemSink(ProblemSink sink, bool quiet) {
     return old;
 }
 
-}  // namespace tarvik
+} // namespace tarvik

@@ -18,4 +18,4 @@ void ReportProblem(const std::string& message);
 // unless `quiet`). Returns the previous sink.
 ProblemSink SetProblemSink(ProblemSink sink, bool quiet = false);
 
-}  // namespace tarvik
+} // namespace tarvik

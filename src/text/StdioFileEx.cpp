@@ -8,7 +8,9 @@
 
 namespace tarvik {
 
-CStdioFileEx::~CStdioFileEx() { Close(); }
+CStdioFileEx::~CStdioFileEx() {
+    Close();
+}
 
 bool CStdioFileEx::HasUnicodeMark(const std::filesystem::path& path) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -25,7 +27,7 @@ bool CStdioFileEx::OpenTextFile(const std::filesystem::path& path, unsigned flag
     const bool write = (flags & (modeWrite | modeCreate)) != 0 && (flags & (modeWrite | modeReadWrite)) != 0;
     const bool readOnlyText = (flags & typeText) && !(flags & (modeWrite | modeCreate));
     unicode_ = (flags & modeUnicode) != 0 || (readOnlyText && HasUnicodeMark(path));
-    if (!unicode_) return false;  // 8-bit files are not used by the program.
+    if (!unicode_) return false; // 8-bit files are not used by the program.
 
     if (!write) {
         std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -68,17 +70,27 @@ bool CStdioFileEx::OpenTextFile(const std::filesystem::path& path, unsigned flag
     return true;
 }
 
+void CStdioFileEx::OpenBuffer(std::string_view bytes) {
+    Close();
+    failed_ = false;
+    unicode_ = true;
+    data_.assign(bytes.begin(), bytes.end());
+    pos_ = 0;
+    open_ = true;
+    writing_ = false;
+}
+
 bool CStdioFileEx::ReadLine(std::u16string& line) {
     line.clear();
     if (!open_ || writing_) return false;
-    if (pos_ == 0) pos_ = data_.size() >= 2 ? 2 : data_.size();  // the byte-order mark, not examined
+    if (pos_ == 0) pos_ = data_.size() >= 2 ? 2 : data_.size(); // the byte-order mark, not examined
     while (pos_ + 1 < data_.size()) {
         char16_t c = static_cast<char16_t>(data_[pos_] | (data_[pos_ + 1] << 8));
         pos_ += 2;
         line.push_back(c);
         if (c == u'\n') break;
     }
-    if (pos_ + 1 >= data_.size()) pos_ = data_.size();  // a lone trailing byte is no character
+    if (pos_ + 1 >= data_.size()) pos_ = data_.size(); // a lone trailing byte is no character
     if (line.size() >= 2 && line.back() == u'\n') line.pop_back();
     return !line.empty();
 }
@@ -138,4 +150,4 @@ std::filesystem::path KeepBackup(const std::filesystem::path& path) {
     return bak;
 }
 
-}  // namespace tarvik
+} // namespace tarvik

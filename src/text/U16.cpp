@@ -92,18 +92,24 @@ std::string ToUtf8(std::u16string_view s) {
     return out;
 }
 
-std::filesystem::path PathFromU16(std::u16string_view s) { return std::filesystem::path(ToUtf8(s)); }
-std::u16string PathToU16(const std::filesystem::path& p) { return FromUtf8(p.string()); }
+std::filesystem::path PathFromU16(std::u16string_view s) {
+    return std::filesystem::path(ToUtf8(s));
+}
+std::u16string PathToU16(const std::filesystem::path& p) {
+    return FromUtf8(p.string());
+}
 
 namespace {
-bool IsBlank(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
+bool IsBlank(char16_t c) {
+    return c == u' ' || (c >= u'\t' && c <= u'\r');
+}
 int HexDigit(char16_t c) {
     if (c >= u'0' && c <= u'9') return c - u'0';
     if (c >= u'a' && c <= u'f') return c - u'a' + 10;
     if (c >= u'A' && c <= u'F') return c - u'A' + 10;
     return -1;
 }
-}  // namespace
+} // namespace
 
 std::int64_t ParseDec(std::u16string_view s) {
     std::size_t i = 0;
@@ -133,7 +139,8 @@ std::uint64_t ParseHex(std::u16string_view s) {
     for (; i < s.size(); ++i) {
         int d = HexDigit(s[i]);
         if (d < 0) break;
-        if (v > (std::numeric_limits<std::uint64_t>::max() >> 4)) return std::numeric_limits<std::uint64_t>::max();
+        if (v > (std::numeric_limits<std::uint64_t>::max() >> 4))
+            return std::numeric_limits<std::uint64_t>::max();
         v = (v << 4) | static_cast<unsigned>(d);
     }
     return v;
@@ -161,6 +168,8 @@ std::u16string HexBlank4(std::uint32_t v) {
     return FromUtf8(buf);
 }
 
-std::u16string Dec(std::int64_t v) { return FromUtf8(std::to_string(v)); }
+std::u16string Dec(std::int64_t v) {
+    return FromUtf8(std::to_string(v));
+}
 
-}  // namespace tarvik
+} // namespace tarvik

@@ -39,4 +39,4 @@ std::u16string HexBlank4(std::uint32_t v);
 // "%d" / "%u".
 std::u16string Dec(std::int64_t v);
 
-}  // namespace tarvik
+} // namespace tarvik
