@@ -41,4 +41,4 @@ struct RegisterCommands {
     RegisterCommands(int order, Registrar registrar);
 };
 
-}  // namespace tarvik::cli
+} // namespace tarvik::cli

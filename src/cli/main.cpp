@@ -15,7 +15,7 @@ std::vector<std::pair<int, Registrar>>& Registry() {
     static std::vector<std::pair<int, Registrar>> registry;
     return registry;
 }
-}  // namespace
+} // namespace
 
 RegisterCommands::RegisterCommands(int order, Registrar registrar) {
     Registry().emplace_back(order, std::move(registrar));
@@ -44,14 +44,15 @@ void CliContext::Load() {
     model->BuildDpiTables();
 }
 
-}  // namespace tarvik::cli
+} // namespace tarvik::cli
 
 int main(int argc, char** argv) {
     using namespace tarvik::cli;
     CLI::App app{"tarvikctl: configure the mouse from scripts"};
     app.require_subcommand(1);
     CliContext ctx;
-    app.add_option("--data-dir", ctx.dataDirOption, "data folder (default: $TARVIK_DATA_DIR or the XDG config folder)");
+    app.add_option("--data-dir", ctx.dataDirOption,
+                   "data folder (default: $TARVIK_DATA_DIR or the XDG config folder)");
     auto& registry = Registry();
     std::stable_sort(registry.begin(), registry.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
