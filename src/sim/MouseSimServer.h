@@ -1,0 +1,89 @@
+// The daemon side of tarvik-mousesim: one VirtualMouse served on a Unix socket
+// to any number of clients (docs/mousesim-protocol.md). A single-threaded poll
+// loop with non-blocking sockets; a client that sends something that is not
+// this protocol gets an error message, one whose frame lengths make no sense is
+// disconnected, and one that vanishes takes only its own open handles with it.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "device/DeviceIds.h"
+#include "device/sim/MouseSimProtocol.h"
+#include "device/sim/VirtualMouse.h"
+
+namespace tarvik {
+
+class MouseSimServer {
+public:
+    explicit MouseSimServer(std::shared_ptr<VirtualMouse> mouse);
+    ~MouseSimServer();
+    MouseSimServer(const MouseSimServer&) = delete;
+    MouseSimServer& operator=(const MouseSimServer&) = delete;
+
+    // Creates the socket with mode 0600. A stale socket file left by a daemon
+    // that died is replaced; a live daemon or a file that is not a socket is
+    // an error.
+    bool Listen(const std::string& path, std::string* error);
+    // Serves until `stopFd` becomes readable; then closes every connection and
+    // removes the socket file.
+    void Run(int stopFd);
+
+    // Most clients served at once; further connections are closed at once.
+    static constexpr std::size_t kMaxClients = 64;
+    // A client that leaves this much unread is disconnected.
+    static constexpr std::size_t kMaxOutput = std::size_t{4} << 20;
+
+private:
+    struct Client {
+        int fd = -1;
+        simproto::FrameReader reader;
+        std::vector<std::uint8_t> out;
+        bool watch = false;
+        bool closeAfterFlush = false;
+        bool dead = false;
+    };
+    struct OpenHandle {
+        int client = -1;
+        Identity identity = Identity::A;
+        InterfaceRole role = InterfaceRole::Input;
+        std::uint64_t generation = 0;
+        bool gone = false;
+    };
+
+    void Accept();
+    void ReadFrom(Client& client);
+    void Serve(Client& client, const simproto::Message& m);
+    simproto::Message Control(const simproto::Message& m);
+    void Send(Client& client, const simproto::Message& m);
+    void Flush(Client& client);
+    void DrainInput();
+    void DeliverHotplug();
+    void Drop(int fd);
+    void Shutdown();
+
+    std::shared_ptr<VirtualMouse> mouse_;
+    int hotplugListener_ = 0;
+    std::mutex eventsMutex_;
+    std::vector<hid::HotplugEvent> events_;
+
+    int listenFd_ = -1;
+    std::string path_;
+    dev_t socketDev_ = 0;
+    ino_t socketIno_ = 0;
+    std::map<int, Client> clients_;
+    std::map<std::uint32_t, OpenHandle> handles_;
+    std::uint32_t nextHandle_ = 1;
+};
+
+// The default socket: $XDG_RUNTIME_DIR/tarvik-mousesim.sock, or
+// /tmp/tarvik-mousesim-<uid>.sock without a runtime folder.
+std::string DefaultMouseSimSocket();
+
+} // namespace tarvik
