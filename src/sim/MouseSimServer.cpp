@@ -254,6 +254,7 @@ void MouseSimServer::Serve(Client& client, const Message& m) {
     }
     case Type::Watch:
         client.watch = true;
+        Send(client, ControlReply(m.request, true, "watching"));
         return;
     case Type::Plug:
     case Type::Unplug:

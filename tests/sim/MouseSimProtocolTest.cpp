@@ -30,7 +30,7 @@ std::vector<Message> EveryType() {
     add(Type::Close, [](Message& m) { m.handle = 3; });
     add(Type::SetFeature, [](Message& m) { m.request = 9, m.handle = 4, m.data = Bytes(33, 0xC5); });
     add(Type::GetFeature, [](Message& m) { m.request = 10, m.handle = 4, m.data = {0x0C, 0, 0}; });
-    add(Type::Watch, [](Message&) {});
+    add(Type::Watch, [](Message& m) { m.request = 12; });
     add(Type::Plug, [](Message& m) { m.request = 1, m.code = 1; });
     add(Type::Unplug, [](Message& m) { m.request = 2, m.code = 0; });
     add(Type::PressDpi, [](Message& m) { m.request = 3, m.code = 4; });
@@ -76,7 +76,7 @@ TEST(MouseSimProtocol, DamagedBodiesAreRefusedWithAReason) {
     for (const Message& m : EveryType()) {
         const Bytes frame = Encode(m);
         const Bytes body(frame.begin() + kPrefix, frame.end());
-        // Every cut short of the whole body is refused (a Watch body is its type byte alone).
+        // Every cut short of the whole body is refused.
         for (std::size_t n = 0; n < body.size(); ++n) {
             Bytes cut(body.begin(), body.begin() + static_cast<std::ptrdiff_t>(n));
             std::string error;

@@ -103,7 +103,7 @@ std::optional<unsigned> FieldsOf(Type type) {
     case Type::GetFeature:
         return kRequest | kHandle | kData;
     case Type::Watch:
-        return 0u;
+        return kRequest;
     case Type::Plug:
     case Type::Unplug:
     case Type::PressDpi:

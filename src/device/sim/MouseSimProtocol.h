@@ -32,7 +32,7 @@ enum class Type : std::uint8_t {
     Close = 0x03,      // handle; no reply
     SetFeature = 0x04, // request, handle, data
     GetFeature = 0x05, // request, handle, data (report ID and length of the report to read)
-    Watch = 0x06,      // no payload: send Hotplug messages to this connection
+    Watch = 0x06,      // request: send Hotplug messages to this connection; answered with a ControlReply
     Plug = 0x10,       // request, code = identity (0 A, 1 B)
     Unplug = 0x11,     // request, code = identity
     PressDpi = 0x12,   // request, code = level 1-8, 0 = the next enabled level

@@ -354,8 +354,25 @@ void SocketBackend::SetHotplugHandler(hid::HotplugHandler handler) {
         return;
     }
     if (watcher_.joinable()) return;
+    // The first watch connection is made here, so that no change after this
+    // call goes unnoticed; the thread takes it over.
+    std::unique_ptr<Connection> first = ConnectWatch();
     stop_ = std::make_shared<hidraw::Wakeup>();
-    watcher_ = std::thread([this, fd = stop_->Fd()] { WatchLoop(fd); });
+    watcher_ =
+        std::thread([this, fd = stop_->Fd(), conn = std::shared_ptr<Connection>(std::move(first))]() mutable {
+            WatchLoop(fd, std::move(conn));
+        });
+}
+
+std::unique_ptr<Connection> SocketBackend::ConnectWatch() {
+    auto conn = Connection::Connect(socketPath_, nullptr);
+    if (!conn) return nullptr;
+    Message watch;
+    watch.type = Type::Watch;
+    watch.request = 1;
+    auto reply = conn->Call(watch, kReplyTimeoutMs);
+    if (!reply || reply->type != Type::ControlReply || reply->code != 1) return nullptr;
+    return conn;
 }
 
 void SocketBackend::StopWatcher() {
@@ -365,7 +382,7 @@ void SocketBackend::StopWatcher() {
     stop_.reset();
 }
 
-void SocketBackend::WatchLoop(int stopFd) {
+void SocketBackend::WatchLoop(int stopFd, std::shared_ptr<Connection> conn) {
     const auto notify = [this](hid::HotplugEvent event) {
         hid::HotplugHandler h;
         {
@@ -378,20 +395,20 @@ void SocketBackend::WatchLoop(int stopFd) {
         pollfd p{stopFd, POLLIN, 0};
         return ::poll(&p, 1, waitMs) > 0;
     };
-    bool connectedBefore = false;
-    bool lost = false;
+    bool connectedBefore = conn != nullptr;
+    bool lost = conn == nullptr;
     while (!stopped(0)) {
-        auto conn = Connection::Connect(socketPath_, nullptr);
-        Message watch;
-        watch.type = Type::Watch;
-        if (!conn || !conn->Send(watch)) {
-            if (stopped(250)) return;
-            lost = true;
-            continue;
+        if (!conn) {
+            conn = ConnectWatch();
+            if (!conn) {
+                if (stopped(250)) return;
+                lost = true;
+                continue;
+            }
+            // The daemon came back (or came up): whatever it serves has arrived.
+            if (lost) notify(hid::HotplugEvent::Arrival);
+            connectedBefore = true;
         }
-        // The daemon came back (or came up): whatever it serves has arrived.
-        if (lost) notify(hid::HotplugEvent::Arrival);
-        connectedBefore = true;
         for (;;) {
             pollfd fds[2] = {{conn->Fd(), POLLIN, 0}, {stopFd, POLLIN, 0}};
             if (::poll(fds, 2, -1) < 0) {
@@ -407,6 +424,7 @@ void SocketBackend::WatchLoop(int stopFd) {
             }
             if (!alive) break;
         }
+        conn.reset();
         // The daemon went away: every device it served is gone.
         if (connectedBefore) notify(hid::HotplugEvent::Removal);
         lost = true;

@@ -70,7 +70,8 @@ public:
 
 private:
     void StopWatcher();
-    void WatchLoop(int stopFd);
+    void WatchLoop(int stopFd, std::shared_ptr<simproto::Connection> conn);
+    std::unique_ptr<simproto::Connection> ConnectWatch();
     void Unreachable(const std::string& error);
 
     std::string socketPath_;
