@@ -13,7 +13,8 @@ bool MacroKey::SetAction(std::size_t i, const MacroAction& step) {
 bool MacroKey::InsertAction(std::size_t i, const MacroAction& step) {
     if (MacroActionNum >= kMaxActions) return false;
     i = std::min<std::size_t>(i, MacroActionNum);
-    std::move_backward(AllAction.begin() + static_cast<std::ptrdiff_t>(i), AllAction.end() - 1, AllAction.end());
+    std::move_backward(AllAction.begin() + static_cast<std::ptrdiff_t>(i), AllAction.end() - 1,
+                       AllAction.end());
     AllAction[i] = step;
     ++MacroActionNum;
     return true;
@@ -28,6 +29,8 @@ bool MacroKey::RemoveAction(std::size_t i) {
     return true;
 }
 
-MacroAction MacroKey::GetAction(std::size_t i) const { return i < kMaxActions ? AllAction[i] : AllAction[0]; }
+MacroAction MacroKey::GetAction(std::size_t i) const {
+    return i < kMaxActions ? AllAction[i] : AllAction[0];
+}
 
-}  // namespace tarvik
+} // namespace tarvik

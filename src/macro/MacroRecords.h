@@ -77,4 +77,4 @@ public:
     friend bool operator==(const MacroKey&, const MacroKey&) = default;
 };
 
-}  // namespace tarvik
+} // namespace tarvik

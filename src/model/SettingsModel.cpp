@@ -254,9 +254,13 @@ void SettingsModel::LoadSettingsModel() {
         }
     }
 
+    // The sensor is known before the profiles are read, so a profile that falls
+    // back to its defaults gets the DPI levels of the configured sensor.
+    SensorId = static_cast<std::uint16_t>(ParseHex(Ini[kIniSensor].Value));
     for (int k = 0; k < kProfileCount; ++k) ReadProfileFile(k, GetSlotPath(k));
 
-    SensorId = static_cast<std::uint16_t>(ParseHex(Ini[kIniSensor].Value));
+    // Sensor check: "PreST" holds the complement of the sensor the DPI levels were
+    // last set for.
     const auto checked = static_cast<std::uint16_t>(~ParseHex(Ini[kIniPreST].Value));
     if (checked != SensorId) {
         Ini[kIniPreST].Value = HexBlank4(static_cast<std::uint16_t>(~SensorId));
