@@ -141,8 +141,14 @@ void SettingsModel::ChangeSensor(std::uint16_t id) {
     BuildDpiTables();
 }
 
-void SettingsModel::SaveAllProfiles() {
-    for (int k = 0; k < kProfileCount; ++k) WriteProfileFile(k, GetSlotPath(k));
+bool SettingsModel::SaveAllProfiles() {
+    bool ok = true;
+    for (int k = 0; k < kProfileCount; ++k) {
+        // A slot without a path (a settings file that names none) is not an error.
+        const std::filesystem::path path = GetSlotPath(k);
+        if (!path.empty() && !WriteProfileFile(k, path)) ok = false;
+    }
+    return ok;
 }
 
 int SettingsModel::GetSettingInt(int slot, int index) const {
@@ -181,9 +187,9 @@ std::array<ProfileSetting, kIniPairCount> SettingsModel::DefaultIni() const {
     return d;
 }
 
-void SettingsModel::SaveCurrentProfileAndSettings() {
+bool SettingsModel::SaveCurrentProfileAndSettings() {
     Ini[kIniCurrentProfile].Value = Dec(CurrentProfile);
-    SaveSettingsFile();
+    return SaveSettingsFile();
 }
 
 namespace {
@@ -235,11 +241,12 @@ void SettingsModel::LoadSettingsModel() {
         std::error_code ec;
         const bool existed = std::filesystem::exists(settingsPath, ec);
         if (existed) {
-            KeepBackup(settingsPath);
+            const std::filesystem::path bak = KeepBackup(settingsPath);
             ReportProblem(
                 "settings file " + settingsPath.string() + ": " +
                 (settings.line > 0 ? "line " + std::to_string(settings.line) + ": " : std::string()) +
-                settings.reason + "; defaults restored, old file kept as .bak");
+                settings.reason + "; defaults restored" +
+                (bak.empty() ? std::string() : ", old file kept as " + bak.string()));
         }
         Ini = DefaultIni();
         SaveSettingsFile();
@@ -276,8 +283,9 @@ void SettingsModel::LoadSettingsModel() {
 ReadResult SettingsModel::ImportProfile(int slot, const std::filesystem::path& path) {
     if (!ValidSlot(slot)) return {false, 0, "no profile slot " + std::to_string(slot)};
     ReadResult r = ReadProfileFile(slot, path);
-    SaveCurrentProfileAndSettings();
-    SaveAllProfiles();
+    const bool settingsSaved = SaveCurrentProfileAndSettings();
+    const bool profilesSaved = SaveAllProfiles();
+    if (r && !(settingsSaved && profilesSaved)) r = {false, 0, "read, but the settings could not be saved"};
     return r;
 }
 
