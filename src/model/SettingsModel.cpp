@@ -205,8 +205,9 @@ int SettingsModel::GetCurrentProfile() const {
 }
 
 void SettingsModel::SetCurrentProfile(int slot) {
+    if (!ValidSlot(slot)) return;
     Ini[kIniCurrentProfile].Value = Dec(slot);
-    CurrentProfile = ValidSlot(slot) ? slot : 0;
+    CurrentProfile = slot;
 }
 
 int SettingsModel::GetShowCount() const {

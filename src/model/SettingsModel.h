@@ -62,7 +62,8 @@ public:
     // Range-checked accessors: out-of-range hand-edited values fall back to the
     // pair's default, so nothing indexes outside the five records or show list.
     int GetCurrentProfile() const;
-    // Stores "%d" of the slot in the pair and in CurrentProfile (memory only).
+    // Stores "%d" of the slot in the pair and in CurrentProfile (memory only);
+    // a number outside 0-4 is ignored.
     void SetCurrentProfile(int slot);
     int GetShowCount() const;
     void SetShowCount(int count);
