@@ -155,8 +155,8 @@ void Register(CLI::App& app, CliContext& ctx) {
         ctx.Load();
         const ReadResult r = ctx.model->ImportProfile(importOpt->slot, importOpt->file);
         if (!r) {
-            std::cerr << "tarvikctl: import of " << importOpt->file << " failed: " << Describe(r) << "; slot "
-                      << importOpt->slot << " reset to defaults\n";
+            std::cerr << "tarvikctl: import of " << importOpt->file << " into slot " << importOpt->slot
+                      << " failed: " << Describe(r) << "\n";
             ctx.exitCode = 1;
         }
     });
