@@ -10,6 +10,7 @@
 
 #include "ChildProcess.h"
 #include "device/FeatureReport.h"
+#include "device/MacroUpload.h"
 #include "device/Protocol.h"
 #include "model/SettingsModel.h"
 
@@ -84,10 +85,10 @@ TEST_F(MouseSimProcessTest, ApplySendsTheProfileThatTheDumpShows) {
     const LightingPage light = BuildLightingPage(rec);
     ASSERT_TRUE(doc["lighting"].is_string());
     EXPECT_EQ(HexString(light).rfind(doc["lighting"].get<std::string>(), 0), 0u) << doc["lighting"];
-    for (int k = 0; k < kKeyCount; ++k) {
-        const KeyAction& a = rec.Keys[k].Action;
-        const std::uint8_t bytes[] = {a.Function, a.Data1, a.Data2};
-        EXPECT_EQ(doc["buttons"][k], HexString(bytes)) << "button " << k;
+    // The button page as the link builds it: three bytes per button position.
+    const ButtonPage page = BuildButtonPage(rec);
+    for (int p = 0; p < kKeyCount; ++p) {
+        EXPECT_EQ(doc["buttons"][p], HexString(std::span(page).subspan(2 + 3 * p, 3))) << "position " << p;
     }
 }
 
