@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
     std::string socketPath = tarvik::DefaultMouseSimSocket();
     app.add_option("--socket", socketPath, "socket path (default $XDG_RUNTIME_DIR/tarvik-mousesim.sock)");
 
-    app.add_subcommand("serve", "run the daemon in the foreground (the default)");
+    auto* serve = app.add_subcommand("serve", "run the daemon in the foreground (the default)");
+    serve->add_option("--socket", socketPath, "socket path");
 
     auto* ctl = app.add_subcommand("ctl", "control a running daemon");
     ctl->require_subcommand(1);
