@@ -194,8 +194,8 @@ void TabRow(QPainter& p, const QRectF& r, bool hover, bool selected) {
     QColor top = selected ? QColor(34, 66, 88) : QColor(36, 36, 40);
     QColor bottom = selected ? QColor(26, 48, 64) : QColor(28, 28, 32);
     if (hover) {
-        top = top.lighter(135);
-        bottom = bottom.lighter(135);
+        top = top.lighter(170);
+        bottom = bottom.lighter(170);
     }
     QLinearGradient g(r.topLeft(), r.bottomLeft());
     g.setColorAt(0, top);
@@ -210,7 +210,8 @@ void TabRow(QPainter& p, const QRectF& r, bool hover, bool selected) {
         p.drawEllipse(QPointF(r.right() - 12, r.center().y()), 3, 3);
         p.restore();
     } else if (hover) {
-        p.fillRect(QRectF(r.left(), r.top(), 3, r.height()), QColor(53, 160, 222, 120));
+        p.fillRect(QRectF(r.left(), r.top(), 3, r.height()), QColor(53, 160, 222, 160));
+        p.fillRect(QRectF(r.left(), r.bottom() - 1, r.width(), 1), QColor(53, 160, 222, 160));
     }
 }
 

@@ -264,9 +264,16 @@ void ColourChart(QPainter& p, const QRectF& r) {
 void ArrowStrip(QPainter& p, bool up) {
     for (int frame = 0; frame < 3; ++frame) {
         const QRectF f(frame * 18, 0, 18, 18);
-        QColor fill = frame == 0 ? QColor(24, 24, 27) : frame == 1 ? QColor(44, 44, 50) : kAccentDeep;
+        QColor fill = frame == 0 ? QColor(24, 24, 27) : frame == 1 ? QColor(64, 64, 72) : kAccentDeep;
         QColor arrow = frame == 0 ? kText : kTextBright;
         p.fillRect(f, fill);
+        if (frame == 1) {
+            p.save();
+            p.setRenderHint(QPainter::Antialiasing, false);
+            p.setPen(kAccent);
+            p.drawRect(f.adjusted(0, 0, -1, -1));
+            p.restore();
+        }
         if (frame == 2) p.fillRect(f.adjusted(1, 1, -1, -1), kAccent);
         Glyph(p, f.adjusted(0, up ? -0.5 : 0.5, 0, up ? -0.5 : 0.5), QString(QChar(up ? 0x25B2 : 0x25BC)),
               arrow, 10);
