@@ -1,5 +1,6 @@
 // Pictures, strips, the average colour, the text rule, fonts, scale factors and
 // the window background.
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -231,8 +232,11 @@ void TestImages::skinFileNames() {
     QCOMPARE(SkinFile("skins/check_nr.png"), QString("/opt/tarvik/skins/check_nr.png"));
     QCOMPARE(SkinFile("/tmp/x.png"), QString("/tmp/x.png"));
     SetProgramFolder({});
-    // Without an override the environment names the folder (the tests set it to the build tree).
-    QCOMPARE(QString::fromStdString(ProgramFolder().string()), qEnvironmentVariable("TARVIK_PROGRAM_DIR"));
+    // Without an override: $TARVIK_PROGRAM_DIR, else the executable's folder, which holds
+    // skins/ in the build tree.
+    const QString env = qEnvironmentVariable("TARVIK_PROGRAM_DIR");
+    QCOMPARE(QString::fromStdString(ProgramFolder().string()),
+             env.isEmpty() ? QCoreApplication::applicationDirPath() : env);
 }
 
 void TestImages::fontHeights_data() {
