@@ -622,9 +622,14 @@ LibraryLoadResult LoadMainLibrary(MacroLibrary& library, const std::filesystem::
     return r;
 }
 
-LibraryLoadResult CheckLibraryFile(const std::filesystem::path& path) {
+ReadResult CheckLibraryFile(const std::filesystem::path& path) {
     MacroLibrary scratch;
-    return scratch.Load(path);
+    const LibraryLoadResult r = scratch.Load(path);
+    ReadResult out;
+    out.ok = r.ok;
+    out.line = r.line;
+    out.reason = r.reason;
+    return out;
 }
 
 } // namespace tarvik

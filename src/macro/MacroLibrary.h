@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "macro/MacroRecords.h"
+#include "model/SettingsModel.h"
 
 namespace tarvik {
 
@@ -167,7 +168,7 @@ private:
 // the reason is logged once.
 LibraryLoadResult LoadMainLibrary(MacroLibrary& library, const std::filesystem::path& path);
 
-// Parses a library file without keeping it, for `tarvikctl check`.
-LibraryLoadResult CheckLibraryFile(const std::filesystem::path& path);
+// Parses a library file (.mlf, .mkf, .mbf) without keeping it, for `tarvikctl check`.
+ReadResult CheckLibraryFile(const std::filesystem::path& path);
 
 } // namespace tarvik
