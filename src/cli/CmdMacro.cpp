@@ -151,7 +151,8 @@ bool ParseFunction(CliContext& ctx, const std::vector<std::string>& w, ButtonCho
     if (f == "left" || f == "right" || f == "middle" || f == "back" || f == "forward" || f == "disabled" ||
         f == "device-function" || f == "fire-preset")
         return want(0) && fromMenu(FunctionSubMenu::None, f);
-    if (f == "dpi-up" || f == "dpi-down" || f == "dpi-cycle") return want(0) && fromMenu(FunctionSubMenu::Dpi, f);
+    if (f == "dpi-up" || f == "dpi-down" || f == "dpi-cycle")
+        return want(0) && fromMenu(FunctionSubMenu::Dpi, f);
     if (f == "dpi-lock") return want(1) && fromMenu(FunctionSubMenu::DpiLock, w[1]);
     if (f == "media") return want(1) && fromMenu(FunctionSubMenu::Multimedia, w[1]);
     if (f == "office") return want(1) && fromMenu(FunctionSubMenu::Office, w[1]);
@@ -179,7 +180,8 @@ bool ParseFunction(CliContext& ctx, const std::vector<std::string>& w, ButtonCho
             error = "fire takes a first value of 5-255 and a second of 0-255";
             return false;
         }
-        FireKeyResult r = FireKeyChoice(static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(second));
+        FireKeyResult r =
+            FireKeyChoice(static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(second));
         if (!r.choice) {
             error = r.notice ? Notice(r.notice) : "language string 26 is empty: nothing to store";
             return false;
@@ -316,10 +318,18 @@ void Register(CLI::App& app, CliContext& ctx) {
         "FUNCTION is one of:\n"
         "  left | right | middle | back | forward | disabled | device-function | fire-preset\n"
         "  dpi-up | dpi-down | dpi-cycle\n"
-        "  dpi-lock DPI        DPI: " + SubMenuHelp(FunctionSubMenu::DpiLock) + "\n"
-        "  media NAME          NAME: " + SubMenuHelp(FunctionSubMenu::Multimedia) + "\n"
-        "  office NAME         NAME: " + SubMenuHelp(FunctionSubMenu::Office) + "\n"
-        "  windows NAME        NAME: " + SubMenuHelp(FunctionSubMenu::WindowsManagement) + "\n"
+        "  dpi-lock DPI        DPI: " +
+        SubMenuHelp(FunctionSubMenu::DpiLock) +
+        "\n"
+        "  media NAME          NAME: " +
+        SubMenuHelp(FunctionSubMenu::Multimedia) +
+        "\n"
+        "  office NAME         NAME: " +
+        SubMenuHelp(FunctionSubMenu::Office) +
+        "\n"
+        "  windows NAME        NAME: " +
+        SubMenuHelp(FunctionSubMenu::WindowsManagement) +
+        "\n"
         "  shortcut KEYS       e.g. ctrl+shift+a: ctrl, shift, alt, win and one key by its name\n"
         "                      (a, f5, space, esc, \"page up\", num1, ... or a code such as 0x41)\n"
         "  fire N M            rapid fire, N 5-255, M 0-255\n"

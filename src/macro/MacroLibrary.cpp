@@ -500,12 +500,23 @@ bool MacroLibrary::Save(const std::filesystem::path& path, const MacroLocation& 
 }
 
 LibraryLoadResult MacroLibrary::Load(const std::filesystem::path& path, MacroLocation* selection) {
-    LibraryLoadResult r;
     CStdioFileEx f;
     if (!f.OpenTextFile(path, CStdioFileEx::kReadUnicode)) {
+        LibraryLoadResult r;
         r.reason = "cannot be opened";
         return r;
     }
+    return Read(f, selection);
+}
+
+LibraryLoadResult MacroLibrary::LoadData(std::string_view bytes, MacroLocation* selection) {
+    CStdioFileEx f;
+    f.OpenBuffer(bytes);
+    return Read(f, selection);
+}
+
+LibraryLoadResult MacroLibrary::ReadLines(CStdioFileEx& f, MacroLocation* selection) {
+    LibraryLoadResult r;
     r.opened = true;
     Clear();
     Reader in(f);
@@ -527,24 +538,13 @@ LibraryLoadResult MacroLibrary::Load(const std::filesystem::path& path, MacroLoc
     if (!ParseLocation(line, sel)) return fail("the selection line is not a location");
     if (selection) *selection = sel;
 
-    std::uint32_t highest = 0;
-    auto finish = [&] {
-        // A hand-edited counter at or below a stored number would hand that number
-        // out again and bind buttons to the wrong macro.
-        if (NextMacroKeyIndex <= highest && highest != std::numeric_limits<std::uint32_t>::max())
-            NextMacroKeyIndex = highest + 1;
-        if (NextMacroKeyIndex == 0 && nodes_.empty()) NextMacroKeyIndex = 1;
-    };
-
     while (true) {
         if (!in.Next(line)) {
             r.ok = true;
-            finish();
             return r;
         }
         auto value = ValueOf(line);
         if (!value) {
-            finish();
             return fail("no item name after \"=\"");
         }
         MacroItem item;
@@ -560,12 +560,10 @@ LibraryLoadResult MacroLibrary::Load(const std::filesystem::path& path, MacroLoc
 
         MacroLocation at;
         if (!in.Next(line) || !ValueOf(line) || !ParseLocation(line, at) || !RecordLocationValid(at)) {
-            finish();
             return fail("bad or missing item location");
         }
         std::uint32_t isFolder = 0, isOpen = 0;
         if (!numberLine(isFolder) || !numberLine(isOpen)) {
-            finish();
             return fail("bad or missing folder flags");
         }
         item.IsFolder = isFolder != 0;
@@ -574,7 +572,6 @@ LibraryLoadResult MacroLibrary::Load(const std::filesystem::path& path, MacroLoc
             std::uint32_t index = 0, loopType = 0, loopNum = 0, count = 0, commands = 0;
             if (!numberLine(index) || !numberLine(loopType) || !numberLine(loopNum) || !numberLine(count) ||
                 !numberLine(commands)) {
-                finish();
                 return fail("bad or missing macro numbers");
             }
             m->MacroKeyIndex = index;
@@ -583,24 +580,34 @@ LibraryLoadResult MacroLibrary::Load(const std::filesystem::path& path, MacroLoc
             m->MacroActionNum = count;
             m->MacroCommandActionNum = static_cast<std::uint8_t>(commands);
             if (!in.Next(line)) {
-                finish();
                 return fail("the file ends before the steps");
             }
             auto steps = ValueOf(line);
             if (!steps || steps->size() != kAllActionChars) {
-                finish();
                 return fail("the step line does not hold 2688 hexadecimal digits");
             }
             for (std::size_t n = 0; n < MacroKey::kMaxActions; ++n)
                 for (std::size_t b = 0; b < 4; ++b)
                     m->AllAction[n].b[b] = static_cast<std::uint8_t>(HexField(*steps, 8 * n + 2 * b, 2));
-            highest = std::max(highest, index);
             item.Macro = std::move(m);
         } else {
             item.FolderIsOpen = isOpen != 0;
         }
         nodes_.insert_or_assign(KeyOf(at), std::move(item));
     }
+}
+
+LibraryLoadResult MacroLibrary::Read(CStdioFileEx& f, MacroLocation* selection) {
+    LibraryLoadResult r = ReadLines(f, selection);
+    // A counter at or below a stored number (a hand-edited or damaged file) would
+    // hand that number out again and bind buttons to the wrong macro; 0 is no
+    // macro at all.
+    std::uint32_t highest = 0;
+    for (const auto& [k, item] : nodes_)
+        if (item.Macro) highest = std::max(highest, item.Macro->MacroKeyIndex);
+    if (NextMacroKeyIndex <= highest && highest != std::numeric_limits<std::uint32_t>::max())
+        NextMacroKeyIndex = highest + 1;
+    return r;
 }
 
 LibraryLoadResult LoadMainLibrary(MacroLibrary& library, const std::filesystem::path& path) {

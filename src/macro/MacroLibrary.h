@@ -20,6 +20,8 @@
 
 namespace tarvik {
 
+class CStdioFileEx;
+
 // The address of a node: stage 0–2 (-1 = no node) and an index 0–59 per level;
 // the indices of levels below the node's own are 0.
 struct MacroLocation {
@@ -152,6 +154,8 @@ public:
     // failure and keeps the records before it. With `selection`, the file's
     // "Select Locaton" line is stored there.
     LibraryLoadResult Load(const std::filesystem::path& path, MacroLocation* selection = nullptr);
+    // The same on the bytes of a whole file (byte-order mark included).
+    LibraryLoadResult LoadData(std::string_view bytes, MacroLocation* selection = nullptr);
     // Writes the library with `selection` on its third line.
     bool Save(const std::filesystem::path& path,
               const MacroLocation& selection = MacroLocation::None()) const;
@@ -159,6 +163,9 @@ public:
     std::u16string ToText(const MacroLocation& selection) const;
 
 private:
+    LibraryLoadResult Read(CStdioFileEx& file, MacroLocation* selection);
+    LibraryLoadResult ReadLines(CStdioFileEx& file, MacroLocation* selection);
+
     std::map<std::uint32_t, MacroItem> nodes_;
 };
 

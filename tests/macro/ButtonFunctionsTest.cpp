@@ -8,7 +8,8 @@ namespace tarvik {
 namespace {
 
 KeyAction A(int f, int d1, int d2) {
-    return KeyAction{static_cast<std::uint8_t>(f), static_cast<std::uint8_t>(d1), static_cast<std::uint8_t>(d2)};
+    return KeyAction{static_cast<std::uint8_t>(f), static_cast<std::uint8_t>(d1),
+                     static_cast<std::uint8_t>(d2)};
 }
 
 // Language string n reads "S<n>" (and 26 "S26+", as a menu label may end in "+").
@@ -28,11 +29,21 @@ TEST_F(ButtonFunctions, FunctionMenu) {
         KeyAction action;
     };
     const Row rows[16] = {
-        {20, "action", A(0x10, 0x01, 0)}, {21, "action", A(0x10, 0x02, 0)}, {22, "action", A(0x10, 0x04, 0)},
-        {23, "action", A(0x10, 0x10, 0)}, {24, "action", A(0x10, 0x08, 0)}, {25, "sub", {}},
-        {26, "dialog", {}},               {27, "action", A(0x30, 0x32, 0x03)}, {28, "dialog", {}},
-        {29, "dialog", {}},               {30, "sub", {}},                  {31, "sub", {}},
-        {32, "sub", {}},                  {33, "action", A(0x60, 0x04, 0)}, {36, "sub", {}},
+        {20, "action", A(0x10, 0x01, 0)},
+        {21, "action", A(0x10, 0x02, 0)},
+        {22, "action", A(0x10, 0x04, 0)},
+        {23, "action", A(0x10, 0x10, 0)},
+        {24, "action", A(0x10, 0x08, 0)},
+        {25, "sub", {}},
+        {26, "dialog", {}},
+        {27, "action", A(0x30, 0x32, 0x03)},
+        {28, "dialog", {}},
+        {29, "dialog", {}},
+        {30, "sub", {}},
+        {31, "sub", {}},
+        {32, "sub", {}},
+        {33, "action", A(0x60, 0x04, 0)},
+        {36, "sub", {}},
         {34, "action", A(0, 0, 0)},
     };
     for (std::size_t i = 0; i < 16; ++i) {
@@ -40,9 +51,9 @@ TEST_F(ButtonFunctions, FunctionMenu) {
         SCOPED_TRACE(item.item);
         EXPECT_EQ(item.item, static_cast<int>(i) + 1);
         EXPECT_EQ(item.label, rows[i].label);
-        const std::string kind = item.IsDirect() ? "action"
+        const std::string kind = item.IsDirect()                         ? "action"
                                  : item.subMenu != FunctionSubMenu::None ? "sub"
-                                                                          : "dialog";
+                                                                         : "dialog";
         EXPECT_EQ(kind, rows[i].kind);
         if (item.IsDirect()) {
             EXPECT_EQ(ChoiceOf(item), (ButtonChoice{u"S" + Dec(rows[i].label), rows[i].action}));
@@ -153,8 +164,11 @@ TEST_F(ButtonFunctions, LeftButtonRule) {
         {"left click onto another button", {left, right, none, none, none, none}, 1, left, false},
         {"left click onto the left button", {left, right, none, none, none, none}, 0, left, false},
         {"other button, no left button anywhere", {right, right, none, none, none, none}, 4, right, true},
-        {"left bit with other data is not the left button", {A(0x10, 0x03, 0), none, none, none, none, none}, 0,
-         A(0x10, 0x03, 0), true},
+        {"left bit with other data is not the left button",
+         {A(0x10, 0x03, 0), none, none, none, none, none},
+         0,
+         A(0x10, 0x03, 0),
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -165,8 +179,8 @@ TEST_F(ButtonFunctions, LeftButtonRule) {
         m.MacroKeyIndex = 3;
         m.InsertAction(0, MacroAction::Press(0x41));
         const bool isMacro = c.assigned.Function == 0x90;
-        const AssignOutcome out = AssignButtonWithRule(p, kFirstButtonControl + c.button,
-                                                       ButtonChoice{u"chosen", c.assigned}, isMacro ? &m : nullptr);
+        const AssignOutcome out = AssignButtonWithRule(
+            p, kFirstButtonControl + c.button, ButtonChoice{u"chosen", c.assigned}, isMacro ? &m : nullptr);
         EXPECT_TRUE(out.assigned);
         EXPECT_EQ(out.reverted, c.reverted);
         EXPECT_EQ(out.Notice(), c.reverted ? 151 : 0);
