@@ -1,5 +1,6 @@
 // Macro commands: macro list|export|import on the data folder's macro library,
 // and assign, which stores a button function into a profile.
+#include <cctype>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -281,7 +282,9 @@ void Register(CLI::App& app, CliContext& ctx) {
             }
         }
         MacroLibrary staging;
-        const bool macroFile = std::filesystem::path(opt->file).extension() == ".mkf";
+        std::string ext = std::filesystem::path(opt->file).extension().string();
+        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const bool macroFile = ext == ".mkf";
         const ImportResult r = macroFile ? ImportMacroFile(lib, staging, sel, opt->file)
                                          : ImportLibraryFile(lib, staging, sel, opt->file);
         if (!r.load.opened) {

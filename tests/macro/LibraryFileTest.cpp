@@ -181,6 +181,13 @@ TEST_F(LibraryFile, StoredNumbersRaiseALowCounter) {
     MacroLibrary lib;
     ASSERT_TRUE(lib.Load(WriteLines(lines)));
     EXPECT_EQ(lib.NextMacroKeyIndex, 6u); // macros 1, 2, 4, 5 are stored
+
+    // Also when the load fails: number 0 would mean "no macro".
+    lines[1] = "MacroKeyIndex=0";
+    lines[2] = "Select Locaton:";
+    EXPECT_FALSE(lib.Load(WriteLines(lines)));
+    EXPECT_TRUE(lib.Empty());
+    EXPECT_EQ(lib.NextMacroKeyIndex, 1u);
 }
 
 TEST_F(LibraryFile, UnreadableFileLeavesTheLibraryAlone) {
