@@ -74,8 +74,8 @@ struct FileChecker {
 };
 
 const FileChecker kFileCheckers[] = {
-    {".psf", CheckProfileFile},
-    {".ini", CheckSettingsFile},
+    {".psf", CheckProfileFile}, {".ini", CheckSettingsFile}, {".mlf", CheckLibraryFile},
+    {".mkf", CheckLibraryFile}, {".mbf", CheckLibraryFile},
 };
 
 std::string Lower(std::string s) {
@@ -113,7 +113,10 @@ void Register(CLI::App& app, CliContext& ctx) {
         if (showOpt->json) {
             std::cout << view.dump(2) << "\n";
         } else {
-            PrintText(std::cout, view, 0);
+            // The listing shows the sensor as the settings file writes it.
+            json listing = view;
+            listing["SensorId"] = ToUtf8(HexBlank4(ctx.model->SensorId));
+            PrintText(std::cout, listing, 0);
         }
     });
 
@@ -162,7 +165,8 @@ void Register(CLI::App& app, CliContext& ctx) {
     });
 
     auto checkOpt = std::make_shared<Options>();
-    auto* check = app.add_subcommand("check", "validate a profile file (.psf) or settings file (.ini)");
+    auto* check = app.add_subcommand(
+        "check", "validate a profile (.psf), settings (.ini) or macro file (.mlf, .mkf, .mbf)");
     check->add_option("FILE", checkOpt->file, "file to validate")->required();
     check->callback([&ctx, checkOpt] {
         const std::string ext = Lower(std::filesystem::path(checkOpt->file).extension().string());

@@ -68,9 +68,9 @@ TEST_F(Load, DamagedAndHandEditedFiles) {
              EXPECT_EQ(m.Profiles[2].ActiveDpiLevel(), 0); // level 0 counts as active
              EXPECT_EQ(m.Profiles[2].Settings[0].Value, u"Mine");
          }},
-        // Pairs sit at fixed places (the pair of effect j at 3j after "="); the
-        // separators are not looked at and a pair past the end reads 0.
-        {"Lighting1Speed 1|2 at fixed places", "default2.psf",
+        // The ten-value lines are read in sequence: one or two digits per value,
+        // "|" between them; reading stops at the first break, the rest reads 0.
+        {"Lighting1Speed 1|2 in sequence", "default2.psf",
          [](Lines& l) {
              L(l, 47) = u"\tLighting1Speed=1|2";
              L(l, 48) = u"\tLighting1Brightness=1|02|3|FF";
@@ -78,9 +78,9 @@ TEST_F(Load, DamagedAndHandEditedFiles) {
          0, u"\n", 0,
          [](const SettingsModel& m, auto&) {
              EXPECT_EQ(m.Profiles[2].Lighting1Speed,
-                       (std::array<std::uint8_t, 10>{1, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-             EXPECT_EQ(m.Profiles[2].Lighting1Brightness,
                        (std::array<std::uint8_t, 10>{1, 2, 0, 0, 0, 0, 0, 0, 0, 0}));
+             EXPECT_EQ(m.Profiles[2].Lighting1Brightness,
+                       (std::array<std::uint8_t, 10>{1, 2, 3, 0xFF, 0, 0, 0, 0, 0, 0}));
          }},
         {"macro count above 336 is kept", "default2.psf",
          [](Lines& l) { L(l, 62) = u"\t\tMacroActionNum=400"; }, 0, u"\n", 0,
