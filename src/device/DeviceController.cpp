@@ -175,6 +175,8 @@ void DeviceController::SendMainSettings() {
         if (Write(FeatureReport::Write(kCmdDpiLevels, sequence_.Take(), dpi))) {
             cache_.dpi = dpi;
             cache_.stale.dpi = false;
+        } else {
+            retry_.main = true;
         }
         pacer_.Pause(kCommandPause);
     }
@@ -182,6 +184,8 @@ void DeviceController::SendMainSettings() {
         if (Write(FeatureReport::Write(kCmdDpiColours, sequence_.Take(), colours))) {
             cache_.colours = colours;
             cache_.stale.colours = false;
+        } else {
+            retry_.main = true;
         }
         pacer_.Pause(kCommandPause);
     }
@@ -190,6 +194,8 @@ void DeviceController::SendMainSettings() {
         if (Write(FeatureReport::Write(kCmdPollingRate, sequence_.Take(), payload))) {
             cache_.polling = polling;
             cache_.stale.polling = false;
+        } else {
+            retry_.main = true;
         }
         pacer_.Pause(kCommandPause);
     }
@@ -198,6 +204,8 @@ void DeviceController::SendMainSettings() {
         if (Write(FeatureReport::Write(kCmdLiftOff, sequence_.Take(), payload))) {
             cache_.liftOff = liftOff;
             cache_.stale.liftOff = false;
+        } else {
+            retry_.main = true;
         }
         pacer_.Pause(kCommandPause);
     }
@@ -206,6 +214,8 @@ void DeviceController::SendMainSettings() {
         if (Write(FeatureReport::Write(kCmdDebounce, sequence_.Take(), payload))) {
             cache_.debounce = debounce;
             cache_.stale.debounce = false;
+        } else {
+            retry_.main = true;
         }
         pacer_.Pause(kCommandPause);
     }
@@ -216,6 +226,8 @@ void DeviceController::SendMainSettings() {
         if (Write(report)) {
             cache_.lighting = lighting;
             cache_.stale.lighting = false;
+        } else {
+            retry_.main = true;
         }
         pacer_.Pause(kCommandPause);
     }
@@ -228,6 +240,8 @@ void DeviceController::SendPowerOptions() {
     if (Write(FeatureReport::Write(kCmdPowerOptions, sequence_.Take(), power))) {
         cache_.power = power;
         cache_.stale.power = false;
+    } else {
+        retry_.power = true;
     }
     pacer_.Pause(kCommandPause);
 }
@@ -240,6 +254,8 @@ void DeviceController::SendMotionWakeup() {
     if (Write(FeatureReport::Write(kCmdMotionWakeup, sequence_.Take(), payload))) {
         cache_.motionWakeup = value;
         cache_.stale.motionWakeup = false;
+    } else {
+        retry_.motionWakeup = true;
     }
     pacer_.Pause(kCommandPause);
 }
@@ -257,6 +273,8 @@ void DeviceController::SendButtons() {
             if (Write(ButtonReport(sequence_.Take(), position, action))) {
                 std::copy_n(page.begin() + at, 3, cache_.buttons.begin() + at);
                 cache_.stale.buttons[static_cast<std::size_t>(position)] = false;
+            } else {
+                retry_.buttons = true;
             }
         }
         // The mouse is given 60 ms per position whether or not it was written.
@@ -323,13 +341,18 @@ ApplyResult DeviceController::ApplyToDevice() {
     if (!IsShown()) return result;
     result.ran = true;
     run_ = &result;
+    retry_ = {};
     sentFlag = false;
     AssignMacroNumbers();
     if (buttonsChanged) SendButtons();
     if (mainSettingsChanged) SendMainSettings();
     if (powerChanged) SendPowerOptions();
     if (motionWakeupChanged) SendMotionWakeup();
-    buttonsChanged = mainSettingsChanged = powerChanged = motionWakeupChanged = false;
+    // Groups whose write failed stay marked, so the next run sends them again.
+    buttonsChanged = retry_.buttons;
+    mainSettingsChanged = retry_.main;
+    powerChanged = retry_.power;
+    motionWakeupChanged = retry_.motionWakeup;
     SendMacros(true);
     run_ = nullptr;
     result.sent = sentFlag;

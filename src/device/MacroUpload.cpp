@@ -22,6 +22,10 @@ FeatureReport ButtonReport(std::uint8_t sequence, int position, std::span<const 
     return FeatureReport::Write(kCmdSetButton, sequence, payload);
 }
 
+MacroFinder LibraryFinder(const MacroLibrary& library) {
+    return [&library](std::uint32_t index) { return library.MacroAt(library.FindByIndex(index)); };
+}
+
 NumberingResult AssignMacroNumbers(ProfileRecord& rec, const MacroFinder& finder, bool resync,
                                    const std::u16string& disabledName) {
     NumberingResult result;

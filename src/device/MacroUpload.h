@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "device/FeatureReport.h"
+#include "macro/MacroLibrary.h"
 #include "macro/MacroRecords.h"
 #include "model/ProfileTable.h"
 
@@ -34,6 +35,8 @@ FeatureReport ButtonReport(std::uint8_t sequence, int position, std::span<const 
 // its first free entry). Null when there is none. The pointer identifies the
 // library node: two buttons that get the same pointer share one number.
 using MacroFinder = std::function<const MacroKey*(std::uint32_t macroKeyIndex)>;
+// The finder over a macro library (which must outlive it).
+MacroFinder LibraryFinder(const MacroLibrary& library);
 
 struct NumberingResult {
     // Per profile button: the macro number given, 0 for buttons without a macro.
