@@ -5,6 +5,7 @@
 #include <array>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/ProfileTable.h"
@@ -31,6 +32,9 @@ public:
 
     // ---- profile table
     std::array<ProfileRecord, kProfileCount> Profiles{};
+    // The in-memory current slot. It is taken from the "CurrentProfile" pair at the
+    // end of the start-up load and written back by SaveCurrentProfileAndSettings.
+    int CurrentProfile = 0;
     std::uint16_t SensorId = 0;
     std::array<std::uint32_t, kDpiTableSize> DpiStepTable{};
     std::uint32_t DpiStepCount = 0;
@@ -57,6 +61,7 @@ public:
     // Range-checked accessors: out-of-range hand-edited values fall back to the
     // pair's default, so nothing indexes outside the five records or show list.
     int GetCurrentProfile() const;
+    // Stores "%d" of the slot in the pair and in CurrentProfile (memory only).
     void SetCurrentProfile(int slot);
     int GetShowCount() const;
     void SetShowCount(int count);
@@ -70,6 +75,14 @@ public:
     // .bak, the defaults are written to its own path, and the reason is returned.
     ReadResult ReadProfileFile(int slot, const std::filesystem::path& path);
 
+    // ---- import and export of one slot
+    // Reads `path` into the slot (a malformed file leaves the slot at its defaults
+    // and rewrites its own file, keeping the previous one as .bak), then saves the
+    // settings file and all five profiles. The result tells why a file was refused.
+    ReadResult ImportProfile(int slot, const std::filesystem::path& path);
+    // Writes the slot to `path`; false when the file could not be written.
+    bool ExportProfile(int slot, const std::filesystem::path& path) const;
+
     // ---- start-up
     // Settings file, the five profiles and the sensor check, as at start-up.
     void LoadSettingsModel();
@@ -81,5 +94,16 @@ private:
 // Parsers that only validate, for `tarvikctl check` and the fuzzers.
 ReadResult CheckSettingsFile(const std::filesystem::path& path);
 ReadResult CheckProfileFile(const std::filesystem::path& path);
+
+// The readers on file contents held in memory (the bytes of a whole file,
+// byte-order mark included). `pairs` / `record` receive what was read, line by
+// line, also when a later line fails; `pairCount` is the number of pairs read.
+ReadResult ParseSettingsData(std::string_view bytes, std::array<ProfileSetting, kIniPairCount>& pairs,
+                             int& pairCount);
+ReadResult ParseProfileData(std::string_view bytes, ProfileRecord& record);
+
+// The exact text the writers produce, without the byte-order mark.
+std::u16string FormatSettingsText(const std::array<ProfileSetting, kIniPairCount>& pairs);
+std::u16string FormatProfileText(const ProfileRecord& record);
 
 } // namespace tarvik

@@ -32,34 +32,27 @@ void LanguageTable::Clear() {
     problem_.clear();
 }
 
-bool LanguageTable::Load(const std::filesystem::path& configDir, double uiScale) {
-    problem_.clear();
-    code_.clear();
-    {
-        CStdioFileEx sel;
-        std::u16string line;
-        if (sel.OpenTextFile(configDir / "LanSetting.ini", CStdioFileEx::kReadUnicode) &&
-            sel.ReadLine(line)) {
-            if (line == u"[ChangeLanguage]") {
-                std::u16string second;
-                sel.ReadLine(second);
-                std::size_t p;
-                code_ = SplitPair(second, p) ? second.substr(p + 1) : second;
-            } else {
-                code_ = line;
-            }
-        }
-    }
-    file_ = configDir / (code_ == u"EN" ? "Lan_EN.txt" : "Lan.txt");
+std::u16string LanguageTable::ReadSelector(CStdioFileEx& f) {
+    std::u16string line;
+    if (!f.ReadLine(line)) return {};
+    if (line != u"[ChangeLanguage]") return line;
+    std::u16string second;
+    f.ReadLine(second);
+    std::size_t p;
+    return SplitPair(second, p) ? second.substr(p + 1) : second;
+}
 
+std::u16string LanguageTable::SelectorCode(std::string_view fileBytes) {
     CStdioFileEx f;
-    if (!f.OpenTextFile(file_, CStdioFileEx::kReadUnicode)) {
-        problem_ = "language file " + file_.string() + ": cannot be opened";
-        return false;
-    }
+    f.OpenBuffer(fileBytes);
+    return ReadSelector(f);
+}
+
+bool LanguageTable::ReadLanguage(CStdioFileEx& f, double uiScale) {
+    const std::string name = "language file " + file_.string();
     std::u16string line;
     if (!f.ReadLine(line) || line != u"[Setting]") {
-        problem_ = "language file " + file_.string() + ": line 1: not \"[Setting]\"";
+        problem_ = name + ": line 1: not \"[Setting]\"";
         return false;
     }
     int lineNo = 1;
@@ -67,7 +60,7 @@ bool LanguageTable::Load(const std::filesystem::path& configDir, double uiScale)
         ++lineNo;
         std::size_t p;
         if (!SplitPair(line, p)) {
-            problem_ = "language file " + file_.string() + ": line " + std::to_string(lineNo) +
+            problem_ = name + ": line " + std::to_string(lineNo) +
                        ": no \"index=text\"; the rest of the file is ignored";
             return false;
         }
@@ -81,6 +74,31 @@ bool LanguageTable::Load(const std::filesystem::path& configDir, double uiScale)
         font_ = {u"Tahoma", static_cast<int>(16 * uiScale), 1};
     }
     return true;
+}
+
+bool LanguageTable::LoadText(std::string_view fileBytes, double uiScale) {
+    problem_.clear();
+    CStdioFileEx f;
+    f.OpenBuffer(fileBytes);
+    return ReadLanguage(f, uiScale);
+}
+
+bool LanguageTable::Load(const std::filesystem::path& configDir, double uiScale) {
+    problem_.clear();
+    code_.clear();
+    {
+        CStdioFileEx sel;
+        if (sel.OpenTextFile(configDir / "LanSetting.ini", CStdioFileEx::kReadUnicode))
+            code_ = ReadSelector(sel);
+    }
+    file_ = configDir / (code_ == u"EN" ? "Lan_EN.txt" : "Lan.txt");
+
+    CStdioFileEx f;
+    if (!f.OpenTextFile(file_, CStdioFileEx::kReadUnicode)) {
+        problem_ = "language file " + file_.string() + ": cannot be opened";
+        return false;
+    }
+    return ReadLanguage(f, uiScale);
 }
 
 LanguageTable& Language() {

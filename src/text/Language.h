@@ -6,8 +6,11 @@
 #include <array>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace tarvik {
+
+class CStdioFileEx;
 
 struct InterfaceFont {
     std::u16string face = u"宋体";
@@ -25,6 +28,12 @@ public:
     // line keep their texts.
     bool Load(const std::filesystem::path& configDir, double uiScale = 1.0);
 
+    // The same two steps on file contents held in memory (tests and fuzzers).
+    // LoadText reads one language file's bytes into the table and chooses the font.
+    bool LoadText(std::string_view fileBytes, double uiScale = 1.0);
+    // The language code that a LanSetting.ini with these bytes selects.
+    static std::u16string SelectorCode(std::string_view fileBytes);
+
     // Text of slot i; empty for an index outside 0–499.
     const std::u16string& String(int i) const;
     void Set(int i, std::u16string text);
@@ -39,6 +48,9 @@ public:
     const std::string& Problem() const { return problem_; }
 
 private:
+    static std::u16string ReadSelector(CStdioFileEx& f);
+    bool ReadLanguage(CStdioFileEx& f, double uiScale);
+
     std::array<std::u16string, kSize> text_{};
     InterfaceFont font_{};
     std::u16string code_;

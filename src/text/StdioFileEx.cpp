@@ -70,6 +70,16 @@ bool CStdioFileEx::OpenTextFile(const std::filesystem::path& path, unsigned flag
     return true;
 }
 
+void CStdioFileEx::OpenBuffer(std::string_view bytes) {
+    Close();
+    failed_ = false;
+    unicode_ = true;
+    data_.assign(bytes.begin(), bytes.end());
+    pos_ = 0;
+    open_ = true;
+    writing_ = false;
+}
+
 bool CStdioFileEx::ReadLine(std::u16string& line) {
     line.clear();
     if (!open_ || writing_) return false;

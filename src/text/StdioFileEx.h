@@ -38,6 +38,10 @@ public:
     // files are supported: an open that would be 8-bit fails.
     bool OpenTextFile(const std::filesystem::path& path, unsigned flags);
 
+    // Reads from a copy of `bytes` as if they were the content of a Unicode file
+    // (the fuzzers and the in-memory checkers use it).
+    void OpenBuffer(std::string_view bytes);
+
     // Reads one line (see the .cpp for the exact rules). False at the end of file.
     bool ReadLine(std::u16string& line);
 

@@ -1,0 +1,186 @@
+// Profile commands: init, show, text, export, import, check.
+#include <algorithm>
+#include <cctype>
+#include <iostream>
+#include <memory>
+
+#include "cli/Cli.h"
+#include "cli/ProfileJson.h"
+#include "text/Language.h"
+#include "text/U16.h"
+
+namespace tarvik::cli {
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+// ---------------------------------------------------------------- text listing of a JSON view
+
+bool IsScalarArray(const json& a) {
+    return std::all_of(a.begin(), a.end(), [](const json& v) { return !v.is_structured(); });
+}
+bool IsPairArray(const json& a) {
+    return !a.empty() && std::all_of(a.begin(), a.end(), [](const json& v) {
+        return v.is_object() && v.size() == 2 && v.contains("name") && v.contains("value");
+    });
+}
+std::string Scalar(const json& v) {
+    return v.is_string() ? v.get<std::string>() : v.dump();
+}
+
+void PrintText(std::ostream& out, const json& v, int indent);
+
+void PrintMember(std::ostream& out, const std::string& key, const json& v, int indent) {
+    const std::string pad(static_cast<std::size_t>(indent) * 2, ' ');
+    if (!v.is_structured()) {
+        out << pad << key << ": " << Scalar(v) << "\n";
+    } else if (v.is_array() && IsScalarArray(v)) {
+        out << pad << key << ":";
+        for (const auto& e : v) out << " " << Scalar(e);
+        out << "\n";
+    } else if (v.is_array() && IsPairArray(v)) {
+        out << pad << key << ":\n";
+        for (const auto& e : v)
+            out << pad << "  " << Scalar(e["name"]) << " = " << Scalar(e["value"]) << "\n";
+    } else if (v.is_array()) {
+        out << pad << key << ":\n";
+        int i = 0;
+        for (const auto& e : v) {
+            if (e.is_array() && IsScalarArray(e)) {
+                out << pad << "  [" << i++ << "]";
+                for (const auto& x : e) out << " " << Scalar(x);
+                out << "\n";
+            } else {
+                out << pad << "  [" << i++ << "]\n";
+                PrintText(out, e, indent + 2);
+            }
+        }
+    } else {
+        out << pad << key << ":\n";
+        PrintText(out, v, indent + 1);
+    }
+}
+
+void PrintText(std::ostream& out, const json& v, int indent) {
+    for (const auto& [key, member] : v.items()) PrintMember(out, key, member, indent);
+}
+
+// ---------------------------------------------------------------- check: one row per file type
+
+struct FileChecker {
+    const char* extension; // lower case, with the dot
+    ReadResult (*check)(const std::filesystem::path&);
+};
+
+const FileChecker kFileCheckers[] = {
+    {".psf", CheckProfileFile},
+    {".ini", CheckSettingsFile},
+};
+
+std::string Lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    return s;
+}
+
+std::string Describe(const ReadResult& r) {
+    return r.line > 0 ? "line " + std::to_string(r.line) + ": " + r.reason : r.reason;
+}
+
+struct Options {
+    int slot = -1;
+    bool all = false;
+    bool json = false;
+    int index = 0;
+    std::string file;
+};
+
+void Register(CLI::App& app, CliContext& ctx) {
+    auto* init =
+        app.add_subcommand("init", "run the start-up load (create or repair the data folder) and exit");
+    init->callback([&ctx] { ctx.Load(); });
+
+    auto showOpt = std::make_shared<Options>();
+    auto* show = app.add_subcommand("show", "print the current profile (or a given slot, or all)");
+    auto* slotFlag = show->add_option("--slot", showOpt->slot, "profile slot 0-4")->check(CLI::Range(0, 4));
+    show->add_flag("--all", showOpt->all, "every profile slot")->excludes(slotFlag);
+    show->add_flag("--json", showOpt->json, "print JSON");
+    show->callback([&ctx, showOpt] {
+        ctx.Load();
+        std::optional<int> slot;
+        if (!showOpt->all) slot = showOpt->slot >= 0 ? showOpt->slot : ctx.model->GetCurrentProfile();
+        const json view = ModelJson(*ctx.model, slot);
+        if (showOpt->json) {
+            std::cout << view.dump(2) << "\n";
+        } else {
+            PrintText(std::cout, view, 0);
+        }
+    });
+
+    auto textOpt = std::make_shared<Options>();
+    auto* text = app.add_subcommand("text", "print language string N");
+    text->add_option("N", textOpt->index, "index 0-499")
+        ->required()
+        ->check(CLI::Range(0, LanguageTable::kSize - 1));
+    text->callback([&ctx, textOpt] {
+        ctx.Load();
+        std::cout << ToUtf8(LanguageString(textOpt->index)) << "\n";
+    });
+
+    auto exportOpt = std::make_shared<Options>();
+    auto* exp = app.add_subcommand("export", "write a profile slot to a profile file");
+    exp->add_option("--slot", exportOpt->slot, "profile slot 0-4")->required()->check(CLI::Range(0, 4));
+    exp->add_option("FILE", exportOpt->file, "profile file to write")->required();
+    exp->callback([&ctx, exportOpt] {
+        ctx.Load();
+        if (!ctx.model->ExportProfile(exportOpt->slot, exportOpt->file)) {
+            std::cerr << "tarvikctl: cannot write " << exportOpt->file << "\n";
+            ctx.exitCode = 1;
+        }
+    });
+
+    auto importOpt = std::make_shared<Options>();
+    auto* imp = app.add_subcommand("import", "read a profile file into a profile slot");
+    imp->add_option("--slot", importOpt->slot, "profile slot 0-4")->required()->check(CLI::Range(0, 4));
+    imp->add_option("FILE", importOpt->file, "profile file to read")->required();
+    imp->callback([&ctx, importOpt] {
+        // A file that does not open changes nothing (the window's file dialog only
+        // offers existing files; a mistyped name must not reset the slot).
+        const ReadResult opened = CheckProfileFile(importOpt->file);
+        if (!opened && opened.line == 0) {
+            std::cerr << "tarvikctl: " << importOpt->file << ": " << opened.reason << "\n";
+            ctx.exitCode = 1;
+            return;
+        }
+        ctx.Load();
+        const ReadResult r = ctx.model->ImportProfile(importOpt->slot, importOpt->file);
+        if (!r) {
+            std::cerr << "tarvikctl: import of " << importOpt->file << " failed: " << Describe(r) << "; slot "
+                      << importOpt->slot << " reset to defaults\n";
+            ctx.exitCode = 1;
+        }
+    });
+
+    auto checkOpt = std::make_shared<Options>();
+    auto* check = app.add_subcommand("check", "validate a profile file (.psf) or settings file (.ini)");
+    check->add_option("FILE", checkOpt->file, "file to validate")->required();
+    check->callback([&ctx, checkOpt] {
+        const std::string ext = Lower(std::filesystem::path(checkOpt->file).extension().string());
+        const auto row = std::find_if(std::begin(kFileCheckers), std::end(kFileCheckers),
+                                      [&](const FileChecker& c) { return ext == c.extension; });
+        if (row == std::end(kFileCheckers)) {
+            std::cout << "unsupported file type\n";
+            ctx.exitCode = 2;
+            return;
+        }
+        const ReadResult r = row->check(checkOpt->file);
+        std::cout << (r ? std::string("valid") : Describe(r)) << "\n";
+        ctx.exitCode = r ? 0 : 1;
+    });
+}
+
+static RegisterCommands reg(10, Register);
+
+} // namespace
+
+} // namespace tarvik::cli

@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "support/TempDir.h"
+#include "text/StdioFileEx.h"
+
+namespace tarvik {
+namespace {
+
+using test::ReadBytes;
+using test::TempDir;
+using test::Utf16Bytes;
+using test::WriteBytes;
+
+std::vector<std::u16string> ReadAllLines(const std::filesystem::path& path) {
+    CStdioFileEx f;
+    EXPECT_TRUE(f.OpenTextFile(path, CStdioFileEx::kReadUnicode));
+    std::vector<std::u16string> lines;
+    std::u16string line;
+    while (f.ReadLine(line)) lines.push_back(line);
+    EXPECT_TRUE(line.empty()); // the end of the file comes back as an empty text
+    return lines;
+}
+
+struct ReadCase {
+    const char* name;
+    std::string bytes;
+    std::vector<std::u16string> lines;
+};
+
+TEST(TextFile, ReadsLinesAsStored) {
+    const std::vector<ReadCase> cases = {
+        {"mark is skipped unexamined", "\x01\x02" + Utf16Bytes(u"a\nb\n", false), {u"a", u"b"}},
+        {"carriage return stays", Utf16Bytes(u"[Setting]\r\nx\r\n"), {u"[Setting]\r", u"x\r"}},
+        {"empty line is a line feed", Utf16Bytes(u"a\n\nb"), {u"a", u"\n", u"b"}},
+        {"last line without line feed", Utf16Bytes(u"a\nlast"), {u"a", u"last"}},
+        {"odd trailing byte is no character", Utf16Bytes(u"a\nb") + "X", {u"a", u"b"}},
+        {"only the mark", Utf16Bytes(u""), {}},
+        {"one byte", "\xFF", {}},
+        {"non-ASCII and surrogates", Utf16Bytes(u"中文=\U0001F600\n"), {u"中文=\U0001F600"}},
+        {"long line", Utf16Bytes(std::u16string(1000, u'x') + u"\n"), {std::u16string(1000, u'x')}},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(dir / "f.txt", c.bytes);
+        EXPECT_EQ(ReadAllLines(dir / "f.txt"), c.lines);
+        CStdioFileEx mem;
+        mem.OpenBuffer(c.bytes);
+        std::vector<std::u16string> fromMemory;
+        std::u16string line;
+        while (mem.ReadLine(line)) fromMemory.push_back(line);
+        EXPECT_EQ(fromMemory, c.lines);
+    }
+}
+
+TEST(TextFile, WriteStartsWithMarkAndReadsBack) {
+    TempDir dir;
+    const std::u16string text = u"[Setting]\n0=中文\n";
+    {
+        CStdioFileEx f;
+        ASSERT_TRUE(f.OpenTextFile(dir / "w.txt", CStdioFileEx::kWriteUnicode));
+        f.WriteText(u"[Setting]\n");
+        f.WriteText(u"0=中文\n");
+        ASSERT_TRUE(f.Close());
+    }
+    EXPECT_EQ(ReadBytes(dir / "w.txt"), Utf16Bytes(text));
+    EXPECT_EQ(ReadAllLines(dir / "w.txt"), (std::vector<std::u16string>{u"[Setting]", u"0=中文"}));
+    EXPECT_TRUE(CStdioFileEx::HasUnicodeMark(dir / "w.txt"));
+}
+
+TEST(TextFile, WriteReplacesTargetOnlyOnClose) {
+    TempDir dir;
+    WriteBytes(dir / "t.txt", "old");
+    CStdioFileEx f;
+    ASSERT_TRUE(f.OpenTextFile(dir / "t.txt", CStdioFileEx::kWriteUnicode));
+    f.WriteText(u"new");
+    EXPECT_EQ(ReadBytes(dir / "t.txt"), "old"); // still the old file while writing
+    ASSERT_TRUE(f.Close());
+    EXPECT_EQ(ReadBytes(dir / "t.txt"), Utf16Bytes(u"new"));
+    // No temporary file is left behind.
+    int files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
+    EXPECT_EQ(files, 1);
+}
+
+TEST(TextFile, FailedCommitLeavesTargetAndNoTemporary) {
+    TempDir dir;
+    // The target is a non-empty folder: the rename cannot replace it.
+    std::filesystem::create_directory(dir / "target");
+    WriteBytes(dir / "target" / "keep", "x");
+    CStdioFileEx f;
+    ASSERT_TRUE(f.OpenTextFile(dir / "target", CStdioFileEx::kWriteUnicode));
+    f.WriteText(u"data");
+    EXPECT_FALSE(f.Close());
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "target"));
+    int files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
+    EXPECT_EQ(files, 1);
+}
+
+TEST(TextFile, OpenFailures) {
+    TempDir dir;
+    CStdioFileEx f;
+    EXPECT_FALSE(f.OpenTextFile(dir / "missing.txt", CStdioFileEx::kReadUnicode));
+    EXPECT_FALSE(f.OpenTextFile(dir / "no" / "folder.txt", CStdioFileEx::kWriteUnicode));
+    EXPECT_FALSE(CStdioFileEx::HasUnicodeMark(dir / "missing.txt"));
+    // A text-mode read-only open follows the byte-order mark; 8-bit files are refused.
+    WriteBytes(dir / "ansi.txt", "abc\n");
+    EXPECT_FALSE(f.OpenTextFile(dir / "ansi.txt", CStdioFileEx::typeText));
+    WriteBytes(dir / "u.txt", Utf16Bytes(u"abc\n"));
+    EXPECT_TRUE(f.OpenTextFile(dir / "u.txt", CStdioFileEx::typeText));
+    EXPECT_TRUE(f.IsUnicode());
+}
+
+TEST(TextFile, KeepBackupKeepsTheMostRecentCopy) {
+    TempDir dir;
+    EXPECT_TRUE(KeepBackup(dir / "absent.ini").empty());
+    EXPECT_FALSE(std::filesystem::exists(dir / "absent.ini.bak"));
+
+    WriteBytes(dir / "c.ini", "first");
+    EXPECT_EQ(KeepBackup(dir / "c.ini"), dir / "c.ini.bak");
+    WriteBytes(dir / "c.ini", "second");
+    KeepBackup(dir / "c.ini");
+    EXPECT_EQ(ReadBytes(dir / "c.ini.bak"), "second");
+    EXPECT_EQ(ReadBytes(dir / "c.ini"), "second");
+}
+
+} // namespace
+} // namespace tarvik
