@@ -20,7 +20,9 @@ namespace tarvik::cli {
 namespace {
 
 std::atomic<bool> g_interrupted{false};
-extern "C" void OnInterrupt(int) { g_interrupted = true; }
+extern "C" void OnInterrupt(int) {
+    g_interrupted = true;
+}
 
 std::string Hex(unsigned v, int digits) {
     char buf[16];
@@ -123,7 +125,8 @@ void Status(CliContext& ctx, bool json) {
         nlohmann::ordered_json doc;
         doc["identity"] = NameOf(*r.identity);
         doc["sensorCode"] = Hex(reply.sensorCode, 2);
-        doc["sensorId"] = r.unknownSensor ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(Hex(sensor, 4));
+        doc["sensorId"] =
+            r.unknownSensor ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(Hex(sensor, 4));
         doc["sensorChanged"] = r.sensorChanged;
         doc["battery"] = s->controller->batteryLevel;
         doc["chargeState"] = static_cast<int>(s->controller->charge);
@@ -135,7 +138,8 @@ void Status(CliContext& ctx, bool json) {
     if (r.unknownSensor) {
         std::cout << "sensor unknown (code " << Hex(reply.sensorCode, 2) << ")\n";
     } else {
-        std::cout << "sensor " << Hex(sensor, 4) << (r.sensorChanged ? " (changed: DPI levels reset)" : "") << "\n";
+        std::cout << "sensor " << Hex(sensor, 4) << (r.sensorChanged ? " (changed: DPI levels reset)" : "")
+                  << "\n";
     }
     std::cout << "battery " << BatteryText(s->controller->batteryLevel) << "\n";
     std::cout << "charge " << ChargeName(s->controller->charge) << "\n";
@@ -164,16 +168,19 @@ void Apply(CliContext& ctx, std::optional<int> slot) {
         model.SaveAllProfiles();
     }
     const int current = model.GetCurrentProfile();
-    std::cout << "profile " << current << " \"" << ToUtf8(model.Profiles[current].Settings[kSetProfileName].Value)
-              << "\" sent to " << NameOf(*s->link->SendTargetIdentity()) << ": " << r.reportsWritten << " reports";
+    std::cout << "profile " << current << " \""
+              << ToUtf8(model.Profiles[current].Settings[kSetProfileName].Value) << "\" sent to "
+              << NameOf(*s->link->SendTargetIdentity()) << ": " << r.reportsWritten << " reports";
     if (r.writesFailed) std::cout << ", " << r.writesFailed << " failed (sent again next time)";
     std::cout << "\n";
     for (int k : r.disabledButtons) {
-        std::cout << "button " << k << ": its macro is no longer in the library; the button is now disabled\n";
+        std::cout << "button " << k
+                  << ": its macro is no longer in the library; the button is now disabled\n";
     }
     for (const auto& m : r.refusedMacros) {
-        std::cerr << "tarvikctl: macro \"" << ToUtf8(m.name) << "\" of button " << m.button << " not sent: it needs "
-                  << m.chunks << " chunks, the mouse takes at most " << kMaxMacroChunks << "\n";
+        std::cerr << "tarvikctl: macro \"" << ToUtf8(m.name) << "\" of button " << m.button
+                  << " not sent: it needs " << m.chunks << " chunks, the mouse takes at most "
+                  << kMaxMacroChunks << "\n";
     }
     if (r.writesFailed || !r.refusedMacros.empty()) ctx.exitCode = 1;
 }
@@ -234,7 +241,8 @@ void Watch(CliContext& ctx, int presses, double timeout) {
     for (int i = 0; i < presses; ++i) s->choice.mouse->PressDpiButton();
     const auto start = std::chrono::steady_clock::now();
     while (!g_interrupted) {
-        if (timeout > 0 && std::chrono::steady_clock::now() - start >= std::chrono::duration<double>(timeout)) break;
+        if (timeout > 0 && std::chrono::steady_clock::now() - start >= std::chrono::duration<double>(timeout))
+            break;
         s->queue.RunOne(std::chrono::milliseconds(100));
     }
     s->link->StopReaders();
@@ -255,7 +263,8 @@ struct DeviceArgs {
 void Register(CLI::App& app, CliContext& ctx) {
     auto args = std::make_shared<DeviceArgs>();
 
-    auto* devices = app.add_subcommand("devices", "list the mouse's HID interfaces with identity, role and path");
+    auto* devices =
+        app.add_subcommand("devices", "list the mouse's HID interfaces with identity, role and path");
     devices->add_flag("--json", args->json, "print JSON");
     devices->callback([&ctx, args] { Devices(ctx, args->json); });
 
@@ -266,9 +275,8 @@ void Register(CLI::App& app, CliContext& ctx) {
     auto* apply = app.add_subcommand("apply", "make a slot current and send the whole profile to the mouse");
     apply->add_option("--slot", args->slot, "profile slot 0-4 (default: the current one)")
         ->check(CLI::Range(0, kProfileCount - 1));
-    apply->callback([&ctx, args] {
-        Apply(ctx, args->slot >= 0 ? std::optional<int>(args->slot) : std::nullopt);
-    });
+    apply->callback(
+        [&ctx, args] { Apply(ctx, args->slot >= 0 ? std::optional<int>(args->slot) : std::nullopt); });
 
     auto* reset = app.add_subcommand("reset", "factory-reset the mouse and the current profile");
     reset->add_flag("--yes", args->yes, "confirm");

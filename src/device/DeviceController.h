@@ -39,16 +39,16 @@ struct BatteryDisplay {
 };
 
 struct DeviceHooks {
-    std::function<bool()> isShown;            // the window's shown flag (null: shown)
-    std::function<void()> showProgress;       // modal progress dialog, language string 146
-    std::function<void()> restartDelayedSave; // timer 70: save 10 s after the last send
-    std::function<void()> refreshFromProfile; // every control from the current profile
-    std::function<void()> scheduleApply;      // timer 30: ApplyToDevice in 20 ms
-    std::function<void()> startStatusPoll;    // timer 110: PollTick every second
-    std::function<void()> sensorChanged;      // lift-off header, DPI ranges, repaint
-    std::function<void(const OsdTexts&)> showOsd;
-    std::function<void(const BatteryDisplay&)> showBattery;
-    std::function<void()> noDeviceLeft; // hide, close dialogs, quit
+    std::function<bool()> isShown{};            // the window's shown flag (null: shown)
+    std::function<void()> showProgress{};       // modal progress dialog, language string 146
+    std::function<void()> restartDelayedSave{}; // timer 70: save 10 s after the last send
+    std::function<void()> refreshFromProfile{}; // every control from the current profile
+    std::function<void()> scheduleApply{};      // timer 30: ApplyToDevice in 20 ms
+    std::function<void()> startStatusPoll{};    // timer 110: PollTick every second
+    std::function<void()> sensorChanged{};      // lift-off header, DPI ranges, repaint
+    std::function<void(const OsdTexts&)> showOsd{};
+    std::function<void(const BatteryDisplay&)> showBattery{};
+    std::function<void()> noDeviceLeft{}; // hide, close dialogs, quit
 };
 
 // A macro that needs more chunks than byte 5 can number: never sent.
@@ -183,6 +183,11 @@ private:
     ReportCache cache_;
     SequenceCounter sequence_;
     ApplyResult* run_ = nullptr; // the ApplyToDevice in progress, for its figures
+    // Groups with a failed write: their flags stay set after ApplyToDevice, so
+    // the next run compares (and sends) them again.
+    struct {
+        bool buttons = false, main = false, power = false, motionWakeup = false;
+    } retry_;
     std::set<std::string> refusedLogged_;
     std::shared_ptr<DeviceController*> alive_;
     bool hotplugAttached_ = false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "macro/KeyCodes.h"
+#include "macro/MacroLibrary.h"
 
 namespace tarvik {
 

@@ -12,11 +12,12 @@
 #include <vector>
 
 #include "device/FeatureReport.h"
-#include "macro/MacroLibrary.h"
 #include "macro/MacroRecords.h"
 #include "model/ProfileTable.h"
 
 namespace tarvik {
+
+class MacroLibrary;
 
 constexpr std::uint8_t kMacroFunction = 0x90;
 

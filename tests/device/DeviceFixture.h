@@ -26,7 +26,7 @@ namespace tarvik::test {
 
 // One transfer or pause, in the order they happened.
 struct Event {
-    char kind;  // 'W' written, 'F' write failed, 'R' read, 'P' pause
+    char kind; // 'W' written, 'F' write failed, 'R' read, 'P' pause
     std::string path;
     std::vector<std::uint8_t> bytes;
     int pauseMs = 0;
@@ -93,7 +93,9 @@ public:
         if (!device) return nullptr;
         return std::make_unique<Recorder>(std::move(device), path, timeline_);
     }
-    void SetHotplugHandler(hid::HotplugHandler handler) override { inner_.SetHotplugHandler(std::move(handler)); }
+    void SetHotplugHandler(hid::HotplugHandler handler) override {
+        inner_.SetHotplugHandler(std::move(handler));
+    }
 
 private:
     class Recorder final : public hid::Device {
@@ -161,7 +163,8 @@ inline MacroKey ClickMacro(std::u16string name, int clicks, std::uint8_t code = 
 class DeviceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("tarvik-device-" + std::to_string(std::random_device{}()));
+        dir_ = std::filesystem::temp_directory_path() /
+               ("tarvik-device-" + std::to_string(std::random_device{}()));
         std::filesystem::create_directories(dir_ / "config");
         Language().Clear();
         Language().Set(34, u"Disabled");
@@ -195,7 +198,9 @@ protected:
         clock_.Clear();
     }
     // Runs what the reader threads posted until `done` holds (bounded wait).
-    bool RunUntil(const std::function<bool()>& done) { return queue_.RunUntil(done, std::chrono::seconds(5)); }
+    bool RunUntil(const std::function<bool()>& done) {
+        return queue_.RunUntil(done, std::chrono::seconds(5));
+    }
 
     std::filesystem::path dir_;
     std::unique_ptr<SettingsModel> model_;
@@ -238,4 +243,4 @@ inline std::vector<std::uint8_t> ParseHexBytes(const std::string& text) {
     return out;
 }
 
-}  // namespace tarvik::test
+} // namespace tarvik::test

@@ -13,7 +13,7 @@ namespace {
 class ScriptedBackend final : public hid::Backend {
 public:
     std::vector<hid::InterfaceInfo> interfaces;
-    std::map<std::string, hid::InterfaceInfo> openedAs;  // what Open reports, when it differs
+    std::map<std::string, hid::InterfaceInfo> openedAs; // what Open reports, when it differs
     int opens = 0;
 
     std::vector<hid::InterfaceInfo> Enumerate() override {
@@ -85,9 +85,9 @@ hid::InterfaceInfo Iface(std::string path, std::uint16_t pid, std::uint16_t in, 
 
 TEST(DeviceLinkScanTest, RecordsRolesPositionsAndKeepsHandlesAcrossScans) {
     ScriptedBackend b;
-    b.interfaces = {Iface("kbd", 0x1234, 9, 0, 0x046D), Iface("a-mouse", kProductIdA, 8, 0),
+    b.interfaces = {Iface("kbd", 0x1234, 9, 0, 0x046D),   Iface("a-mouse", kProductIdA, 8, 0),
                     Iface("a-both", kProductIdA, 33, 33), Iface("a-feat", kProductIdA, 0, 33),
-                    Iface("b-in", kProductIdB, 33, 0),   Iface("b-feat", kProductIdB, 0, 33)};
+                    Iface("b-in", kProductIdB, 33, 0),    Iface("b-feat", kProductIdB, 0, 33)};
     EventQueue q;
     DeviceLink link(b, q.Poster());
     link.ScanDevices();
@@ -108,8 +108,8 @@ TEST(DeviceLinkScanTest, RecordsRolesPositionsAndKeepsHandlesAcrossScans) {
     hid::Device* target = link.SendTarget();
     const int opens = b.opens;
     link.ScanDevices();
-    EXPECT_EQ(link.SendTarget(), target);  // the open handle is kept
-    EXPECT_EQ(b.opens, opens);             // nothing reopened: readers and handles still live
+    EXPECT_EQ(link.SendTarget(), target); // the open handle is kept
+    EXPECT_EQ(b.opens, opens);            // nothing reopened: readers and handles still live
     EXPECT_EQ(link.FeaturePath(Identity::B), "b-feat");
     EXPECT_EQ(link.InputPath(Identity::B), "b-in");
 
@@ -118,7 +118,7 @@ TEST(DeviceLinkScanTest, RecordsRolesPositionsAndKeepsHandlesAcrossScans) {
     b.Remove("a-feat");
     ASSERT_TRUE(q.RunUntil([&] { return !link.ReaderRunning(Identity::A); }, std::chrono::seconds(5)));
     q.RunPending();
-    EXPECT_TRUE(link.InputPath(Identity::A).empty());  // the ended reader forgets its path
+    EXPECT_TRUE(link.InputPath(Identity::A).empty()); // the ended reader forgets its path
     link.ScanDevices();
     EXPECT_FALSE(link.Present(Identity::A));
     EXPECT_FALSE(link.FeatureOpen(Identity::A));
@@ -131,14 +131,14 @@ TEST(DeviceLinkScanTest, RecordsRolesPositionsAndKeepsHandlesAcrossScans) {
 TEST(DeviceLinkScanTest, OnlyHundredPositionsAndOnlyVerifiedHandles) {
     ScriptedBackend b;
     for (int i = 0; i < 100; ++i) b.interfaces.push_back(Iface("other" + std::to_string(i), 0x1, 8, 0, 0x1));
-    b.interfaces.push_back(Iface("a-feat-late", kProductIdA, 0, 33));  // position 100: never probed
+    b.interfaces.push_back(Iface("a-feat-late", kProductIdA, 0, 33)); // position 100: never probed
     b.interfaces.push_back(Iface("b-feat", kProductIdB, 0, 33));
     EventQueue q;
     DeviceLink link(b, q.Poster());
     link.ScanDevices();
     EXPECT_FALSE(link.Connected());
 
-    b.interfaces.erase(b.interfaces.begin(), b.interfaces.begin() + 2);  // now both within reach
+    b.interfaces.erase(b.interfaces.begin(), b.interfaces.begin() + 2); // now both within reach
     // The feature interface of B answers with A's product ID when opened: not kept.
     b.openedAs["b-feat"] = Iface("b-feat", kProductIdA, 0, 33);
     link.ScanDevices();
@@ -146,7 +146,7 @@ TEST(DeviceLinkScanTest, OnlyHundredPositionsAndOnlyVerifiedHandles) {
     EXPECT_TRUE(link.Present(Identity::B));
     EXPECT_TRUE(link.FeatureOpen(Identity::A));
     EXPECT_FALSE(link.FeatureOpen(Identity::B));
-    EXPECT_FALSE(link.ReaderRunning(Identity::A));  // no input interface found
+    EXPECT_FALSE(link.ReaderRunning(Identity::A)); // no input interface found
 }
 
 class DeviceLinkSimTest : public DeviceTest {};
@@ -162,7 +162,9 @@ TEST_F(DeviceLinkSimTest, BothIdentitiesCommandsAndStatusGoToA) {
     const auto events = timeline_.Events();
     ASSERT_FALSE(events.empty());
     for (const auto& e : events) {
-        if (e.kind != 'P') EXPECT_EQ(e.path, "sim:A:feature") << HexLine(e.bytes);
+        if (e.kind != 'P') {
+            EXPECT_EQ(e.path, "sim:A:feature") << HexLine(e.bytes);
+        }
     }
 }
 
@@ -173,15 +175,15 @@ TEST_F(DeviceLinkSimTest, ReaderHandsReportsToTheUiThreadInOrder) {
         handledOn.push_back(std::this_thread::get_id());
         shown.push_back(t);
     }});
-    Current().PollingRate[0] = 2;  // 500 Hz
+    Current().PollingRate[0] = 2; // 500 Hz
     ConnectPrimed();
     controller_->mainSettingsChanged = true;
-    controller_->ApplyToDevice();  // nothing differs: the mouse holds the profile
+    controller_->ApplyToDevice(); // nothing differs: the mouse holds the profile
     EXPECT_TRUE(timeline_.Writes().empty());
     mouse_->ApplyFrame(FeatureReport::Write(kCmdPollingRate, 1, std::array<std::uint8_t, 1>{4}).bytes);
 
-    ASSERT_TRUE(mouse_->PressDpiButton());  // level 0 -> 1
-    ASSERT_TRUE(mouse_->PressDpiButton());  // level 1 -> 2
+    ASSERT_TRUE(mouse_->PressDpiButton()); // level 0 -> 1
+    ASSERT_TRUE(mouse_->PressDpiButton()); // level 1 -> 2
     ASSERT_TRUE(RunUntil([&] { return shown.size() == 2; }));
     for (auto id : handledOn) EXPECT_EQ(id, std::this_thread::get_id());
     EXPECT_EQ(shown[0].title, "DPI-2");
@@ -243,7 +245,7 @@ TEST_F(DeviceLinkSimTest, StatusPollRestartsADeadReaderAndQueriesEvery21Ticks) {
     }
     // The counter is 19 after a scan: the query comes on the 2nd tick, then every 21st.
     EXPECT_EQ(queries, 2);
-    EXPECT_TRUE(controller_->PollTick().status);  // tick 44
+    EXPECT_TRUE(controller_->PollTick().status); // tick 44
     ASSERT_EQ(shown.size(), 44u);
     EXPECT_EQ(shown.back().text, "100%");
 
@@ -296,8 +298,8 @@ TEST_F(DeviceLinkSimTest, StartupNoticeOnlyWithoutAnyFeatureHandle) {
     EXPECT_TRUE(controller_->NeedsStartupNotice());
     mouse_->Unplug(Identity::A);
     controller_->ScanDevices();
-    EXPECT_FALSE(controller_->NeedsStartupNotice());  // B alone is enough
+    EXPECT_FALSE(controller_->NeedsStartupNotice()); // B alone is enough
 }
 
-}  // namespace
-}  // namespace tarvik::test
+} // namespace
+} // namespace tarvik::test

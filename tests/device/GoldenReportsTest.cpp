@@ -26,8 +26,12 @@ std::map<std::string, Bytes> LoadGolden() {
     return cases;
 }
 
-Bytes Of(const FeatureReport& r) { return {r.bytes.begin(), r.bytes.end()}; }
-template <std::size_t N> Bytes Of(const std::array<std::uint8_t, N>& a) { return {a.begin(), a.end()}; }
+Bytes Of(const FeatureReport& r) {
+    return {r.bytes.begin(), r.bytes.end()};
+}
+template <std::size_t N> Bytes Of(const std::array<std::uint8_t, N>& a) {
+    return {a.begin(), a.end()};
+}
 
 class GoldenReportsTest : public DeviceTest {
 protected:
@@ -49,7 +53,7 @@ protected:
     }
     static MacroKey NineSteps() {
         MacroKey m = ClickMacro(u"nine", 4);
-        m.InsertAction(m.MacroActionNum, MacroAction::Press(0xA2));  // left Ctrl
+        m.InsertAction(m.MacroActionNum, MacroAction::Press(0xA2)); // left Ctrl
         m.MacroCommandActionNum = 9;
         return m;
     }
@@ -95,7 +99,8 @@ TEST_F(GoldenReportsTest, EveryCaseMatches) {
              Current().CurrentDPILevel = 1;
              return Of(FeatureReport::Write(kCmdDpiLevels, 1, BuildDpiPage(Current(), *model_)));
          }},
-        {"dpi-colours-default", [&] { return Of(FeatureReport::Write(kCmdDpiColours, 1, BuildColours(Current()))); }},
+        {"dpi-colours-default",
+         [&] { return Of(FeatureReport::Write(kCmdDpiColours, 1, BuildColours(Current()))); }},
         {"lift-off-default",
          [&] {
              const std::uint8_t p[] = {LiftOffCode(Current()), 0};
@@ -121,7 +126,8 @@ TEST_F(GoldenReportsTest, EveryCaseMatches) {
          }},
         {"lighting-mode1-default", [&] { return Lighting([](ProfileRecord&) {}); }},
         {"lighting-mode0", [&] { return Lighting([](ProfileRecord& r) { r.Lighting1Mode[0] = 0; }); }},
-        {"lighting-mode3-brightness3", [&] { return Lighting([](ProfileRecord& r) { r.Lighting1Mode[0] = 3; }); }},
+        {"lighting-mode3-brightness3",
+         [&] { return Lighting([](ProfileRecord& r) { r.Lighting1Mode[0] = 3; }); }},
         {"lighting-mode2-two-black",
          [&] {
              return Lighting([](ProfileRecord& r) {
@@ -195,7 +201,8 @@ TEST_F(GoldenReportsTest, EveryCaseMatches) {
         if (want.size() < actual.size()) want.resize(actual.size(), 0);
         EXPECT_EQ(HexLine(actual), HexLine(want));
     }
-    for (const auto& [name, fn] : build) EXPECT_TRUE(golden.count(name)) << "case " << name << " missing from file";
+    for (const auto& [name, fn] : build)
+        EXPECT_TRUE(golden.count(name)) << "case " << name << " missing from file";
 }
 
 TEST(SequenceCounterTest, StartsAtOneAndWrapsFrom255ToZero) {
@@ -207,5 +214,5 @@ TEST(SequenceCounterTest, StartsAtOneAndWrapsFrom255ToZero) {
     EXPECT_EQ(seq.Take(), 1);
 }
 
-}  // namespace
-}  // namespace tarvik::test
+} // namespace
+} // namespace tarvik::test

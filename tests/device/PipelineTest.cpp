@@ -55,7 +55,7 @@ TEST_F(PipelineTest, OnlyDifferencesAreSentAndAToggleBackSendsNothing) {
     controller_->ScanDevices();
     EXPECT_EQ(applies, 1);
     r = controller_->ApplyToDevice();
-    EXPECT_EQ(timeline_.Compact(), "P60 P60 P60 P60 P60 P60 W06 P60");  // six button positions, then colours
+    EXPECT_EQ(timeline_.Compact(), "P60 P60 P60 P60 P60 P60 W06 P60"); // six button positions, then colours
     EXPECT_TRUE(r.sent);
     EXPECT_EQ(progress, 0);
     EXPECT_FALSE(controller_->suppressProgress);
@@ -74,9 +74,8 @@ TEST_F(PipelineTest, MainSettingsOrderAndPacing) {
     rec.Settings[kSetMotionWakeup].Value = u"0";
     controller_->MarkAllChanged();
     controller_->ApplyToDevice();
-    EXPECT_EQ(timeline_.Compact(),
-              "P60 P60 P60 P60 P60 P60 "
-              "W05 P60 W06 P60 W07 P60 W09 P60 W0A P60 W08 P60 W0B P60 W0C P60");
+    EXPECT_EQ(timeline_.Compact(), "P60 P60 P60 P60 P60 P60 "
+                                   "W05 P60 W06 P60 W07 P60 W09 P60 W0A P60 W08 P60 W0B P60 W0C P60");
     // Sequence numbers follow the writes.
     const auto writes = timeline_.Writes();
     for (std::size_t i = 1; i < writes.size(); ++i) EXPECT_EQ(writes[i].bytes[4], writes[i - 1].bytes[4] + 1);
@@ -109,7 +108,7 @@ TEST_F(PipelineTest, WithoutADeviceNothingIsTouchedAndTheSaveStillRestarts) {
     const ApplyResult r = ApplyMain();
     EXPECT_EQ(saves, 1);
     EXPECT_FALSE(r.sent);
-    EXPECT_EQ(controller_->Cache().polling, 1);  // still what the mouse last got
+    EXPECT_EQ(controller_->Cache().polling, 1); // still what the mouse last got
 
     mouse_->Plug(Identity::A);
     link_->ScanDevices();
@@ -149,14 +148,14 @@ TEST_F(PipelineTest, AFailedWriteIsSentAgainNextTime) {
 }
 
 TEST_F(PipelineTest, MacrosNumberedSharedAndResentWhenTheyMove) {
-    shelf_.Put(7, ClickMacro(u"seven", 2));     // 4 steps, one chunk
-    shelf_.Put(9, ClickMacro(u"nine", 4, 0x42));  // 8 steps, one chunk
+    shelf_.Put(7, ClickMacro(u"seven", 2));      // 4 steps, one chunk
+    shelf_.Put(9, ClickMacro(u"nine", 4, 0x42)); // 8 steps, one chunk
     BindMacro(1, 7);
     BindMacro(4, 7);
     BindMacro(5, 9);
     ConnectPrimed();
     EXPECT_EQ(Current().Keys[1].Action, (KeyAction{0x90, 0x21, 0x01}));
-    EXPECT_EQ(Current().Keys[4].Action.Data1 & 0x0F, 1);  // shares the number
+    EXPECT_EQ(Current().Keys[4].Action.Data1 & 0x0F, 1); // shares the number
     EXPECT_EQ(Current().Keys[5].Action.Data1 & 0x0F, 2);
 
     // The page was primed before the numbering: the three macro buttons go once,
@@ -179,9 +178,9 @@ TEST_F(PipelineTest, MacrosNumberedSharedAndResentWhenTheyMove) {
     const auto chunks = Chunks();
     ASSERT_EQ(chunks.size(), 2u);
     EXPECT_EQ(chunks[0].bytes[7], 1);
-    EXPECT_EQ(chunks[0].bytes[10], 0x05);  // HID usage of B: "nine"
+    EXPECT_EQ(chunks[0].bytes[10], 0x05); // HID usage of B: "nine"
     EXPECT_EQ(chunks[1].bytes[7], 2);
-    EXPECT_EQ(chunks[1].bytes[10], 0x04);  // HID usage of A: "seven"
+    EXPECT_EQ(chunks[1].bytes[10], 0x04); // HID usage of A: "seven"
 
     // Only the loop count changes: the button is resent, the macro image is not.
     shelf_.macros[9].MacroKeyLoopNum = 3;
@@ -229,9 +228,9 @@ TEST_F(PipelineTest, MacroChunksArePacedAndTheStepCountComesFromTheLibrary) {
 
 TEST_F(PipelineTest, MacroThatNeedsMoreThan15ChunksIsRefusedAndLoggedOnce) {
     ProblemLog problems;
-    MacroKey big = ClickMacro(u"long", 63);  // 126 steps: 378 bytes, 16 chunks
+    MacroKey big = ClickMacro(u"long", 63); // 126 steps: 378 bytes, 16 chunks
     shelf_.Put(4, big);
-    MacroKey fits = ClickMacro(u"edge", 62);  // 124 steps, and one more: 375 bytes, 15 chunks
+    MacroKey fits = ClickMacro(u"edge", 62); // 124 steps, and one more: 375 bytes, 15 chunks
     fits.InsertAction(fits.MacroActionNum, MacroAction::Press(0x20));
     fits.MacroCommandActionNum = 125;
     shelf_.Put(5, fits);
@@ -258,9 +257,9 @@ TEST_F(PipelineTest, MacroGoneFromTheLibraryDisablesTheButton) {
     shelf_.Put(8, ClickMacro(u"kept", 1));
     BindMacro(0, 8);
     BindMacro(3, 8);
-    Current().Keys[3].MacroKeyIndex = 99;  // no such macro any more
+    Current().Keys[3].MacroKeyIndex = 99; // no such macro any more
     Current().Keys[4].Action = {kMacroFunction, 0, 0};
-    Current().Keys[4].MacroKeyIndex = 0;  // never numbered
+    Current().Keys[4].MacroKeyIndex = 0; // never numbered
     link_->ScanDevices();
     const ApplyResult r = controller_->ApplyToDevice();
     EXPECT_EQ(r.disabledButtons, (std::vector<int>{3, 4}));
@@ -272,14 +271,14 @@ TEST_F(PipelineTest, MacroGoneFromTheLibraryDisablesTheButton) {
 TEST_F(PipelineTest, ResyncCopiesTheLibraryMacroOnce) {
     shelf_.Put(2, ClickMacro(u"lib", 3));
     BindMacro(0, 2);
-    shelf_.macros[2].AllAction[0] = MacroAction::Press(0x44);  // edited in the manager
+    shelf_.macros[2].AllAction[0] = MacroAction::Press(0x44); // edited in the manager
     controller_->resyncRequested = true;
     controller_->AssignMacroNumbers();
     EXPECT_FALSE(controller_->resyncRequested);
     EXPECT_EQ(Current().Keys[0].Macro.AllAction[0], MacroAction::Press(0x44));
     shelf_.macros[2].AllAction[0] = MacroAction::Press(0x45);
     controller_->AssignMacroNumbers();
-    EXPECT_EQ(Current().Keys[0].Macro.AllAction[0], MacroAction::Press(0x44));  // the copy's own steps
+    EXPECT_EQ(Current().Keys[0].Macro.AllAction[0], MacroAction::Press(0x44)); // the copy's own steps
 }
 
 TEST_F(PipelineTest, StatusQueryRetriesOnceOnAnEmptyReply) {
@@ -290,14 +289,14 @@ TEST_F(PipelineTest, StatusQueryRetriesOnceOnAnEmptyReply) {
     EXPECT_EQ(s.attempts, 2);
     EXPECT_EQ(timeline_.Compact(), "W20 P10 R W20 P10 R");
     const auto writes = timeline_.Writes();
-    EXPECT_EQ(writes[1].bytes[4], writes[0].bytes[4] + 1);  // a new sequence number
+    EXPECT_EQ(writes[1].bytes[4], writes[0].bytes[4] + 1); // a new sequence number
 
     Reset();
     mouse_->SetEmptyReplies(2);
     s = controller_->QueryStatus();
     EXPECT_EQ(s.outcome, StatusOutcome::NoAnswer);
     EXPECT_EQ(s.attempts, 2);
-    EXPECT_EQ(controller_->batteryLevel, 100);  // from the first query; unchanged
+    EXPECT_EQ(controller_->batteryLevel, 100); // from the first query; unchanged
 }
 
 TEST_F(PipelineTest, StatusReplyWithAnotherSensorChangesTheSensor) {
@@ -316,7 +315,7 @@ TEST_F(PipelineTest, StatusReplyWithAnotherSensorChangesTheSensor) {
     EXPECT_EQ(model_->SensorId, 0x3360);
     EXPECT_TRUE(model_->SensorPageEnabled);
     EXPECT_EQ(model_->DpiStepCount, 121u);
-    for (const auto& p : model_->Profiles) EXPECT_EQ(p.XYSetting[0], 3);  // the new sensor's defaults
+    for (const auto& p : model_->Profiles) EXPECT_EQ(p.XYSetting[0], 3); // the new sensor's defaults
     EXPECT_EQ(controller_->batteryLevel, 77);
     // Saved: the next start sees the new sensor.
     SettingsModel reloaded(dir_);
@@ -369,7 +368,7 @@ TEST_F(PipelineTest, FactoryResetThatDidNotArriveLeavesTheCachesForTheNextSend) 
 }
 
 TEST_F(PipelineTest, UnplugInTheMiddleOfASendNeitherCrashesNorHangs) {
-    shelf_.Put(1, ClickMacro(u"m", 30));  // 60 steps, 8 chunks
+    shelf_.Put(1, ClickMacro(u"m", 30)); // 60 steps, 8 chunks
     BindMacro(0, 1);
     Current().Settings[kSetMotionWakeup].Value = u"0";
     controller_->AttachHotplug(queue_.Poster());
@@ -378,12 +377,12 @@ TEST_F(PipelineTest, UnplugInTheMiddleOfASendNeitherCrashesNorHangs) {
     controller_->MarkAllChanged();
     int pauses = 0;
     clock_.SetOnPause([&](Millis) {
-        if (++pauses == 9) mouse_->Unplug(Identity::A);  // after six buttons, 0x05, 0x06 and 0x07
+        if (++pauses == 9) mouse_->Unplug(Identity::A); // after six buttons, 0x05, 0x06 and 0x07
     });
     const ApplyResult r = controller_->ApplyToDevice();
     clock_.SetOnPause({});
     EXPECT_EQ(r.reportsWritten, 9);
-    EXPECT_EQ(r.writesFailed, 6);  // 0x09, 0x0A, 0x08, 0x0B, 0x0C and the first macro chunk
+    EXPECT_EQ(r.writesFailed, 6); // 0x09, 0x0A, 0x08, 0x0B, 0x0C and the first macro chunk
     EXPECT_EQ(mouse_->Snapshot().malformedFrames, 0u);
 
     // The removal reaches the UI thread: B takes over, A's reader has ended.
@@ -451,13 +450,14 @@ TEST_F(PipelineTest, AfterApplyTheMouseHoldsTheProfile) {
         const std::uint8_t n = rec.Keys[k].Action.Data1 & 0x0F;
         const MacroImage image = BuildMacroImage(rec.Keys[k].Macro, n);
         const std::size_t bytes = rec.Keys[k].Macro.MacroCommandActionNum * 3u;
-        EXPECT_EQ(s.macros.at(n), std::vector<std::uint8_t>(image.begin() + 4, image.begin() + 4 + bytes)) << k;
+        EXPECT_EQ(s.macros.at(n), std::vector<std::uint8_t>(image.begin() + 4, image.begin() + 4 + bytes))
+            << k;
     }
     EXPECT_EQ(s.macros.at(2).size(), 120u);
-    EXPECT_EQ(s.macros.at(2)[0], 0x10);  // left button press, delay 20
+    EXPECT_EQ(s.macros.at(2)[0], 0x10); // left button press, delay 20
     EXPECT_EQ(s.macros.at(2)[1], 20);
     EXPECT_EQ(s.lastSequence, timeline_.Writes().back().bytes[4]);
 }
 
-}  // namespace
-}  // namespace tarvik::test
+} // namespace
+} // namespace tarvik::test

@@ -31,10 +31,21 @@ TEST(StatusReplyTest, Cases) {
         StatusReply reply;
     };
     const Case cases[] = {
-        {"answer", Reply(0x20, 0, 13, 0x25, 57, 0), StatusReplyKind::Answer, {0x25, 57, ChargeState::NotCharging}},
-        {"charging", Reply(0x20, 0, 13, 0x60, 40, 1), StatusReplyKind::Answer, {0x60, 40, ChargeState::Charging}},
-        {"full forces 100", Reply(0x20, 0, 13, 0x60, 12, 2), StatusReplyKind::Answer, {0x60, 100, ChargeState::Full}},
-        {"other charge value", Reply(0x20, 0, 13, 0x25, 80, 7), StatusReplyKind::Answer,
+        {"answer",
+         Reply(0x20, 0, 13, 0x25, 57, 0),
+         StatusReplyKind::Answer,
+         {0x25, 57, ChargeState::NotCharging}},
+        {"charging",
+         Reply(0x20, 0, 13, 0x60, 40, 1),
+         StatusReplyKind::Answer,
+         {0x60, 40, ChargeState::Charging}},
+        {"full forces 100",
+         Reply(0x20, 0, 13, 0x60, 12, 2),
+         StatusReplyKind::Answer,
+         {0x60, 100, ChargeState::Full}},
+        {"other charge value",
+         Reply(0x20, 0, 13, 0x25, 80, 7),
+         StatusReplyKind::Answer,
          {0x25, 80, ChargeState::NotCharging}},
         {"length 0 is no answer yet", Reply(0x20, 0, 0, 0x25, 57, 0), StatusReplyKind::Empty, {}},
         {"another command", Reply(0x07, 0, 1, 0x25, 57, 0), StatusReplyKind::Foreign, {}},
@@ -44,7 +55,9 @@ TEST(StatusReplyTest, Cases) {
         SCOPED_TRACE(c.name);
         const ParsedStatusReply p = ParseStatusReply(c.bytes);
         EXPECT_EQ(p.kind, c.kind);
-        if (c.kind == StatusReplyKind::Answer) EXPECT_EQ(p.reply, c.reply);
+        if (c.kind == StatusReplyKind::Answer) {
+            EXPECT_EQ(p.reply, c.reply);
+        }
     }
     // Too short to hold the battery fields: no answer.
     const std::uint8_t shortReply[] = {0x0C, 0x01, 0x20, 0x00, 0x01, 0x00, 0x0D};
@@ -59,9 +72,9 @@ TEST(InputReportTest, OnlyReportFiveEventSixCounts) {
     const Case cases[] = {
         {{0x05, 0x06, 0x00, 0x02, 0x01}, InputEvent{2, 1}},
         {{0x05, 0x06, 0xAA, 0x08, 0x03, 0xFF}, InputEvent{8, 3}},
-        {{0x05, 0x07, 0x00, 0x02, 0x01}, std::nullopt},  // other event type
-        {{0x04, 0x06, 0x00, 0x02, 0x01}, std::nullopt},  // other report ID
-        {{0x05, 0x06, 0x00, 0x02}, std::nullopt},        // too short for the level
+        {{0x05, 0x07, 0x00, 0x02, 0x01}, std::nullopt}, // other event type
+        {{0x04, 0x06, 0x00, 0x02, 0x01}, std::nullopt}, // other report ID
+        {{0x05, 0x06, 0x00, 0x02}, std::nullopt},       // too short for the level
         {{}, std::nullopt},
     };
     for (const auto& c : cases) EXPECT_EQ(ParseInputReport(c.bytes), c.event) << HexLine(c.bytes);
@@ -69,7 +82,8 @@ TEST(InputReportTest, OnlyReportFiveEventSixCounts) {
 
 TEST(InputReportTest, PollingIntervalToRate) {
     const std::pair<std::uint8_t, std::uint8_t> cases[] = {{8, 0}, {4, 1}, {2, 2}, {1, 3}, {16, 3}, {0, 3}};
-    for (auto [interval, index] : cases) EXPECT_EQ(PollingIndexFromInterval(interval), index) << int(interval);
+    for (auto [interval, index] : cases)
+        EXPECT_EQ(PollingIndexFromInterval(interval), index) << int(interval);
     EXPECT_EQ(PollingRateName(0), u"125HZ");
     EXPECT_EQ(PollingRateName(3), u"1000HZ");
 }
@@ -81,11 +95,10 @@ TEST(OsdTest, SlotOfLevelAmongEnabledLevels) {
         int slot;
     };
     const Case cases[] = {
-        {0x1B, 2, 3},   // levels 0, 1, 3, 4 enabled: the third is slot 3 ("DPI-4")
-        {0x1F, 0, 0},   {0x1F, 4, 4}, {0x80, 0, 7},
-        {0x1F, 5, 0},   // beyond the enabled levels
-        {0x00, 0, 0},   // no level enabled
-        {0x1F, -1, 0},  // the mouse reported level 0
+        {0x1B, 2, 3}, // levels 0, 1, 3, 4 enabled: the third is slot 3 ("DPI-4")
+        {0x1F, 0, 0},  {0x1F, 4, 4}, {0x80, 0, 7}, {0x1F, 5, 0}, // beyond the enabled levels
+        {0x00, 0, 0},                                            // no level enabled
+        {0x1F, -1, 0},                                           // the mouse reported level 0
         {0xFF, 8, 0},
     };
     for (const auto& c : cases) EXPECT_EQ(OsdSlot(c.mask, c.level), c.slot) << int(c.mask) << " " << c.level;
@@ -96,7 +109,8 @@ class OsdTextTest : public DeviceTest {};
 TEST_F(OsdTextTest, TitleValueAndRate) {
     ProfileRecord& rec = Current();
     rec.DPIOffOnFlag = 0x1B;
-    const std::pair<std::uint8_t, const char*> rates[] = {{0, "125Hz"}, {1, "250Hz"}, {2, "500Hz"}, {3, "1000Hz"}};
+    const std::pair<std::uint8_t, const char*> rates[] = {
+        {0, "125Hz"}, {1, "250Hz"}, {2, "500Hz"}, {3, "1000Hz"}};
     for (auto [code, text] : rates) {
         rec.PollingRate[0] = code;
         const OsdTexts t = MakeOsdTexts(rec, 2, *model_);
@@ -125,5 +139,5 @@ TEST(ClassifyTest, InputRoleFirstThenFeatureRole) {
     for (const auto& c : cases) EXPECT_EQ(ClassifyInterface(c.info), c.cls) << c.info.path;
 }
 
-}  // namespace
-}  // namespace tarvik::test
+} // namespace
+} // namespace tarvik::test

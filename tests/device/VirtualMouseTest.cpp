@@ -17,20 +17,20 @@ ReportBytes Frame(const std::string& hex) {
 
 TEST(VirtualMouseTest, MalformedFramesAreCountedAndIgnored) {
     const char* bad[] = {
-        "0D 01 07 00 01 01 01 02",     // wrong report ID
-        "0C 02 07 00 01 01 01 02",     // byte 1
-        "0C 01 07 05 01 01 01 02",     // byte 3
-        "0C 01 07 00 01 01 02 02",     // polling with length 2
-        "0C 01 07 00 01 00 01 02",     // write without byte 5 = 1
-        "0C 01 07 00 01 01 01 02 09",  // bytes after the payload
-        "0C 01 04 00 01 01 04 06 10 01 00",  // button position 6
-        "0C 01 08 00 01 01 19 00",     // lighting page longer than the report holds
-        "0C 01 0F 00 01 01 01 FE",     // reset without FF
-        "0C 01 20 00 01 01",           // status query with byte 5 = 1
-        "0C 01 0E 00 01 00 01 01",     // macro chunk count 0
-        "0C 01 0E 00 01 12 1A 01",     // chunk 1 of 2 without chunk 0
-        "0C 01 0E 00 01 02 05 01",     // first of two chunks shorter than 25 bytes
-        "0C 01 33 00 01 01 01 01",     // unknown command
+        "0D 01 07 00 01 01 01 02",          // wrong report ID
+        "0C 02 07 00 01 01 01 02",          // byte 1
+        "0C 01 07 05 01 01 01 02",          // byte 3
+        "0C 01 07 00 01 01 02 02",          // polling with length 2
+        "0C 01 07 00 01 00 01 02",          // write without byte 5 = 1
+        "0C 01 07 00 01 01 01 02 09",       // bytes after the payload
+        "0C 01 04 00 01 01 04 06 10 01 00", // button position 6
+        "0C 01 08 00 01 01 19 00",          // lighting page longer than the report holds
+        "0C 01 0F 00 01 01 01 FE",          // reset without FF
+        "0C 01 20 00 01 01",                // status query with byte 5 = 1
+        "0C 01 0E 00 01 00 01 01",          // macro chunk count 0
+        "0C 01 0E 00 01 12 1A 01",          // chunk 1 of 2 without chunk 0
+        "0C 01 0E 00 01 02 05 01",          // first of two chunks shorter than 25 bytes
+        "0C 01 33 00 01 01 01 01",          // unknown command
     };
     VirtualMouse mouse;
     for (const char* hex : bad) EXPECT_FALSE(mouse.ApplyFrame(Frame(hex))) << hex;
@@ -122,11 +122,12 @@ TEST(TraceTest, WritesAndReadsAsHexLines) {
     reply[0] = 0x0C;
     ASSERT_TRUE(feature->GetFeature(reply));
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], "W 0C 01 20 00 01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
-                        "00 00 00 00");
+    EXPECT_EQ(lines[0],
+              "W 0C 01 20 00 01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+              "00 00 00 00");
     EXPECT_EQ(lines[1].substr(0, 22), "R 0C 01 20 00 01 00 0D");
     EXPECT_EQ(lines[1].size(), 2u + 33 * 3 - 1);
 }
 
-}  // namespace
-}  // namespace tarvik::test
+} // namespace
+} // namespace tarvik::test
