@@ -113,7 +113,10 @@ void Register(CLI::App& app, CliContext& ctx) {
         if (showOpt->json) {
             std::cout << view.dump(2) << "\n";
         } else {
-            PrintText(std::cout, view, 0);
+            // The listing shows the sensor as the settings file writes it.
+            json listing = view;
+            listing["SensorId"] = ToUtf8(HexBlank4(ctx.model->SensorId));
+            PrintText(std::cout, listing, 0);
         }
     });
 
@@ -155,8 +158,8 @@ void Register(CLI::App& app, CliContext& ctx) {
         ctx.Load();
         const ReadResult r = ctx.model->ImportProfile(importOpt->slot, importOpt->file);
         if (!r) {
-            std::cerr << "tarvikctl: import of " << importOpt->file << " failed: " << Describe(r) << "; slot "
-                      << importOpt->slot << " reset to defaults\n";
+            std::cerr << "tarvikctl: import of " << importOpt->file << " into slot " << importOpt->slot
+                      << " failed: " << Describe(r) << "\n";
             ctx.exitCode = 1;
         }
     });

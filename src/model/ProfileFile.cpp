@@ -341,10 +341,26 @@ private:
     }
     std::array<std::uint8_t, 3> Bytes3() const { return {Byte(0), Byte(2), Byte(4)}; }
     Colour Rgb3() const { return Rgb(Byte(0), Byte(2), Byte(4)); }
+    // The ten "|"-separated values of the speed, brightness and direction lines,
+    // read in sequence as "%2X|%2X|…": each value is one or two hex digits, so a
+    // hand-shortened "1|2" still gives 1 and 2. Reading stops at the first value
+    // that is missing or not followed by "|"; the remaining values read 0. For the
+    // written form (two digits each) this equals the fixed places p + 1 + 3j.
     std::array<std::uint8_t, kEffects> Ten() const {
         std::array<std::uint8_t, kEffects> v{};
-        for (std::size_t j = 0; j < kEffects; ++j) v[j] = Byte(3 * j);
+        std::u16string_view rest = After();
+        for (std::size_t j = 0; j < kEffects; ++j) {
+            std::size_t digits = 0;
+            while (digits < 2 && digits < rest.size() && IsHexDigit(rest[digits])) ++digits;
+            if (digits == 0) break;
+            v[j] = static_cast<std::uint8_t>(HexField(rest, 0, digits));
+            if (digits >= rest.size() || rest[digits] != u'|') break;
+            rest.remove_prefix(digits + 1);
+        }
         return v;
+    }
+    static bool IsHexDigit(char16_t c) {
+        return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
     }
 
     CStdioFileEx& f_;

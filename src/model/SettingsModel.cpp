@@ -141,8 +141,14 @@ void SettingsModel::ChangeSensor(std::uint16_t id) {
     BuildDpiTables();
 }
 
-void SettingsModel::SaveAllProfiles() {
-    for (int k = 0; k < kProfileCount; ++k) WriteProfileFile(k, GetSlotPath(k));
+bool SettingsModel::SaveAllProfiles() {
+    bool ok = true;
+    for (int k = 0; k < kProfileCount; ++k) {
+        // A slot without a path (a settings file that names none) is not an error.
+        const std::filesystem::path path = GetSlotPath(k);
+        if (!path.empty() && !WriteProfileFile(k, path)) ok = false;
+    }
+    return ok;
 }
 
 int SettingsModel::GetSettingInt(int slot, int index) const {
@@ -181,9 +187,9 @@ std::array<ProfileSetting, kIniPairCount> SettingsModel::DefaultIni() const {
     return d;
 }
 
-void SettingsModel::SaveCurrentProfileAndSettings() {
+bool SettingsModel::SaveCurrentProfileAndSettings() {
     Ini[kIniCurrentProfile].Value = Dec(CurrentProfile);
-    SaveSettingsFile();
+    return SaveSettingsFile();
 }
 
 namespace {
@@ -199,8 +205,9 @@ int SettingsModel::GetCurrentProfile() const {
 }
 
 void SettingsModel::SetCurrentProfile(int slot) {
+    if (!ValidSlot(slot)) return;
     Ini[kIniCurrentProfile].Value = Dec(slot);
-    CurrentProfile = ValidSlot(slot) ? slot : 0;
+    CurrentProfile = slot;
 }
 
 int SettingsModel::GetShowCount() const {
@@ -235,11 +242,12 @@ void SettingsModel::LoadSettingsModel() {
         std::error_code ec;
         const bool existed = std::filesystem::exists(settingsPath, ec);
         if (existed) {
-            KeepBackup(settingsPath);
+            const std::filesystem::path bak = KeepBackup(settingsPath);
             ReportProblem(
                 "settings file " + settingsPath.string() + ": " +
                 (settings.line > 0 ? "line " + std::to_string(settings.line) + ": " : std::string()) +
-                settings.reason + "; defaults restored, old file kept as .bak");
+                settings.reason + "; defaults restored" +
+                (bak.empty() ? std::string() : ", old file kept as " + bak.string()));
         }
         Ini = DefaultIni();
         SaveSettingsFile();
@@ -254,9 +262,13 @@ void SettingsModel::LoadSettingsModel() {
         }
     }
 
+    // The sensor is known before the profiles are read, so a profile that falls
+    // back to its defaults gets the DPI levels of the configured sensor.
+    SensorId = static_cast<std::uint16_t>(ParseHex(Ini[kIniSensor].Value));
     for (int k = 0; k < kProfileCount; ++k) ReadProfileFile(k, GetSlotPath(k));
 
-    SensorId = static_cast<std::uint16_t>(ParseHex(Ini[kIniSensor].Value));
+    // Sensor check: "PreST" holds the complement of the sensor the DPI levels were
+    // last set for.
     const auto checked = static_cast<std::uint16_t>(~ParseHex(Ini[kIniPreST].Value));
     if (checked != SensorId) {
         Ini[kIniPreST].Value = HexBlank4(static_cast<std::uint16_t>(~SensorId));
@@ -272,8 +284,9 @@ void SettingsModel::LoadSettingsModel() {
 ReadResult SettingsModel::ImportProfile(int slot, const std::filesystem::path& path) {
     if (!ValidSlot(slot)) return {false, 0, "no profile slot " + std::to_string(slot)};
     ReadResult r = ReadProfileFile(slot, path);
-    SaveCurrentProfileAndSettings();
-    SaveAllProfiles();
+    const bool settingsSaved = SaveCurrentProfileAndSettings();
+    const bool profilesSaved = SaveAllProfiles();
+    if (r && !(settingsSaved && profilesSaved)) r = {false, 0, "read, but the settings could not be saved"};
     return r;
 }
 

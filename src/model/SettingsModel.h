@@ -45,7 +45,8 @@ public:
     void ApplySensorDpiDefaults(ProfileRecord& record) const;
     void BuildDpiTables();
     void ChangeSensor(std::uint16_t id);
-    void SaveAllProfiles();
+    // False when a file could not be written (each failure is reported).
+    bool SaveAllProfiles();
     int GetSettingInt(int slot, int index) const;
     void SetSettingInt(int slot, int index, int value);
     // DpiStepTable[XYSetting[level]] × 50 (0 for an index beyond the table).
@@ -57,11 +58,12 @@ public:
     std::array<ProfileSetting, kIniPairCount> DefaultIni() const;
     ReadResult ReadSettingsFile(const std::filesystem::path& path);
     bool SaveSettingsFile();
-    void SaveCurrentProfileAndSettings();
+    bool SaveCurrentProfileAndSettings();
     // Range-checked accessors: out-of-range hand-edited values fall back to the
     // pair's default, so nothing indexes outside the five records or show list.
     int GetCurrentProfile() const;
-    // Stores "%d" of the slot in the pair and in CurrentProfile (memory only).
+    // Stores "%d" of the slot in the pair and in CurrentProfile (memory only);
+    // a number outside 0-4 is ignored.
     void SetCurrentProfile(int slot);
     int GetShowCount() const;
     void SetShowCount(int count);
@@ -78,7 +80,8 @@ public:
     // ---- import and export of one slot
     // Reads `path` into the slot (a malformed file leaves the slot at its defaults
     // and rewrites its own file, keeping the previous one as .bak), then saves the
-    // settings file and all five profiles. The result tells why a file was refused.
+    // settings file and all five profiles. The result tells why a file was refused
+    // (line > 0 or "cannot be opened") or that the saves failed (line 0).
     ReadResult ImportProfile(int slot, const std::filesystem::path& path);
     // Writes the slot to `path`; false when the file could not be written.
     bool ExportProfile(int slot, const std::filesystem::path& path) const;

@@ -1,0 +1,269 @@
+// The start-up load on damaged and hand-edited files: one table of cases. Each
+// case starts from a data folder with a customised profile 2 and current profile
+// 3, edits one file, loads, and checks what the load kept, replaced and reported.
+#include "ModelFixture.h"
+
+#include <functional>
+
+namespace tarvik::test {
+namespace {
+
+using Lines = std::vector<std::u16string>;
+
+struct LoadCase {
+    const char* name;
+    const char* file; // "config.ini" or "default2.psf"
+    std::function<void(Lines&)> edit;
+    int failLine; // 0: the file is valid
+    std::u16string eol = u"\n";
+    std::size_t problems = 0; // expected for a valid file (a refused one reports exactly one)
+    std::function<void(const SettingsModel&, const std::filesystem::path& config)> check = nullptr;
+};
+
+// Line n (1-based) of the file.
+std::u16string& L(Lines& lines, int n) {
+    return lines[static_cast<std::size_t>(n - 1)];
+}
+
+constexpr int kAllActionLine0 = 63; // AllAction of key 0
+
+class Load : public ModelTest {
+protected:
+    void Prepare() {
+        SettingsModel first(dir.path());
+        FirstStart(first);
+        first.Profiles[2].Settings[kSetProfileName].Value = u"Mine";
+        first.Profiles[2].Keys[1].Macro.MacroActionNum = 2;
+        first.SetCurrentProfile(3);
+        first.SaveCurrentProfileAndSettings();
+        first.SaveAllProfiles();
+        problems.clear();
+    }
+};
+
+bool IsDefaultRecord(const SettingsModel& m, int slot) {
+    SettingsModel reference(m.DataFolder());
+    reference.SensorId = m.SensorId;
+    reference.ResetProfileToDefaults(slot);
+    return m.Profiles[static_cast<std::size_t>(slot)] == reference.Profiles[static_cast<std::size_t>(slot)];
+}
+
+TEST_F(Load, DamagedAndHandEditedFiles) {
+    const std::vector<LoadCase> cases = {
+        // ---- profile file
+        {"profile with carriage returns", "default2.psf", [](Lines&) {}, 1, u"\r\n"},
+        {"AllAction of 2687 digits", "default2.psf", [](Lines& l) { L(l, kAllActionLine0).pop_back(); },
+         kAllActionLine0},
+        {"AllAction of 2690 digits", "default2.psf", [](Lines& l) { L(l, kAllActionLine0) += u"000"; },
+         kAllActionLine0},
+        {"file ends after the fifth key block", "default2.psf", [](Lines& l) { l.resize(87); }, 88},
+        {"setting without a name", "default2.psf", [](Lines& l) { L(l, 5) = u"=value"; }, 5},
+        {"XYSetting line without =", "default2.psf", [](Lines& l) { L(l, 25) = u"\tXYSetting3Value"; }, 25},
+        {"empty MacroKeyIndex", "default2.psf", [](Lines& l) { L(l, 60) = u"\tMacroKeyIndex="; }, 60},
+        {"empty line instead of a key name", "default2.psf", [](Lines& l) { L(l, 82) = u""; }, 82},
+        {"DPIOffOnFlagValue Z1 reads 0", "default2.psf", [](Lines& l) { L(l, 22) = u"DPIOffOnFlagValue=Z1"; },
+         0, u"\n", 0,
+         [](const SettingsModel& m, auto&) {
+             EXPECT_EQ(m.Profiles[2].DPIOffOnFlag, 0);
+             EXPECT_EQ(m.Profiles[2].ActiveDpiLevel(), 0); // level 0 counts as active
+             EXPECT_EQ(m.Profiles[2].Settings[0].Value, u"Mine");
+         }},
+        // The ten-value lines are read in sequence: one or two digits per value,
+        // "|" between them; reading stops at the first break, the rest reads 0.
+        {"Lighting1Speed 1|2 in sequence", "default2.psf",
+         [](Lines& l) {
+             L(l, 47) = u"\tLighting1Speed=1|2";
+             L(l, 48) = u"\tLighting1Brightness=1|02|3|FF";
+         },
+         0, u"\n", 0,
+         [](const SettingsModel& m, auto&) {
+             EXPECT_EQ(m.Profiles[2].Lighting1Speed,
+                       (std::array<std::uint8_t, 10>{1, 2, 0, 0, 0, 0, 0, 0, 0, 0}));
+             EXPECT_EQ(m.Profiles[2].Lighting1Brightness,
+                       (std::array<std::uint8_t, 10>{1, 2, 3, 0xFF, 0, 0, 0, 0, 0, 0}));
+         }},
+        {"macro count above 336 is kept", "default2.psf",
+         [](Lines& l) { L(l, 62) = u"\t\tMacroActionNum=400"; }, 0, u"\n", 0,
+         [](const SettingsModel& m, auto&) {
+             EXPECT_EQ(m.Profiles[2].Keys[0].Macro.MacroActionNum, 400u);
+             EXPECT_EQ(m.Profiles[2].Keys[0].Macro.ValidCount(), 336u);
+         }},
+        {"active level beyond the enabled ones", "default2.psf",
+         [](Lines& l) { L(l, 31) = u"\tCurrentDPILevelValue=07"; }, 0, u"\n", 0,
+         [](const SettingsModel& m, auto&) { EXPECT_EQ(m.Profiles[2].ActiveDpiLevel(), -1); }},
+        {"lines after the sixth key block are not read", "default2.psf",
+         [](Lines& l) { l.push_back(u"anything at all"); }, 0, u"\n", 0,
+         [](const SettingsModel& m, auto&) { EXPECT_EQ(m.Profiles[2].Settings[0].Value, u"Mine"); }},
+        // ---- settings file
+        {"settings with carriage returns", "config.ini", [](Lines&) {}, 1, u"\r\n"},
+        {"empty ProfileSlot2URL", "config.ini", [](Lines& l) { L(l, 16) = u"ProfileSlot2URL="; }, 16},
+        {"more than 17 pairs", "config.ini", [](Lines& l) { l.insert(l.end() - 1, u"Extra=1"); }, 19},
+        {"empty Sensor value", "config.ini", [](Lines& l) { L(l, 3) = u"Sensor="; }, 3},
+        {"only [Setting]", "config.ini", [](Lines& l) { l = {u"[Setting]"}; }, 0, u"\n", 5,
+         [](const SettingsModel& m, const std::filesystem::path& config) {
+             for (int k = 0; k < kProfileCount; ++k) {
+                 EXPECT_TRUE(m.GetSlotPath(k).empty());
+                 EXPECT_TRUE(IsDefaultRecord(m, k)) << k;
+             }
+             EXPECT_EQ(m.Ini[kIniSensor].Value, u"");
+             EXPECT_EQ(m.Ini[kIniPreST].Value, u"0xFFFF"); // the sensor check ran and saved
+             // The profile files themselves were not touched.
+             SettingsModel probe(m.DataFolder());
+             ASSERT_TRUE(probe.ReadProfileFile(2, config / "default2.psf"));
+             EXPECT_EQ(probe.Profiles[2].Settings[0].Value, u"Mine");
+         }},
+        {"hand-edited Sensor resets every DPI block", "config.ini",
+         [](Lines& l) { L(l, 3) = u"Sensor=0x3395"; }, 0, u"\n", 0,
+         [](const SettingsModel& m, const std::filesystem::path& config) {
+             EXPECT_EQ(m.SensorId, 0x3395);
+             EXPECT_EQ(m.Ini[kIniPreST].Value, u"0xCC6A");
+             EXPECT_EQ(m.Ini[kIniCurrentProfile].Value, u"0");
+             const auto lines = SplitLines(ReadBytes(config / "config.ini"));
+             EXPECT_EQ(lines[3], u"PreST=0xCC6A");
+             EXPECT_EQ(lines[6], u"CurrentProfile=0");
+             for (const auto& r : m.Profiles)
+                 EXPECT_EQ(r.XYSetting, (std::array<std::uint16_t, 8>{7, 15, 31, 63, 99, 99, 99, 99}));
+             EXPECT_EQ(m.Profiles[2].Settings[0].Value, u"Mine");
+             SettingsModel probe(m.DataFolder());
+             ASSERT_TRUE(probe.ReadProfileFile(4, config / "default4.psf"));
+             EXPECT_EQ(probe.Profiles[4].XYSetting[4], 99);
+         }},
+        {"swapped lines swap meanings", "config.ini", [](Lines& l) { std::swap(L(l, 9), L(l, 10)); }, 0,
+         u"\n", 0,
+         [](const SettingsModel& m, auto&) {
+             EXPECT_EQ(m.GetShowList(0), 1);
+             EXPECT_EQ(m.Ini[kIniShowList0].Name, u"ProfileShowList1");
+         }},
+        {"values outside their range fall back to defaults", "config.ini",
+         [](Lines& l) {
+             L(l, 7) = u"CurrentProfile=9";
+             L(l, 8) = u"ProfileShowCount=0";
+             L(l, 12) = u"ProfileShowList3=-2";
+         },
+         0, u"\n", 0,
+         [](const SettingsModel& m, auto&) {
+             EXPECT_EQ(m.GetCurrentProfile(), 0);
+             EXPECT_EQ(m.CurrentProfile, 0);
+             EXPECT_EQ(m.GetShowCount(), 3);
+             EXPECT_EQ(m.GetShowList(3), 3);
+             EXPECT_EQ(m.Ini[kIniCurrentProfile].Value, u"9"); // kept as written
+         }},
+    };
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(dir / "config");
+        Prepare();
+        const std::filesystem::path target = Config(c.file);
+        Lines lines = SplitLines(ReadBytes(target));
+        lines.pop_back(); // the empty text after the last line feed
+        c.edit(lines);
+        const std::string edited = JoinLines(lines, c.eol);
+        WriteBytes(target, edited);
+
+        const bool isProfile = std::string(c.file).ends_with(".psf");
+        const ReadResult checked = isProfile ? CheckProfileFile(target) : CheckSettingsFile(target);
+        EXPECT_EQ(checked.ok, c.failLine == 0) << checked.reason;
+        EXPECT_EQ(checked.line, c.failLine) << checked.reason;
+
+        SettingsModel m(dir.path());
+        m.LoadSettingsModel();
+        m.BuildDpiTables();
+
+        if (c.failLine == 0) {
+            EXPECT_EQ(problems.size(), c.problems);
+            EXPECT_FALSE(std::filesystem::exists(target.string() + ".bak"));
+            if (c.check) c.check(m, dir / "config");
+            continue;
+        }
+        // Refused: the damaged file is kept, one reason is logged, defaults take over.
+        EXPECT_EQ(ReadBytes(target.string() + ".bak"), edited);
+        ASSERT_EQ(problems.size(), 1u);
+        EXPECT_NE(problems[0].find(target.string() + ": line " + std::to_string(c.failLine) + ": "),
+                  std::string::npos)
+            << problems[0];
+        EXPECT_TRUE(CheckProfileFile(Config("default2.psf")));
+        EXPECT_TRUE(CheckSettingsFile(Config("config.ini")));
+        EXPECT_TRUE(IsDefaultRecord(m, 2));
+        EXPECT_EQ(m.Profiles[2].Settings[0].Value, u"Profil 3 — Jeu");
+        if (isProfile) {
+            EXPECT_EQ(m.GetCurrentProfile(), 3); // the settings file was not touched
+        } else {
+            // The whole model is rebuilt; the profiles it replaced are kept beside it.
+            EXPECT_EQ(m.GetCurrentProfile(), 0);
+            SettingsModel probe(dir.path());
+            ASSERT_TRUE(probe.ReadProfileFile(2, Config("default2.psf.bak")));
+            EXPECT_EQ(probe.Profiles[2].Settings[0].Value, u"Mine");
+        }
+    }
+}
+
+TEST_F(Load, FirstStartWritesDefaults) {
+    SettingsModel m(dir.path());
+    FirstStart(m);
+    EXPECT_TRUE(problems.empty());
+    EXPECT_TRUE(CheckSettingsFile(Config("config.ini")));
+    for (int k = 0; k < kProfileCount; ++k) {
+        EXPECT_TRUE(CheckProfileFile(Config("default" + std::to_string(k) + ".psf")));
+        EXPECT_EQ(m.Profiles[static_cast<std::size_t>(k)].Settings[0].Value, LanguageString(85 + k));
+    }
+    EXPECT_EQ(m.SensorId, kDefaultSensorId);
+    EXPECT_EQ(m.DpiStepCount, 59u);
+    EXPECT_FALSE(std::filesystem::exists(Config("config.ini.bak")));
+}
+
+TEST_F(Load, MissingProfileFileIsRewritten) {
+    {
+        SettingsModel first(dir.path());
+        FirstStart(first);
+    }
+    std::filesystem::remove(Config("default4.psf"));
+    SettingsModel m(dir.path());
+    m.LoadSettingsModel();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("cannot be opened"), std::string::npos);
+    EXPECT_TRUE(CheckProfileFile(Config("default4.psf")));
+    EXPECT_FALSE(std::filesystem::exists(Config("default4.psf.bak")));
+}
+
+TEST_F(Load, ImportAndExport) {
+    SettingsModel m(dir.path());
+    FirstStart(m);
+    m.Profiles[0].Settings[0].Value = u"Exported";
+    m.Profiles[0].Keys[3].Action = {0x20, 0x04, 0x00};
+    m.Profiles[2].Settings[0].Value = u"Mine";
+    m.SaveAllProfiles();
+    std::filesystem::create_directory(dir / "elsewhere");
+    ASSERT_TRUE(m.ExportProfile(0, dir / "elsewhere" / "p.psf"));
+
+    ASSERT_TRUE(m.ImportProfile(4, dir / "elsewhere" / "p.psf"));
+    EXPECT_TRUE(m.Profiles[4] == m.Profiles[0]);
+    SettingsModel probe(dir.path());
+    ASSERT_TRUE(probe.ReadProfileFile(4, Config("default4.psf"))); // saved into the slot's own file
+    EXPECT_EQ(probe.Profiles[4].Settings[0].Value, u"Exported");
+
+    // A damaged file: the slot falls back to defaults, its own file is rewritten
+    // and kept as .bak first, and the imported file stays as it was.
+    Lines lines = SplitLines(ReadBytes(dir / "elsewhere" / "p.psf"));
+    L(lines, 60) = u"\tMacroKeyIndex=";
+    lines.pop_back();
+    const std::string damaged = JoinLines(lines);
+    WriteBytes(dir / "elsewhere" / "bad.psf", damaged);
+    m.SetCurrentProfile(1);
+    const ReadResult r = m.ImportProfile(2, dir / "elsewhere" / "bad.psf");
+    EXPECT_FALSE(r);
+    EXPECT_EQ(r.line, 60);
+    EXPECT_EQ(m.Profiles[2].Settings[0].Value, u"Profil 3 — Jeu");
+    EXPECT_EQ(ReadBytes(dir / "elsewhere" / "bad.psf"), damaged);
+    ASSERT_TRUE(probe.ReadProfileFile(2, Config("default2.psf.bak")));
+    EXPECT_EQ(probe.Profiles[2].Settings[0].Value, u"Mine");
+    ASSERT_TRUE(probe.ReadProfileFile(2, Config("default2.psf")));
+    EXPECT_EQ(probe.Profiles[2].Settings[0].Value, u"Profil 3 — Jeu");
+    ASSERT_TRUE(probe.ReadSettingsFile(Config("config.ini")));
+    EXPECT_EQ(probe.GetCurrentProfile(), 1); // the settings were saved too
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("bad.psf: line 60: "), std::string::npos);
+}
+
+} // namespace
+} // namespace tarvik::test
