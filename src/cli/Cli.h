@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "macro/MacroLibrary.h"
 #include "model/SettingsModel.h"
 
 namespace tarvik::cli {
@@ -22,15 +23,17 @@ struct CliContext {
     // Filled by Load().
     std::filesystem::path dataFolder;
     std::filesystem::path programFolder;
+    std::unique_ptr<MacroLibrary> library; // the main macro library
     std::unique_ptr<SettingsModel> model;
 
     int exitCode = 0;
 
     // The window's start-up load: folders, first-run language install, language,
-    // settings file and profiles with the sensor check, DPI tables. Every file it
-    // replaced is reported on stderr. Runs once.
+    // macro library, settings file and profiles with the sensor check, DPI tables.
+    // Every file it replaced is reported on stderr. Runs once.
     void Load();
     bool UsesSimulatedMouse() const;
+    std::filesystem::path MacroLibraryPath() const { return dataFolder / "config" / "MacroLibraryFile.mlf"; }
 };
 
 using Registrar = std::function<void(CLI::App&, CliContext&)>;

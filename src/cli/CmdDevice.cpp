@@ -46,7 +46,6 @@ struct Session {
     BackendChoice choice;
     EventQueue queue;
     SleepPacer pacer;
-    MacroLibrary library;
     std::unique_ptr<DeviceLink> link;
     std::unique_ptr<DeviceController> controller;
 
@@ -68,9 +67,8 @@ std::unique_ptr<Session> OpenSession(CliContext& ctx, bool needModel) {
     s->link = std::make_unique<DeviceLink>(*s->choice.backend, s->queue.Poster());
     if (needModel) {
         ctx.Load();
-        LoadMainLibrary(s->library, ctx.model->ConfigDir() / "MacroLibraryFile.mlf");
         s->controller = std::make_unique<DeviceController>(*ctx.model, *s->link, s->pacer);
-        s->controller->SetMacroFinder(LibraryFinder(s->library));
+        s->controller->SetMacroFinder(LibraryFinder(*ctx.library));
     }
     return s;
 }

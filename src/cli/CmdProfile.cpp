@@ -74,8 +74,8 @@ struct FileChecker {
 };
 
 const FileChecker kFileCheckers[] = {
-    {".psf", CheckProfileFile},
-    {".ini", CheckSettingsFile},
+    {".psf", CheckProfileFile}, {".ini", CheckSettingsFile}, {".mlf", CheckLibraryFile},
+    {".mkf", CheckLibraryFile}, {".mbf", CheckLibraryFile},
 };
 
 std::string Lower(std::string s) {
@@ -165,7 +165,8 @@ void Register(CLI::App& app, CliContext& ctx) {
     });
 
     auto checkOpt = std::make_shared<Options>();
-    auto* check = app.add_subcommand("check", "validate a profile file (.psf) or settings file (.ini)");
+    auto* check = app.add_subcommand(
+        "check", "validate a profile (.psf), settings (.ini) or macro file (.mlf, .mkf, .mbf)");
     check->add_option("FILE", checkOpt->file, "file to validate")->required();
     check->callback([&ctx, checkOpt] {
         const std::string ext = Lower(std::filesystem::path(checkOpt->file).extension().string());

@@ -39,6 +39,8 @@ void CliContext::Load() {
     PrepareDataFolder(dataFolder, programFolder);
     LoadLanguage(dataFolder / "config", 1.0);
     if (!Language().Problem().empty()) ReportProblem(Language().Problem());
+    library = std::make_unique<MacroLibrary>();
+    LoadMainLibrary(*library, MacroLibraryPath());
     model = std::make_unique<SettingsModel>(dataFolder);
     model->LoadSettingsModel();
     model->BuildDpiTables();

@@ -66,7 +66,7 @@ TEST(CliSmoke, InitShowExportImportCheck) {
     EXPECT_EQ(Ctl(data, "import --slot 3 '" + bad.string() + "'").status, 1);
     EXPECT_TRUE(std::filesystem::exists(data / "config" / "default3.psf.bak"));
     EXPECT_EQ(Ctl(data, "import --slot 3 '" + (dir / "missing.psf").string() + "'").status, 1);
-    EXPECT_EQ(Ctl(data, "check '" + (dir / "x.mlf").string() + "'").status, 2);
+    EXPECT_EQ(Ctl(data, "check '" + (dir / "x.txt").string() + "'").status, 2);
 }
 
 } // namespace

@@ -1,0 +1,382 @@
+#include "macro/MacroEditor.h"
+
+#include <algorithm>
+
+#include "macro/ButtonFunctions.h"
+#include "text/U16.h"
+
+namespace tarvik {
+
+namespace {
+
+constexpr std::uint32_t kTimeMask = 0x7FFFFFFF;
+constexpr std::uint32_t kReleaseBit = 0x80000000;
+constexpr std::uint32_t kDelayRuleMs = 127;
+constexpr std::uint8_t kCountCeiling = 255;
+
+void AddCount(MacroKey& m, int delta) {
+    const int n = std::clamp(int{m.MacroCommandActionNum} + delta, 0, int{kCountCeiling});
+    m.MacroCommandActionNum = static_cast<std::uint8_t>(n);
+}
+
+// Room for `steps` more steps in the 336 slots.
+bool HasRoom(const MacroKey& m, std::size_t steps) {
+    return m.ValidCount() + steps <= MacroKey::kMaxActions;
+}
+
+bool IsMouseOrMoveCode(std::uint8_t b0) {
+    return b0 >= 0xE0 && b0 <= 0xE7;
+}
+
+} // namespace
+
+MacroEditor::MacroEditor(MacroLibrary& library, std::filesystem::path libraryPath)
+    : library_(library), libraryPath_(std::move(libraryPath)) {}
+
+void MacroEditor::Open() {
+    library_.CloseAllFolders();
+    recording_ = false;
+    Select(MacroLocation::None());
+}
+
+bool MacroEditor::Save() const {
+    if (libraryPath_.empty()) return false;
+    return library_.Save(libraryPath_, MacroLocation::None());
+}
+
+bool MacroEditor::Close() {
+    recording_ = false;
+    const bool saved = Save();
+    Select(MacroLocation::None());
+    return saved;
+}
+
+// ---- selection
+
+MacroKey* MacroEditor::CurrentMacro() const {
+    return library_.MacroAt(selection_);
+}
+
+void MacroEditor::Select(const MacroLocation& at) {
+    selection_ = at;
+    SelectionChanged();
+}
+
+void MacroEditor::SelectionChanged() {
+    const MacroKey* now = CurrentMacro();
+    if (now != shown_ || !now) {
+        shown_ = now;
+        selectedStep_ = -1;
+    }
+}
+
+void MacroEditor::SelectRow(int row) {
+    Select(library_.LocationOfRow(row));
+}
+
+bool MacroEditor::ToggleFolderRow(int row) {
+    MacroItem* node = library_.NodeAt(library_.LocationOfRow(row));
+    if (!node || !node->IsFolder) return false;
+    node->FolderIsOpen = !node->FolderIsOpen;
+    return true;
+}
+
+void MacroEditor::SelectStep(int step) {
+    const MacroKey* m = CurrentMacro();
+    selectedStep_ = (m && step >= 0 && static_cast<std::size_t>(step) < m->ValidCount()) ? step : -1;
+}
+
+// ---- loop settings
+
+int MacroEditor::LoopRadio() const {
+    const MacroKey* m = CurrentMacro();
+    if (!m) return 0;
+    const int t = m->MacroKeyLoopType;
+    return (t == 1 || t == 4 || t == 2) ? t : 0;
+}
+
+std::u16string MacroEditor::LoopCountText() const {
+    const MacroKey* m = CurrentMacro();
+    return m ? Dec(m->MacroKeyLoopNum) : std::u16string();
+}
+
+bool MacroEditor::SetLoopType(std::uint8_t type) {
+    MacroKey* m = CurrentMacro();
+    if (!m || (type != 1 && type != 4 && type != 2)) return false;
+    m->MacroKeyLoopType = type;
+    return true;
+}
+
+LoopCountValue MacroEditor::SetLoopCountText(std::u16string_view text) {
+    MacroKey* m = CurrentMacro();
+    if (!m || m->MacroKeyLoopType != 2) return {};
+    LoopCountValue v = LoopCountFromText(text);
+    m->MacroKeyLoopNum = v.value;
+    return v;
+}
+
+// ---- recording
+
+int MacroEditor::StartRecording() {
+    MacroKey* m = CurrentMacro();
+    if (!m) return 234;
+    if (recording_) return 0;
+    recording_ = true;
+    lastCode_ = 0;
+    lastUp_ = false;
+    lastTime_ = 0;
+    m->MacroActionNum = 0;
+    m->MacroCommandActionNum = 0;
+    selectedStep_ = -1;
+    return 0;
+}
+
+void MacroEditor::EndRecording() {
+    recording_ = false;
+    Save();
+}
+
+void MacroEditor::StopRecording() {
+    if (recording_) EndRecording();
+}
+
+MacroEditor::KeyResult MacroEditor::OnKeyMessage(std::uint32_t wParam, std::uint32_t lParam) {
+    KeyResult r;
+    MacroKey* m = CurrentMacro();
+    // Messages after the hook stopped (a queued one, or a closing pop-up's) add nothing.
+    if (!m || !recording_) return r;
+    const auto code = static_cast<std::uint8_t>(wParam & 0xFF);
+    const bool up = (lParam & kReleaseBit) != 0;
+    const std::uint32_t t = lParam & kTimeMask;
+    if (code <= 7) return r;
+    if (code == lastCode_ && up == lastUp_) return r; // auto-repeat of a held key
+
+    if (m->MacroCommandActionNum >= kMaxCommandSteps) {
+        r.stopped = true;
+        r.notice = 235;
+        EndRecording();
+        return r;
+    }
+    const bool withDelay = m->MacroActionNum > 0 && recordDelays;
+    if (!HasRoom(*m, withDelay ? 2 : 1)) return r;
+    AddCount(*m, +1);
+    if (withDelay) {
+        std::uint64_t now = t;
+        if (now < lastTime_) now += std::uint64_t{1} << 31;
+        const auto d =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(now - lastTime_, kMaxRecordedDelayMs));
+        m->InsertAction(m->ValidCount(), MacroAction::Delay(d));
+    }
+    m->InsertAction(m->ValidCount(), up ? MacroAction::Release(code) : MacroAction::Press(code));
+    lastCode_ = code;
+    lastUp_ = up;
+    lastTime_ = t;
+    r.added = true;
+    return r;
+}
+
+// ---- steps
+
+void MacroEditor::CountDelayChange(MacroKey& m, std::uint32_t oldMs, std::uint32_t newMs) {
+    if (oldMs <= kDelayRuleMs && newMs > kDelayRuleMs)
+        AddCount(m, +1);
+    else if (oldMs > kDelayRuleMs && newMs <= kDelayRuleMs)
+        AddCount(m, -1);
+}
+
+bool MacroEditor::RunDelayDialog(MacroKey& m, std::size_t step, const StepDialogs& dialogs) {
+    if (!dialogs.delay) return false;
+    const MacroAction old = m.GetAction(step);
+    auto text = dialogs.delay(old);
+    if (!text) return false;
+    const MacroAction now = DelayStepFromText(*text);
+    CountDelayChange(m, old.DelayMs(), now.DelayMs());
+    m.SetAction(step, now);
+    return true;
+}
+
+int MacroEditor::InsertStep(int kind, const StepDialogs& dialogs) {
+    MacroKey* m = CurrentMacro();
+    if (!m) return 236;
+    const std::size_t count = m->ValidCount();
+    const std::size_t at =
+        selectedStep_ >= 0 && static_cast<std::size_t>(selectedStep_) < count ? selectedStep_ + 1 : count;
+    const int n = m->MacroCommandActionNum;
+    const MacroAction pause = MacroAction::Delay(50);
+
+    switch (kind) {
+    case kInsertLeftClick:
+    case kInsertRightClick:
+    case kInsertMiddleClick: {
+        // A press without its release would hold the button down, so all three
+        // steps go in or none.
+        if (n > kMaxCommandSteps - 2 || !HasRoom(*m, 3)) return 237;
+        const auto code = static_cast<std::uint8_t>(0xE0 + kind);
+        m->InsertAction(at, MacroAction::Press(code));
+        m->InsertAction(at + 1, pause);
+        m->InsertAction(at + 2, MacroAction::Release(code));
+        AddCount(*m, +2);
+        selectedStep_ = static_cast<int>(at + 2);
+        return 0;
+    }
+    case kInsertKey: {
+        if (n > kMaxCommandSteps - 2 || !HasRoom(*m, 3)) return 237;
+        m->InsertAction(at, MacroAction::Press(0x41));
+        m->InsertAction(at + 1, pause);
+        m->InsertAction(at + 2, MacroAction::Release(0x41));
+        std::optional<std::uint8_t> code;
+        if (dialogs.key) code = dialogs.key(m->GetAction(at));
+        if (!code) {
+            for (int i = 0; i < 3; ++i) m->RemoveAction(at);
+            return 0;
+        }
+        m->SetAction(at, KeyStepWithCode(m->GetAction(at), *code));
+        m->SetAction(at + 2, KeyStepWithCode(m->GetAction(at + 2), *code));
+        AddCount(*m, +2);
+        selectedStep_ = static_cast<int>(at + 2);
+        return 0;
+    }
+    case kInsertDelay: {
+        if (at > 0 && m->GetAction(at - 1).IsDelay()) {
+            if (RunDelayDialog(*m, at - 1, dialogs)) selectedStep_ = static_cast<int>(at - 1);
+            return 0;
+        }
+        if (!HasRoom(*m, 1)) return 237;
+        m->InsertAction(at, MacroAction::Delay(100));
+        if (!RunDelayDialog(*m, at, dialogs)) {
+            m->RemoveAction(at);
+            return 0;
+        }
+        selectedStep_ = static_cast<int>(at);
+        return 0;
+    }
+    case kMoveLeft:
+    case kMoveRight:
+    case kMoveUp:
+    case kMoveDown: {
+        if (n > kMaxCommandSteps - 1 || !HasRoom(*m, 1)) return 237;
+        m->InsertAction(at, MovePreset(kind));
+        std::optional<std::u16string> text;
+        if (dialogs.move) text = dialogs.move(m->GetAction(at), kind);
+        if (!text) {
+            m->RemoveAction(at);
+            return 0;
+        }
+        m->SetAction(at, MoveStepFromText(*text, kind, m->GetAction(at).b[1]));
+        AddCount(*m, +1);
+        selectedStep_ = static_cast<int>(at);
+        return 0;
+    }
+    default:
+        return 0;
+    }
+}
+
+bool MacroEditor::EditStep(const StepDialogs& dialogs) {
+    MacroKey* m = CurrentMacro();
+    if (!m || selectedStep_ < 0 || static_cast<std::size_t>(selectedStep_) >= m->ValidCount()) return false;
+    const auto i = static_cast<std::size_t>(selectedStep_);
+    const MacroAction step = m->GetAction(i);
+    if (step.IsDelay()) return RunDelayDialog(*m, i, dialogs);
+    if (IsMouseOrMoveCode(step.b[0]) || !dialogs.key) return false;
+    auto code = dialogs.key(step);
+    if (!code) return false;
+    const MacroAction now = KeyStepWithCode(step, *code);
+    m->SetAction(i, now);
+    return now != step;
+}
+
+bool MacroEditor::DeleteStep() {
+    MacroKey* m = CurrentMacro();
+    if (!m || selectedStep_ < 0) return false;
+    const auto i = static_cast<std::size_t>(selectedStep_);
+    const MacroAction step = m->GetAction(i);
+    if (!m->RemoveAction(i)) return false;
+    if (step.b[0] > 7) AddCount(*m, -1);
+    if (static_cast<std::size_t>(selectedStep_) >= m->ValidCount())
+        selectedStep_ = static_cast<int>(m->ValidCount()) - 1;
+    return true;
+}
+
+// ---- tree commands
+
+namespace {
+int NoticeOf(MacroLibrary::AddResult r) {
+    switch (r) {
+    case MacroLibrary::AddResult::NameConflict:
+        return 241;
+    case MacroLibrary::AddResult::InvalidName:
+        return 242;
+    default:
+        return 0;
+    }
+}
+} // namespace
+
+int MacroEditor::NewMacro(std::u16string_view name) {
+    if (name.empty()) return 242;
+    MacroLocation at = selection_;
+    const auto r = library_.AddMacro(name, at);
+    if (r == MacroLibrary::AddResult::NameConflict || r == MacroLibrary::AddResult::InvalidName)
+        return NoticeOf(r);
+    selection_ = at;
+    if (MacroItem* node = library_.NodeAt(selection_); node && node->IsFolder) node->FolderIsOpen = true;
+    SelectionChanged();
+    return 0;
+}
+
+int MacroEditor::NewFolder(std::u16string_view name) {
+    if (name.empty()) return 242;
+    MacroLocation at = selection_;
+    const auto r = library_.AddFolder(name, at);
+    if (r == MacroLibrary::AddResult::NameConflict || r == MacroLibrary::AddResult::InvalidName)
+        return NoticeOf(r);
+    selection_ = at;
+    if (MacroItem* node = library_.NodeAt(selection_); node && node->IsFolder) node->FolderIsOpen = true;
+    SelectionChanged();
+    return 0;
+}
+
+int MacroEditor::Rename(std::u16string_view name) {
+    const MacroItem* node = library_.NodeAt(selection_);
+    if (!node || !RenameChanged(node->Name, name)) return 0;
+    if (name.empty()) return 242;
+    return NoticeOf(library_.Rename(selection_, name));
+}
+
+int MacroEditor::CanDelete() const {
+    return library_.NodeAt(selection_) ? 0 : 233;
+}
+
+int MacroEditor::DeleteNode(std::span<const KeySlot> keys) {
+    if (!library_.NodeAt(selection_)) return 233;
+    for (const KeySlot& k : keys)
+        if (k.Action.Function == kFnMacro && library_.ContainsMacro(selection_, k.MacroKeyIndex)) return 257;
+    library_.Delete(selection_);
+    Select(MacroLocation::None());
+    return 0;
+}
+
+// ---- files
+
+ImportResult MacroEditor::ImportMacro(const std::filesystem::path& path, MacroLibrary& staging) {
+    ImportResult r = ImportMacroFile(library_, staging, selection_, path);
+    SelectionChanged();
+    return r;
+}
+
+ImportResult MacroEditor::ImportLibrary(const std::filesystem::path& path, MacroLibrary& staging) {
+    ImportResult r = ImportLibraryFile(library_, staging, selection_, path);
+    SelectionChanged();
+    return r;
+}
+
+bool MacroEditor::ExportMacro(const std::filesystem::path& path) const {
+    return tarvik::ExportMacro(library_, selection_, path);
+}
+
+bool MacroEditor::ExportLibrary(const std::filesystem::path& path) const {
+    return tarvik::ExportLibrary(library_, selection_, path);
+}
+
+} // namespace tarvik

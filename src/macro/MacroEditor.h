@@ -1,0 +1,145 @@
+// The state and rules of the macro manager, without its window: the selected
+// node and step, recording from key messages, step insertion, editing and
+// deletion, loop settings, and the tree commands. Each command returns the
+// language string of the notice the window is to show (0 for none).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "macro/MacroFiles.h"
+#include "macro/MacroLibrary.h"
+#include "macro/StepRules.h"
+#include "model/ProfileTable.h"
+
+namespace tarvik {
+
+// Kinds of the step-insert menu (item − 1).
+enum InsertKind : int {
+    kInsertLeftClick = 0,
+    kInsertRightClick = 1,
+    kInsertMiddleClick = 2,
+    kInsertDelay = 3,
+    kInsertKey = 4,
+    // 5–8: the move kinds of StepRules.h
+};
+
+// The step editors, run modally by the window. Each returns what the user
+// entered on OK, or nothing on cancel.
+struct StepDialogs {
+    std::function<std::optional<std::uint8_t>(const MacroAction& step)> key;
+    std::function<std::optional<std::u16string>(const MacroAction& step)> delay;
+    std::function<std::optional<std::u16string>(const MacroAction& step, int kind)> move;
+};
+
+class MacroEditor {
+public:
+    // The step limit of a macro as the mouse counts it (MacroCommandActionNum).
+    static constexpr int kMaxCommandSteps = MacroKey::kMaxCommandActions;
+
+    // `libraryPath`: where the library is saved when a recording ends and when
+    // the manager closes (nothing is saved when empty).
+    explicit MacroEditor(MacroLibrary& library, std::filesystem::path libraryPath = {});
+
+    // The manager's creation: every folder closed, nothing selected.
+    void Open();
+    // The close button: stops a recording, saves, clears the selection.
+    bool Close();
+    // Saves the library with the selection line -1, 0, 0, 0.
+    bool Save() const;
+
+    MacroLibrary& Library() { return library_; }
+
+    // ---- selection
+    const MacroLocation& Selection() const { return selection_; }
+    // Sets the selection and runs the selection change.
+    void Select(const MacroLocation& at);
+    // A click in the tree: the row's node (none past the end).
+    void SelectRow(int row);
+    // A double click: a folder row opens or closes. False for other rows.
+    bool ToggleFolderRow(int row);
+    // The selected node's macro, or nullptr.
+    MacroKey* CurrentMacro() const;
+    // Selected step (-1 none) of the current macro.
+    int SelectedStep() const { return selectedStep_; }
+    void SelectStep(int step);
+
+    // ---- loop settings
+    // The radio shown: the loop type 1, 4 or 2, or 0 for none.
+    int LoopRadio() const;
+    bool LoopCountShown() const { return LoopRadio() == 2; }
+    std::u16string LoopCountText() const;
+    // A radio click: type 1, 4 or 2. False (radios cleared) without a macro.
+    bool SetLoopType(std::uint8_t type);
+    // A change of the count field while the loop type is 2; the result says
+    // which text the field must show instead, if any.
+    LoopCountValue SetLoopCountText(std::u16string_view text);
+
+    // ---- recording
+    bool recordDelays = true; // box 2017
+    bool Recording() const { return recording_; }
+    // Checking the record button: 234 without a current macro (the button
+    // unchecks); otherwise the macro's steps are discarded and recording starts.
+    int StartRecording();
+    // Unchecking it: recording ends and the library is saved.
+    void StopRecording();
+    struct KeyResult {
+        bool added = false;   // a step (and perhaps a delay before it) was appended
+        bool stopped = false; // the step limit ended the recording
+        int notice = 0;       // 235 when stopped
+    };
+    // Message 1025: key code in the low byte of wParam, lParam bit 31 = release,
+    // bits 0–30 = time in ms.
+    KeyResult OnKeyMessage(std::uint32_t wParam, std::uint32_t lParam);
+
+    // ---- steps
+    // Inserts steps of `kind` (0–8) after the selected step (or at the end) and
+    // runs the editor the kind needs. 236 without a macro, 237 at the limit.
+    int InsertStep(int kind, const StepDialogs& dialogs);
+    // Edits the selected step: a delay or a key step; mouse-button and move
+    // steps are not editable. True when the step changed.
+    bool EditStep(const StepDialogs& dialogs);
+    // Removes the selected step. True when one was removed.
+    bool DeleteStep();
+
+    // ---- tree commands (after the name dialogs' OK)
+    int NewMacro(std::u16string_view name);  // 242 empty, 241 taken
+    int NewFolder(std::u16string_view name); // 242 empty, 241 taken
+    int Rename(std::u16string_view name);    // 242 empty, 241 taken
+    // Before the confirmation: 233 when nothing is selected.
+    int CanDelete() const;
+    // After the confirmation: 257 when a macro button of `keys` (the current
+    // profile) uses a macro inside the selection; else the node goes.
+    int DeleteNode(std::span<const KeySlot> keys);
+
+    // ---- files (the context menu's commands)
+    ImportResult ImportMacro(const std::filesystem::path& path, MacroLibrary& staging);
+    ImportResult ImportLibrary(const std::filesystem::path& path, MacroLibrary& staging);
+    bool ExportMacro(const std::filesystem::path& path) const;
+    bool ExportLibrary(const std::filesystem::path& path) const;
+
+private:
+    void SelectionChanged();
+    // The 127 ms rule: a delay crossing 127 ms counts as one more (or one less)
+    // step for the mouse.
+    static void CountDelayChange(MacroKey& m, std::uint32_t oldMs, std::uint32_t newMs);
+    bool RunDelayDialog(MacroKey& m, std::size_t step, const StepDialogs& dialogs);
+    void EndRecording();
+
+    MacroLibrary& library_;
+    std::filesystem::path libraryPath_;
+    MacroLocation selection_;
+    const MacroKey* shown_ = nullptr; // the macro the step list shows
+    int selectedStep_ = -1;
+    bool recording_ = false;
+    std::uint8_t lastCode_ = 0;
+    bool lastUp_ = false;
+    std::uint32_t lastTime_ = 0;
+};
+
+} // namespace tarvik

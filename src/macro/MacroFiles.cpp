@@ -1,0 +1,179 @@
+#include "macro/MacroFiles.h"
+
+#include "text/Language.h"
+
+namespace tarvik {
+
+namespace {
+
+// Everything but the name and the number: loop settings, counts and steps.
+void CopyMacroBody(MacroKey& to, const MacroKey& from) {
+    to.MacroKeyLoopType = from.MacroKeyLoopType;
+    to.MacroKeyLoopNum = from.MacroKeyLoopNum;
+    to.MacroCommandActionNum = from.MacroCommandActionNum;
+    to.MacroActionNum = from.MacroActionNum;
+    to.AllAction = from.AllAction;
+}
+
+// Adds a copy of staging node `src` under `parent`; false when refused.
+bool CopyNode(MacroLibrary& main, const MacroItem& src, const MacroLocation& parent, MacroLocation& added) {
+    if (main.AddChild(parent, src.Name, src.IsFolder, &added) != MacroLibrary::AddResult::Added) return false;
+    if (!src.IsFolder && src.Macro) CopyMacroBody(*main.MacroAt(added), *src.Macro);
+    return true;
+}
+
+} // namespace
+
+bool ExportMacro(const MacroLibrary& library, const MacroLocation& selection,
+                 const std::filesystem::path& path) {
+    if (!library.MacroAt(selection)) return false;
+    return library.Save(path, selection);
+}
+
+bool ExportLibrary(const MacroLibrary& library, const MacroLocation& selection,
+                   const std::filesystem::path& path) {
+    return library.Save(path, selection);
+}
+
+std::u16string ProposedMacroFileName(const MacroLibrary& library, const MacroLocation& selection) {
+    const MacroItem* node = library.NodeAt(selection);
+    return (node ? node->Name : std::u16string()) + u".mkf";
+}
+
+std::u16string ProposedLibraryFileName(const MacroLibrary& library, const MacroLocation& selection) {
+    const MacroItem* node = library.NodeAt(selection);
+    return node ? node->Name + u".mbf" : u"AllMacroKey.mbf";
+}
+
+ImportResult ImportMacroFile(MacroLibrary& main, MacroLibrary& staging, MacroLocation& selection,
+                             const std::filesystem::path& path) {
+    ImportResult r;
+    MacroLocation fileSelection;
+    r.load = staging.Load(path, &fileSelection);
+    if (const MacroItem* m = staging.NodeAt(fileSelection)) {
+        MacroLocation at = selection;
+        switch (main.AddMacro(m->Name, at)) {
+        case MacroLibrary::AddResult::Added:
+            if (m->Macro) CopyMacroBody(*main.MacroAt(at), *m->Macro);
+            selection = at;
+            r.created = 1;
+            break;
+        case MacroLibrary::AddResult::NameConflict:
+            r.notice = 241;
+            break;
+        default:
+            break; // a full destination takes nothing
+        }
+    }
+    if (MacroItem* sel = main.NodeAt(selection); sel && sel->IsFolder) sel->FolderIsOpen = true;
+    staging.Clear();
+    return r;
+}
+
+ImportResult ImportLibraryFile(MacroLibrary& main, MacroLibrary& staging, MacroLocation& selection,
+                               const std::filesystem::path& path) {
+    ImportResult r;
+    MacroLocation s;
+    r.load = staging.Load(path, &s);
+    const MacroLocation dest = main.MacroParentFor(selection);
+    const bool intoFolder = dest.stage != -1;
+
+    std::vector<MacroLocation> sources;
+    const MacroItem* sNode = staging.NodeAt(s);
+    if (!s.IsNode()) {
+        sources = staging.ChildRun(MacroLocation::None());
+    } else if (sNode && (intoFolder || !sNode->IsFolder)) {
+        sources = staging.SiblingRunFrom(s);
+    } else if (sNode) {
+        sources = {s};
+    }
+
+    for (const MacroLocation& src : sources) {
+        if (main.HasChildNamed(dest, staging.NodeAt(src)->Name)) {
+            r.notice = 241;
+            staging.Clear();
+            return r;
+        }
+    }
+
+    MacroLocation last = MacroLocation::None();
+    auto copy = [&](const MacroItem& item, const MacroLocation& parent, MacroLocation& added) {
+        if (!CopyNode(main, item, parent, added)) return false;
+        last = added;
+        ++r.created;
+        return true;
+    };
+    for (const MacroLocation& src : sources) {
+        const MacroItem& item = *staging.NodeAt(src);
+        MacroLocation added;
+        if (!item.IsFolder) {
+            copy(item, dest, added);
+            continue;
+        }
+        // Into a folder only a top-level folder takes a sub-folder, and then only
+        // with its macros; at the top level a folder keeps two levels.
+        if (intoFolder && dest.stage != 0) continue;
+        if (!copy(item, dest, added)) continue;
+        const MacroLocation folder = added;
+        for (const MacroLocation& child : staging.ChildRun(src)) {
+            const MacroItem& c = *staging.NodeAt(child);
+            if (!c.IsFolder) {
+                copy(c, folder, added);
+            } else if (!intoFolder && copy(c, folder, added)) {
+                const MacroLocation sub = added;
+                for (const MacroLocation& grandchild : staging.ChildRun(child)) {
+                    const MacroItem& g = *staging.NodeAt(grandchild);
+                    if (!g.IsFolder) copy(g, sub, added);
+                }
+            }
+        }
+    }
+    if (intoFolder) main.NodeAt(dest)->FolderIsOpen = true;
+    if (last.IsNode()) selection = last;
+    staging.Clear();
+    return r;
+}
+
+MacroSelectResult ChooseMacro(const MacroLibrary& library, const MacroLocation& selection) {
+    MacroSelectResult r;
+    const MacroItem* node = library.NodeAt(selection);
+    if (!node || !node->Macro) {
+        r.notice = 234;
+        return r;
+    }
+    r.choice = ButtonChoice{LanguageString(190) + node->Name, KeyAction{kFnMacro, 0, 0}};
+    r.macro = node->Macro.get();
+    return r;
+}
+
+MacroLocation FindByPath(const MacroLibrary& library, std::u16string_view path) {
+    MacroLocation parent = MacroLocation::None();
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t slash = path.find(u'/', start);
+        const std::u16string_view part = path.substr(
+            start, slash == std::u16string_view::npos ? std::u16string_view::npos : slash - start);
+        if (parent.stage >= 2) return MacroLocation::None();
+        MacroLocation found = MacroLocation::None();
+        for (int i = 0; i < MacroLibrary::kEntries && !found.IsNode(); ++i) {
+            const MacroItem* n = library.NodeAt(parent.Child(i));
+            if (n && n->Name == part) found = parent.Child(i);
+        }
+        if (!found.IsNode()) return found;
+        if (slash == std::u16string_view::npos) return found;
+        parent = found;
+        start = slash + 1;
+    }
+}
+
+std::u16string PathOf(const MacroLibrary& library, const MacroLocation& at) {
+    std::u16string path;
+    for (MacroLocation l = at; l.IsNode(); l = l.Parent()) {
+        const MacroItem* n = library.NodeAt(l);
+        const std::u16string name = n ? n->Name : u"";
+        path = path.empty() ? name : name + u"/" + path;
+    }
+    return path;
+}
+
+} // namespace tarvik

@@ -1,0 +1,642 @@
+#include "macro/MacroLibrary.h"
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+#include <utility>
+
+#include "text/Log.h"
+#include "text/StdioFileEx.h"
+#include "text/U16.h"
+
+namespace tarvik {
+
+// ---- MacroLocation
+
+namespace {
+bool InRange(int i) {
+    return i >= 0 && i < MacroLibrary::kEntries;
+}
+} // namespace
+
+bool MacroLocation::IsNode() const {
+    switch (stage) {
+    case 0:
+        return InRange(stage0Index);
+    case 1:
+        return InRange(stage0Index) && InRange(stage1Index);
+    case 2:
+        return InRange(stage0Index) && InRange(stage1Index) && InRange(stage2Index);
+    default:
+        return false;
+    }
+}
+
+int MacroLocation::Index() const {
+    switch (stage) {
+    case 0:
+        return stage0Index;
+    case 1:
+        return stage1Index;
+    case 2:
+        return stage2Index;
+    default:
+        return -1;
+    }
+}
+
+MacroLocation MacroLocation::Parent() const {
+    switch (stage) {
+    case 1:
+        return At(stage0Index);
+    case 2:
+        return At(stage0Index, stage1Index);
+    default:
+        return None();
+    }
+}
+
+MacroLocation MacroLocation::Sibling(int i) const {
+    MacroLocation l = *this;
+    switch (stage) {
+    case 0:
+        l.stage0Index = i;
+        break;
+    case 1:
+        l.stage1Index = i;
+        break;
+    case 2:
+        l.stage2Index = i;
+        break;
+    default:
+        break;
+    }
+    return l;
+}
+
+MacroLocation MacroLocation::Child(int i) const {
+    switch (stage) {
+    case -1:
+        return At(i);
+    case 0:
+        return At(stage0Index, i);
+    case 1:
+        return At(stage0Index, stage1Index, i);
+    default:
+        return None();
+    }
+}
+
+// ---- keys: stage, then the three indices, so map order is file order
+
+namespace {
+
+constexpr std::uint32_t Key(int stage, int s0, int s1, int s2) {
+    return (static_cast<std::uint32_t>(stage) << 18) | (static_cast<std::uint32_t>(s0) << 12) |
+           (static_cast<std::uint32_t>(s1) << 6) | static_cast<std::uint32_t>(s2);
+}
+
+std::uint32_t KeyOf(const MacroLocation& l) {
+    return Key(l.stage, l.stage0Index, l.stage >= 1 ? l.stage1Index : 0, l.stage == 2 ? l.stage2Index : 0);
+}
+
+MacroLocation LocationOf(std::uint32_t k) {
+    return {static_cast<int>(k >> 18), static_cast<int>((k >> 12) & 63), static_cast<int>((k >> 6) & 63),
+            static_cast<int>(k & 63)};
+}
+
+// Key range [first, last] of the children of `parent` (None() = top level).
+std::pair<std::uint32_t, std::uint32_t> ChildRange(const MacroLocation& parent) {
+    const int last = MacroLibrary::kEntries - 1;
+    switch (parent.stage) {
+    case -1:
+        return {Key(0, 0, 0, 0), Key(0, last, 0, 0)};
+    case 0:
+        return {Key(1, parent.stage0Index, 0, 0), Key(1, parent.stage0Index, last, 0)};
+    default:
+        return {Key(2, parent.stage0Index, parent.stage1Index, 0),
+                Key(2, parent.stage0Index, parent.stage1Index, last)};
+    }
+}
+
+bool ValidName(std::u16string_view name) {
+    return !name.empty() && name.find(u'\n') == std::u16string_view::npos;
+}
+
+} // namespace
+
+// ---- access
+
+const MacroItem* MacroLibrary::NodeAt(const MacroLocation& at) const {
+    if (!at.IsNode()) return nullptr;
+    auto it = nodes_.find(KeyOf(at));
+    return it == nodes_.end() ? nullptr : &it->second;
+}
+
+MacroItem* MacroLibrary::NodeAt(const MacroLocation& at) {
+    return const_cast<MacroItem*>(std::as_const(*this).NodeAt(at));
+}
+
+const MacroKey* MacroLibrary::MacroAt(const MacroLocation& at) const {
+    const MacroItem* n = NodeAt(at);
+    return n ? n->Macro.get() : nullptr;
+}
+
+MacroKey* MacroLibrary::MacroAt(const MacroLocation& at) {
+    MacroItem* n = NodeAt(at);
+    return n ? n->Macro.get() : nullptr;
+}
+
+std::size_t MacroLibrary::MacroCount() const {
+    return static_cast<std::size_t>(std::count_if(nodes_.begin(), nodes_.end(),
+                                                  [](const auto& kv) { return kv.second.Macro != nullptr; }));
+}
+
+void MacroLibrary::ForEach(const std::function<void(const MacroLocation&, const MacroItem&)>& fn) const {
+    for (const auto& [k, item] : nodes_) fn(LocationOf(k), item);
+}
+
+// ---- adding
+
+bool MacroLibrary::HasChildNamed(const MacroLocation& parent, std::u16string_view name) const {
+    auto [first, last] = ChildRange(parent);
+    for (auto it = nodes_.lower_bound(first); it != nodes_.end() && it->first <= last; ++it)
+        if (it->second.Name == name) return true;
+    return false;
+}
+
+MacroLocation MacroLibrary::MacroParentFor(const MacroLocation& selection) const {
+    const MacroItem* sel = NodeAt(selection);
+    if (sel && sel->IsFolder && (selection.stage == 0 || selection.stage == 1)) return selection;
+    return MacroLocation::None();
+}
+
+bool MacroLibrary::FolderParentFor(const MacroLocation& selection, MacroLocation& parent) const {
+    const MacroItem* sel = NodeAt(selection);
+    parent = MacroLocation::None();
+    if (sel && sel->IsFolder && selection.stage == 1) return false;
+    if (sel && sel->IsFolder && selection.stage == 0) parent = selection;
+    return true;
+}
+
+MacroLibrary::AddResult MacroLibrary::AddChild(const MacroLocation& parent, std::u16string_view name,
+                                               bool folder, MacroLocation* added) {
+    if (!ValidName(name)) return AddResult::InvalidName;
+    if (parent.stage != -1 && (!parent.IsNode() || parent.stage > 1)) return AddResult::NotAllowed;
+    if (HasChildNamed(parent, name)) return AddResult::NameConflict;
+    int free = -1;
+    for (int i = 0; i < kEntries && free < 0; ++i)
+        if (!nodes_.contains(KeyOf(parent.Child(i)))) free = i;
+    if (free < 0) return AddResult::Full;
+    if (!folder && NextMacroKeyIndex == 0) return AddResult::NoIndex;
+    const MacroLocation at = parent.Child(free);
+    MacroItem item;
+    item.Name = std::u16string(name);
+    item.IsFolder = folder;
+    if (!folder) {
+        item.Macro = std::make_unique<MacroKey>(item.Name);
+        item.Macro->MacroKeyIndex = NextMacroKeyIndex++;
+    }
+    nodes_.emplace(KeyOf(at), std::move(item));
+    if (added) *added = at;
+    return AddResult::Added;
+}
+
+MacroLibrary::AddResult MacroLibrary::AddMacro(std::u16string_view name, MacroLocation& selection) {
+    MacroLocation added;
+    AddResult r = AddChild(MacroParentFor(selection), name, false, &added);
+    if (r == AddResult::Added) selection = added;
+    return r;
+}
+
+MacroLibrary::AddResult MacroLibrary::AddFolder(std::u16string_view name, MacroLocation& selection) {
+    MacroLocation parent;
+    if (!FolderParentFor(selection, parent)) return AddResult::NotAllowed;
+    MacroLocation added;
+    AddResult r = AddChild(parent, name, true, &added);
+    if (r == AddResult::Added) selection = added;
+    return r;
+}
+
+MacroLibrary::AddResult MacroLibrary::Rename(const MacroLocation& at, std::u16string_view name) {
+    MacroItem* node = NodeAt(at);
+    if (!node || !ValidName(name)) return AddResult::InvalidName;
+    if (node->Name == name) return AddResult::Added;
+    if (HasChildNamed(at.Parent(), name)) return AddResult::NameConflict;
+    node->Name = std::u16string(name);
+    if (node->Macro) node->Macro->Name = node->Name;
+    return AddResult::Added;
+}
+
+// ---- removing
+
+bool MacroLibrary::Delete(const MacroLocation& at) {
+    if (!NodeAt(at)) return false;
+    const int i = at.Index();
+    const int s0 = at.stage0Index;
+    const int s1 = at.stage1Index;
+    // Everything stored at or below the node's entry, and at or below later
+    // entries of its sibling list (the subtrees that move down).
+    auto inSubtreeOf = [&](const MacroLocation& l, bool later) {
+        auto indexOk = [&](int idx) { return later ? idx > i : idx == i; };
+        switch (at.stage) {
+        case 0:
+            return indexOk(l.stage0Index);
+        case 1:
+            return l.stage >= 1 && l.stage0Index == s0 && indexOk(l.stage1Index);
+        default:
+            return l.stage == 2 && l.stage0Index == s0 && l.stage1Index == s1 && indexOk(l.stage2Index);
+        }
+    };
+    std::vector<std::map<std::uint32_t, MacroItem>::node_type> moving;
+    for (auto it = nodes_.begin(); it != nodes_.end();) {
+        const MacroLocation l = LocationOf(it->first);
+        if (inSubtreeOf(l, false)) {
+            it = nodes_.erase(it);
+        } else if (inSubtreeOf(l, true)) {
+            auto next = std::next(it);
+            moving.push_back(nodes_.extract(it));
+            it = next;
+        } else {
+            ++it;
+        }
+    }
+    for (auto& nh : moving) {
+        MacroLocation l = LocationOf(nh.key());
+        if (at.stage == 0)
+            --l.stage0Index;
+        else if (at.stage == 1)
+            --l.stage1Index;
+        else
+            --l.stage2Index;
+        nh.key() = KeyOf(l);
+        nodes_.insert(std::move(nh));
+    }
+    return true;
+}
+
+void MacroLibrary::Clear() {
+    nodes_.clear();
+}
+
+// ---- scans
+
+namespace {
+// Calls fn for every node reached by scanning each sibling list from entry 0 up
+// to its first free entry, in file order.
+template <typename Map, typename Fn> void ForEachReachable(Map& nodes, Fn fn) {
+    std::uint32_t list = std::numeric_limits<std::uint32_t>::max();
+    int expected = 0;
+    for (auto& [k, item] : nodes) {
+        const MacroLocation l = LocationOf(k);
+        const std::uint32_t thisList = KeyOf(l.Sibling(0));
+        if (thisList != list) {
+            list = thisList;
+            expected = 0;
+        }
+        if (l.Index() != expected) continue; // behind a free entry
+        ++expected;
+        if (fn(l, item)) return;
+    }
+}
+} // namespace
+
+void MacroLibrary::CloseAllFolders() {
+    ForEachReachable(nodes_, [](const MacroLocation& l, MacroItem& item) {
+        if (l.stage <= 1) item.FolderIsOpen = false;
+        return false;
+    });
+}
+
+bool MacroLibrary::ContainsMacro(const MacroLocation& at, std::uint32_t index) const {
+    const MacroItem* node = NodeAt(at);
+    if (!node) return false;
+    if (node->Macro) return node->Macro->MacroKeyIndex == index;
+    if (!node->IsFolder) return false;
+    for (const auto& [k, item] : nodes_) {
+        const MacroLocation l = LocationOf(k);
+        const bool below = (at.stage == 0 && l.stage > 0 && l.stage0Index == at.stage0Index) ||
+                           (at.stage == 1 && l.stage == 2 && l.stage0Index == at.stage0Index &&
+                            l.stage1Index == at.stage1Index);
+        if (below && item.Macro && item.Macro->MacroKeyIndex == index) return true;
+    }
+    return false;
+}
+
+MacroLocation MacroLibrary::FindByIndex(std::uint32_t index) const {
+    MacroLocation found;
+    ForEachReachable(nodes_, [&](const MacroLocation& l, const MacroItem& item) {
+        if (item.Macro && item.Macro->MacroKeyIndex == index) {
+            found = l;
+            return true;
+        }
+        return false;
+    });
+    return found;
+}
+
+std::vector<MacroLocation> MacroLibrary::SiblingRunFrom(const MacroLocation& first) const {
+    std::vector<MacroLocation> run;
+    if (!first.IsNode()) return run;
+    for (int i = first.Index(); i < kEntries && NodeAt(first.Sibling(i)); ++i)
+        run.push_back(first.Sibling(i));
+    return run;
+}
+
+std::vector<MacroLocation> MacroLibrary::ChildRun(const MacroLocation& parent) const {
+    if (parent.stage >= 2) return {};
+    return SiblingRunFrom(parent.Child(0));
+}
+
+// ---- tree rows
+
+std::vector<MacroLocation> MacroLibrary::Rows() const {
+    std::vector<MacroLocation> rows;
+    std::function<void(const MacroLocation&)> add = [&](const MacroLocation& parent) {
+        auto [first, last] = ChildRange(parent);
+        for (auto it = nodes_.lower_bound(first); it != nodes_.end() && it->first <= last; ++it) {
+            const MacroLocation l = LocationOf(it->first);
+            rows.push_back(l);
+            if (it->second.IsFolder && it->second.FolderIsOpen && l.stage < 2) add(l);
+        }
+    };
+    add(MacroLocation::None());
+    return rows;
+}
+
+int MacroLibrary::RowCount() const {
+    return static_cast<int>(Rows().size());
+}
+
+MacroLocation MacroLibrary::LocationOfRow(int row) const {
+    auto rows = Rows();
+    if (row < 0 || static_cast<std::size_t>(row) >= rows.size()) return MacroLocation::None();
+    return rows[static_cast<std::size_t>(row)];
+}
+
+int MacroLibrary::RowOfLocation(const MacroLocation& at) const {
+    if (!at.IsNode()) return -1;
+    auto rows = Rows();
+    const std::uint32_t key = KeyOf(at);
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        if (KeyOf(rows[r]) == key) return static_cast<int>(r);
+    return -1;
+}
+
+// ---- file
+
+namespace {
+
+constexpr std::size_t kAllActionChars = MacroKey::kMaxActions * 8;
+
+// The text after the first "=", or nullopt when there is none or it is empty.
+std::optional<std::u16string_view> ValueOf(std::u16string_view line) {
+    std::size_t p = line.find(u'=');
+    if (p == std::u16string_view::npos || p + 1 >= line.size()) return std::nullopt;
+    return line.substr(p + 1);
+}
+
+// Leading decimal digits, 0 when there are none; kept modulo 2^32 so each
+// field keeps the low bits of the number.
+std::uint32_t LeadingDigits(std::u16string_view s) {
+    std::uint32_t v = 0;
+    for (char16_t c : s) {
+        if (c < u'0' || c > u'9') break;
+        v = v * 10 + static_cast<std::uint32_t>(c - u'0');
+    }
+    return v;
+}
+
+int ToInt(std::int64_t v) {
+    return static_cast<int>(
+        std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+// "...stage=S;stage0Index=A;stage1Index=B;stage2Index=C;": four numbers, each the
+// text after the next "=" up to the next ";".
+bool ParseLocation(std::u16string_view line, MacroLocation& loc) {
+    int v[4];
+    std::size_t pos = 0;
+    for (int& n : v) {
+        std::size_t eq = line.find(u'=', pos);
+        if (eq == std::u16string_view::npos) return false;
+        std::size_t semi = line.find(u';', eq + 1);
+        if (semi == std::u16string_view::npos) return false;
+        n = ToInt(ParseDec(line.substr(eq + 1, semi - eq - 1)));
+        pos = semi + 1;
+    }
+    loc = {v[0], v[1], v[2], v[3]};
+    return true;
+}
+
+bool RecordLocationValid(const MacroLocation& l) {
+    return l.stage >= 0 && l.stage <= 2 && InRange(l.stage0Index) && InRange(l.stage1Index) &&
+           InRange(l.stage2Index);
+}
+
+void AppendLocation(std::u16string& out, const MacroLocation& l) {
+    out += u"stage=" + Dec(l.stage) + u";stage0Index=" + Dec(l.stage0Index) + u";stage1Index=" +
+           Dec(l.stage1Index) + u";stage2Index=" + Dec(l.stage2Index) + u";\n";
+}
+
+void AppendHexByte(std::u16string& out, std::uint8_t b) {
+    static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+    out.push_back(kDigits[b >> 4]);
+    out.push_back(kDigits[b & 15]);
+}
+
+class Reader {
+public:
+    explicit Reader(CStdioFileEx& f) : f_(f) {}
+    // The next line; false at the end of the file.
+    bool Next(std::u16string& line) {
+        ++line_;
+        return f_.ReadLine(line);
+    }
+    int Line() const { return line_; }
+
+private:
+    CStdioFileEx& f_;
+    int line_ = 0;
+};
+
+} // namespace
+
+std::u16string MacroLibrary::ToText(const MacroLocation& selection) const {
+    std::u16string out;
+    out.reserve(128 + nodes_.size() * 300 + MacroCount() * (kAllActionChars + 200));
+    out += u"[MacroLibrary]\n";
+    out += u"MacroKeyIndex=" + Dec(NextMacroKeyIndex) + u"\n";
+    out += u"Select Locaton:";
+    AppendLocation(out, selection);
+    for (const auto& [k, item] : nodes_) {
+        const MacroLocation l = LocationOf(k);
+        const std::u16string tabs(static_cast<std::size_t>(l.stage), u'\t');
+        out += tabs + u"++++++++MacroItemName=" + item.Name + u"\n";
+        out += tabs + u"MacroItemLocation:";
+        AppendLocation(out, l);
+        out += tabs + u"MacroItemIsFolder=" + Dec(item.IsFolder ? 1 : 0) + u"\n";
+        out += tabs + u"MacroItemFolderIsOpen=" + Dec(item.FolderIsOpen ? 1 : 0) + u"\n";
+        if (!item.Macro) continue;
+        const MacroKey& m = *item.Macro;
+        out += tabs + u"MacroKeyIndex=" + Dec(m.MacroKeyIndex) + u"\n";
+        out += tabs + u"MacroKeyLoopType=" + Dec(m.MacroKeyLoopType) + u"\n";
+        out += tabs + u"MacroKeyLoopNum=" + Dec(m.MacroKeyLoopNum) + u"\n";
+        out += tabs + u"MacroActionNum=" + Dec(m.MacroActionNum) + u"\n";
+        out += tabs + u"MacroCommandActionNum=" + Dec(m.MacroCommandActionNum) + u"\n";
+        out += tabs + u"AllAction=";
+        for (const MacroAction& a : m.AllAction)
+            for (std::uint8_t b : a.b) AppendHexByte(out, b);
+        out += u"\n";
+    }
+    return out;
+}
+
+bool MacroLibrary::Save(const std::filesystem::path& path, const MacroLocation& selection) const {
+    CStdioFileEx f;
+    if (!f.OpenTextFile(path, CStdioFileEx::kWriteUnicode)) return false;
+    f.WriteText(ToText(selection));
+    return f.Close();
+}
+
+LibraryLoadResult MacroLibrary::Load(const std::filesystem::path& path, MacroLocation* selection) {
+    CStdioFileEx f;
+    if (!f.OpenTextFile(path, CStdioFileEx::kReadUnicode)) {
+        LibraryLoadResult r;
+        r.reason = "cannot be opened";
+        return r;
+    }
+    return Read(f, selection);
+}
+
+LibraryLoadResult MacroLibrary::LoadData(std::string_view bytes, MacroLocation* selection) {
+    CStdioFileEx f;
+    f.OpenBuffer(bytes);
+    return Read(f, selection);
+}
+
+LibraryLoadResult MacroLibrary::ReadLines(CStdioFileEx& f, MacroLocation* selection) {
+    LibraryLoadResult r;
+    r.opened = true;
+    Clear();
+    Reader in(f);
+    std::u16string line;
+    auto fail = [&](const char* why) {
+        r.ok = false;
+        r.line = in.Line();
+        r.reason = why;
+        return r;
+    };
+
+    if (!in.Next(line) || line != u"[MacroLibrary]") return fail("the first line is not [MacroLibrary]");
+    if (!in.Next(line)) return fail("the file ends before the macro number");
+    auto next = ValueOf(line);
+    if (!next) return fail("no macro number after \"=\"");
+    NextMacroKeyIndex = LeadingDigits(*next);
+    if (!in.Next(line)) return fail("the file ends before the selection line");
+    MacroLocation sel;
+    if (!ParseLocation(line, sel)) return fail("the selection line is not a location");
+    if (selection) *selection = sel;
+
+    while (true) {
+        if (!in.Next(line)) {
+            r.ok = true;
+            return r;
+        }
+        auto value = ValueOf(line);
+        if (!value) {
+            return fail("no item name after \"=\"");
+        }
+        MacroItem item;
+        item.Name = std::u16string(*value);
+
+        auto numberLine = [&](std::uint32_t& out) {
+            if (!in.Next(line)) return false;
+            auto v = ValueOf(line);
+            if (!v) return false;
+            out = LeadingDigits(*v);
+            return true;
+        };
+
+        MacroLocation at;
+        if (!in.Next(line) || !ValueOf(line) || !ParseLocation(line, at) || !RecordLocationValid(at)) {
+            return fail("bad or missing item location");
+        }
+        std::uint32_t isFolder = 0, isOpen = 0;
+        if (!numberLine(isFolder) || !numberLine(isOpen)) {
+            return fail("bad or missing folder flags");
+        }
+        item.IsFolder = isFolder != 0;
+        if (!item.IsFolder) {
+            auto m = std::make_unique<MacroKey>(item.Name);
+            std::uint32_t index = 0, loopType = 0, loopNum = 0, count = 0, commands = 0;
+            if (!numberLine(index) || !numberLine(loopType) || !numberLine(loopNum) || !numberLine(count) ||
+                !numberLine(commands)) {
+                return fail("bad or missing macro numbers");
+            }
+            m->MacroKeyIndex = index;
+            m->MacroKeyLoopType = static_cast<std::uint8_t>(loopType);
+            m->MacroKeyLoopNum = static_cast<std::uint8_t>(loopNum);
+            m->MacroActionNum = count;
+            m->MacroCommandActionNum = static_cast<std::uint8_t>(commands);
+            if (!in.Next(line)) {
+                return fail("the file ends before the steps");
+            }
+            auto steps = ValueOf(line);
+            if (!steps || steps->size() != kAllActionChars) {
+                return fail("the step line does not hold 2688 hexadecimal digits");
+            }
+            for (std::size_t n = 0; n < MacroKey::kMaxActions; ++n)
+                for (std::size_t b = 0; b < 4; ++b)
+                    m->AllAction[n].b[b] = static_cast<std::uint8_t>(HexField(*steps, 8 * n + 2 * b, 2));
+            item.Macro = std::move(m);
+        } else {
+            item.FolderIsOpen = isOpen != 0;
+        }
+        nodes_.insert_or_assign(KeyOf(at), std::move(item));
+    }
+}
+
+LibraryLoadResult MacroLibrary::Read(CStdioFileEx& f, MacroLocation* selection) {
+    LibraryLoadResult r = ReadLines(f, selection);
+    // A counter at or below a stored number (a hand-edited or damaged file) would
+    // hand that number out again and bind buttons to the wrong macro; 0 is no
+    // macro at all.
+    std::uint32_t highest = 0;
+    for (const auto& [k, item] : nodes_)
+        if (item.Macro) highest = std::max(highest, item.Macro->MacroKeyIndex);
+    if (NextMacroKeyIndex <= highest && highest != std::numeric_limits<std::uint32_t>::max())
+        NextMacroKeyIndex = highest + 1;
+    return r;
+}
+
+LibraryLoadResult LoadMainLibrary(MacroLibrary& library, const std::filesystem::path& path) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+        LibraryLoadResult r;
+        r.reason = "missing";
+        return r;
+    }
+    LibraryLoadResult r = library.Load(path);
+    if (!r.ok) {
+        std::filesystem::path bak = KeepBackup(path);
+        std::string msg = "macro library " + path.string();
+        if (r.line > 0) msg += ": line " + std::to_string(r.line);
+        msg += ": " + r.reason;
+        msg += bak.empty() ? "; no copy could be kept" : "; kept as " + bak.string();
+        ReportProblem(msg);
+    }
+    return r;
+}
+
+ReadResult CheckLibraryFile(const std::filesystem::path& path) {
+    MacroLibrary scratch;
+    const LibraryLoadResult r = scratch.Load(path);
+    ReadResult out;
+    out.ok = r.ok;
+    out.line = r.line;
+    out.reason = r.reason;
+    return out;
+}
+
+} // namespace tarvik

@@ -1,0 +1,459 @@
+#include "skin/DlgBase.h"
+
+#include <QCursor>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QWindow>
+
+#include <algorithm>
+
+namespace tarvik {
+
+// Marks the time a mouse event or message is being handled: controls deleted in
+// a notification stay alive until the outermost handler returns, so the routing
+// code never calls into a destroyed control.
+class RoutingScope {
+public:
+    explicit RoutingScope(CDlgBase& dlg) : dlg_(dlg) { ++dlg_.routingDepth_; }
+    ~RoutingScope() {
+        if (--dlg_.routingDepth_ == 0) dlg_.FlushDeletedControls();
+    }
+    RoutingScope(const RoutingScope&) = delete;
+    RoutingScope& operator=(const RoutingScope&) = delete;
+
+private:
+    CDlgBase& dlg_;
+};
+
+namespace {
+
+unsigned KeyFlags(const QMouseEvent* e) {
+    unsigned keys = 0;
+    const Qt::MouseButtons b = e->buttons();
+    if (b & Qt::LeftButton) keys |= kMkLButton;
+    if (b & Qt::RightButton) keys |= kMkRButton;
+    if (b & Qt::MiddleButton) keys |= kMkMButton;
+    if (e->modifiers() & Qt::ShiftModifier) keys |= kMkShift;
+    if (e->modifiers() & Qt::ControlModifier) keys |= kMkControl;
+    return keys;
+}
+
+} // namespace
+
+CDlgBase::CDlgBase(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), timers_(this, [this](int id) { OnTimer(id); }) {
+    setMouseTracking(true);
+    // Only the double-buffered paint draws; nothing erases the background first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    hoverTimer_.setSingleShot(true);
+    hoverTimer_.setInterval(1);
+    connect(&hoverTimer_, &QTimer::timeout, this, [this] { OnMouseHover(mapFromGlobal(QCursor::pos())); });
+}
+
+CDlgBase::~CDlgBase() {
+    hot_ = nullptr;
+    pressed_ = nullptr;
+    for (auto& group : groups_) group.clear();
+    deleted_.clear();
+}
+
+void CDlgBase::InitDialog() {
+    if (initialised_) return;
+    initialised_ = true;
+    OnInitDialog();
+}
+
+bool CDlgBase::OnInitDialog() {
+    setWindowTitle(QStringLiteral("Pelcor"));
+    dialogFont_ = MakeDialogFont(logicalDpiY());
+    resize(windowWidth_, windowHeight_);
+    CreateControls(Rect{0, 0, width(), height()});
+    // Centre over the owner, or over the screen.
+    QRect area;
+    if (QWidget* owner = parentWidget())
+        area = owner->window()->frameGeometry();
+    else if (QScreen* s = screen())
+        area = s->availableGeometry();
+    if (!area.isEmpty()) move(area.center() - QPoint(width() / 2, height() / 2));
+    return true;
+}
+
+void CDlgBase::setVisible(bool visible) {
+    if (visible) InitDialog();
+    QDialog::setVisible(visible);
+}
+
+void CDlgBase::SetWindowSize(int width, int height) {
+    windowWidth_ = width;
+    windowHeight_ = height;
+    if (initialised_) resize(width, height);
+}
+
+LResult CDlgBase::SendMessage(int msg, WParam wParam, LParam lParam) {
+    RoutingScope scope(*this);
+    LResult result = 0;
+    messages_.Dispatch(msg, wParam, lParam, result);
+    return result;
+}
+
+void CDlgBase::PostMessage(int msg, WParam wParam, LParam lParam) {
+    QMetaObject::invokeMethod(
+        this, [this, msg, wParam, lParam] { SendMessage(msg, wParam, lParam); }, Qt::QueuedConnection);
+}
+
+void CDlgBase::UseStandardCloseIds() {
+    auto close = [this](int, WParam, LParam code) -> LResult {
+        if (code == kNotifyClick) {
+            ReleaseControlImages();
+            done(QDialog::Rejected);
+        }
+        return 0;
+    };
+    messages_.Add(kIdClose, close);
+    messages_.Add(kIdCancel, close);
+}
+
+void CDlgBase::OnTimer(int) {}
+
+const std::vector<std::unique_ptr<CControlBase>>& CDlgBase::Group(int g) const {
+    return groups_.at(static_cast<std::size_t>(g));
+}
+
+CControlBase* CDlgBase::FindControl(int id) const {
+    for (const auto& group : groups_)
+        for (const auto& c : group)
+            if (c && c->Id() == id) return c.get();
+    return nullptr;
+}
+
+void CDlgBase::ReleaseControlImages() {
+    for (const auto& group : groups_)
+        for (const auto& c : group)
+            if (c) c->ReleaseImages();
+}
+
+void CDlgBase::DeleteControl(CControlBase* control) {
+    if (!control) return;
+    for (auto& group : groups_) {
+        for (auto& c : group) {
+            if (c.get() != control) continue;
+            if (hot_ == control) hot_ = nullptr;
+            if (pressed_ == control) pressed_ = nullptr;
+            deleted_.push_back(std::move(c));
+            if (routingDepth_ == 0) FlushDeletedControls();
+            return;
+        }
+    }
+}
+
+void CDlgBase::FlushDeletedControls() {
+    for (const auto& c : deleted_) {
+        if (hot_ == c.get()) hot_ = nullptr;
+        if (pressed_ == c.get()) pressed_ = nullptr;
+    }
+    deleted_.clear();
+}
+
+void CDlgBase::SetPopup(int slot, QWidget* popup) {
+    if (slot >= 0 && slot < kPopupSlotCount) popups_[static_cast<std::size_t>(slot)] = popup;
+}
+
+QWidget* CDlgBase::Popup(int slot) const {
+    if (slot < 0 || slot >= kPopupSlotCount) return nullptr;
+    return popups_[static_cast<std::size_t>(slot)].data();
+}
+
+void CDlgBase::ClosePopup(int slot) {
+    if (slot < 0 || slot >= kPopupSlotCount) return;
+    QPointer<QWidget>& popup = popups_[static_cast<std::size_t>(slot)];
+    if (!popup.isNull()) {
+        if (pressed_ && pressed_ != hot_) {
+            pressed_->SetActive(0);
+            pressed_ = nullptr;
+        }
+        QMetaObject::invokeMethod(popup.data(), &QWidget::close, Qt::QueuedConnection);
+    }
+    popup.clear();
+}
+
+void CDlgBase::InvalidateRect(const Rect& r) {
+    if (!r.IsEmpty()) update(r.ToQRect());
+}
+
+void CDlgBase::InvalidateAll() {
+    update();
+}
+
+bool CDlgBase::IsPageSwitchId(int id) {
+    return id == 2040 || (id >= 2049 && id <= 2053) || (id >= 3001 && id <= 3004) ||
+           (id >= 3007 && id <= 3009);
+}
+
+// ---- background -----------------------------------------------------------
+
+void CDlgBase::SetBackgroundBitmap(const QImage& bitmap) {
+    backgroundMargin_ = (windowWidth_ <= backgroundWidth_ && windowHeight_ <= backgroundHeight_)
+                            ? 0
+                            : std::min({backgroundWidth_, 100, backgroundHeight_});
+    if (bitmap.isNull()) return;
+    AverageColour(bitmap, backgroundWidth_, backgroundHeight_, fill_);
+    const double s = UiScale();
+    const int w = static_cast<int>((backgroundWidth_ - backgroundMargin_) * s);
+    const int h = static_cast<int>((backgroundHeight_ - backgroundMargin_) * s);
+    if (w <= 0 || h <= 0) {
+        backgroundCopy_ = QImage();
+        return;
+    }
+    QImage copy(w, h, QImage::Format_RGB32);
+    copy.fill(Qt::black);
+    QPainter p(&copy);
+    StretchBitmap(p, bitmap, QRect(0, 0, w, h), QRect(0, 0, bitmap.width(), bitmap.height()));
+    p.end();
+    backgroundCopy_ = std::move(copy);
+}
+
+bool CDlgBase::SetBackgroundResource(int number) {
+    SkinBitmap bmp;
+    if (!LoadBitmapResource(number, bmp)) return false;
+    backgroundWidth_ = bmp.width;
+    backgroundHeight_ = bmp.height;
+    SetBackgroundBitmap(bmp.image);
+    return true;
+}
+
+bool CDlgBase::SetBackgroundFile(const QString& name) {
+    SkinBitmap bmp;
+    if (!LoadSkinBitmap(SkinFile(name), bmp)) return false;
+    backgroundWidth_ = bmp.width;
+    backgroundHeight_ = bmp.height;
+    SetBackgroundBitmap(bmp.image);
+    return true;
+}
+
+void CDlgBase::DrawBackground(QPainter& dc, const Rect& client) {
+    FillSolidRect(dc, client, fill_);
+    if (backgroundCopy_.isNull()) return;
+    const int w = std::min(backgroundCopy_.width(), client.Width());
+    const int h = std::min(backgroundCopy_.height(), client.Height());
+    dc.drawImage(QPoint(0, 0), backgroundCopy_, QRect(0, 0, w, h));
+}
+
+void CDlgBase::DrawFrameFile(QPainter& dc, const QString& name, int designWidth, int designHeight) {
+    SkinBitmap frame; // decoded for every paint, released after it
+    if (!LoadSkinBitmap(SkinFile(name), frame)) return;
+    StretchBitmap(dc, frame.image, QRect(0, 0, Scaled(designWidth), Scaled(designHeight)),
+                  QRect(0, 0, designWidth, designHeight));
+}
+
+// ---- painting ---------------------------------------------------------------
+
+void CDlgBase::DrawControls(QPainter& dc, const Rect& update) {
+    for (const auto& group : groups_) {
+        for (std::size_t i = 0; i < group.size(); ++i) {
+            CControlBase* c = group[i].get();
+            if (!c || !c->IsShown()) continue;
+            if (!c->GetRect().Intersects(update)) continue;
+            c->Draw(dc, update);
+        }
+    }
+}
+
+void CDlgBase::paintEvent(QPaintEvent*) {
+    if (isMinimized()) return;
+    // One memory bitmap per paint, copied to the screen in one transfer.
+    QImage buffer(size(), QImage::Format_ARGB32_Premultiplied);
+    buffer.fill(Qt::black);
+    {
+        QPainter dc(&buffer);
+        dc.setRenderHint(QPainter::TextAntialiasing, true);
+        DrawWindow(dc, Rect{0, 0, width(), height()});
+    }
+    QPainter screen(this);
+    screen.drawImage(0, 0, buffer);
+}
+
+// ---- mouse routing ------------------------------------------------------------
+
+void CDlgBase::OnMouseMove(unsigned keys, QPoint p) {
+    RoutingScope scope(*this);
+    if (!tracking_) {
+        // Ask for the hover notice of this stay; leave comes through leaveEvent.
+        tracking_ = true;
+        hoverTimer_.start();
+    }
+    if (hot_ && hot_->GetRect().Contains(p) && tracking_) {
+        lastPoint_ = p;
+        const Rect r = hot_->GetRect();
+        if (hot_->OnMouseMove(keys, p.x(), p.y())) InvalidateRect(r);
+        return;
+    }
+    if (buttonHeld_) return; // the pressed control keeps the mouse
+
+    lastPoint_ = p;
+    CControlBase* oldHot = hot_;
+    const Rect oldRect = oldHot ? oldHot->GetRect() : kNoRect;
+    bool found = false;
+    if (tracking_) {
+        for (auto& group : groups_) {
+            for (std::size_t i = 0; i < group.size(); ++i) {
+                CControlBase* c = group[i].get();
+                if (!c || !c->IsShown() || !c->IsInteractive()) continue;
+                c->OnMouseMove(keys, p.x(), p.y());
+                if (c->GetRect().Contains(p) && group[i].get() == c) {
+                    hot_ = c;
+                    found = true;
+                }
+            }
+        }
+    }
+    if (oldHot) InvalidateRect(oldRect);
+    if (found && hot_)
+        InvalidateRect(hot_->GetRect());
+    else
+        hot_ = nullptr;
+}
+
+void CDlgBase::OnMouseHover(QPoint p) {
+    if (hot_ && hot_->GetRect().Contains(p)) {
+        lastPoint_ = p;
+        InvalidateRect(hot_->GetRect());
+    }
+}
+
+void CDlgBase::OnMouseLeave() {
+    RoutingScope scope(*this);
+    tracking_ = false;
+    hoverTimer_.stop();
+    if (buttonHeld_) return;
+    if (!hot_) return;
+    const QPoint cursor = mapFromGlobal(QCursor::pos());
+    const Rect r = hot_->GetRect();
+    lastPoint_ = (isMaximized() && r.Contains(cursor)) ? cursor : QPoint(-1, -1);
+    hot_->OnMouseMove(0, lastPoint_.x(), lastPoint_.y());
+    InvalidateRect(r);
+    hot_ = nullptr;
+}
+
+void CDlgBase::OnLButtonDown(unsigned keys, QPoint p) {
+    RoutingScope scope(*this);
+    if (pressed_ && pressed_ != hot_) {
+        pressed_->SetActive(0);
+        pressed_ = nullptr;
+    }
+    if (hot_ && hot_->GetRect().Contains(p)) {
+        buttonHeld_ = true;
+        pressed_ = hot_;
+        pressedRect_ = hot_->GetRect();
+        const Rect r = pressedRect_;
+        if (hot_->OnLButtonDown(keys, p.x(), p.y())) InvalidateRect(r);
+        // While the button is down the window receives every move and the release
+        // (Qt grabs the mouse for the pressed widget).
+        capture_ = true;
+        return;
+    }
+    pressedRect_ = kNoRect;
+    BeginWindowDrag(mapToGlobal(p));
+}
+
+void CDlgBase::OnLButtonUp(unsigned keys, QPoint p) {
+    RoutingScope scope(*this);
+    capture_ = false;
+    buttonHeld_ = false;
+    Rect taken = kNoRect;
+    if (hot_) {
+        taken = hot_->GetRect();
+        const bool changed = hot_->OnLButtonUp(keys, p.x(), p.y());
+        // The notification may have changed the window; look at the hot control again.
+        if (changed && hot_) {
+            if (IsPageSwitchId(hot_->Id()))
+                InvalidateAll();
+            else
+                InvalidateRect(taken);
+        }
+    }
+    if (pressedRect_.Contains(p) || taken.Contains(p)) {
+        lastPoint_ = p;
+    } else {
+        lastPoint_ = QPoint(-1, -1);
+        hot_ = nullptr;
+    }
+    doubleClick_ = false;
+    pressedRect_ = kNoRect;
+}
+
+void CDlgBase::OnRButtonUp(unsigned keys, QPoint p) {
+    RoutingScope scope(*this);
+    const auto& group0 = groups_[0];
+    const bool overGroup0 = std::any_of(group0.begin(), group0.end(),
+                                        [p](const auto& c) { return c && c->GetRect().Contains(p); });
+    if (!overGroup0 || !hot_) return;
+    const Rect r = hot_->GetRect();
+    if (hot_->OnRButtonUp(keys, p.x(), p.y())) InvalidateRect(r);
+}
+
+void CDlgBase::OnLButtonDblClk(unsigned keys, QPoint p) {
+    RoutingScope scope(*this);
+    if (!hot_) return;
+    const CControlBase* found = nullptr;
+    for (const auto& group : groups_) {
+        for (const auto& c : group) {
+            if (c && c->GetRect().Contains(p)) {
+                found = c.get();
+                break;
+            }
+        }
+        if (found) break;
+    }
+    if (!found) return;
+    const Rect foundRect = found->GetRect();
+    const Rect hotRect = hot_->GetRect();
+    if (hot_->OnLButtonDblClk(keys, p.x(), p.y())) InvalidateRect(hotRect);
+    pressedRect_ = foundRect;
+    doubleClick_ = true;
+}
+
+void CDlgBase::BeginWindowDrag(QPoint globalPos) {
+    // Prefer the window system's own move; otherwise follow the mouse ourselves.
+    if (QWindow* w = windowHandle(); w && w->startSystemMove()) return;
+    dragging_ = true;
+    dragOffset_ = globalPos - pos();
+}
+
+// ---- Qt events ------------------------------------------------------------------
+
+void CDlgBase::mouseMoveEvent(QMouseEvent* event) {
+    if (dragging_) {
+        if (event->buttons() & Qt::LeftButton) {
+            move(event->globalPosition().toPoint() - dragOffset_);
+            return;
+        }
+        dragging_ = false;
+    }
+    OnMouseMove(KeyFlags(event), event->position().toPoint());
+}
+
+void CDlgBase::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) OnLButtonDown(KeyFlags(event), event->position().toPoint());
+}
+
+void CDlgBase::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        dragging_ = false;
+        OnLButtonUp(KeyFlags(event), event->position().toPoint());
+    } else if (event->button() == Qt::RightButton) {
+        OnRButtonUp(KeyFlags(event), event->position().toPoint());
+    }
+}
+
+void CDlgBase::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) OnLButtonDblClk(KeyFlags(event), event->position().toPoint());
+}
+
+void CDlgBase::leaveEvent(QEvent*) {
+    OnMouseLeave();
+}
+
+} // namespace tarvik

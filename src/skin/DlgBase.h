@@ -1,0 +1,178 @@
+// CDlgBase: the base of every skinned window. A frameless top-level dialog that
+// owns its windowless controls in seven ordered groups, paints double-buffered
+// (background, then the controls of groups 0 to 6 in order), routes the mouse to
+// the control under it and holds the mouse for a pressed control, moves the
+// window when an empty spot is dragged, keeps its background bitmap, tracks the
+// pop-up windows it opened, and dispatches numbered messages through its
+// message table.
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+#include <QTimer>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "skin/ControlBase.h"
+#include "skin/Skin.h"
+#include "skin/WindowMessages.h"
+
+namespace tarvik {
+
+class CDlgBase : public QDialog {
+public:
+    static constexpr int kGroupCount = 7;
+    static constexpr int kPopupSlotCount = 11;
+    // Command ids of the small dialogs' buttons.
+    static constexpr int kIdClose = 2004;
+    static constexpr int kIdConfirm = 2010;
+    static constexpr int kIdCancel = 2011;
+
+    explicit CDlgBase(QWidget* parent = nullptr);
+    ~CDlgBase() override;
+
+    // Runs OnInitDialog once (showing the window does it too).
+    void InitDialog();
+    bool IsInitialised() const { return initialised_; }
+
+    // Messages: a synchronous call into the message table, or the same call
+    // queued on the event loop. Unhandled messages return 0.
+    virtual LResult SendMessage(int msg, WParam wParam = 0, LParam lParam = 0);
+    void PostMessage(int msg, WParam wParam = 0, LParam lParam = 0);
+
+    // Numbered timers; each expiry calls OnTimer(id).
+    void SetTimer(int id, int ms) { timers_.Set(id, ms); }
+    void KillTimer(int id) { timers_.Kill(id); }
+    bool IsTimerArmed(int id) const { return timers_.IsArmed(id); }
+
+    // The first control with this command id, searching groups 0 to 6 in order.
+    CControlBase* FindControl(int id) const;
+    // Disposes of the pictures of every control.
+    void ReleaseControlImages();
+
+    // Pop-up windows opened by this window, one slot per pop-up role. ClosePopup
+    // deactivates a pressed control that is not under the mouse, asks a pop-up
+    // that still exists to close, and empties the slot.
+    void SetPopup(int slot, QWidget* popup);
+    QWidget* Popup(int slot) const;
+    void ClosePopup(int slot);
+
+    void InvalidateRect(const Rect& r);
+    void InvalidateAll();
+
+    // Routing state.
+    CControlBase* HotControl() const { return hot_; }
+    CControlBase* PressedControl() const { return pressed_; }
+    QPoint LastMousePoint() const { return lastPoint_; }
+    Rect PressedRect() const { return pressedRect_; }
+    Colour FillColour() const { return fill_; }
+    const QFont& DialogFont() const { return dialogFont_; }
+    const std::vector<std::unique_ptr<CControlBase>>& Group(int g) const;
+
+    // Ids whose click repaints the whole window (page switches of the main window).
+    static bool IsPageSwitchId(int id);
+
+protected:
+    // Sets the window's own size (design size × UI scale) before initialisation.
+    void SetWindowSize(int width, int height);
+    int WindowWidth() const { return windowWidth_; }
+    int WindowHeight() const { return windowHeight_; }
+
+    // Dialog initialisation: title, dialog font, size, CreateControls, centring.
+    virtual bool OnInitDialog();
+    // Paints the whole window into the paint buffer; ends with DrawControls.
+    virtual void DrawWindow(QPainter& dc, const Rect& client) = 0;
+    // Draws every shown control of groups 0 to 6 that meets `update`, in order.
+    virtual void DrawControls(QPainter& dc, const Rect& update);
+    // Creates the window's controls; called once from OnInitDialog.
+    virtual void CreateControls(const Rect& client) = 0;
+    virtual void OnTimer(int id);
+
+    // Mouse routing.
+    virtual void OnMouseMove(unsigned keys, QPoint p);
+    virtual void OnMouseHover(QPoint p);
+    virtual void OnMouseLeave();
+    virtual void OnLButtonDown(unsigned keys, QPoint p);
+    virtual void OnLButtonUp(unsigned keys, QPoint p);
+    virtual void OnRButtonUp(unsigned keys, QPoint p);
+    virtual void OnLButtonDblClk(unsigned keys, QPoint p);
+
+    // Appends a control to group g (0-6) and returns it; the window owns it.
+    template <class T> T* AddControl(int g, std::unique_ptr<T> control) {
+        T* raw = control.get();
+        groups_.at(static_cast<std::size_t>(g)).push_back(std::move(control));
+        return raw;
+    }
+    // Removes a control from its group. Safe inside a notification: the object
+    // lives until the mouse event that is being routed has been handled.
+    void DeleteControl(CControlBase* control);
+
+    MessageTable& Messages() { return messages_; }
+    // The small dialogs' convention: a click on 2004 (close) or 2011 (cancel)
+    // releases every control picture and ends the dialog with the cancel result.
+    void UseStandardCloseIds();
+
+    // Background: a bitmap whose size is in BackgroundWidth/Height (SetBackgroundResource
+    // and SetBackgroundFile set both). Its average colour becomes the fill colour.
+    void SetBackgroundBitmap(const QImage& bitmap);
+    bool SetBackgroundResource(int number);
+    bool SetBackgroundFile(const QString& name);
+    int backgroundWidth_ = 100;
+    int backgroundHeight_ = 100;
+    // Fills the client area with the fill colour and copies the background copy.
+    void DrawBackground(QPainter& dc, const Rect& client);
+    // Decodes a frame bitmap file and stretches its design-size area to design × UI scale.
+    void DrawFrameFile(QPainter& dc, const QString& name, int designWidth, int designHeight);
+
+    int controlsCreated_ = 0;
+
+    // Qt events.
+    void setVisible(bool visible) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    friend class RoutingScope;
+    void BeginWindowDrag(QPoint globalPos);
+    void FlushDeletedControls();
+
+    int windowWidth_ = 2254;
+    int windowHeight_ = 1480;
+    Colour fill_ = kWindowFill;
+    QFont dialogFont_;
+    QImage backgroundCopy_;
+    int backgroundMargin_ = 0;
+
+    bool initialised_ = false;
+    bool tracking_ = false;
+    bool buttonHeld_ = false;
+    Rect pressedRect_ = kNoRect;
+    bool doubleClick_ = false;
+    bool capture_ = false;
+    QPoint lastPoint_{-1, -1};
+
+    std::array<std::vector<std::unique_ptr<CControlBase>>, kGroupCount> groups_;
+    CControlBase* hot_ = nullptr;
+    CControlBase* pressed_ = nullptr;
+    std::array<QPointer<QWidget>, kPopupSlotCount> popups_;
+
+    MessageTable messages_;
+    WindowTimers timers_;
+    QTimer hoverTimer_;
+
+    // Controls deleted while an event is being routed, destroyed when it ends.
+    int routingDepth_ = 0;
+    std::vector<std::unique_ptr<CControlBase>> deleted_;
+
+    // Window dragging where the platform cannot move the window itself.
+    bool dragging_ = false;
+    QPoint dragOffset_;
+};
+
+} // namespace tarvik

@@ -1,0 +1,64 @@
+// Skin pictures: decoding files and embedded pictures, background bitmaps,
+// stretched nearest-neighbour drawing, strips and the average colour.
+#pragma once
+
+#include <QImage>
+#include <QRect>
+#include <QRectF>
+#include <QString>
+
+#include "skin/Skin.h"
+
+class QPainter;
+
+namespace tarvik {
+
+// A decoded picture with its pixel size. An empty slot draws nothing.
+class SkinImage {
+public:
+    bool IsNull() const { return image_.isNull(); }
+    int Width() const { return image_.width(); }
+    int Height() const { return image_.height(); }
+    const QImage& Image() const { return image_; }
+    void Set(QImage image) { image_ = std::move(image); }
+    void Reset() { image_ = QImage(); }
+
+private:
+    QImage image_;
+};
+
+// Decodes the file into the slot. On success the picture's size is written to
+// width and height and true returned; on failure the slot is emptied and the
+// size fields keep their values.
+bool LoadSkinImage(SkinImage& slot, const QString& path, int& width, int& height);
+
+// Decodes an embedded picture ("PNG" 187, 188; "BITMAP" 287, 364) into the slot.
+// A missing picture leaves the slot unchanged and returns false.
+bool LoadEmbeddedImage(SkinImage& slot, const QString& type, int number);
+
+// A background bitmap: opaque, transparent parts composed over black.
+struct SkinBitmap {
+    QImage image;
+    int width = 0;
+    int height = 0;
+    bool IsNull() const { return image.isNull(); }
+};
+bool LoadSkinBitmap(const QString& path, SkinBitmap& out);
+bool LoadBitmapResource(int number, SkinBitmap& out);
+
+// Draws the source rectangle of the picture stretched into the destination,
+// nearest-neighbour sampled, composed over what is already drawn.
+void DrawSkinImage(QPainter& dc, const SkinImage& picture, const QRectF& dst, const QRect& src);
+// The same for an opaque bitmap (a plain stretched copy).
+void StretchBitmap(QPainter& dc, const QImage& bitmap, const QRect& dst, const QRect& src);
+
+// Frame k of a strip of n frames side by side: (k × w / n, 0, w / n, h); the
+// remainder columns of a width that is no multiple of n are never part of a frame.
+QRect StripFrame(int pictureWidth, int pictureHeight, int frames, int k);
+
+// Average colour of the width × height pixels of a bitmap (integer means of the
+// red, green and blue bytes). Returns false, leaving `out` alone, when the
+// bitmap does not have that many pixels.
+bool AverageColour(const QImage& bitmap, int width, int height, Colour& out);
+
+} // namespace tarvik

@@ -1,0 +1,346 @@
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "TestFiles.h"
+#include "macro/MacroEditor.h"
+#include "text/U16.h"
+
+namespace tarvik {
+namespace {
+
+using L = MacroLocation;
+
+MacroAction S(int b0, int b1, int b2, int b3) {
+    return MacroAction::FromBytes(static_cast<std::uint8_t>(b0), static_cast<std::uint8_t>(b1),
+                                  static_cast<std::uint8_t>(b2), static_cast<std::uint8_t>(b3));
+}
+
+std::vector<MacroAction> Steps(const MacroKey& m) {
+    return {m.AllAction.begin(), m.AllAction.begin() + static_cast<std::ptrdiff_t>(m.ValidCount())};
+}
+
+constexpr std::uint32_t kUp = 0x80000000;
+
+class MacroEditorTest : public test::TempDirTest {
+protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        editor_ = std::make_unique<MacroEditor>(lib_, Path("MacroLibraryFile.mlf"));
+        editor_->Open();
+        ASSERT_EQ(editor_->NewMacro(u"m"), 0);
+    }
+    MacroKey& M() { return *editor_->CurrentMacro(); }
+    // A macro of `n` key presses, N = n.
+    void Fill(int n) {
+        for (int i = 0; i < n; ++i) M().InsertAction(M().ValidCount(), MacroAction::Press(0x41));
+        M().MacroCommandActionNum = static_cast<std::uint8_t>(n);
+    }
+
+    MacroLibrary lib_;
+    std::unique_ptr<MacroEditor> editor_;
+};
+
+struct Recording {
+    const char* what;
+    bool delays;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> messages; // wParam, lParam
+    std::vector<MacroAction> steps;
+    int count;
+};
+
+TEST_F(MacroEditorTest, RecordingFromKeyMessages) {
+    const Recording cases[] = {
+        {"with delays",
+         true,
+         {{0x41, 1000}, {0x41, kUp | 1120}, {0x42, 1150}},
+         {S(0x41, 0, 0, 0), S(3, 0, 0, 0x78), S(0x41, 0x80, 0, 0), S(3, 0, 0, 0x1E), S(0x42, 0, 0, 0)},
+         3},
+        {"without delays",
+         false,
+         {{0x41, 1000}, {0x41, kUp | 1120}, {0x42, 1150}},
+         {S(0x41, 0, 0, 0), S(0x41, 0x80, 0, 0), S(0x42, 0, 0, 0)},
+         3},
+        {"five seconds become 4095 ms",
+         true,
+         {{0x41, 1000}, {0x41, kUp | 6000}},
+         {S(0x41, 0, 0, 0), S(3, 0, 0x0F, 0xFF), S(0x41, 0x80, 0, 0)},
+         2},
+        {"auto-repeat adds nothing",
+         true,
+         {{0xA0, 10}, {0xA0, 40}, {0xA0, 70}, {0xA0, kUp | 100}},
+         {S(0xA0, 0, 0, 0), S(3, 0, 0, 90), S(0xA0, 0x80, 0, 0)},
+         2},
+        {"codes 0-7 are no keys", true, {{0x00, 5}, {0x07, 6}, {0x141, 10}}, {S(0x41, 0, 0, 0)}, 1},
+        {"time wraps at 2^31",
+         true,
+         {{0x41, 0x7FFFFFF0}, {0x41, kUp | 0x10}},
+         {S(0x41, 0, 0, 0), S(3, 0, 0, 0x20), S(0x41, 0x80, 0, 0)},
+         2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        M().InsertAction(0, MacroAction::Press(0x55)); // old steps are discarded
+        editor_->recordDelays = c.delays;
+        ASSERT_EQ(editor_->StartRecording(), 0);
+        for (auto [w, l] : c.messages) editor_->OnKeyMessage(w, l);
+        EXPECT_EQ(Steps(M()), c.steps);
+        EXPECT_EQ(M().MacroCommandActionNum, c.count);
+        editor_->StopRecording();
+        EXPECT_FALSE(editor_->Recording());
+    }
+    // Stopping saved the library.
+    MacroLibrary saved;
+    ASSERT_TRUE(saved.Load(Path("MacroLibraryFile.mlf")));
+    EXPECT_EQ(saved.MacroAt(L::At(0))->MacroActionNum, 3u);
+    // Nothing is recorded once the recording has ended.
+    EXPECT_FALSE(editor_->OnKeyMessage(0x43, 5000).added);
+}
+
+TEST_F(MacroEditorTest, TheStepLimitEndsTheRecording) {
+    ASSERT_EQ(editor_->StartRecording(), 0);
+    std::uint32_t t = 0;
+    for (int i = 0; i < 168; ++i) {
+        const bool up = i % 2;
+        ASSERT_TRUE(editor_->OnKeyMessage(0x41, (up ? kUp : 0) | (t += 10)).added) << i;
+    }
+    EXPECT_EQ(M().MacroCommandActionNum, 168);
+    EXPECT_EQ(M().MacroActionNum, 335u);
+    const auto r = editor_->OnKeyMessage(0x42, t + 10); // the 169th key event
+    EXPECT_FALSE(r.added);
+    EXPECT_TRUE(r.stopped);
+    EXPECT_EQ(r.notice, 235);
+    EXPECT_FALSE(editor_->Recording());
+    EXPECT_EQ(M().MacroActionNum, 335u);
+    EXPECT_TRUE(std::filesystem::exists(Path("MacroLibraryFile.mlf")));
+}
+
+TEST_F(MacroEditorTest, RecordingNeedsAMacro) {
+    editor_->Select(L::None());
+    EXPECT_EQ(editor_->StartRecording(), 234);
+    EXPECT_FALSE(editor_->Recording());
+    EXPECT_EQ(editor_->InsertStep(kInsertLeftClick, {}), 236);
+}
+
+TEST_F(MacroEditorTest, InsertingStepsAndTheirLimits) {
+    struct Case {
+        const char* what;
+        int before;   // key steps already there (N)
+        int selected; // step selected before, -1 none
+        int kind;
+        int notice;
+        int count;                         // N afterwards
+        std::vector<MacroAction> inserted; // at the insertion point
+        int at;
+    };
+    const Case cases[] = {
+        {"left click at the end",
+         2,
+         -1,
+         kInsertLeftClick,
+         0,
+         4,
+         {S(0xE0, 0, 0, 0), S(3, 0, 0, 0x32), S(0xE0, 0x80, 0, 0)},
+         2},
+        {"middle click after step 0",
+         2,
+         0,
+         kInsertMiddleClick,
+         0,
+         4,
+         {S(0xE2, 0, 0, 0), S(3, 0, 0, 0x32), S(0xE2, 0x80, 0, 0)},
+         1},
+        {"click at N = 166", 166, -1, kInsertRightClick, 0, 168, {S(0xE1, 0, 0, 0)}, 166},
+        {"click at N = 167", 167, -1, kInsertRightClick, 237, 167, {}, 0},
+        {"move at N = 167", 167, -1, kMoveRight, 0, 168, {S(0xE5, 0, 0, 9)}, 167},
+        {"move at N = 168", 168, -1, kMoveRight, 237, 168, {}, 0},
+        {"move up", 0, -1, kMoveUp, 0, 1, {S(0xE6, 0, 0, 0xF7)}, 0},
+        {"key", 1, -1, kInsertKey, 0, 3, {S(0xA0, 0, 0, 0), S(3, 0, 0, 0x32), S(0xA0, 0x80, 0, 0)}, 1},
+        {"delay of 100 ms edited to 9 ms", 1, -1, kInsertDelay, 0, 1, {S(3, 0, 0, 9)}, 1},
+    };
+    StepDialogs ok;
+    ok.key = [](const MacroAction& s) {
+        EXPECT_EQ(s, S(0x41, 0, 0, 0));
+        return std::optional<std::uint8_t>(0xA0);
+    };
+    ok.delay = [](const MacroAction& s) {
+        EXPECT_EQ(s, MacroAction::Delay(100));
+        return std::optional<std::u16string>(u"9");
+    };
+    ok.move = [](const MacroAction&, int) { return std::optional<std::u16string>(u"9"); };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        M().MacroActionNum = 0;
+        Fill(c.before);
+        editor_->SelectStep(c.selected);
+        EXPECT_EQ(editor_->InsertStep(c.kind, ok), c.notice);
+        EXPECT_EQ(M().MacroCommandActionNum, c.count);
+        for (std::size_t i = 0; i < c.inserted.size(); ++i)
+            EXPECT_EQ(M().GetAction(static_cast<std::size_t>(c.at) + i), c.inserted[i]) << i;
+        if (!c.notice) {
+            const int last = c.kind <= kInsertMiddleClick || c.kind == kInsertKey ? c.at + 2 : c.at;
+            EXPECT_EQ(editor_->SelectedStep(), last);
+        }
+    }
+}
+
+TEST_F(MacroEditorTest, CancelledInsertionsLeaveNothing) {
+    StepDialogs cancel;
+    cancel.key = [](const MacroAction&) { return std::optional<std::uint8_t>(); };
+    cancel.delay = [](const MacroAction&) { return std::optional<std::u16string>(); };
+    cancel.move = [](const MacroAction&, int) { return std::optional<std::u16string>(); };
+    Fill(2);
+    const auto before = M();
+    for (int kind : {int{kInsertKey}, int{kInsertDelay}, int{kMoveLeft}, int{kMoveDown}}) {
+        EXPECT_EQ(editor_->InsertStep(kind, cancel), 0);
+        EXPECT_EQ(M(), before) << kind;
+    }
+    // Without room for all three steps of a click nothing goes in.
+    M().MacroActionNum = 334;
+    EXPECT_EQ(editor_->InsertStep(kInsertLeftClick, cancel), 237);
+    EXPECT_EQ(M().MacroActionNum, 334u);
+}
+
+TEST_F(MacroEditorTest, DelaysCrossing127msCountAsSteps) {
+    StepDialogs d;
+    std::u16string entered;
+    d.delay = [&](const MacroAction&) { return std::optional<std::u16string>(entered); };
+    Fill(1);
+    // A new delay (100 ms) set to 300 ms.
+    entered = u"300";
+    ASSERT_EQ(editor_->InsertStep(kInsertDelay, d), 0);
+    EXPECT_EQ(M().GetAction(1), MacroAction::Delay(300));
+    EXPECT_EQ(M().MacroCommandActionNum, 2);
+    // Inserting a delay right after a delay edits that one: 300 → 127.
+    entered = u"127";
+    ASSERT_EQ(editor_->InsertStep(kInsertDelay, d), 0);
+    EXPECT_EQ(M().ValidCount(), 2u);
+    EXPECT_EQ(M().MacroCommandActionNum, 1);
+    // Edit step: 127 → 128 → 20000000 (capped, stays above).
+    editor_->SelectStep(1);
+    entered = u"128";
+    EXPECT_TRUE(editor_->EditStep(d));
+    EXPECT_EQ(M().MacroCommandActionNum, 2);
+    entered = u"20000000";
+    EXPECT_TRUE(editor_->EditStep(d));
+    EXPECT_EQ(M().GetAction(1), S(3, 0xE9, 0x75, 0xA0));
+    EXPECT_EQ(M().MacroCommandActionNum, 2);
+    // Never below zero.
+    M().MacroCommandActionNum = 0;
+    entered = u"5";
+    EXPECT_TRUE(editor_->EditStep(d));
+    EXPECT_EQ(M().MacroCommandActionNum, 0);
+}
+
+TEST_F(MacroEditorTest, EditingAndDeletingSteps) {
+    for (const auto& s :
+         {S(0x41, 0, 0, 0), S(3, 0, 0, 10), S(0xE0, 0, 0, 0), S(0xE5, 0, 0, 1), S(0x41, 0x80, 0, 0)})
+        M().InsertAction(M().ValidCount(), s);
+    M().MacroCommandActionNum = 4;
+    int keyDialogs = 0;
+    StepDialogs d;
+    d.key = [&](const MacroAction&) {
+        ++keyDialogs;
+        return std::optional<std::uint8_t>(0x5B);
+    };
+    editor_->SelectStep(4);
+    EXPECT_TRUE(editor_->EditStep(d));
+    EXPECT_EQ(M().GetAction(4), S(0x5B, 0x80, 0, 0)); // b0 only
+    for (int mouseStep : {2, 3}) {
+        editor_->SelectStep(mouseStep);
+        EXPECT_FALSE(editor_->EditStep(d));
+    }
+    EXPECT_EQ(keyDialogs, 1);
+
+    editor_->SelectStep(1);
+    EXPECT_TRUE(editor_->DeleteStep()); // a delay: N stays
+    EXPECT_EQ(M().MacroCommandActionNum, 4);
+    EXPECT_EQ(editor_->SelectedStep(), 1);
+    EXPECT_EQ(M().GetAction(1), S(0xE0, 0, 0, 0));
+    editor_->SelectStep(3);
+    EXPECT_TRUE(editor_->DeleteStep()); // the last step: the selection moves back
+    EXPECT_EQ(M().MacroCommandActionNum, 3);
+    EXPECT_EQ(editor_->SelectedStep(), 2);
+    editor_->SelectStep(-1);
+    EXPECT_FALSE(editor_->DeleteStep());
+}
+
+TEST_F(MacroEditorTest, LoopSettings) {
+    EXPECT_EQ(editor_->LoopRadio(), 2); // new macros repeat once
+    EXPECT_TRUE(editor_->LoopCountShown());
+    EXPECT_EQ(editor_->LoopCountText(), u"1");
+    EXPECT_EQ(editor_->SetLoopCountText(u"300").replacement, u"255");
+    EXPECT_EQ(M().MacroKeyLoopNum, 255);
+    EXPECT_TRUE(editor_->SetLoopType(4));
+    EXPECT_EQ(editor_->LoopRadio(), 4);
+    EXPECT_FALSE(editor_->LoopCountShown());
+    EXPECT_FALSE(editor_->SetLoopCountText(u"7").replacement); // ignored outside type 2
+    EXPECT_EQ(M().MacroKeyLoopNum, 255);
+    M().MacroKeyLoopType = 9;
+    EXPECT_EQ(editor_->LoopRadio(), 0);
+    editor_->Select(L::None());
+    EXPECT_FALSE(editor_->SetLoopType(1));
+    EXPECT_EQ(editor_->LoopRadio(), 0);
+}
+
+TEST_F(MacroEditorTest, TreeCommands) {
+    EXPECT_EQ(editor_->NewMacro(u""), 242);
+    editor_->Select(L::None());
+    EXPECT_EQ(editor_->NewMacro(u"m"), 241);
+    EXPECT_EQ(editor_->NewFolder(u"f"), 0);
+    const MacroLocation f = editor_->Selection();
+    EXPECT_TRUE(lib_.NodeAt(f)->FolderIsOpen);
+    EXPECT_EQ(editor_->NewMacro(u"inner"), 0);
+    EXPECT_EQ(editor_->Selection(), L::At(1, 0));
+    EXPECT_EQ(editor_->SelectedStep(), -1);
+
+    EXPECT_EQ(editor_->Rename(u""), 242);
+    EXPECT_EQ(editor_->Rename(u"inner"), 0); // unchanged: nothing happens
+    editor_->Select(f);
+    EXPECT_EQ(editor_->Rename(u"m"), 241);
+    EXPECT_EQ(editor_->Rename(u"g"), 0);
+    EXPECT_EQ(lib_.NodeAt(f)->Name, u"g");
+
+    // A button of the current profile uses the macro inside the folder.
+    std::array<KeySlot, 6> keys{};
+    keys[3].Action = KeyAction{0x90, 0x21, 0};
+    keys[3].MacroKeyIndex = lib_.MacroAt(L::At(1, 0))->MacroKeyIndex;
+    EXPECT_EQ(editor_->DeleteNode(keys), 257);
+    EXPECT_EQ(lib_.NodeCount(), 3u);
+    keys[3].Action = KeyAction{0x10, 0x01, 0}; // the number alone does not count
+    EXPECT_EQ(editor_->DeleteNode(keys), 0);
+    EXPECT_EQ(lib_.NodeCount(), 1u);
+    EXPECT_EQ(editor_->Selection(), L::None());
+    EXPECT_EQ(editor_->CanDelete(), 233);
+    EXPECT_EQ(editor_->DeleteNode(keys), 233);
+}
+
+TEST_F(MacroEditorTest, TreeClicksAndSelectionChange) {
+    editor_->Select(L::None());
+    editor_->NewFolder(u"f");
+    editor_->NewMacro(u"inner");
+    Fill(3);
+    editor_->SelectStep(2);
+    editor_->SelectRow(0); // "m"
+    EXPECT_EQ(editor_->Selection(), L::At(0));
+    EXPECT_EQ(editor_->SelectedStep(), -1);
+    editor_->SelectRow(99);
+    EXPECT_EQ(editor_->Selection(), L::None());
+    EXPECT_EQ(editor_->CurrentMacro(), nullptr);
+    EXPECT_EQ(lib_.RowCount(), 3);
+    EXPECT_TRUE(editor_->ToggleFolderRow(1));
+    EXPECT_EQ(lib_.RowCount(), 2);
+    EXPECT_FALSE(editor_->ToggleFolderRow(0)); // a macro row
+    editor_->Open();                           // every folder closed, nothing selected
+    EXPECT_EQ(editor_->Selection(), L::None());
+
+    EXPECT_TRUE(editor_->Close());
+    MacroLibrary saved;
+    MacroLocation sel = L::At(3);
+    ASSERT_TRUE(saved.Load(Path("MacroLibraryFile.mlf"), &sel));
+    EXPECT_EQ(sel, L::None());
+    EXPECT_EQ(saved.NodeCount(), 3u);
+}
+
+} // namespace
+} // namespace tarvik
