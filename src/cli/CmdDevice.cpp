@@ -85,9 +85,11 @@ void Devices(CliContext& ctx, bool json) {
     if (!s) return;
     const auto list = s->choice.backend->Enumerate();
     nlohmann::ordered_json doc = nlohmann::ordered_json::array();
+    int found = 0;
     for (std::size_t i = 0; i < list.size() && i < static_cast<std::size_t>(kScanPositions); ++i) {
         const auto cls = ClassifyInterface(list[i]);
         if (!cls) continue;
+        ++found;
         if (json) {
             doc.push_back({{"position", i},
                            {"identity", NameOf(cls->identity)},
@@ -100,7 +102,7 @@ void Devices(CliContext& ctx, bool json) {
         }
     }
     if (json) std::cout << doc.dump(2) << "\n";
-    if (doc.empty() && !json) std::cerr << "tarvikctl: no mouse interface found\n";
+    if (found == 0 && !json) std::cerr << "tarvikctl: no mouse interface found\n";
 }
 
 void Status(CliContext& ctx, bool json) {

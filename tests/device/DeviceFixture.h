@@ -148,12 +148,13 @@ struct MacroShelf {
     }
 };
 
-// `steps` key clicks: press, delay, release (so MacroCommandActionNum = 2 × steps).
-inline MacroKey ClickMacro(std::u16string name, int clicks, std::uint8_t code = 0x41) {
+// `clicks` key clicks: press, delay, release (so MacroCommandActionNum = 2 × clicks).
+inline MacroKey ClickMacro(std::u16string name, int clicks, std::uint8_t code = 0x41,
+                           std::uint32_t delayMs = 20) {
     MacroKey m(std::move(name));
     for (int i = 0; i < clicks; ++i) {
         m.InsertAction(m.MacroActionNum, MacroAction::Press(code));
-        m.InsertAction(m.MacroActionNum, MacroAction::Delay(20));
+        m.InsertAction(m.MacroActionNum, MacroAction::Delay(delayMs));
         m.InsertAction(m.MacroActionNum, MacroAction::Release(code));
     }
     m.MacroCommandActionNum = static_cast<std::uint8_t>(2 * clicks);
@@ -168,6 +169,8 @@ protected:
         std::filesystem::create_directories(dir_ / "config");
         Language().Clear();
         Language().Set(34, u"Disabled");
+        timeline_.Clear();
+        clock_.Clear();
         model_ = std::make_unique<SettingsModel>(dir_);
         model_->LoadSettingsModel();
         model_->BuildDpiTables();

@@ -52,7 +52,7 @@ protected:
         return Of(FeatureReport::Make(kCmdLighting, 1, 1, page[0], std::span(page).subspan(1)));
     }
     static MacroKey NineSteps() {
-        MacroKey m = ClickMacro(u"nine", 4);
+        MacroKey m = ClickMacro(u"nine", 4, 0x41, 50);
         m.InsertAction(m.MacroActionNum, MacroAction::Press(0xA2)); // left Ctrl
         m.MacroCommandActionNum = 9;
         return m;
