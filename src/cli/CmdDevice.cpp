@@ -75,7 +75,7 @@ std::unique_ptr<Session> OpenSession(CliContext& ctx, bool needModel) {
 
 bool RequireDevice(CliContext& ctx, Session& s) {
     if (s.link->SendTarget()) return true;
-    std::cerr << "tarvikctl: no mouse found (" << s.choice.spec << ")\n";
+    std::cerr << "tarvikctl: no mouse found (" << s.choice.name << ")\n";
     ctx.exitCode = 1;
     return false;
 }
@@ -231,7 +231,7 @@ void Watch(CliContext& ctx, int presses, double timeout) {
     c.AttachHotplug(s->queue.Poster());
     c.ScanDevices();
     if (!s->link->Connected()) {
-        std::cerr << "tarvikctl: no mouse found (" << s->choice.spec << ")\n";
+        std::cerr << "tarvikctl: no mouse found (" << s->choice.name << ")\n";
         ctx.exitCode = 1;
         return;
     }

@@ -8,7 +8,7 @@
 
 namespace tarvik {
 
-std::string ResolveHidSpec(const std::string& option) {
+std::string ResolveHidChoice(const std::string& option) {
     if (!option.empty()) return option;
     const char* env = std::getenv("TARVIK_HID");
     return env && *env ? env : "linux";
@@ -22,20 +22,20 @@ bool TraceRequested(bool option) {
 
 BackendChoice OpenBackend(const std::string& option, bool trace, TraceSink sink) {
     BackendChoice choice;
-    choice.spec = ResolveHidSpec(option);
-    if (choice.spec == "sim") {
+    choice.name = ResolveHidChoice(option);
+    if (choice.name == "sim") {
         choice.mouse = std::make_shared<VirtualMouse>();
         choice.backend = std::make_unique<SimBackend>(choice.mouse);
-    } else if (choice.spec == "linux") {
+    } else if (choice.name == "linux") {
         choice.error = "the Linux hidraw backend is not available in this build yet";
-    } else if (choice.spec.rfind("socket:", 0) == 0) {
-        if (choice.spec.size() == 7) {
+    } else if (choice.name.rfind("socket:", 0) == 0) {
+        if (choice.name.size() == 7) {
             choice.error = "socket: needs the simulator's socket path (socket:PATH)";
         } else {
             choice.error = "the simulator socket backend is not available in this build yet";
         }
     } else {
-        choice.error = "unknown HID backend \"" + choice.spec + "\" (linux, sim or socket:PATH)";
+        choice.error = "unknown HID backend \"" + choice.name + "\" (linux, sim or socket:PATH)";
     }
     if (choice.backend && trace)
         choice.backend = WithTrace(std::move(choice.backend), sink ? sink : StderrTrace());

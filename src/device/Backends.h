@@ -16,12 +16,12 @@ class VirtualMouse;
 struct BackendChoice {
     std::unique_ptr<hid::Backend> backend; // null when the choice is not available
     std::shared_ptr<VirtualMouse> mouse;   // the virtual mouse behind "sim"
-    std::string spec;                      // the resolved choice
+    std::string name;                      // the resolved choice
     std::string error;                     // why there is no backend
 };
 
 // The option when given, else $TARVIK_HID, else "linux".
-std::string ResolveHidSpec(const std::string& option);
+std::string ResolveHidChoice(const std::string& option);
 // --trace, or TARVIK_TRACE=1.
 bool TraceRequested(bool option);
 

@@ -104,10 +104,10 @@ TEST(VirtualMouseTest, StartsPluggedAndDumpsItsState) {
 }
 
 TEST(BackendChoiceTest, LinuxAndSocketAreNotAvailableYet) {
-    for (const char* spec : {"linux", "socket:/tmp/x", "socket:", "usb"}) {
-        const BackendChoice c = OpenBackend(spec, false);
-        EXPECT_FALSE(c.backend) << spec;
-        EXPECT_FALSE(c.error.empty()) << spec;
+    for (const char* choice : {"linux", "socket:/tmp/x", "socket:", "usb"}) {
+        const BackendChoice c = OpenBackend(choice, false);
+        EXPECT_FALSE(c.backend) << choice;
+        EXPECT_FALSE(c.error.empty()) << choice;
     }
 }
 
