@@ -10,7 +10,7 @@
 
 #include "skin/DlgBase.h"
 
-class QLineEdit;
+#include <QLineEdit>
 
 namespace tarvik {
 
