@@ -218,19 +218,19 @@ void CControlsGalleryDlg::CreateControls(const Rect&) {
     AddLabel(20, 318, 300, QStringLiteral("five stops; drag or click the track"), false);
 
     // ---- level bars
-    AddLabel(360, 270, 300, QStringLiteral("CVerticalSliderControl / CDPIValueShowControl"), true);
+    AddLabel(360, 270, 300, QStringLiteral("CVerticalSlider... / CDPIValueShow..."), true);
     const SensorInfo& sensor = SampleSensor();
     const int levels[] = {10, 40, 70, 99};
     for (int i = 0; i < 4; ++i) {
-        auto bar = std::make_unique<CVerticalSliderControl>(
-            this, 3310 + i, Design(370 + i * 40, 296, 16, 120), QString(), 100);
+        auto bar = std::make_unique<CVerticalSliderControl>(this, 3310 + i, Design(370 + i * 40, 292, 7, 132),
+                                                            QString(), 100);
         bar->LoadTrackImage(QStringLiteral("skins\\mouse\\dpi_bar_1.png"));
         bar->LoadFillImage(QStringLiteral("skins\\mouse\\dpi_bar_2.png"));
         bar->value = levels[i];
         AddControl(0, std::move(bar));
     }
     for (int i = 0; i < 2; ++i) {
-        auto show = std::make_unique<CDPIValueShowControl>(this, 3300 + i, Design(540 + i * 40, 296, 16, 120),
+        auto show = std::make_unique<CDPIValueShowControl>(this, 3300 + i, Design(540 + i * 40, 292, 7, 132),
                                                            QString(), static_cast<int>(sensor.steps.size()));
         show->LoadTrackImage(QStringLiteral("skins\\mouse\\dpi_bar_1.png"));
         show->LoadFillImage(QStringLiteral("skins\\mouse\\dpi_bar_2.png"));
@@ -239,7 +239,7 @@ void CControlsGalleryDlg::CreateControls(const Rect&) {
         CDPIValueShowControl* s = AddControl(0, std::move(show));
         if (i == 0) valueShow_ = s;
     }
-    AddLabel(360, 420, 300, QStringLiteral("drag the first four; click the last two"), false);
+    AddLabel(360, 428, 300, QStringLiteral("drag the first four; click the last two"), false);
 
     // ---- battery in its three modes
     AddLabel(640, 270, 200, QStringLiteral("CBattery"), true);
@@ -254,7 +254,7 @@ void CControlsGalleryDlg::CreateControls(const Rect&) {
                                        {CBattery::kCharging, 0, "charging"},
                                        {CBattery::kFull, 0, "full"}};
     for (int i = 0; i < 5; ++i) {
-        auto battery = std::make_unique<CBattery>(this, Design(640 + i * 60, 296, 28, 64));
+        auto battery = std::make_unique<CBattery>(this, Design(640 + i * 60, 296, 30, 61));
         battery->LoadImages();
         battery->mode = batteries[i].mode;
         battery->level = static_cast<std::uint8_t>(batteries[i].level);
