@@ -71,7 +71,7 @@ bool CWndPopup::Create(CDlgBase* parent, const Rect& screenRect, int selectionMe
     Render();
     move(posX_, posY_);
     show();
-    if (QGuiApplication::platformName() != QLatin1String("offscreen")) raise();
+    raise();
     activateWindow();
     // Presses in the program's other windows end the pop-up's activation even
     // where the window system did not give it the focus.
