@@ -199,7 +199,7 @@ void TestLists::scrollDragAboveTheTrackSendsZeroOnce() {
     Press(dlg, QPoint(106, 85)); // grabbed 4 pixels below the thumb's top
     MoveHeld(dlg, QPoint(106, 60));
     QCOMPARE(positions, std::vector<int>({25})); // (56 - 30) * 100 / 101
-    MoveHeld(dlg, QPoint(106, 5)); // above the bar: clamped to its top
+    MoveHeld(dlg, QPoint(106, 5));               // above the bar: clamped to its top
     MoveHeld(dlg, QPoint(110, 2));
     MoveHeld(dlg, QPoint(120, 1));
     QCOMPARE(positions, std::vector<int>({25, 0}));
@@ -324,7 +324,8 @@ void TestLists::levelBarDragReportsValues() {
     TestDlg dlg;
     CVerticalSliderControl* bar = nullptr;
     dlg.create = [&](TestDlg& d) {
-        bar = d.Add(0, std::make_unique<CVerticalSliderControl>(&d, 3310, Rect{20, 20, 30, 220}, QString(), 100));
+        bar = d.Add(
+            0, std::make_unique<CVerticalSliderControl>(&d, 3310, Rect{20, 20, 30, 220}, QString(), 100));
     };
     QVERIFY(Open(dlg));
     Move(dlg, QPoint(25, 20));
@@ -535,8 +536,9 @@ void TestLists::ensureVisible() {
 
 void TestLists::stepListSelectsAndShowsStepTexts() {
     MacroKey macro;
-    const MacroAction steps[] = {MacroAction::Press(0x41), MacroAction::Delay(70000), MacroAction::Release(0x41),
-                                 MacroAction::Move(0xE5, -3), MacroAction::Move(0xE7, 2)};
+    const MacroAction steps[] = {MacroAction::Press(0x41), MacroAction::Delay(70000),
+                                 MacroAction::Release(0x41), MacroAction::Move(0xE5, -3),
+                                 MacroAction::Move(0xE7, 2)};
     for (std::size_t i = 0; i < std::size(steps); ++i) macro.SetAction(i, steps[i]);
     macro.MacroActionNum = 5;
     MacroStepRows rows(&macro);

@@ -161,11 +161,11 @@ void TestPopups::hoverMessageOncePerItemChange() {
     QTest::mouseMove(p->windowHandle(), ItemCentre(*p, 13));
     QTest::mouseMove(p->windowHandle(), ItemCentre(*p, 15));
     QCOMPARE(Describe(owner_->messages), Describe({{1040, kTag, 6},
-                                                    {1033, kTag, 7},
-                                                    {1043, kTag, 11},
-                                                    {1160, kTag, 12},
-                                                    {1157, kTag, 13},
-                                                    {1154, kTag, 15}}));
+                                                   {1033, kTag, 7},
+                                                   {1043, kTag, 11},
+                                                   {1160, kTag, 12},
+                                                   {1157, kTag, 13},
+                                                   {1154, kTag, 15}}));
     QCOMPARE(p->HotItem(), p->IndexOfValue(15));
 }
 
@@ -240,7 +240,8 @@ void TestPopups::pressOnTheFirstItemsBringsPopupsToFront() {
         QTest::mouseMove(p->windowHandle(), ItemCentre(*p, value));
         owner_->messages.clear();
         QTest::mousePress(p->windowHandle(), Qt::LeftButton, {}, ItemCentre(*p, value));
-        const std::vector<Msg> expected = value <= 4 ? std::vector<Msg>{{kSelection, 0, 0}} : std::vector<Msg>{};
+        const std::vector<Msg> expected =
+            value <= 4 ? std::vector<Msg>{{kSelection, 0, 0}} : std::vector<Msg>{};
         QCOMPARE(Describe(owner_->messages), Describe(expected));
         QTest::mouseRelease(p->windowHandle(), Qt::LeftButton, {}, QPoint(-5, -5)); // released off the item
     }
@@ -312,7 +313,8 @@ void TestPopups::profileList() {
     click(7, Qt::LeftButton);
     click(2, Qt::RightButton);
     click(7, Qt::RightButton); // the add entry has no context menu
-    QCOMPARE(Describe(owner_->messages), Describe({{kSelection, 2, 3}, {kSelection, 2, 7}, {kSelection, 11, 2}}));
+    QCOMPARE(Describe(owner_->messages),
+             Describe({{kSelection, 2, 3}, {kSelection, 2, 7}, {kSelection, 11, 2}}));
 }
 
 void TestPopups::macroListModes_data() {
@@ -342,8 +344,9 @@ void TestPopups::lossOfActivationSendsTheKind_data() {
     QTest::addColumn<int>("which");
     QTest::addColumn<int>("kind");
     QTest::addColumn<int>("closeMessage");
-    const std::pair<int, int> kinds[] = {{0, 1029}, {14, 1168}, {9, 1146}, {8, 1136}, {7, 1126}, {10, 1156},
-                                         {2, 1042}, {15, 1170}, {3, 1045}, {12, 1162}, {13, 1165}, {11, 1159}};
+    const std::pair<int, int> kinds[] = {{0, 1029}, {14, 1168}, {9, 1146},  {8, 1136},
+                                         {7, 1126}, {10, 1156}, {2, 1042},  {15, 1170},
+                                         {3, 1045}, {12, 1162}, {13, 1165}, {11, 1159}};
     int which = 0;
     for (const auto& [kind, msg] : kinds)
         QTest::newRow(qPrintable(QStringLiteral("kind %1").arg(kind))) << which++ << kind << msg;
@@ -358,7 +361,9 @@ void TestPopups::lossOfActivationSendsTheKind() {
         [] { return new CComboActionInsertPopup(); },
         [] { return new CComboLightingPopup(); },
         [] { return new CComboPollingRatePopup(); },
-        [] { return new CComboProfilePopup({"a", "", "", "", ""}, 0); },
+        [] {
+            return new CComboProfilePopup({"a", "", "", "", ""}, 0);
+        },
         [] { return new CDPILockPopup(); },
         [] { return new CDPIPopup(); },
         [] { return new CMacroListPopup(0); },
