@@ -55,6 +55,9 @@ int main(int argc, char** argv) {
     CliContext ctx;
     app.add_option("--data-dir", ctx.dataDirOption,
                    "data folder (default: $TARVIK_DATA_DIR or the XDG config folder)");
+    app.add_option("--hid", ctx.hidOption,
+                   "HID backend: linux, sim or socket:PATH (default: $TARVIK_HID or linux)");
+    app.add_flag("--trace", ctx.trace, "print every report written (W) or read (R) on stderr");
     auto& registry = Registry();
     std::stable_sort(registry.begin(), registry.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });

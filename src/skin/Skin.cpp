@@ -150,7 +150,14 @@ void DrawSkinText(QPainter& dc, const Rect& r, const QString& text, const QFont&
             shown = QFontMetrics(font).elidedText(shown, Qt::ElideRight, r.Width());
     } else {
         flags |= Qt::AlignTop;
-        if (format & kDtWordBreak) flags |= Qt::TextWordWrap;
+        if (format & kDtWordBreak) {
+            flags |= Qt::TextWordWrap;
+        } else if (format & (kDtWordEllipsis | kDtEndEllipsis)) {
+            // Lines are not wrapped: each one is cut with an ellipsis where it is too wide.
+            QStringList lines = shown.split(QLatin1Char('\n'));
+            for (QString& line : lines) line = QFontMetrics(font).elidedText(line, Qt::ElideRight, r.Width());
+            shown = lines.join(QLatin1Char('\n'));
+        }
     }
     dc.drawText(r.ToQRect(), flags, shown);
     dc.restore();

@@ -1,0 +1,296 @@
+// tarvikctl devices|status|apply|reset|watch: the device link without the
+// window. Each command opens the backend chosen by --hid (the virtual mouse with
+// "sim", which starts empty in every run), scans, and does what the window's
+// handler would do.
+#include <atomic>
+#include <csignal>
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+#include "cli/Cli.h"
+#include "device/Backends.h"
+#include "device/DeviceController.h"
+#include "device/EventQueue.h"
+#include "device/sim/VirtualMouse.h"
+#include "macro/MacroLibrary.h"
+#include "model/ProfileSlots.h"
+#include "text/U16.h"
+
+namespace tarvik::cli {
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+extern "C" void OnInterrupt(int) {
+    g_interrupted = true;
+}
+
+std::string Hex(unsigned v, int digits) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%0*X", digits, v);
+    return buf;
+}
+
+const char* ChargeName(ChargeState c) {
+    switch (c) {
+    case ChargeState::Charging:
+        return "charging";
+    case ChargeState::Full:
+        return "full";
+    default:
+        return "not charging";
+    }
+}
+
+// One run's connection: backend, UI-thread queue, link and controller.
+struct Session {
+    BackendChoice choice;
+    EventQueue queue;
+    SleepPacer pacer;
+    std::unique_ptr<DeviceLink> link;
+    std::unique_ptr<DeviceController> controller;
+
+    ~Session() {
+        controller.reset();
+        if (link) link->Close();
+    }
+};
+
+// Null (with the reason on stderr and exit code 2) when the backend is not available.
+std::unique_ptr<Session> OpenSession(CliContext& ctx, bool needModel) {
+    auto s = std::make_unique<Session>();
+    s->choice = OpenBackend(ctx.hidOption, TraceRequested(ctx.trace));
+    if (!s->choice.backend) {
+        std::cerr << "tarvikctl: " << s->choice.error << "\n";
+        ctx.exitCode = 2;
+        return nullptr;
+    }
+    s->link = std::make_unique<DeviceLink>(*s->choice.backend, s->queue.Poster());
+    if (needModel) {
+        ctx.Load();
+        s->controller = std::make_unique<DeviceController>(*ctx.model, *s->link, s->pacer);
+        s->controller->SetMacroFinder(LibraryFinder(*ctx.library));
+    }
+    return s;
+}
+
+bool RequireDevice(CliContext& ctx, Session& s) {
+    if (s.link->SendTarget()) return true;
+    std::cerr << "tarvikctl: no mouse found (" << s.choice.name << ")\n";
+    ctx.exitCode = 1;
+    return false;
+}
+
+void Devices(CliContext& ctx, bool json) {
+    auto s = OpenSession(ctx, false);
+    if (!s) return;
+    const auto list = s->choice.backend->Enumerate();
+    nlohmann::ordered_json doc = nlohmann::ordered_json::array();
+    int found = 0;
+    for (std::size_t i = 0; i < list.size() && i < static_cast<std::size_t>(kScanPositions); ++i) {
+        const auto cls = ClassifyInterface(list[i]);
+        if (!cls) continue;
+        ++found;
+        if (json) {
+            doc.push_back({{"position", i},
+                           {"identity", NameOf(cls->identity)},
+                           {"role", NameOf(cls->role)},
+                           {"path", list[i].path},
+                           {"vendorId", Hex(list[i].vendorId, 4)},
+                           {"productId", Hex(list[i].productId, 4)}});
+        } else {
+            std::cout << NameOf(cls->identity) << "  " << NameOf(cls->role) << "  " << list[i].path << "\n";
+        }
+    }
+    if (json) std::cout << doc.dump(2) << "\n";
+    if (found == 0 && !json) std::cerr << "tarvikctl: no mouse interface found\n";
+}
+
+void Status(CliContext& ctx, bool json) {
+    auto s = OpenSession(ctx, true);
+    if (!s) return;
+    s->link->ScanDevices();
+    if (!RequireDevice(ctx, *s)) return;
+    const StatusResult r = s->controller->QueryStatus();
+    if (r.outcome != StatusOutcome::Answered) {
+        const char* why = r.outcome == StatusOutcome::NoAnswer  ? "the mouse did not answer"
+                          : r.outcome == StatusOutcome::Foreign ? "the reply was for another command"
+                                                                : "the status query failed";
+        std::cerr << "tarvikctl: " << why << "\n";
+        ctx.exitCode = 1;
+        return;
+    }
+    const StatusReply& reply = *r.reply;
+    const std::uint16_t sensor = ctx.model->SensorId;
+    if (json) {
+        nlohmann::ordered_json doc;
+        doc["identity"] = NameOf(*r.identity);
+        doc["sensorCode"] = Hex(reply.sensorCode, 2);
+        doc["sensorId"] =
+            r.unknownSensor ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(Hex(sensor, 4));
+        doc["sensorChanged"] = r.sensorChanged;
+        doc["battery"] = s->controller->batteryLevel;
+        doc["chargeState"] = static_cast<int>(s->controller->charge);
+        doc["charge"] = ChargeName(s->controller->charge);
+        std::cout << doc.dump(2) << "\n";
+        return;
+    }
+    std::cout << "identity " << NameOf(*r.identity) << "\n";
+    if (r.unknownSensor) {
+        std::cout << "sensor unknown (code " << Hex(reply.sensorCode, 2) << ")\n";
+    } else {
+        std::cout << "sensor " << Hex(sensor, 4) << (r.sensorChanged ? " (changed: DPI levels reset)" : "")
+                  << "\n";
+    }
+    std::cout << "battery " << BatteryText(s->controller->batteryLevel) << "\n";
+    std::cout << "charge " << ChargeName(s->controller->charge) << "\n";
+}
+
+void Apply(CliContext& ctx, std::optional<int> slot) {
+    auto s = OpenSession(ctx, true);
+    if (!s) return;
+    SettingsModel& model = *ctx.model;
+    if (slot) {
+        SelectProfile(model, *slot);
+        model.SaveCurrentProfileAndSettings();
+    }
+    s->link->ScanDevices();
+    if (!RequireDevice(ctx, *s)) return;
+    DeviceController& c = *s->controller;
+    bool saveDue = false;
+    c.SetHooks({.restartDelayedSave = [&] { saveDue = true; }});
+    // Whatever the caches hold: every group is sent.
+    c.Cache().Forget();
+    c.MarkAllChanged();
+    const ApplyResult r = c.ApplyToDevice();
+    // The window saves 10 s after a send; here the run ends first.
+    if (saveDue) {
+        model.SaveCurrentProfileAndSettings();
+        model.SaveAllProfiles();
+    }
+    const int current = model.GetCurrentProfile();
+    std::cout << "profile " << current << " \""
+              << ToUtf8(model.Profiles[current].Settings[kSetProfileName].Value) << "\" sent to "
+              << NameOf(*s->link->SendTargetIdentity()) << ": " << r.reportsWritten << " reports";
+    if (r.writesFailed) std::cout << ", " << r.writesFailed << " failed (sent again next time)";
+    std::cout << "\n";
+    for (int k : r.disabledButtons) {
+        std::cout << "button " << k
+                  << ": its macro is no longer in the library; the button is now disabled\n";
+    }
+    for (const auto& m : r.refusedMacros) {
+        std::cerr << "tarvikctl: macro \"" << ToUtf8(m.name) << "\" of button " << m.button
+                  << " not sent: it needs " << m.chunks << " chunks, the mouse takes at most "
+                  << kMaxMacroChunks << "\n";
+    }
+    if (r.writesFailed || !r.refusedMacros.empty()) ctx.exitCode = 1;
+}
+
+void Reset(CliContext& ctx, bool yes) {
+    if (!yes) {
+        std::cerr << "tarvikctl: reset needs --yes (the current profile goes back to its defaults)\n";
+        ctx.exitCode = 2;
+        return;
+    }
+    auto s = OpenSession(ctx, true);
+    if (!s) return;
+    s->link->ScanDevices();
+    const ResetResult r = s->controller->FactoryReset();
+    const int current = ctx.model->GetCurrentProfile();
+    std::cout << "profile " << current << " reset to its defaults"
+              << (r.fileWritten ? "" : " (its file could not be written)") << "\n";
+    if (!r.deviceFound) {
+        std::cout << "no mouse found: only the profile was reset\n";
+    } else if (!r.commandWritten) {
+        std::cerr << "tarvikctl: the reset command did not reach the mouse\n";
+        ctx.exitCode = 1;
+    } else {
+        std::cout << "mouse reset\n";
+    }
+    if (!r.fileWritten) ctx.exitCode = 1;
+}
+
+void Watch(CliContext& ctx, int presses, double timeout) {
+    auto s = OpenSession(ctx, true);
+    if (!s) return;
+    if (presses > 0 && !s->choice.mouse) {
+        std::cerr << "tarvikctl: --press needs --hid sim\n";
+        ctx.exitCode = 2;
+        return;
+    }
+    DeviceController& c = *s->controller;
+    int events = 0;
+    c.SetHooks({.showOsd =
+                    [&](const OsdTexts& t) {
+                        const ProfileRecord& rec = ctx.model->Profiles[ctx.model->GetCurrentProfile()];
+                        std::cout << t.title << "  " << t.value << "  " << t.rate << "  (level "
+                                  << c.currentDpiLevel + 1 << ", " << ToUtf8(rec.PollingRateName) << ")"
+                                  << std::endl;
+                        ++events;
+                    },
+                .noDeviceLeft = [&] { g_interrupted = true; }});
+    c.AttachHotplug(s->queue.Poster());
+    c.ScanDevices();
+    if (!s->link->Connected()) {
+        std::cerr << "tarvikctl: no mouse found (" << s->choice.name << ")\n";
+        ctx.exitCode = 1;
+        return;
+    }
+    g_interrupted = false;
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+    for (int i = 0; i < presses; ++i) s->choice.mouse->PressDpiButton();
+    const auto start = std::chrono::steady_clock::now();
+    while (!g_interrupted) {
+        if (timeout > 0 && std::chrono::steady_clock::now() - start >= std::chrono::duration<double>(timeout))
+            break;
+        s->queue.RunOne(std::chrono::milliseconds(100));
+    }
+    s->link->StopReaders();
+    s->queue.RunPending();
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    if (events == 0 && presses > 0) ctx.exitCode = 1;
+}
+
+struct DeviceArgs {
+    bool json = false;
+    bool yes = false;
+    int slot = -1;
+    int presses = 0;
+    double timeout = 0;
+};
+
+void Register(CLI::App& app, CliContext& ctx) {
+    auto args = std::make_shared<DeviceArgs>();
+
+    auto* devices =
+        app.add_subcommand("devices", "list the mouse's HID interfaces with identity, role and path");
+    devices->add_flag("--json", args->json, "print JSON");
+    devices->callback([&ctx, args] { Devices(ctx, args->json); });
+
+    auto* status = app.add_subcommand("status", "query sensor, battery level and charge state");
+    status->add_flag("--json", args->json, "print JSON");
+    status->callback([&ctx, args] { Status(ctx, args->json); });
+
+    auto* apply = app.add_subcommand("apply", "make a slot current and send the whole profile to the mouse");
+    apply->add_option("--slot", args->slot, "profile slot 0-4 (default: the current one)")
+        ->check(CLI::Range(0, kProfileCount - 1));
+    apply->callback(
+        [&ctx, args] { Apply(ctx, args->slot >= 0 ? std::optional<int>(args->slot) : std::nullopt); });
+
+    auto* reset = app.add_subcommand("reset", "factory-reset the mouse and the current profile");
+    reset->add_flag("--yes", args->yes, "confirm");
+    reset->callback([&ctx, args] { Reset(ctx, args->yes); });
+
+    auto* watch = app.add_subcommand("watch", "print each DPI level / polling rate change the mouse reports");
+    watch->add_option("--press", args->presses, "with --hid sim: press the virtual DPI button N times first")
+        ->check(CLI::NonNegativeNumber);
+    watch->add_option("--timeout", args->timeout, "stop after this many seconds (default: until interrupted)")
+        ->check(CLI::NonNegativeNumber);
+    watch->callback([&ctx, args] { Watch(ctx, args->presses, args->timeout); });
+}
+
+RegisterCommands reg(30, Register);
+
+} // namespace
+} // namespace tarvik::cli

@@ -1,0 +1,305 @@
+// Scanning, feature handles, reader threads and hotplug, on a scripted backend
+// (any interface list) and on the virtual mouse.
+#include <condition_variable>
+#include <thread>
+
+#include "DeviceFixture.h"
+
+namespace tarvik::test {
+namespace {
+
+// Any list of interfaces; opened devices block in ReadInput until woken or the
+// interface is removed.
+class ScriptedBackend final : public hid::Backend {
+public:
+    std::vector<hid::InterfaceInfo> interfaces;
+    std::map<std::string, hid::InterfaceInfo> openedAs; // what Open reports, when it differs
+    int opens = 0;
+
+    std::vector<hid::InterfaceInfo> Enumerate() override {
+        std::lock_guard lock(mutex_);
+        return interfaces;
+    }
+    std::unique_ptr<hid::Device> Open(const std::string& path) override {
+        std::lock_guard lock(mutex_);
+        for (const auto& i : interfaces) {
+            if (i.path != path) continue;
+            ++opens;
+            auto it = openedAs.find(path);
+            return std::make_unique<Dev>(*this, it == openedAs.end() ? i : it->second);
+        }
+        return nullptr;
+    }
+    void SetHotplugHandler(hid::HotplugHandler) override {}
+    void Remove(const std::string& path) {
+        {
+            std::lock_guard lock(mutex_);
+            std::erase_if(interfaces, [&](const auto& i) { return i.path == path; });
+        }
+        cv_.notify_all();
+    }
+
+private:
+    class Dev final : public hid::Device {
+    public:
+        Dev(ScriptedBackend& b, hid::InterfaceInfo info) : b_(b), info_(std::move(info)) {}
+        hid::InterfaceInfo Info() const override { return info_; }
+        bool SetFeature(std::span<const std::uint8_t>) override { return Present(); }
+        bool GetFeature(std::span<std::uint8_t>) override { return Present(); }
+        hid::ReadResult ReadInput(std::span<std::uint8_t>, int) override {
+            std::unique_lock lock(b_.mutex_);
+            b_.cv_.wait(lock, [&] { return woken_ || !PresentLocked(); });
+            if (!PresentLocked()) return {hid::ReadStatus::Failed, 0};
+            woken_ = false;
+            return {hid::ReadStatus::Woken, 0};
+        }
+        void Wake() override {
+            {
+                std::lock_guard lock(b_.mutex_);
+                woken_ = true;
+            }
+            b_.cv_.notify_all();
+        }
+
+    private:
+        bool Present() {
+            std::lock_guard lock(b_.mutex_);
+            return PresentLocked();
+        }
+        bool PresentLocked() const {
+            return std::any_of(b_.interfaces.begin(), b_.interfaces.end(),
+                               [&](const auto& i) { return i.path == info_.path; });
+        }
+        ScriptedBackend& b_;
+        hid::InterfaceInfo info_;
+        bool woken_ = false;
+    };
+    std::mutex mutex_;
+    std::condition_variable cv_;
+};
+
+hid::InterfaceInfo Iface(std::string path, std::uint16_t pid, std::uint16_t in, std::uint16_t feat,
+                         std::uint16_t vid = kVendorId) {
+    return {std::move(path), vid, pid, in, feat};
+}
+
+TEST(DeviceLinkScanTest, RecordsRolesPositionsAndKeepsHandlesAcrossScans) {
+    ScriptedBackend b;
+    b.interfaces = {Iface("kbd", 0x1234, 9, 0, 0x046D),   Iface("a-mouse", kProductIdA, 8, 0),
+                    Iface("a-both", kProductIdA, 33, 33), Iface("a-feat", kProductIdA, 0, 33),
+                    Iface("b-in", kProductIdB, 33, 0),    Iface("b-feat", kProductIdB, 0, 33)};
+    EventQueue q;
+    DeviceLink link(b, q.Poster());
+    link.ScanDevices();
+    EXPECT_TRUE(link.Connected());
+    EXPECT_TRUE(link.Present(Identity::A));
+    EXPECT_TRUE(link.Present(Identity::B));
+    // An interface with both 33-byte lengths is the input interface only.
+    EXPECT_EQ(link.InputPath(Identity::A), "a-both");
+    EXPECT_EQ(link.InputIndex(Identity::A), 2);
+    EXPECT_EQ(link.FeaturePath(Identity::A), "a-feat");
+    EXPECT_EQ(link.FeatureIndex(Identity::A), 3);
+    EXPECT_EQ(link.FeatureIndex(Identity::B), 5);
+    EXPECT_EQ(link.SendTargetIdentity(), Identity::A);
+    EXPECT_EQ(link.pollCounter, 19);
+    EXPECT_TRUE(link.ReaderRunning(Identity::A));
+    EXPECT_TRUE(link.ReaderRunning(Identity::B));
+
+    hid::Device* target = link.SendTarget();
+    const int opens = b.opens;
+    link.ScanDevices();
+    EXPECT_EQ(link.SendTarget(), target); // the open handle is kept
+    EXPECT_EQ(b.opens, opens);            // nothing reopened: readers and handles still live
+    EXPECT_EQ(link.FeaturePath(Identity::B), "b-feat");
+    EXPECT_EQ(link.InputPath(Identity::B), "b-in");
+
+    // Identity A goes away: its handle closes and B becomes the target.
+    b.Remove("a-both");
+    b.Remove("a-feat");
+    ASSERT_TRUE(q.RunUntil([&] { return !link.ReaderRunning(Identity::A); }, std::chrono::seconds(5)));
+    q.RunPending();
+    EXPECT_TRUE(link.InputPath(Identity::A).empty()); // the ended reader forgets its path
+    link.ScanDevices();
+    EXPECT_FALSE(link.Present(Identity::A));
+    EXPECT_FALSE(link.FeatureOpen(Identity::A));
+    EXPECT_TRUE(link.FeaturePath(Identity::A).empty());
+    EXPECT_EQ(link.SendTargetIdentity(), Identity::B);
+    link.Close();
+    EXPECT_FALSE(link.ReaderRunning(Identity::B));
+}
+
+TEST(DeviceLinkScanTest, OnlyHundredPositionsAndOnlyVerifiedHandles) {
+    ScriptedBackend b;
+    for (int i = 0; i < 100; ++i) b.interfaces.push_back(Iface("other" + std::to_string(i), 0x1, 8, 0, 0x1));
+    b.interfaces.push_back(Iface("a-feat-late", kProductIdA, 0, 33)); // position 100: never probed
+    b.interfaces.push_back(Iface("b-feat", kProductIdB, 0, 33));
+    EventQueue q;
+    DeviceLink link(b, q.Poster());
+    link.ScanDevices();
+    EXPECT_FALSE(link.Connected());
+
+    b.interfaces.erase(b.interfaces.begin(), b.interfaces.begin() + 2); // now both within reach
+    // The feature interface of B answers with A's product ID when opened: not kept.
+    b.openedAs["b-feat"] = Iface("b-feat", kProductIdA, 0, 33);
+    link.ScanDevices();
+    EXPECT_TRUE(link.Present(Identity::A));
+    EXPECT_TRUE(link.Present(Identity::B));
+    EXPECT_TRUE(link.FeatureOpen(Identity::A));
+    EXPECT_FALSE(link.FeatureOpen(Identity::B));
+    EXPECT_FALSE(link.ReaderRunning(Identity::A)); // no input interface found
+}
+
+class DeviceLinkSimTest : public DeviceTest {};
+
+TEST_F(DeviceLinkSimTest, BothIdentitiesCommandsAndStatusGoToA) {
+    ConnectPrimed();
+    Current().PollingRate[0] = 0;
+    Current().Keys[1].Action = {0x10, 0x04, 0x00};
+    controller_->MarkAllChanged();
+    controller_->ApplyToDevice();
+    const StatusResult s = controller_->QueryStatus();
+    EXPECT_EQ(s.identity, Identity::A);
+    const auto events = timeline_.Events();
+    ASSERT_FALSE(events.empty());
+    for (const auto& e : events) {
+        if (e.kind != 'P') {
+            EXPECT_EQ(e.path, "sim:A:feature") << HexLine(e.bytes);
+        }
+    }
+}
+
+TEST_F(DeviceLinkSimTest, ReaderHandsReportsToTheUiThreadInOrder) {
+    std::vector<std::thread::id> handledOn;
+    std::vector<OsdTexts> shown;
+    controller_->SetHooks({.showOsd = [&](const OsdTexts& t) {
+        handledOn.push_back(std::this_thread::get_id());
+        shown.push_back(t);
+    }});
+    Current().PollingRate[0] = 2; // 500 Hz
+    ConnectPrimed();
+    controller_->mainSettingsChanged = true;
+    controller_->ApplyToDevice(); // nothing differs: the mouse holds the profile
+    EXPECT_TRUE(timeline_.Writes().empty());
+    mouse_->ApplyFrame(FeatureReport::Write(kCmdPollingRate, 1, std::array<std::uint8_t, 1>{4}).bytes);
+
+    ASSERT_TRUE(mouse_->PressDpiButton()); // level 0 -> 1
+    ASSERT_TRUE(mouse_->PressDpiButton()); // level 1 -> 2
+    ASSERT_TRUE(RunUntil([&] { return shown.size() == 2; }));
+    for (auto id : handledOn) EXPECT_EQ(id, std::this_thread::get_id());
+    EXPECT_EQ(shown[0].title, "DPI-2");
+    EXPECT_EQ(shown[1].title, "DPI-3");
+    EXPECT_EQ(shown[1].rate, "250Hz");
+    EXPECT_EQ(Current().CurrentDPILevel, 2);
+    EXPECT_EQ(Current().PollingRate[0], 1);
+    EXPECT_EQ(Current().PollingRateName, u"250HZ");
+    EXPECT_EQ(controller_->currentDpiLevel, 2);
+
+    // The caches were re-primed: the mouse already has level and rate.
+    Reset();
+    controller_->mainSettingsChanged = true;
+    controller_->ApplyToDevice();
+    EXPECT_TRUE(timeline_.Writes().empty());
+
+    // Other input reports change nothing.
+    const std::uint8_t other[] = {0x05, 0x07, 0x00, 0x08, 0x01};
+    mouse_->EmitInputReport(Identity::A, other);
+    ASSERT_TRUE(mouse_->PressDpiButton());
+    ASSERT_TRUE(RunUntil([&] { return shown.size() == 3; }));
+    EXPECT_EQ(Current().PollingRate[0], 1);
+}
+
+TEST_F(DeviceLinkSimTest, HotplugOneIdentityKeepsRunningTheLastEndsTheProgram) {
+    int quits = 0;
+    controller_->SetHooks({.noDeviceLeft = [&] { ++quits; }});
+    controller_->AttachHotplug(queue_.Poster());
+    controller_->ScanDevices();
+    EXPECT_TRUE(link_->statusQueryPending);
+
+    mouse_->Unplug(Identity::A);
+    ASSERT_TRUE(RunUntil([&] { return !link_->Present(Identity::A); }));
+    EXPECT_EQ(link_->SendTargetIdentity(), Identity::B);
+    EXPECT_EQ(quits, 0);
+
+    mouse_->Unplug(Identity::B);
+    ASSERT_TRUE(RunUntil([&] { return quits == 1; }));
+    EXPECT_FALSE(link_->Connected());
+    EXPECT_TRUE(link_->statusQueryPending);
+
+    // A later arrival answers the pending status query.
+    Reset();
+    mouse_->Plug(Identity::B);
+    ASSERT_TRUE(RunUntil([&] { return link_->Connected(); }));
+    EXPECT_FALSE(link_->statusQueryPending);
+    EXPECT_EQ(timeline_.WrittenCommands(), std::vector<std::uint8_t>{kCmdStatusQuery});
+    EXPECT_EQ(link_->pollCounter, 19);
+}
+
+TEST_F(DeviceLinkSimTest, StatusPollRestartsADeadReaderAndQueriesEvery21Ticks) {
+    std::vector<BatteryDisplay> shown;
+    controller_->SetHooks({.showBattery = [&](const BatteryDisplay& d) { shown.push_back(d); }});
+    controller_->ScanDevices();
+    Reset();
+    int queries = 0;
+    for (int tick = 1; tick <= 43; ++tick) {
+        if (controller_->PollTick().status) ++queries;
+    }
+    // The counter is 19 after a scan: the query comes on the 2nd tick, then every 21st.
+    EXPECT_EQ(queries, 2);
+    EXPECT_TRUE(controller_->PollTick().status); // tick 44
+    ASSERT_EQ(shown.size(), 44u);
+    EXPECT_EQ(shown.back().text, "100%");
+
+    // A reader whose read failed is started again by the next query tick.
+    link_->StopReaders();
+    ASSERT_FALSE(link_->ReaderRunning(Identity::A));
+    link_->pollCounter = 20;
+    EXPECT_TRUE(controller_->PollTick().rescanned);
+    EXPECT_TRUE(link_->ReaderRunning(Identity::A));
+    EXPECT_EQ(link_->pollCounter, 19);
+}
+
+TEST_F(DeviceLinkSimTest, BatteryGaugeChargingLevelAndText) {
+    controller_->ScanDevices();
+    mouse_->SetChargeState(1);
+    mouse_->SetBattery(40);
+    link_->pollCounter = 20;
+    std::vector<int> levels;
+    std::optional<BatteryDisplay> last;
+    for (int i = 0; i < 6; ++i) {
+        const PollResult r = controller_->PollTick();
+        ASSERT_TRUE(r.battery);
+        levels.push_back(r.battery->chargingLevel);
+        last = r.battery;
+    }
+    EXPECT_EQ(levels, (std::vector<int>{25, 50, 75, 100, 25, 50}));
+    EXPECT_FALSE(last->textVisible);
+    EXPECT_EQ(last->text, "40%");
+
+    // Full: 100 % whatever the level byte says; a level above 100 shows 0.
+    mouse_->SetChargeState(2);
+    link_->pollCounter = 20;
+    EXPECT_EQ(controller_->PollTick().battery->text, "100%");
+    mouse_->SetChargeState(0);
+    mouse_->SetBattery(150);
+    link_->pollCounter = 20;
+    const PollResult r = controller_->PollTick();
+    EXPECT_EQ(r.battery->text, "0%");
+    EXPECT_TRUE(r.battery->textVisible);
+
+    // Not shown: no query and no display.
+    controller_->SetHooks({.isShown = [] { return false; }});
+    link_->pollCounter = 20;
+    const PollResult hidden = controller_->PollTick();
+    EXPECT_FALSE(hidden.status);
+    EXPECT_FALSE(hidden.battery);
+}
+
+TEST_F(DeviceLinkSimTest, StartupNoticeOnlyWithoutAnyFeatureHandle) {
+    EXPECT_TRUE(controller_->NeedsStartupNotice());
+    mouse_->Unplug(Identity::A);
+    controller_->ScanDevices();
+    EXPECT_FALSE(controller_->NeedsStartupNotice()); // B alone is enough
+}
+
+} // namespace
+} // namespace tarvik::test
