@@ -227,7 +227,11 @@ void Watch(CliContext& ctx, int presses, double timeout) {
                                   << std::endl;
                         ++events;
                     },
-                .noDeviceLeft = [&] { g_interrupted = true; }});
+                .noDeviceLeft =
+                    [&] {
+                        std::cerr << "tarvikctl: no device left" << std::endl;
+                        g_interrupted = true;
+                    }});
     c.AttachHotplug(s->queue.Poster());
     c.ScanDevices();
     if (!s->link->Connected()) {

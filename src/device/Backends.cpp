@@ -3,7 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "device/linux/LinuxBackend.h"
 #include "device/sim/SimBackend.h"
+#include "device/sim/SocketBackend.h"
 #include "device/sim/VirtualMouse.h"
 
 namespace tarvik {
@@ -27,12 +29,12 @@ BackendChoice OpenBackend(const std::string& option, bool trace, TraceSink sink)
         choice.mouse = std::make_shared<VirtualMouse>();
         choice.backend = std::make_unique<SimBackend>(choice.mouse);
     } else if (choice.name == "linux") {
-        choice.error = "the Linux hidraw backend is not available in this build yet";
+        choice.backend = std::make_unique<hidraw::LinuxBackend>();
     } else if (choice.name.rfind("socket:", 0) == 0) {
         if (choice.name.size() == 7) {
             choice.error = "socket: needs the simulator's socket path (socket:PATH)";
         } else {
-            choice.error = "the simulator socket backend is not available in this build yet";
+            choice.backend = std::make_unique<SocketBackend>(choice.name.substr(7));
         }
     } else {
         choice.error = "unknown HID backend \"" + choice.name + "\" (linux, sim or socket:PATH)";

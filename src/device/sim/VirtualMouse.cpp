@@ -113,6 +113,10 @@ void VirtualMouse::NotifyHotplug(hid::HotplugEvent event) {
 }
 
 bool VirtualMouse::PressDpiButton() {
+    return PressDpiButton(0);
+}
+
+bool VirtualMouse::PressDpiButton(int level) {
     std::array<std::uint8_t, kMouseReportLength> report{};
     Identity target;
     {
@@ -126,7 +130,8 @@ bool VirtualMouse::PressDpiButton() {
         }
         const std::uint8_t mask = state_.dpiPage ? (*state_.dpiPage)[1] : 0x1F;
         const int enabled = std::max(std::popcount(mask), 1);
-        state_.dpiLevel = (state_.dpiLevel + 1) % enabled;
+        if (level < 0 || level > enabled) return false;
+        state_.dpiLevel = level == 0 ? (state_.dpiLevel + 1) % enabled : level - 1;
         report[0] = kInputReportId;
         report[1] = kInputEventLevelOrRate;
         report[3] = state_.polling.value_or(1);

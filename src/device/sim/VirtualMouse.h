@@ -75,6 +75,9 @@ public:
     // Steps to the next enabled DPI level and reports it (input report 5/6 on A
     // when plugged, else B). False when no identity is plugged.
     bool PressDpiButton();
+    // Moves to `level` (1-based among the enabled levels) and reports it the
+    // same way. False when no identity is plugged or the level is not enabled.
+    bool PressDpiButton(int level);
     // Queues any input report on an identity's input interface.
     bool EmitInputReport(Identity id, std::span<const std::uint8_t> report);
 
