@@ -19,6 +19,7 @@ function(tarvik_gtest name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
     TARVIK_TEST_DATA="${PROJECT_SOURCE_DIR}/tests"
     TARVIK_SOURCE_DIR="${PROJECT_SOURCE_DIR}"

@@ -7,19 +7,13 @@
 #include <nlohmann/json.hpp>
 #include <random>
 #include <sstream>
-#include <sys/wait.h>
 
 #include "DeviceFixture.h"
 #include "macro/MacroLibrary.h"
+#include "support/RunCtl.h"
 
 namespace tarvik::test {
 namespace {
-
-struct CtlResult {
-    int status;
-    std::string out;
-    std::vector<std::string> err; // stderr lines
-};
 
 class CliDeviceTest : public ::testing::Test {
 protected:
@@ -30,22 +24,7 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
-    CtlResult Ctl(const std::string& args) {
-        const auto err = dir_ / "stderr.txt";
-        const std::string cmd = std::string("'") + TARVIK_BINARY_DIR + "/bin/tarvikctl' --data-dir '" +
-                                (dir_ / "data").string() + "' " + args + " 2>'" + err.string() + "'";
-        std::FILE* p = ::popen(cmd.c_str(), "r");
-        if (!p) return {-1, {}, {}};
-        CtlResult r;
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-        const int status = ::pclose(p);
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        std::ifstream in(err);
-        for (std::string line; std::getline(in, line);) r.err.push_back(line);
-        return r;
-    }
+    CtlResult Ctl(const std::string& args) { return test::RunTarvikctl(dir_ / "data", args); }
     static std::vector<std::string> Trace(const CtlResult& r) {
         std::vector<std::string> lines;
         for (const auto& l : r.err) {

@@ -1,29 +1,14 @@
 // Runs the built tarvikctl on a temporary data folder.
 #include "ModelFixture.h"
 
-#include <cstdio>
+#include "support/RunCtl.h"
 #include <nlohmann/json.hpp>
-#include <sys/wait.h>
 
 namespace tarvik::test {
 namespace {
 
-struct CtlResult {
-    int status;
-    std::string out;
-};
-
 CtlResult Ctl(const std::filesystem::path& dataDir, const std::string& args) {
-    const std::string cmd = std::string("'") + TARVIK_BINARY_DIR + "/bin/tarvikctl' --data-dir '" +
-                            dataDir.string() + "' " + args + " 2>/dev/null";
-    std::FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return {-1, {}};
-    std::string out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    const int status = ::pclose(p);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+    return test::RunTarvikctl(dataDir, args);
 }
 
 TEST(CliSmoke, InitShowExportImportCheck) {
