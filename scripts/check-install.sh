@@ -11,4 +11,13 @@ for f in bin/tarvikctl bin/tarvik-mousesim lib/udev/rules.d/70-tarvik.rules \
   [ -e "$prefix/$f" ] || { echo "check-install: $f missing from the installed tree" >&2; exit 1; }
 done
 "$prefix/bin/tarvikctl" --data-dir "$prefix/data" text 0 >/dev/null
-echo "check-install: installed tree complete"
+
+# A small program built against the installed libraries and headers.
+cmake -S examples/consumer -B "$prefix/consumer-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$prefix/consumer-build" >/dev/null
+levels=$("$prefix/consumer-build/tarvik-consumer" "$prefix/consumer-data")
+[ "$levels" = "800 1200 1600 3200 10000 10000 10000 6000 " ] || {
+  echo "check-install: consumer printed '$levels'" >&2
+  exit 1
+}
+echo "check-install: installed tree complete, consumer build works"
