@@ -9,15 +9,9 @@
 #include "macro/MacroLibrary.h"
 #include "text/U16.h"
 
-using namespace tarvik;
+#include "FuzzCheck.h"
 
-#define CHECK(cond)                                                                                          \
-    do {                                                                                                     \
-        if (!(cond)) {                                                                                       \
-            std::fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #cond);                                  \
-            std::abort();                                                                                    \
-        }                                                                                                    \
-    } while (0)
+using namespace tarvik;
 
 namespace {
 
