@@ -109,7 +109,9 @@ public:
     bool FolderParentFor(const MacroLocation& selection, MacroLocation& parent) const;
 
     // Renames a node: NameConflict when a sibling has the name. The node's
-    // macro takes the name too.
+    // macro takes the name too, so a copy bound to a button before the library
+    // file is next read does not carry the old name (the file keeps only the
+    // node's name, and reading it gives the macro that name anyway).
     AddResult Rename(const MacroLocation& at, std::u16string_view name);
 
     // Removes the node with everything below it; later siblings move one entry
