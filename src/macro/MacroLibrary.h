@@ -117,7 +117,9 @@ public:
     // Removes the node with everything below it; later siblings move one entry
     // down with their whole subtrees. False when the entry is free.
     bool Delete(const MacroLocation& at);
-    // Removes every node (NextMacroKeyIndex stays).
+    // Removes every node (NextMacroKeyIndex stays). Every node, not only the
+    // top-level run from entry 0: a file with gaps would otherwise leave nodes
+    // behind that the next load or import mixes into its own.
     void Clear();
     // FolderIsOpen = 0 on every stage-0 and stage-1 node reached by scanning each
     // sibling list up to its first free entry.
