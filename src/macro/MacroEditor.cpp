@@ -19,7 +19,9 @@ void AddCount(MacroKey& m, int delta) {
     m.MacroCommandActionNum = static_cast<std::uint8_t>(n);
 }
 
-// Room for `steps` more steps in the 336 slots.
+// Room for `steps` more steps in the 336 slots. A full macro refuses an insertion
+// with the limit notice: otherwise the refused step's editor would open on (and
+// its cancel would remove) whichever step already sits at the insertion point.
 bool HasRoom(const MacroKey& m, std::size_t steps) {
     return m.ValidCount() + steps <= MacroKey::kMaxActions;
 }

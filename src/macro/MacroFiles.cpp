@@ -64,8 +64,10 @@ ImportResult ImportMacroFile(MacroLibrary& main, MacroLibrary& staging, MacroLoc
         default:
             break; // a full destination takes nothing
         }
+        // A name conflict changes nothing, not even the folder's open state.
+        if (r.notice == 0)
+            if (MacroItem* sel = main.NodeAt(selection); sel && sel->IsFolder) sel->FolderIsOpen = true;
     }
-    if (MacroItem* sel = main.NodeAt(selection); sel && sel->IsFolder) sel->FolderIsOpen = true;
     staging.Clear();
     return r;
 }

@@ -109,13 +109,17 @@ public:
     bool FolderParentFor(const MacroLocation& selection, MacroLocation& parent) const;
 
     // Renames a node: NameConflict when a sibling has the name. The node's
-    // macro takes the name too.
+    // macro takes the name too, so a copy bound to a button before the library
+    // file is next read does not carry the old name (the file keeps only the
+    // node's name, and reading it gives the macro that name anyway).
     AddResult Rename(const MacroLocation& at, std::u16string_view name);
 
     // Removes the node with everything below it; later siblings move one entry
     // down with their whole subtrees. False when the entry is free.
     bool Delete(const MacroLocation& at);
-    // Removes every node (NextMacroKeyIndex stays).
+    // Removes every node (NextMacroKeyIndex stays). Every node, not only the
+    // top-level run from entry 0: a file with gaps would otherwise leave nodes
+    // behind that the next load or import mixes into its own.
     void Clear();
     // FolderIsOpen = 0 on every stage-0 and stage-1 node reached by scanning each
     // sibling list up to its first free entry.

@@ -199,6 +199,12 @@ TEST_F(MacroEditorTest, CancelledInsertionsLeaveNothing) {
     M().MacroActionNum = 334;
     EXPECT_EQ(editor_->InsertStep(kInsertLeftClick, cancel), 237);
     EXPECT_EQ(M().MacroActionNum, 334u);
+    // A full macro takes no delay after key step 0; step 1 (a key) stays.
+    M().MacroActionNum = 336;
+    editor_->SelectStep(0);
+    const auto full = M();
+    EXPECT_EQ(editor_->InsertStep(kInsertDelay, cancel), 237);
+    EXPECT_EQ(M(), full);
 }
 
 TEST_F(MacroEditorTest, DelaysCrossing127msCountAsSteps) {

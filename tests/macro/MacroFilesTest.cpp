@@ -56,22 +56,25 @@ TEST_F(MacroFiles, ExportNamesTheSelectedNode) {
 }
 
 TEST_F(MacroFiles, MacroImport) {
+    // Where the main library already holds a macro "Copy".
+    enum CopyIn { kNoCopy, kTopCopy, kDestCopy };
     struct Case {
         const char* what;
         MacroLocation fileSelection;
-        bool mainHasCopy;  // the main library already holds a top-level "Copy"
+        CopyIn copyIn;
         bool selectFolder; // the manager has its folder "Dest" selected
         int notice;
         const char* tree;
     };
     const Case cases[] = {
-        {"macro to the top level", L::At(1), false, false, 0, "Dest/ Copy "},
-        {"macro into the selected folder", L::At(1), false, true, 0, "Dest/ Dest/Copy "},
-        {"name taken", L::At(1), true, false, 241, "Dest/ Copy "},
-        {"same name elsewhere is no conflict", L::At(1), true, true, 0, "Dest/ Copy Dest/Copy "},
-        {"a folder gives an empty macro", L::At(2), false, false, 0, "Dest/ Office "},
-        {"nothing named", L::None(), false, false, 0, "Dest/ "},
-        {"an empty entry named", L::At(40), false, false, 0, "Dest/ "},
+        {"macro to the top level", L::At(1), kNoCopy, false, 0, "Dest/ Copy "},
+        {"macro into the selected folder", L::At(1), kNoCopy, true, 0, "Dest/ Dest/Copy "},
+        {"name taken", L::At(1), kTopCopy, false, 241, "Dest/ Copy "},
+        {"name taken in the selected folder", L::At(1), kDestCopy, true, 241, "Dest/ Dest/Copy "},
+        {"same name elsewhere is no conflict", L::At(1), kTopCopy, true, 0, "Dest/ Copy Dest/Copy "},
+        {"a folder gives an empty macro", L::At(2), kNoCopy, false, 0, "Dest/ Office "},
+        {"nothing named", L::None(), kNoCopy, false, 0, "Dest/ "},
+        {"an empty entry named", L::At(40), kNoCopy, false, 0, "Dest/ "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -80,7 +83,8 @@ TEST_F(MacroFiles, MacroImport) {
         main.NextMacroKeyIndex = 20;
         MacroLocation dest, sel;
         main.AddFolder(u"Dest", dest);
-        if (c.mainHasCopy) main.AddMacro(u"Copy", sel = L::None());
+        if (c.copyIn == kTopCopy) main.AddMacro(u"Copy", sel = L::None());
+        if (c.copyIn == kDestCopy) main.AddMacro(u"Copy", sel = dest);
         sel = c.selectFolder ? dest : L::None();
         const MacroLocation before = sel;
         const ImportResult r = ImportMacroFile(main, staging_, sel, file);
@@ -88,10 +92,12 @@ TEST_F(MacroFiles, MacroImport) {
         EXPECT_EQ(r.notice, c.notice);
         EXPECT_EQ(Tree(main), c.tree);
         EXPECT_TRUE(staging_.Empty());
+        // The selection ends on the new macro (or stays), so the folder is not opened.
+        EXPECT_FALSE(main.NodeAt(dest)->FolderIsOpen);
         if (r.created) {
             const MacroKey* m = main.MacroAt(sel);
             ASSERT_TRUE(m);
-            EXPECT_EQ(m->MacroKeyIndex, c.mainHasCopy ? 21u : 20u); // its own new number
+            EXPECT_EQ(m->MacroKeyIndex, c.copyIn != kNoCopy ? 21u : 20u); // its own new number
             if (c.fileSelection == L::At(1)) {
                 EXPECT_EQ(m->MacroActionNum, 3u);
                 EXPECT_EQ(m->MacroCommandActionNum, 2);
