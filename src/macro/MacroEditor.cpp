@@ -316,21 +316,16 @@ int NoticeOf(MacroLibrary::AddResult r) {
 } // namespace
 
 int MacroEditor::NewMacro(std::u16string_view name) {
-    if (name.empty()) return 242;
-    MacroLocation at = selection_;
-    const auto r = library_.AddMacro(name, at);
-    if (r == MacroLibrary::AddResult::NameConflict || r == MacroLibrary::AddResult::InvalidName)
-        return NoticeOf(r);
-    selection_ = at;
-    if (MacroItem* node = library_.NodeAt(selection_); node && node->IsFolder) node->FolderIsOpen = true;
-    SelectionChanged();
-    return 0;
+    return AddNode(name, false);
+}
+int MacroEditor::NewFolder(std::u16string_view name) {
+    return AddNode(name, true);
 }
 
-int MacroEditor::NewFolder(std::u16string_view name) {
+int MacroEditor::AddNode(std::u16string_view name, bool folder) {
     if (name.empty()) return 242;
     MacroLocation at = selection_;
-    const auto r = library_.AddFolder(name, at);
+    const auto r = folder ? library_.AddFolder(name, at) : library_.AddMacro(name, at);
     if (r == MacroLibrary::AddResult::NameConflict || r == MacroLibrary::AddResult::InvalidName)
         return NoticeOf(r);
     selection_ = at;

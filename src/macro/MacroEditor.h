@@ -124,6 +124,8 @@ public:
     bool ExportLibrary(const std::filesystem::path& path) const;
 
 private:
+    // New macro or folder at the selection; the new node becomes the selection.
+    int AddNode(std::u16string_view name, bool folder);
     void SelectionChanged();
     // The 127 ms rule: a delay crossing 127 ms counts as one more (or one less)
     // step for the mouse.
