@@ -144,9 +144,30 @@ TEST_F(GoldenReportsTest, EveryCaseMatches) {
              });
          }},
         {"lighting-mode7", [&] { return Lighting([](ProfileRecord& r) { r.Lighting1Mode[0] = 7; }); }},
+        {"lighting-mode2-slot0-off-two-black",
+         [&] {
+             return Lighting([](ProfileRecord& r) {
+                 r.Lighting1Mode[0] = 2;
+                 r.Lighting1ColorSelected[2][0] = 0;
+                 r.Lighting1FixedColor[2][1] = 0;
+                 r.Lighting1FixedColor[2][4] = 0;
+             });
+         }},
+        {"lighting-mode10-empty",
+         [&] { return Lighting([](ProfileRecord& r) { r.Lighting1Mode[0] = 10; }); }},
         {"macro-9-steps-chunk0", [&] { return Of(MacroChunk(BuildMacroImage(NineSteps(), 1), 9, 0, 1)); }},
         {"macro-9-steps-chunk1", [&] { return Of(MacroChunk(BuildMacroImage(NineSteps(), 1), 9, 1, 2)); }},
         {"macro-empty", [&] { return Of(MacroChunk(BuildMacroImage(MacroKey(u"empty"), 1), 0, 0, 1)); }},
+        {"macro-two-delays-last-key",
+         [&] {
+             MacroKey m(u"delays");
+             for (const MacroAction& a :
+                  {MacroAction::Press(0x41), MacroAction::Delay(30), MacroAction::Delay(40),
+                   MacroAction::Release(0x41), MacroAction::Press(0x42)})
+                 m.InsertAction(m.MacroActionNum, a);
+             m.MacroCommandActionNum = 3;
+             return Of(MacroChunk(BuildMacroImage(m, 1), 3, 0, 1));
+         }},
         {"macro-button-loop2-count5-number3",
          [&] {
              // Buttons 0 and 1 take numbers 1 and 2 first.
