@@ -116,6 +116,16 @@ void CDlgBase::UseStandardCloseIds() {
     messages_.Add(kIdCancel, close);
 }
 
+void CDlgBase::UseStandardConfirmId() {
+    messages_.Add(kIdConfirm, [this](int, WParam, LParam code) -> LResult {
+        if (code == kNotifyClick) {
+            ReleaseControlImages();
+            done(QDialog::Accepted);
+        }
+        return 0;
+    });
+}
+
 void CDlgBase::OnTimer(int) {}
 
 const std::vector<std::unique_ptr<CControlBase>>& CDlgBase::Group(int g) const {

@@ -113,6 +113,9 @@ protected:
     // The small dialogs' convention: a click on 2004 (close) or 2011 (cancel)
     // releases every control picture and ends the dialog with the cancel result.
     void UseStandardCloseIds();
+    // A click on 2010 (confirm) releases every control picture and ends the
+    // dialog with the OK result; for dialogs whose OK has nothing to apply.
+    void UseStandardConfirmId();
 
     // Background: a bitmap whose size is in BackgroundWidth/Height (SetBackgroundResource
     // and SetBackgroundFile set both). Its average colour becomes the fill colour.

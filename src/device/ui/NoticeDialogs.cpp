@@ -41,13 +41,7 @@ CAttentionDlg::CAttentionDlg(const QString&, const QString& message, QWidget* pa
     : CDlgBase(parent), message_(message) {
     SetWindowSize(Scaled(kDesignWidth), Scaled(kDesignHeight));
     UseStandardCloseIds();
-    Messages().Add(kIdConfirm, [this](int, WParam, LParam code) -> LResult {
-        if (code == kNotifyClick) {
-            ReleaseControlImages();
-            done(QDialog::Accepted);
-        }
-        return 0;
-    });
+    UseStandardConfirmId();
 }
 
 void CAttentionDlg::CreateControls(const Rect&) {
@@ -70,13 +64,7 @@ void CAttentionDlg::DrawWindow(QPainter& dc, const Rect& client) {
 CFirmwareResetDlg::CFirmwareResetDlg(QWidget* parent) : CDlgBase(parent) {
     SetWindowSize(Scaled(kDesignWidth), Scaled(kDesignHeight));
     UseStandardCloseIds();
-    Messages().Add(kIdConfirm, [this](int, WParam, LParam code) -> LResult {
-        if (code == kNotifyClick) {
-            ReleaseControlImages();
-            done(QDialog::Accepted);
-        }
-        return 0;
-    });
+    UseStandardConfirmId();
 }
 
 void CFirmwareResetDlg::CreateControls(const Rect&) {
