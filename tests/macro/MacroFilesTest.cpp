@@ -203,7 +203,7 @@ TEST_F(MacroFiles, LibraryImportSkipsWhatAFullFolderRefuses) {
     main.AddFolder(u"D", d);
     for (int i = 0; i < 59; ++i) {
         MacroLocation sel = d;
-        main.AddMacro(FromUtf8("m" + std::to_string(i)), sel);
+        main.AddMacro(FromUtf8(std::string("m") + std::to_string(i)), sel);
     }
     MacroLocation sel = d;
     const ImportResult r = ImportLibraryFile(main, staging_, sel, file);

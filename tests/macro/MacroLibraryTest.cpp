@@ -103,7 +103,7 @@ TEST(MacroLibrary, FullSiblingListTakesNothing) {
     MacroLibrary lib;
     MacroLocation folder = Add(lib, L::None(), "folder", true);
     for (int i = 0; i < MacroLibrary::kEntries; ++i)
-        Add(lib, folder, ("m" + std::to_string(i)).c_str(), false);
+        Add(lib, folder, (std::string("m") + std::to_string(i)).c_str(), false);
     MacroLocation sel = folder;
     const auto next = lib.NextMacroKeyIndex;
     EXPECT_EQ(lib.AddMacro(u"one more", sel), AddResult::Full);
@@ -137,7 +137,7 @@ TEST(MacroLibrary, DeleteMovesLaterSiblingsWithTheirSubtrees) {
     MacroLibrary lib;
     // Five top-level folders n0..n4, each with a macro and a sub-folder holding a macro.
     for (int i = 0; i < 5; ++i) {
-        const std::string n = "n" + std::to_string(i);
+        const std::string n = std::string("n") + std::to_string(i);
         MacroLocation f = Add(lib, L::None(), n.c_str(), true);
         Add(lib, f, (n + "-m").c_str(), false);
         MacroLocation sub = Add(lib, f, (n + "-f").c_str(), true);
