@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "device/FeatureReport.h"
-#include "macro/MacroRecords.h"
+#include "model/MacroRecords.h"
 #include "model/ProfileTable.h"
 
 namespace tarvik {

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "macro/MacroRecords.h"
+#include "model/MacroRecords.h"
 #include "model/ProfileTable.h"
 
 namespace tarvik {

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "macro/MacroRecords.h"
+#include "model/MacroRecords.h"
 #include "model/SettingsModel.h"
 
 namespace tarvik {

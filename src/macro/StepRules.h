@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "macro/MacroRecords.h"
+#include "model/MacroRecords.h"
 
 namespace tarvik {
 

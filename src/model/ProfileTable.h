@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "macro/MacroRecords.h"
+#include "model/MacroRecords.h"
 
 namespace tarvik {
 

@@ -1,4 +1,4 @@
-#include "macro/MacroRecords.h"
+#include "model/MacroRecords.h"
 
 #include <algorithm>
 

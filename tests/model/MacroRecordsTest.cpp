@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "macro/MacroRecords.h"
+#include "model/MacroRecords.h"
 
 namespace tarvik {
 namespace {
