@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/ModelChanges.h"
 #include "model/ProfileTable.h"
 
 namespace tarvik {
@@ -90,8 +91,16 @@ public:
     // Settings file, the five profiles and the sensor check, as at start-up.
     void LoadSettingsModel();
 
+    // ---- change notification
+    // Whoever changes the tables above calls NotifyChanged with what changed;
+    // listeners (the window) repaint only that. kAllSlots: no single profile.
+    int AddListener(ModelListener listener) { return listeners_.Add(std::move(listener)); }
+    void RemoveListener(int token) { listeners_.Remove(token); }
+    void NotifyChanged(int slot, ModelChange what) const { listeners_.Notify(slot, what); }
+
 private:
     std::filesystem::path dataFolder_;
+    ModelListeners listeners_;
 };
 
 // Parsers that only validate, for `tarvikctl check` and the fuzzers.
