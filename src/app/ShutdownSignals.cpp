@@ -1,0 +1,96 @@
+#include "app/ShutdownSignals.h"
+
+#include <QGuiApplication>
+#include <QSessionManager>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace tarvik::app {
+
+namespace {
+
+// The write end is read by the handler, so it is a plain global; -1 = not installed.
+volatile sig_atomic_t g_writeFd = -1;
+int g_readFd = -1;
+
+void OnSignal(int signal) {
+    const int saved = errno;
+    const unsigned char byte = static_cast<unsigned char>(signal);
+    if (g_writeFd >= 0) {
+        // A full pipe already holds a wake-up; dropping this byte loses nothing.
+        [[maybe_unused]] const ssize_t n = ::write(g_writeFd, &byte, 1);
+    }
+    errno = saved;
+}
+
+} // namespace
+
+ShutdownSignals::ShutdownSignals(Callback onSignal, std::initializer_list<int> signalNumbers, QObject* parent)
+    : QObject(parent), onSignal_(std::move(onSignal)), signals_(signalNumbers) {
+    if (signals_.empty()) signals_ = {SIGTERM, SIGINT};
+    if (g_writeFd >= 0) return;
+    int fds[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, fds) != 0) return;
+    g_readFd = fds[0];
+    g_writeFd = fds[1];
+    notifier_ = new QSocketNotifier(g_readFd, QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &ShutdownSignals::OnReadable);
+    struct sigaction sa{};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    installed_ = true;
+    for (int s : signals_)
+        if (::sigaction(s, &sa, nullptr) != 0) installed_ = false;
+}
+
+ShutdownSignals::~ShutdownSignals() {
+    if (!notifier_) return;
+    Restore();
+    delete notifier_;
+    const int w = g_writeFd;
+    g_writeFd = -1;
+    ::close(w);
+    ::close(g_readFd);
+    g_readFd = -1;
+}
+
+void ShutdownSignals::Restore() {
+    struct sigaction sa{};
+    sa.sa_handler = SIG_DFL;
+    sigemptyset(&sa.sa_mask);
+    for (int s : signals_) ::sigaction(s, &sa, nullptr);
+}
+
+void ShutdownSignals::OnReadable() {
+    unsigned char byte = 0;
+    int signal = 0;
+    while (::read(g_readFd, &byte, 1) == 1)
+        if (signal == 0) signal = byte;
+    if (signal == 0 || fired_) return;
+    fired_ = true;
+    // From now on the signals have their default effect again.
+    Restore();
+    if (onSignal_) onSignal_(signal);
+}
+
+void SaveOnSessionEnd(QGuiApplication& app, std::function<void()> save) {
+#ifndef QT_NO_SESSIONMANAGER
+    QObject::connect(
+        &app, &QGuiApplication::commitDataRequest, &app,
+        [save = std::move(save)](QSessionManager&) {
+            if (save) save();
+        },
+        Qt::DirectConnection);
+#else
+    (void)app;
+    (void)save;
+#endif
+}
+
+} // namespace tarvik::app

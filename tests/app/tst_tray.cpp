@@ -1,0 +1,98 @@
+// The tray icon: its menu, what a click asks of the window, and the
+// no-tray case (the offscreen platform has no notification area).
+#include <QAction>
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "app/TrayIcon.h"
+#include "text/Language.h"
+#include "text/Log.h"
+
+using namespace tarvik;
+using namespace tarvik::app;
+
+Q_DECLARE_METATYPE(QSystemTrayIcon::ActivationReason)
+Q_DECLARE_METATYPE(TrayClick)
+
+class TestTray : public QObject {
+    Q_OBJECT
+private slots:
+    void clicks_data() {
+        QTest::addColumn<QSystemTrayIcon::ActivationReason>("reason");
+        QTest::addColumn<bool>("statusNotifier");
+        QTest::addColumn<TrayClick>("action");
+        QTest::newRow("X11 tray: double click") << QSystemTrayIcon::DoubleClick << false << TrayClick::BringUp;
+        QTest::newRow("X11 tray: single click") << QSystemTrayIcon::Trigger << false << TrayClick::Nothing;
+        QTest::newRow("StatusNotifier: click") << QSystemTrayIcon::Trigger << true << TrayClick::Toggle;
+        QTest::newRow("middle click") << QSystemTrayIcon::MiddleClick << true << TrayClick::Nothing;
+        QTest::newRow("menu") << QSystemTrayIcon::Context << false << TrayClick::Nothing;
+    }
+    void clicks() {
+        QFETCH(QSystemTrayIcon::ActivationReason, reason);
+        QFETCH(bool, statusNotifier);
+        QTEST(TrayClickAction(reason, statusNotifier), "action");
+    }
+
+    void menuIsBuiltForEveryOpening() {
+        Language().Clear();
+        Language().Set(1, u"Open");
+        Language().Set(2, u"Exit");
+        CTrayIcon tray;
+        QSignalSpy commands(&tray, &CTrayIcon::commandChosen);
+        const auto check = [&](const QString& first) {
+            const QList<QAction*> items = tray.Menu().actions();
+            QCOMPARE(items.size(), 3);
+            QCOMPARE(items[0]->text(), first);
+            QCOMPARE(items[0]->data().toInt(), kIdTrayBringUp);
+            QVERIFY(items[1]->isSeparator());
+            QCOMPARE(items[2]->text(), QStringLiteral("Exit"));
+            QCOMPARE(items[2]->data().toInt(), kIdTrayExit);
+        };
+        check(QStringLiteral("Open"));
+        Language().Set(1, u"Show the window");
+        emit tray.Menu().aboutToShow();
+        check(QStringLiteral("Show the window"));
+
+        tray.Menu().actions().at(2)->trigger();
+        tray.Menu().actions().at(0)->trigger();
+        tray.HandleActivation(QSystemTrayIcon::DoubleClick);
+        QCOMPARE(commands.size(), 3);
+        QCOMPARE(commands[0].at(0).toInt(), kIdTrayExit);
+        QCOMPARE(commands[1].at(0).toInt(), kIdTrayBringUp);
+        QCOMPARE(commands[2].at(0).toInt(), kIdTrayBringUp);
+    }
+
+    // Without a notification area the window must not hide itself into one;
+    // on GNOME the log says what brings the tray back.
+    void noTray() {
+        qputenv("XDG_CURRENT_DESKTOP", "ubuntu:GNOME");
+        std::vector<std::string> problems;
+        SetProblemSink([&](const std::string& m) { problems.push_back(m); }, true);
+        CTrayIcon tray;
+        QVERIFY(!tray.TrayAvailable());
+        tray.Show(0);
+        QTRY_VERIFY_WITH_TIMEOUT(!tray.IsWaitingForHost(), 10000);
+        QVERIFY(!tray.TrayAvailable());
+        QCOMPARE(problems.size(), std::size_t(1));
+        QVERIFY(QString::fromStdString(problems[0]).contains(QLatin1String("AppIndicator")));
+        tray.Remove();
+        QVERIFY(!tray.TrayAvailable());
+        tray.Show(0); // after the shutdown removed it, the icon stays away
+        QVERIFY(!tray.IsWaitingForHost());
+        SetProblemSink({});
+    }
+
+    void icon() {
+        const QIcon icon = TarvikIcon();
+        QVERIFY(!icon.isNull());
+        const QImage small = icon.pixmap(22, 22).toImage();
+        QCOMPARE(small.size(), QSize(22, 22));
+        // Drawn, not empty: the middle is opaque and a corner is clear.
+        QCOMPARE(small.pixelColor(11, 16).alpha(), 255);
+        QCOMPARE(small.pixelColor(0, 0).alpha(), 0);
+    }
+};
+
+QTEST_MAIN(TestTray)
+#include "tst_tray.moc"
