@@ -17,9 +17,13 @@ namespace {
 const char* kProgramName = "tarvik";
 
 QString UsageText(const QCommandLineParser& parser) {
-    // Without an application object the parser cannot know the program's name.
+    // The parser names the executable by its path (or, before the application
+    // object exists, not at all); the usage names the program.
     QString text = parser.helpText();
-    text.replace(QStringLiteral("<executable_name>"), QString::fromLatin1(kProgramName));
+    const QString prefix = QStringLiteral("Usage: ");
+    const qsizetype end = text.indexOf(QStringLiteral(" [options]"));
+    if (text.startsWith(prefix) && end > prefix.size())
+        text.replace(prefix.size(), end - prefix.size(), QString::fromLatin1(kProgramName));
     return text;
 }
 
@@ -106,12 +110,13 @@ ParseOutcome ParseAppOptions(const QStringList& arguments, const QString& hidEnv
 
     if (!parser.parse(arguments)) return UsageError(parser, parser.errorText());
     if (!parser.positionalArguments().isEmpty())
-        return UsageError(parser, QStringLiteral("unexpected argument \"%1\"")
-                                      .arg(parser.positionalArguments().constFirst()));
+        return UsageError(
+            parser,
+            QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().constFirst()));
     for (const QCommandLineOption* single : {&hid, &dataDir, &scale, &screenshot, &after})
         if (parser.values(*single).size() > 1)
-            return UsageError(parser,
-                              QStringLiteral("--%1 is given more than once").arg(single->names().constLast()));
+            return UsageError(
+                parser, QStringLiteral("--%1 is given more than once").arg(single->names().constLast()));
 
     ParseOutcome r;
     if (parser.isSet(help)) {
@@ -150,12 +155,13 @@ ParseOutcome ParseAppOptions(const QStringList& arguments, const QString& hidEnv
     if (parser.isSet(scale)) {
         o.scale = ParseScale(parser.value(scale));
         if (!o.scale)
-            return UsageError(parser,
-                              QStringLiteral("--scale must be 1, 1.5 or 2, not \"%1\"").arg(parser.value(scale)));
+            return UsageError(
+                parser, QStringLiteral("--scale must be 1, 1.5 or 2, not \"%1\"").arg(parser.value(scale)));
     }
     if (parser.isSet(screenshot)) {
         o.screenshot = parser.value(screenshot);
-        if (o.screenshot.isEmpty()) return UsageError(parser, QStringLiteral("--screenshot needs a file name"));
+        if (o.screenshot.isEmpty())
+            return UsageError(parser, QStringLiteral("--screenshot needs a file name"));
     }
     if (parser.isSet(after)) {
         if (o.screenshot.isEmpty()) return UsageError(parser, QStringLiteral("--after needs --screenshot"));

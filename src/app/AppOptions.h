@@ -12,12 +12,12 @@
 namespace tarvik::app {
 
 struct AppOptions {
-    std::string hid;                               // the resolved backend: linux, sim or socket:PATH
-    bool simulate = false;                         // --simulate: the in-process virtual mouse
-    std::optional<std::filesystem::path> dataDir;  // --data-dir
-    std::optional<double> scale;                   // --scale: 1, 1.5 or 2 instead of the screen rule
-    QString screenshot;                            // --screenshot FILE: render, write a PNG, exit 0
-    int afterMs = 0;                               // --after MS: extra time before the screenshot
+    std::string hid;                              // the resolved backend: linux, sim or socket:PATH
+    bool simulate = false;                        // --simulate: the in-process virtual mouse
+    std::optional<std::filesystem::path> dataDir; // --data-dir
+    std::optional<double> scale;                  // --scale: 1, 1.5 or 2 instead of the screen rule
+    QString screenshot;                           // --screenshot FILE: render, write a PNG, exit 0
+    int afterMs = 0;                              // --after MS: extra time before the screenshot
 
     // The virtual mouse (sim or socket:) without --data-dir works on the
     // simulated data folder, so the real profiles are never touched.

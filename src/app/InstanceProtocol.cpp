@@ -47,7 +47,7 @@ std::filesystem::path PrivateTmpFolder() {
     name += std::to_string(::getuid());
     const std::filesystem::path dir = name;
     ::mkdir(dir.c_str(), 0700);
-    struct stat st{};
+    struct stat st {};
     // lstat: a link planted by someone else is not followed.
     if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) return {};
     if ((st.st_mode & 077) != 0 && ::chmod(dir.c_str(), 0700) != 0) return {};

@@ -26,7 +26,8 @@ PlatformChoice PreparePlatform() {
     env.enableHighDpiScale = qEnvironmentVariable("QT_ENABLE_HIGHDPI_SCALING");
     const PlatformChoice c = ChoosePlatform(env);
     if (!c.qpaPlatform.isEmpty()) qputenv("QT_QPA_PLATFORM", c.qpaPlatform.toLocal8Bit());
-    if (!c.enableHighDpiScale.isEmpty()) qputenv("QT_ENABLE_HIGHDPI_SCALING", c.enableHighDpiScale.toLocal8Bit());
+    if (!c.enableHighDpiScale.isEmpty())
+        qputenv("QT_ENABLE_HIGHDPI_SCALING", c.enableHighDpiScale.toLocal8Bit());
     return c;
 }
 
@@ -43,6 +44,9 @@ double ConfigureApplication(QGuiApplication& app, std::optional<double> scaleOve
     app.setApplicationName(QStringLiteral("tarvik"));
     app.setApplicationVersion(VersionNumber());
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
+    // The program ends through the tray's exit item or the removal of the mouse,
+    // never because its last visible window (a notice over the hidden window) closed.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
     InstallFontSubstitutions();
     const QScreen* screen = QGuiApplication::primaryScreen();
     const double scale = ChooseUiScale(scaleOverride, screen);

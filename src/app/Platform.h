@@ -39,8 +39,9 @@ double ChooseUiScale(std::optional<double> override, const QSize& availableScree
 double ChooseUiScale(std::optional<double> override, const QScreen* screen);
 
 // After the application object exists: program name, version and desktop file
-// name (the Wayland app id), the font substitutions, the UI scale and the DPI
-// factor of the primary screen. Returns the UI scale it set.
+// name (the Wayland app id), no quitting when the last window closes, the font
+// substitutions, the UI scale and the DPI factor of the primary screen.
+// Returns the UI scale it set.
 double ConfigureApplication(QGuiApplication& app, std::optional<double> scaleOverride);
 
 } // namespace tarvik::app

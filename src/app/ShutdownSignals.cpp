@@ -40,7 +40,7 @@ ShutdownSignals::ShutdownSignals(Callback onSignal, std::initializer_list<int> s
     g_writeFd = fds[1];
     notifier_ = new QSocketNotifier(g_readFd, QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &ShutdownSignals::OnReadable);
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = OnSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
@@ -61,7 +61,7 @@ ShutdownSignals::~ShutdownSignals() {
 }
 
 void ShutdownSignals::Restore() {
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = SIG_DFL;
     sigemptyset(&sa.sa_mask);
     for (int s : signals_) ::sigaction(s, &sa, nullptr);

@@ -112,12 +112,11 @@ void CTrayIcon::Show(int waitMs) {
     }
     // Wait for the host: its registration signal, the watcher service appearing
     // (then ask again), or the time limit.
-    bus.connect(kWatcherService, kWatcherPath, kWatcherInterface, QStringLiteral("StatusNotifierHostRegistered"),
-                this, SLOT(OnHostRegistered()));
-    auto* serviceWatcher = new QDBusServiceWatcher(kWatcherService, bus,
-                                                   QDBusServiceWatcher::WatchForRegistration, this);
+    bus.connect(kWatcherService, kWatcherPath, kWatcherInterface,
+                QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(OnHostRegistered()));
+    auto* serviceWatcher =
+        new QDBusServiceWatcher(kWatcherService, bus, QDBusServiceWatcher::WatchForRegistration, this);
     connect(serviceWatcher, &QDBusServiceWatcher::serviceRegistered, this, &CTrayIcon::QueryHost);
-    connect(this, &QObject::destroyed, serviceWatcher, &QObject::deleteLater);
     waitTimer_.start(waitMs < 0 ? 0 : waitMs);
     QueryHost();
 }
@@ -156,8 +155,9 @@ void CTrayIcon::Create() {
     if (!TrayAvailable()) {
         std::string why = "no notification area: the window minimises to the task bar instead of the tray";
         if (GnomeSession())
-            why += "; on GNOME the AppIndicator extension (gnome-shell-extension-appindicator) brings the tray "
-                   "back";
+            why +=
+                "; on GNOME the AppIndicator extension (gnome-shell-extension-appindicator) brings the tray "
+                "back";
         ReportProblem(why);
     }
 }

@@ -109,7 +109,8 @@ void OsdDisplay::Show(const OsdTexts& texts) {
     if (!dialog_) {
         dialog_ = std::make_unique<COSDDialog>();
         const QScreen* screen = QGuiApplication::primaryScreen();
-        dialog_->Place(screen ? screen->availableGeometry() : QRect(0, 0, dialog_->width(), dialog_->height()));
+        dialog_->Place(screen ? screen->availableGeometry()
+                              : QRect(0, 0, dialog_->width(), dialog_->height()));
         dialog_->show();
         dialog_->Update(title, value, rate);
         timer_.start(tickMs_);

@@ -74,8 +74,8 @@ private slots:
         const QFileInfo socket(names.SocketPath());
         QVERIFY(socket.exists());
         // Only the user may connect.
-        QCOMPARE(socket.permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther |
-                                         QFile::WriteOther),
+        QCOMPARE(socket.permissions() &
+                     (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
                  QFile::Permissions());
         QVERIFY(QFileInfo::exists(names.LockPath()));
 

@@ -15,7 +15,7 @@ private slots:
         // Each program writes its name and arguments into $TARVIK_TEST_MARKER.
         for (const char* name : {"gnome-control-center", "xfce4-mouse-settings", "kcmshell5"})
             WriteScript(name, true);
-        WriteScript("mate-mouse-properties", false); // not executable
+        WriteScript("mate-mouse-properties", false);                        // not executable
         QVERIFY(QDir(bin_.path()).mkdir(QStringLiteral("systemsettings"))); // a folder, not a program
         path_ = QStringLiteral("/nonexistent:") + bin_.path();
     }
@@ -25,16 +25,30 @@ private slots:
         QTest::addColumn<QString>("kdeVersion");
         QTest::addColumn<QString>("program"); // "" = none
         QTest::addColumn<QStringList>("args");
-        QTest::newRow("GNOME") << "GNOME" << "" << "gnome-control-center" << QStringList{"mouse"};
-        QTest::newRow("Ubuntu's GNOME") << "ubuntu:GNOME" << "" << "gnome-control-center" << QStringList{"mouse"};
-        QTest::newRow("Xfce, any case") << "xfce" << "" << "xfce4-mouse-settings" << QStringList{};
-        QTest::newRow("Plasma 5") << "KDE" << "5" << "kcmshell5" << QStringList{"kcm_mouse"};
-        QTest::newRow("Plasma 6 without its tools") << "KDE" << "6" << "kcmshell5" << QStringList{"kcm_mouse"};
-        QTest::newRow("MATE without an executable: the table")
-            << "MATE" << "" << "kcmshell5" << QStringList{"kcm_mouse"};
-        QTest::newRow("Cinnamon, then GNOME in the list")
-            << "X-Cinnamon:GNOME" << "" << "gnome-control-center" << QStringList{"mouse"};
-        QTest::newRow("unknown desktop") << "" << "" << "kcmshell5" << QStringList{"kcm_mouse"};
+        QTest::newRow("GNOME") << "GNOME"
+                               << ""
+                               << "gnome-control-center" << QStringList{"mouse"};
+        QTest::newRow("Ubuntu's GNOME") << "ubuntu:GNOME"
+                                        << ""
+                                        << "gnome-control-center" << QStringList{"mouse"};
+        QTest::newRow("Xfce, any case") << "xfce"
+                                        << ""
+                                        << "xfce4-mouse-settings" << QStringList{};
+        QTest::newRow("Plasma 5") << "KDE"
+                                  << "5"
+                                  << "kcmshell5" << QStringList{"kcm_mouse"};
+        QTest::newRow("Plasma 6 without its tools") << "KDE"
+                                                    << "6"
+                                                    << "kcmshell5" << QStringList{"kcm_mouse"};
+        QTest::newRow("MATE without an executable: the table") << "MATE"
+                                                               << ""
+                                                               << "kcmshell5" << QStringList{"kcm_mouse"};
+        QTest::newRow("Cinnamon, then GNOME in the list") << "X-Cinnamon:GNOME"
+                                                          << ""
+                                                          << "gnome-control-center" << QStringList{"mouse"};
+        QTest::newRow("unknown desktop") << ""
+                                         << ""
+                                         << "kcmshell5" << QStringList{"kcm_mouse"};
     }
     void firstAvailableCommand() {
         QFETCH(QString, desktop);
@@ -56,7 +70,7 @@ private slots:
         QStringList order;
         for (const auto& cmd : c) order << QString::fromStdString(cmd.program);
         QCOMPARE(order.mid(0, 5), (QStringList{"kcmshell6", "systemsettings", "kcmshell5", "systemsettings5",
-                                                "gnome-control-center"}));
+                                               "gnome-control-center"}));
     }
 
     void startsTheProgramDetached() {
@@ -66,7 +80,8 @@ private slots:
         qputenv("PATH", path_.toLocal8Bit());
         SettingsCommand started;
         QCOMPARE(OpenDesktopMouseSettings(&started), SettingsLaunch::Started);
-        QCOMPARE(QString::fromStdString(started.program), bin_.filePath(QStringLiteral("xfce4-mouse-settings")));
+        QCOMPARE(QString::fromStdString(started.program),
+                 bin_.filePath(QStringLiteral("xfce4-mouse-settings")));
         QTRY_VERIFY_WITH_TIMEOUT(QFile(marker).size() > 0, 20000);
         QFile f(marker);
         QVERIFY(f.open(QIODevice::ReadOnly));

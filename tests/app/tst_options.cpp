@@ -31,24 +31,27 @@ private slots:
         const std::optional<double> none;
         const QString real = QStringLiteral("PelcorData20230619A");
         const QString simulated = QStringLiteral("PelcorData20230619A-simulated");
-        QTest::newRow("defaults") << QStringList{} << "" << "linux" << real << none << "" << 0;
-        QTest::newRow("backend from the environment")
-            << QStringList{} << "socket:/run/m.sock" << "socket:/run/m.sock" << simulated << none << "" << 0;
-        QTest::newRow("--hid beats the environment")
-            << QStringList{"--hid", "linux"} << "sim" << "linux" << real << none << "" << 0;
-        QTest::newRow("--simulate") << QStringList{"--simulate"} << "" << "sim" << simulated << none << "" << 0;
-        QTest::newRow("--simulate --hid sim")
-            << QStringList{"--simulate", "--hid=sim"} << "" << "sim" << simulated << none << "" << 0;
+        QTest::newRow("defaults") << QStringList{} << ""
+                                  << "linux" << real << none << "" << 0;
+        QTest::newRow("backend from the environment") << QStringList{} << "socket:/run/m.sock"
+                                                      << "socket:/run/m.sock" << simulated << none << "" << 0;
+        QTest::newRow("--hid beats the environment") << QStringList{"--hid", "linux"} << "sim"
+                                                     << "linux" << real << none << "" << 0;
+        QTest::newRow("--simulate") << QStringList{"--simulate"} << ""
+                                    << "sim" << simulated << none << "" << 0;
+        QTest::newRow("--simulate --hid sim") << QStringList{"--simulate", "--hid=sim"} << ""
+                                              << "sim" << simulated << none << "" << 0;
         QTest::newRow("--data-dir wins over the simulated folder")
-            << QStringList{"--hid", "socket:/s", "--data-dir", "/d/mine"} << "" << "socket:/s" << "mine" << none
-            << "" << 0;
-        QTest::newRow("--scale 1.5")
-            << QStringList{"--scale", "1.5"} << "" << "linux" << real << std::optional<double>(1.5) << "" << 0;
-        QTest::newRow("--scale 2.0")
-            << QStringList{"--scale=2.0"} << "" << "linux" << real << std::optional<double>(2.0) << "" << 0;
+            << QStringList{"--hid", "socket:/s", "--data-dir", "/d/mine"} << ""
+            << "socket:/s"
+            << "mine" << none << "" << 0;
+        QTest::newRow("--scale 1.5") << QStringList{"--scale", "1.5"} << ""
+                                     << "linux" << real << std::optional<double>(1.5) << "" << 0;
+        QTest::newRow("--scale 2.0") << QStringList{"--scale=2.0"} << ""
+                                     << "linux" << real << std::optional<double>(2.0) << "" << 0;
         QTest::newRow("--screenshot --after")
-            << QStringList{"--screenshot", "/tmp/w.png", "--after", "500"} << "" << "linux" << real << none
-            << "/tmp/w.png" << 500;
+            << QStringList{"--screenshot", "/tmp/w.png", "--after", "500"} << ""
+            << "linux" << real << none << "/tmp/w.png" << 500;
     }
     void goodCommandLines() {
         QFETCH(QStringList, args);
@@ -68,21 +71,32 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("hidEnv");
         QTest::addColumn<QString>("reason"); // a part of the first stderr line
-        QTest::newRow("unknown option") << QStringList{"--bogus"} << "" << "bogus";
-        QTest::newRow("argument") << QStringList{"profile.psf"} << "" << "profile.psf";
-        QTest::newRow("unknown backend") << QStringList{"--hid", "usb"} << "" << "usb";
-        QTest::newRow("socket without path") << QStringList{"--hid", "socket:"} << "" << "socket:PATH";
-        QTest::newRow("backend from the environment") << QStringList{} << "bluetooth" << "TARVIK_HID";
-        QTest::newRow("--simulate with another backend")
-            << QStringList{"--simulate", "--hid", "linux"} << "" << "--simulate";
-        QTest::newRow("--hid twice") << QStringList{"--hid", "sim", "--hid", "linux"} << "" << "more than once";
-        QTest::newRow("missing value") << QStringList{"--scale"} << "" << "scale";
-        QTest::newRow("scale 3") << QStringList{"--scale", "3"} << "" << "1, 1.5 or 2";
-        QTest::newRow("scale text") << QStringList{"--scale", "big"} << "" << "1, 1.5 or 2";
-        QTest::newRow("empty data folder") << QStringList{"--data-dir", ""} << "" << "--data-dir";
-        QTest::newRow("--after alone") << QStringList{"--after", "10"} << "" << "--screenshot";
-        QTest::newRow("negative --after")
-            << QStringList{"--screenshot", "a.png", "--after", "-1"} << "" << "milliseconds";
+        QTest::newRow("unknown option") << QStringList{"--bogus"} << ""
+                                        << "bogus";
+        QTest::newRow("argument") << QStringList{"profile.psf"} << ""
+                                  << "profile.psf";
+        QTest::newRow("unknown backend") << QStringList{"--hid", "usb"} << ""
+                                         << "usb";
+        QTest::newRow("socket without path") << QStringList{"--hid", "socket:"} << ""
+                                             << "socket:PATH";
+        QTest::newRow("backend from the environment") << QStringList{} << "bluetooth"
+                                                      << "TARVIK_HID";
+        QTest::newRow("--simulate with another backend") << QStringList{"--simulate", "--hid", "linux"} << ""
+                                                         << "--simulate";
+        QTest::newRow("--hid twice") << QStringList{"--hid", "sim", "--hid", "linux"} << ""
+                                     << "more than once";
+        QTest::newRow("missing value") << QStringList{"--scale"} << ""
+                                       << "scale";
+        QTest::newRow("scale 3") << QStringList{"--scale", "3"} << ""
+                                 << "1, 1.5 or 2";
+        QTest::newRow("scale text") << QStringList{"--scale", "big"} << ""
+                                    << "1, 1.5 or 2";
+        QTest::newRow("empty data folder") << QStringList{"--data-dir", ""} << ""
+                                           << "--data-dir";
+        QTest::newRow("--after alone") << QStringList{"--after", "10"} << ""
+                                       << "--screenshot";
+        QTest::newRow("negative --after") << QStringList{"--screenshot", "a.png", "--after", "-1"} << ""
+                                          << "milliseconds";
     }
     void wrongCommandLines() {
         QFETCH(QStringList, args);
@@ -102,9 +116,12 @@ private slots:
     void helpAndVersion_data() {
         QTest::addColumn<QString>("option");
         QTest::addColumn<QString>("expected"); // a part of stdout
-        QTest::newRow("--help") << "--help" << "--hid <backend>";
-        QTest::newRow("-h") << "-h" << "--screenshot <file>";
-        QTest::newRow("--version") << "--version" << "tarvik " + VersionNumber() + "\n";
+        QTest::newRow("--help") << "--help"
+                                << "--hid <backend>";
+        QTest::newRow("-h") << "-h"
+                            << "--screenshot <file>";
+        QTest::newRow("--version") << "--version"
+                                   << "tarvik " + VersionNumber() + "\n";
     }
     void helpAndVersion() {
         QFETCH(QString, option);
@@ -122,11 +139,31 @@ private slots:
         QTest::addColumn<QString>("highDpi");
         QTest::addColumn<QString>("chosenQpa");
         QTest::addColumn<QString>("chosenHighDpi");
-        QTest::newRow("X11 session") << ":0" << "" << "" << "xcb" << "0";
-        QTest::newRow("Wayland session with XWayland") << ":1" << "" << "" << "xcb" << "0";
-        QTest::newRow("platform chosen by the user") << ":0" << "wayland" << "" << "" << "0";
-        QTest::newRow("no X server") << "" << "" << "" << "" << "0";
-        QTest::newRow("Qt's scaling chosen by the user") << ":0" << "" << "1" << "xcb" << "";
+        QTest::newRow("X11 session") << ":0"
+                                     << ""
+                                     << ""
+                                     << "xcb"
+                                     << "0";
+        QTest::newRow("Wayland session with XWayland") << ":1"
+                                                       << ""
+                                                       << ""
+                                                       << "xcb"
+                                                       << "0";
+        QTest::newRow("platform chosen by the user") << ":0"
+                                                     << "wayland"
+                                                     << ""
+                                                     << ""
+                                                     << "0";
+        QTest::newRow("no X server") << ""
+                                     << ""
+                                     << ""
+                                     << ""
+                                     << "0";
+        QTest::newRow("Qt's scaling chosen by the user") << ":0"
+                                                         << ""
+                                                         << "1"
+                                                         << "xcb"
+                                                         << "";
     }
     void platformChoice() {
         QFETCH(QString, display);
@@ -147,7 +184,8 @@ private slots:
         QTest::newRow("2560 x 1440") << none << QSize(2560, 1400) << 1.5;
         QTest::newRow("3840 x 2160") << none << QSize(3840, 2120) << 2.0;
         QTest::newRow("--scale 2 on a small screen") << std::optional<double>(2.0) << QSize(1366, 728) << 2.0;
-        QTest::newRow("--scale 1 on a large screen") << std::optional<double>(1.0) << QSize(3840, 2120) << 1.0;
+        QTest::newRow("--scale 1 on a large screen")
+            << std::optional<double>(1.0) << QSize(3840, 2120) << 1.0;
     }
     void uiScale() {
         QFETCH(std::optional<double>, override);
@@ -160,23 +198,32 @@ private slots:
         QTest::addColumn<bool>("valid");
         QTest::addColumn<QString>("verb");
         QTest::addColumn<QString>("args");
-        QTest::newRow("show") << QByteArray("v1 show\n") << true << "show" << "";
-        QTest::newRow("arguments kept as they are")
-            << QByteArray("v1 open /a b  c\r\n") << true << "open" << "/a b  c";
+        QTest::newRow("show") << QByteArray("v1 show\n") << true << "show"
+                              << "";
+        QTest::newRow("arguments kept as they are") << QByteArray("v1 open /a b  c\r\n") << true << "open"
+                                                    << "/a b  c";
         QTest::newRow("UTF-8 arguments") << QByteArray("v1 open /tmp/\xc3\xa9.psf") << true << "open"
                                          << QString::fromUtf8("/tmp/\xc3\xa9.psf");
-        QTest::newRow("other version") << QByteArray("v2 show\n") << false << "" << "";
-        QTest::newRow("no verb") << QByteArray("v1 \n") << false << "" << "";
-        QTest::newRow("version only") << QByteArray("v1\n") << false << "" << "";
-        QTest::newRow("no version") << QByteArray("show\n") << false << "" << "";
-        QTest::newRow("control character") << QByteArray("v1 sh\x1bow\n") << false << "" << "";
-        QTest::newRow("NUL") << QByteArray("v1 show\0x", 10) << false << "" << "";
-        QTest::newRow("too long") << QByteArray("v1 open ") + QByteArray(5000, 'a') << false << "" << "";
+        QTest::newRow("other version") << QByteArray("v2 show\n") << false << ""
+                                       << "";
+        QTest::newRow("no verb") << QByteArray("v1 \n") << false << ""
+                                 << "";
+        QTest::newRow("version only") << QByteArray("v1\n") << false << ""
+                                      << "";
+        QTest::newRow("no version") << QByteArray("show\n") << false << ""
+                                    << "";
+        QTest::newRow("control character") << QByteArray("v1 sh\x1bow\n") << false << ""
+                                           << "";
+        QTest::newRow("NUL") << QByteArray("v1 show\0x", 10) << false << ""
+                             << "";
+        QTest::newRow("too long") << QByteArray("v1 open ") + QByteArray(5000, 'a') << false << ""
+                                  << "";
     }
     void requestLines() {
         QFETCH(QByteArray, line);
         QFETCH(bool, valid);
-        const auto r = ParseRequestLine(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
+        const auto r =
+            ParseRequestLine(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
         QCOMPARE(r.has_value(), valid);
         if (!valid) return;
         QTEST(QString::fromStdString(r->verb), "verb");
@@ -193,7 +240,8 @@ private slots:
         const std::filesystem::path runtime = root / "run";
         const std::filesystem::path base = InstanceBase(root / "data", runtime);
         QCOMPARE(base.parent_path(), runtime);
-        QVERIFY(QString::fromStdString(base.filename().string()).contains(QRegularExpression("^tarvik-[0-9a-f]{16}$")));
+        QVERIFY(QString::fromStdString(base.filename().string())
+                    .contains(QRegularExpression("^tarvik-[0-9a-f]{16}$")));
         // One folder, however it is spelled, is one instance; another folder is another.
         for (const std::filesystem::path& same : {root / "data/", root / "run/../data", root / "link"})
             QCOMPARE(InstanceBase(same, runtime), base);

@@ -1,11 +1,14 @@
-// The tray icon: its menu, what a click asks of the window, and the
-// no-tray case (the offscreen platform has no notification area).
+// The application set-up after the application object exists, and the tray
+// icon: its menu, what a click asks of the window, and the no-tray case (the
+// offscreen platform has no notification area).
 #include <QAction>
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
 
+#include "app/Platform.h"
 #include "app/TrayIcon.h"
+#include "skin/Skin.h"
 #include "text/Language.h"
 #include "text/Log.h"
 
@@ -15,14 +18,28 @@ using namespace tarvik::app;
 Q_DECLARE_METATYPE(QSystemTrayIcon::ActivationReason)
 Q_DECLARE_METATYPE(TrayClick)
 
-class TestTray : public QObject {
+class TestDesktop : public QObject {
     Q_OBJECT
 private slots:
+    void configureApplication() {
+        auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+        QCOMPARE(ConfigureApplication(*app, 1.5), 1.5);
+        QCOMPARE(UiScale(), 1.5);
+        // Hidden in the tray, the window is not open: closing a notice then must not end the program.
+        QVERIFY(!QGuiApplication::quitOnLastWindowClosed());
+        QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("tarvik"));
+        QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("tarvik"));
+        // The offscreen screen is 800 x 600: the screen rule gives 1.
+        QCOMPARE(ConfigureApplication(*app, std::nullopt), 1.0);
+        QCOMPARE(UiScale(), 1.0);
+    }
+
     void clicks_data() {
         QTest::addColumn<QSystemTrayIcon::ActivationReason>("reason");
         QTest::addColumn<bool>("statusNotifier");
         QTest::addColumn<TrayClick>("action");
-        QTest::newRow("X11 tray: double click") << QSystemTrayIcon::DoubleClick << false << TrayClick::BringUp;
+        QTest::newRow("X11 tray: double click")
+            << QSystemTrayIcon::DoubleClick << false << TrayClick::BringUp;
         QTest::newRow("X11 tray: single click") << QSystemTrayIcon::Trigger << false << TrayClick::Nothing;
         QTest::newRow("StatusNotifier: click") << QSystemTrayIcon::Trigger << true << TrayClick::Toggle;
         QTest::newRow("middle click") << QSystemTrayIcon::MiddleClick << true << TrayClick::Nothing;
@@ -94,5 +111,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestTray)
-#include "tst_tray.moc"
+QTEST_MAIN(TestDesktop)
+#include "tst_desktop.moc"
