@@ -90,6 +90,8 @@ ParseOutcome ParseAppOptions(const QStringList& arguments, const QString& hidEnv
     const QCommandLineOption simulate(QStringLiteral("simulate"),
                                       QStringLiteral("Use the in-process virtual mouse and the simulated "
                                                      "data folder (the same as --hid sim)."));
+    const QCommandLineOption trace(QStringLiteral("trace"),
+                                   QStringLiteral("Print every report written (W) or read (R) on stderr."));
     const QCommandLineOption dataDir(QStringLiteral("data-dir"),
                                      QStringLiteral("Data folder (default: $TARVIK_DATA_DIR, else "
                                                     "$XDG_CONFIG_HOME/PelcorData20230619A)."),
@@ -106,7 +108,7 @@ ParseOutcome ParseAppOptions(const QStringList& arguments, const QString& hidEnv
                                    QStringLiteral("With --screenshot: wait this many milliseconds after "
                                                   "start-up first."),
                                    QStringLiteral("ms"));
-    parser.addOptions({help, version, hid, simulate, dataDir, scale, screenshot, after});
+    parser.addOptions({help, version, hid, simulate, trace, dataDir, scale, screenshot, after});
 
     if (!parser.parse(arguments)) return UsageError(parser, parser.errorText());
     if (!parser.positionalArguments().isEmpty())
@@ -132,6 +134,7 @@ ParseOutcome ParseAppOptions(const QStringList& arguments, const QString& hidEnv
 
     AppOptions& o = r.options;
     o.simulate = parser.isSet(simulate);
+    o.trace = parser.isSet(trace);
     if (parser.isSet(hid)) {
         o.hid = parser.value(hid).toStdString();
         if (const std::string why = HidChoiceProblem(o.hid); !why.empty())

@@ -12,8 +12,9 @@
 namespace tarvik::app {
 
 struct AppOptions {
-    std::string hid;                              // the resolved backend: linux, sim or socket:PATH
-    bool simulate = false;                        // --simulate: the in-process virtual mouse
+    std::string hid;       // the resolved backend: linux, sim or socket:PATH
+    bool simulate = false; // --simulate: the in-process virtual mouse
+    bool trace = false;    // --trace: every report written and read on stderr (also TARVIK_TRACE=1)
     std::optional<std::filesystem::path> dataDir; // --data-dir
     std::optional<double> scale;                  // --scale: 1, 1.5 or 2 instead of the screen rule
     QString screenshot;                           // --screenshot FILE: render, write a PNG, exit 0

@@ -4,9 +4,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/Platform.h"
+#include "app/Screenshot.h"
 #include "app/TrayIcon.h"
 #include "skin/Skin.h"
 #include "text/Language.h"
@@ -32,6 +34,29 @@ private slots:
         // The offscreen screen is 800 x 600: the screen rule gives 1.
         QCOMPARE(ConfigureApplication(*app, std::nullopt), 1.0);
         QCOMPARE(UiScale(), 1.0);
+    }
+
+    void screenshot_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("written") << "shot.png" << 0;
+        QTest::newRow("folder missing") << "missing/shot.png" << 1;
+    }
+    void screenshot() {
+        QFETCH(QString, file);
+        QTemporaryDir dir;
+        QWidget window;
+        window.setFixedSize(120, 80);
+        window.setStyleSheet(QStringLiteral("background: rgb(10, 200, 30)"));
+        window.show();
+        int code = -1;
+        ScheduleScreenshot(window, dir.filePath(file), 20, [&](int c) { code = c; });
+        QTRY_VERIFY_WITH_TIMEOUT(code != -1, 20000);
+        QTEST(code, "exitCode");
+        if (code != 0) return;
+        const QImage shot(dir.filePath(file));
+        QCOMPARE(shot.size(), QSize(120, 80));
+        QCOMPARE(shot.pixelColor(60, 40), QColor(10, 200, 30));
     }
 
     void clicks_data() {

@@ -37,8 +37,8 @@ private slots:
                                                       << "socket:/run/m.sock" << simulated << none << "" << 0;
         QTest::newRow("--hid beats the environment") << QStringList{"--hid", "linux"} << "sim"
                                                      << "linux" << real << none << "" << 0;
-        QTest::newRow("--simulate") << QStringList{"--simulate"} << ""
-                                    << "sim" << simulated << none << "" << 0;
+        QTest::newRow("--simulate --trace") << QStringList{"--simulate", "--trace"} << ""
+                                            << "sim" << simulated << none << "" << 0;
         QTest::newRow("--simulate --hid sim") << QStringList{"--simulate", "--hid=sim"} << ""
                                               << "sim" << simulated << none << "" << 0;
         QTest::newRow("--data-dir wins over the simulated folder")
@@ -65,6 +65,7 @@ private slots:
         QTEST(r.options.scale, "scale");
         QTEST(r.options.screenshot, "screenshot");
         QTEST(r.options.afterMs, "after");
+        QCOMPARE(r.options.trace, args.contains(QStringLiteral("--trace")));
     }
 
     void wrongCommandLines_data() {
