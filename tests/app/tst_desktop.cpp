@@ -3,6 +3,7 @@
 // offscreen platform has no notification area).
 #include <QAction>
 #include <QApplication>
+#include <QDBusConnection>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,6 +17,41 @@
 
 using namespace tarvik;
 using namespace tarvik::app;
+
+namespace {
+
+// A stand-in for the panel's StatusNotifier watcher, on a bus connection of its own.
+class FakeWatcher : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ HostRegistered)
+public:
+    explicit FakeWatcher(bool host) : host_(host) {}
+    ~FakeWatcher() override {
+        bus_.unregisterService(QStringLiteral("org.kde.StatusNotifierWatcher"));
+        QDBusConnection::disconnectFromBus(bus_.name());
+    }
+    bool Register() {
+        return bus_.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
+                                   QDBusConnection::ExportAllProperties |
+                                       QDBusConnection::ExportAllSignals) &&
+               bus_.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"));
+    }
+    bool HostRegistered() const { return host_; }
+    void HostArrives() {
+        host_ = true;
+        emit StatusNotifierHostRegistered();
+    }
+signals:
+    void StatusNotifierHostRegistered();
+
+private:
+    bool host_;
+    QDBusConnection bus_ =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("watcher"));
+};
+
+} // namespace
 
 Q_DECLARE_METATYPE(QSystemTrayIcon::ActivationReason)
 Q_DECLARE_METATYPE(TrayClick)
@@ -122,6 +158,40 @@ private slots:
         QVERIFY(!tray.TrayAvailable());
         tray.Show(0); // after the shutdown removed it, the icon stays away
         QVERIFY(!tray.IsWaitingForHost());
+        SetProblemSink({});
+    }
+
+    // Started before the panel, the icon waits for a StatusNotifier host, at
+    // most for the given time. (Runs where a session bus exists.)
+    void waitsForTheStatusNotifierHost() {
+        if (!QDBusConnection::sessionBus().isConnected()) QSKIP("no session bus");
+        SetProblemSink([](const std::string&) {}, true);
+        {
+            CTrayIcon noHost;
+            noHost.Show(50);
+            QVERIFY(noHost.IsWaitingForHost());
+            QTRY_VERIFY_WITH_TIMEOUT(!noHost.IsWaitingForHost(), 20000);
+            QVERIFY(!noHost.UsesStatusNotifier());
+        }
+        {
+            FakeWatcher watcher(true);
+            QVERIFY(watcher.Register());
+            CTrayIcon hostUp;
+            hostUp.Show(60000);
+            QTRY_VERIFY_WITH_TIMEOUT(hostUp.UsesStatusNotifier(), 20000);
+            QVERIFY(!hostUp.IsWaitingForHost());
+        }
+        {
+            CTrayIcon late;
+            late.Show(60000);
+            FakeWatcher watcher(false);
+            QVERIFY(watcher.Register());
+            QTest::qWait(0);
+            QVERIFY(late.IsWaitingForHost());
+            watcher.HostArrives();
+            QTRY_VERIFY_WITH_TIMEOUT(late.UsesStatusNotifier(), 20000);
+            QVERIFY(!late.IsWaitingForHost());
+        }
         SetProblemSink({});
     }
 
