@@ -31,8 +31,9 @@ void OnSignal(int signal) {
 } // namespace
 
 ShutdownSignals::ShutdownSignals(Callback onSignal, std::initializer_list<int> signalNumbers, QObject* parent)
-    : QObject(parent), onSignal_(std::move(onSignal)), signals_(signalNumbers) {
-    if (signals_.empty()) signals_ = {SIGTERM, SIGINT};
+    : QObject(parent), onSignal_(std::move(onSignal)) {
+    std::vector<int> wanted(signalNumbers);
+    if (wanted.empty()) wanted = {SIGTERM, SIGINT};
     if (g_writeFd >= 0) return;
     int fds[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, fds) != 0) return;
@@ -45,8 +46,19 @@ ShutdownSignals::ShutdownSignals(Callback onSignal, std::initializer_list<int> s
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
     installed_ = true;
-    for (int s : signals_)
-        if (::sigaction(s, &sa, nullptr) != 0) installed_ = false;
+    for (int s : wanted) {
+        Caught c{s, {}};
+        if (::sigaction(s, nullptr, &c.previous) != 0) {
+            installed_ = false;
+            continue;
+        }
+        if (c.previous.sa_handler == SIG_IGN) continue;
+        if (::sigaction(s, &sa, nullptr) != 0) {
+            installed_ = false;
+            continue;
+        }
+        caught_.push_back(c);
+    }
 }
 
 ShutdownSignals::~ShutdownSignals() {
@@ -61,10 +73,8 @@ ShutdownSignals::~ShutdownSignals() {
 }
 
 void ShutdownSignals::Restore() {
-    struct sigaction sa {};
-    sa.sa_handler = SIG_DFL;
-    sigemptyset(&sa.sa_mask);
-    for (int s : signals_) ::sigaction(s, &sa, nullptr);
+    for (const Caught& c : caught_) ::sigaction(c.signal, &c.previous, nullptr);
+    caught_.clear();
 }
 
 void ShutdownSignals::OnReadable() {
@@ -74,7 +84,7 @@ void ShutdownSignals::OnReadable() {
         if (signal == 0) signal = byte;
     if (signal == 0 || fired_) return;
     fired_ = true;
-    // From now on the signals have their default effect again.
+    // From now on the signals have their earlier (normally the default) effect again.
     Restore();
     if (onSignal_) onSignal_(signal);
 }

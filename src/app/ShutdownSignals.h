@@ -3,10 +3,13 @@
 // a socket notifier reads it on the event loop and runs the shutdown callback,
 // which saves and quits as the tray's exit item does. A second signal after the
 // first ends the process at once (a shutdown that hangs can still be stopped).
+// A signal that the starting process set to be ignored (SIGINT of a job started
+// in the background) stays ignored.
 #pragma once
 
 #include <QObject>
 
+#include <csignal>
 #include <functional>
 #include <initializer_list>
 #include <vector>
@@ -37,8 +40,13 @@ private:
     void OnReadable();
     void Restore();
 
+    struct Caught {
+        int signal;
+        struct sigaction previous;
+    };
+
     Callback onSignal_;
-    std::vector<int> signals_;
+    std::vector<Caught> caught_;
     QSocketNotifier* notifier_ = nullptr;
     bool installed_ = false;
     bool fired_ = false;

@@ -161,6 +161,28 @@ private slots:
         QVERIFY(!QFileInfo::exists(names.SocketPath()));
     }
 
+    // A signal ignored by whoever started the program stays ignored, and a
+    // second signal ends a shutdown that does not finish.
+    void ignoredSignalAndSecondSignal() {
+        struct sigaction ignore {
+        }, previous{};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        ::sigaction(SIGINT, &ignore, &previous);
+        Probe probe(runtime_, data_, {QStringLiteral("--keep-running"), QStringLiteral("yes")});
+        probe.Start();
+        ::sigaction(SIGINT, &previous, nullptr);
+        QCOMPARE(probe.NextLine(), QStringLiteral("primary"));
+        const auto pid = static_cast<pid_t>(probe.Process().processId());
+        ::kill(pid, SIGINT);
+        ::kill(pid, SIGTERM);
+        QCOMPARE(probe.NextLine(), QStringLiteral("shutdown %1").arg(SIGTERM));
+        QCOMPARE(probe.Process().state(), QProcess::Running);
+        ::kill(pid, SIGTERM);
+        QVERIFY(probe.Finished());
+        QCOMPARE(probe.Process().exitStatus(), QProcess::CrashExit);
+    }
+
     // The primary ignores what it does not understand and drops a client that
     // sends an endless line, and still serves the next request.
     void requestsOnTheWire() {
