@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <span>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -32,8 +33,10 @@ void OnSignal(int signal) {
 
 ShutdownSignals::ShutdownSignals(Callback onSignal, std::initializer_list<int> signalNumbers, QObject* parent)
     : QObject(parent), onSignal_(std::move(onSignal)) {
-    std::vector<int> wanted(signalNumbers);
-    if (wanted.empty()) wanted = {SIGTERM, SIGINT};
+    static constexpr int kDefaultSignals[] = {SIGTERM, SIGINT};
+    const std::span<const int> wanted =
+        signalNumbers.size() != 0 ? std::span<const int>(signalNumbers.begin(), signalNumbers.size())
+                                  : std::span<const int>(kDefaultSignals);
     if (g_writeFd >= 0) return;
     int fds[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, fds) != 0) return;
