@@ -161,6 +161,14 @@ private slots:
         QVERIFY(!QFileInfo::exists(names.SocketPath()));
     }
 
+    // Without a place for the lock the program runs on its own instead of refusing to start.
+    void noRuntimeFolderRunsAlone() {
+        SingleInstance alone(data_.toStdString(),
+                             tmp_->filePath(QStringLiteral("missing/run")).toStdString());
+        QCOMPARE(alone.Start(), SingleInstance::Role::Alone);
+        QVERIFY(!alone.Problem().empty());
+    }
+
     // A signal ignored by whoever started the program stays ignored, and a
     // second signal ends a shutdown that does not finish.
     void ignoredSignalAndSecondSignal() {
