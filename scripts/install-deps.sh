@@ -11,7 +11,7 @@ PACKAGES=(
   libudev-dev udev
   libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  xvfb xauth fonts-dejavu-core fonts-wqy-microhei
+  xvfb xauth fonts-dejavu-core fonts-wqy-microhei dbus-daemon
 )
 
 missing=()

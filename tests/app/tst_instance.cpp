@@ -1,0 +1,237 @@
+// The single-instance rule and the shutdown signals, with real processes of the
+// probe program, and the request protocol against a primary in this process.
+#include <QFile>
+#include <QFileInfo>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+#include <vector>
+
+#include "app/SingleInstance.h"
+
+using namespace tarvik::app;
+
+namespace {
+
+constexpr int kSafetyMs = 20000; // only reached when something is broken
+
+// One probe process; its stdout is read line by line.
+class Probe {
+public:
+    Probe(const QString& runtime, const QString& dataDir, const QStringList& extra = {}) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        process_.setProcessEnvironment(env);
+        process_.setProgram(QStringLiteral(TARVIK_SHELL_PROBE));
+        process_.setArguments(QStringList{QStringLiteral("--data-dir"), dataDir} + extra);
+    }
+    ~Probe() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished(kSafetyMs);
+        }
+    }
+    void Start() { process_.start(); }
+    // Waits for the next line of stdout.
+    QString NextLine() {
+        while (!process_.canReadLine()) {
+            if (process_.state() == QProcess::NotRunning && !process_.canReadLine()) return QString();
+            if (!process_.waitForReadyRead(kSafetyMs) && !process_.canReadLine()) return QString();
+        }
+        return QString::fromUtf8(process_.readLine()).trimmed();
+    }
+    bool Finished() { return process_.waitForFinished(kSafetyMs); }
+    QProcess& Process() { return process_; }
+
+private:
+    QProcess process_;
+};
+
+} // namespace
+
+class TestInstance : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        tmp_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(tmp_->isValid());
+        runtime_ = tmp_->filePath(QStringLiteral("run"));
+        QVERIFY(QDir().mkpath(runtime_));
+        data_ = tmp_->filePath(QStringLiteral("data"));
+    }
+
+    void secondStartBringsTheFirstUp() {
+        Probe first(runtime_, data_);
+        first.Start();
+        QCOMPARE(first.NextLine(), QStringLiteral("primary"));
+
+        SingleInstance names(data_.toStdString(), runtime_.toStdString());
+        const QFileInfo socket(names.SocketPath());
+        QVERIFY(socket.exists());
+        // Only the user may connect.
+        QCOMPARE(socket.permissions() &
+                     (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+                 QFile::Permissions());
+        QVERIFY(QFileInfo::exists(names.LockPath()));
+
+        Probe second(runtime_, data_);
+        second.Start();
+        QVERIFY(second.Finished());
+        QCOMPARE(second.Process().exitCode(), 0);
+        QCOMPARE(second.NextLine(), QStringLiteral("secondary delivered"));
+        QCOMPARE(first.NextLine(), QStringLiteral("show"));
+
+        // Another data folder is another instance.
+        Probe other(runtime_, tmp_->filePath(QStringLiteral("other")));
+        other.Start();
+        QCOMPARE(other.NextLine(), QStringLiteral("primary"));
+    }
+
+    void crashedPrimaryDoesNotBlockTheNextStart() {
+        SingleInstance names(data_.toStdString(), runtime_.toStdString());
+        {
+            Probe crashed(runtime_, data_);
+            crashed.Start();
+            QCOMPARE(crashed.NextLine(), QStringLiteral("primary"));
+            crashed.Process().kill(); // SIGKILL: no clean-up at all
+            QVERIFY(crashed.Finished());
+        }
+        QVERIFY(QFileInfo::exists(names.SocketPath()));
+        QVERIFY(QFileInfo::exists(names.LockPath()));
+
+        Probe next(runtime_, data_);
+        next.Start();
+        QCOMPARE(next.NextLine(), QStringLiteral("primary"));
+        Probe second(runtime_, data_);
+        second.Start();
+        QVERIFY(second.Finished());
+        QCOMPARE(second.NextLine(), QStringLiteral("secondary delivered"));
+        QCOMPARE(next.NextLine(), QStringLiteral("show"));
+    }
+
+    void simultaneousStartsMakeOnePrimary() {
+        std::vector<std::unique_ptr<Probe>> probes;
+        for (int i = 0; i < 4; ++i) probes.push_back(std::make_unique<Probe>(runtime_, data_));
+        for (auto& p : probes) p->Start();
+        Probe* primary = nullptr;
+        int secondaries = 0;
+        for (auto& p : probes) {
+            const QString line = p->NextLine();
+            if (line == QLatin1String("primary")) {
+                QVERIFY2(!primary, "two primaries");
+                primary = p.get();
+            } else {
+                QCOMPARE(line, QStringLiteral("secondary delivered"));
+                QVERIFY(p->Finished());
+                QCOMPARE(p->Process().exitCode(), 0);
+                ++secondaries;
+            }
+        }
+        QVERIFY(primary);
+        QCOMPARE(secondaries, 3);
+        for (int i = 0; i < secondaries; ++i) QCOMPARE(primary->NextLine(), QStringLiteral("show"));
+    }
+
+    void signalRunsTheShutdown_data() {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
+    void signalRunsTheShutdown() {
+        QFETCH(int, signal);
+        const QString saved = tmp_->filePath(QStringLiteral("saved"));
+        Probe probe(runtime_, data_, {QStringLiteral("--save"), saved});
+        probe.Start();
+        QCOMPARE(probe.NextLine(), QStringLiteral("primary"));
+        ::kill(static_cast<pid_t>(probe.Process().processId()), signal);
+        QCOMPARE(probe.NextLine(), QStringLiteral("shutdown %1").arg(signal));
+        QVERIFY(probe.Finished());
+        QCOMPARE(probe.Process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(probe.Process().exitCode(), 0);
+        QFile f(saved);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("saved ") + QByteArray::number(signal));
+        // The instance went away cleanly: the next start is primary at once.
+        SingleInstance names(data_.toStdString(), runtime_.toStdString());
+        QVERIFY(!QFileInfo::exists(names.SocketPath()));
+    }
+
+    // Without a place for the lock the program runs on its own instead of refusing to start.
+    void noRuntimeFolderRunsAlone() {
+        SingleInstance alone(data_.toStdString(),
+                             tmp_->filePath(QStringLiteral("missing/run")).toStdString());
+        QCOMPARE(alone.Start(), SingleInstance::Role::Alone);
+        QVERIFY(!alone.Problem().empty());
+    }
+
+    // A signal ignored by whoever started the program stays ignored, and a
+    // second signal ends a shutdown that does not finish.
+    void ignoredSignalAndSecondSignal() {
+        struct sigaction ignore {
+        }, previous{};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        ::sigaction(SIGINT, &ignore, &previous);
+        Probe probe(runtime_, data_, {QStringLiteral("--keep-running"), QStringLiteral("yes")});
+        probe.Start();
+        ::sigaction(SIGINT, &previous, nullptr);
+        QCOMPARE(probe.NextLine(), QStringLiteral("primary"));
+        const auto pid = static_cast<pid_t>(probe.Process().processId());
+        ::kill(pid, SIGINT);
+        ::kill(pid, SIGTERM);
+        QCOMPARE(probe.NextLine(), QStringLiteral("shutdown %1").arg(SIGTERM));
+        QCOMPARE(probe.Process().state(), QProcess::Running);
+        ::kill(pid, SIGTERM);
+        QVERIFY(probe.Finished());
+        QCOMPARE(probe.Process().exitStatus(), QProcess::CrashExit);
+    }
+
+    // The primary ignores what it does not understand and drops a client that
+    // sends an endless line, and still serves the next request.
+    void requestsOnTheWire() {
+        SingleInstance primary(data_.toStdString(), runtime_.toStdString());
+        QCOMPARE(primary.Start(), SingleInstance::Role::Primary);
+        QStringList heard;
+        primary.SetVerbHandler("show", [&](const std::string& args) {
+            heard << QStringLiteral("show:") + QString::fromStdString(args);
+            return std::string();
+        });
+        primary.SetVerbHandler("ping", [&](const std::string& args) {
+            heard << QStringLiteral("ping:") + QString::fromStdString(args);
+            std::string reply = "pong ";
+            reply += args;
+            return reply;
+        });
+
+        QLocalSocket client;
+        client.connectToServer(primary.SocketPath());
+        QVERIFY(client.waitForConnected(kSafetyMs));
+        client.write("v2 show\nv1 unknown verb\nshow\nv1 show\nv1 ping 42\n");
+        QTRY_COMPARE_WITH_TIMEOUT(heard, (QStringList{"show:", "ping:42"}), kSafetyMs);
+        QTRY_VERIFY_WITH_TIMEOUT(client.canReadLine(), kSafetyMs);
+        QCOMPARE(client.readLine(), QByteArray("v1 pong 42\n"));
+
+        QLocalSocket flood;
+        flood.connectToServer(primary.SocketPath());
+        QVERIFY(flood.waitForConnected(kSafetyMs));
+        QSignalSpy dropped(&flood, &QLocalSocket::disconnected);
+        flood.write(QByteArray(64 * 1024, 'x'));
+        QVERIFY(dropped.wait(kSafetyMs));
+
+        client.write("v1 show again\n");
+        QTRY_COMPARE_WITH_TIMEOUT(heard.size(), 3, kSafetyMs);
+        QCOMPARE(heard.last(), QStringLiteral("show:again"));
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> tmp_;
+    QString runtime_, data_;
+};
+
+QTEST_GUILESS_MAIN(TestInstance)
+#include "tst_instance.moc"
