@@ -93,7 +93,9 @@ void CFireKeyDlg::CreateControls(const Rect&) {
                          QStringLiteral("skins\\exit_nr.png"), QStringLiteral("skins\\exit_ov.png")));
     AddControl(0, Button(this, kIdConfirm, ScaledRect(350, 110, 419, 130), L(4),
                          QStringLiteral("skins\\button2_nr.png"), QStringLiteral("skins\\button2_ov.png")));
-    AddControl(0, Button(this, kIdCancel, ScaledRect(240, 70, 309, 90), L(5),
+    // Cancel sits left of OK on the button row: at (240, 70) it would cover the
+    // second field's edge and the explanation below the fields.
+    AddControl(0, Button(this, kIdCancel, ScaledRect(260, 110, 329, 130), L(5),
                          QStringLiteral("skins\\button2_nr.png"), QStringLiteral("skins\\button2_ov.png")));
     AddControl(0, std::make_unique<CStaticText>(this, kIdText, ScaledRect(70, 30, 280, 48), L(171),
                                                 kTextNormal, kDtLeft | kDtSingleLine));

@@ -81,8 +81,10 @@ void CShortcutDlg::CreateControls(const Rect&) {
         box->LoadHoverImage(QStringLiteral("skins\\check_ov.png"));
         box->LoadCheckedImage(QStringLiteral("skins\\check_dn.png"));
         boxes_[i] = AddControl(0, std::move(box));
+        // The label reaches to the next box: the installed substitute for
+        // Tahoma is wider, and "Shift" would not fit 30 pixels.
         AddControl(0, std::make_unique<CStaticText>(
-                          this, kIdTitle, ScaledRect(b.left + 15, 70, b.left + 45, 88),
+                          this, kIdTitle, ScaledRect(b.left + 15, 70, b.left + 55, 88),
                           QString::fromLatin1(b.label), kTextNormal, kDtLeft | kDtSingleLine));
     }
 
