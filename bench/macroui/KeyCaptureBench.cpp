@@ -64,7 +64,7 @@ void BM_CaptureOwnWindow(benchmark::State& state) {
         QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier, 38, 0, 0);
         QCoreApplication::sendEvent(window, &press);
         QCoreApplication::sendEvent(window, &release);
-        QCoreApplication::sendPostedEvents(&recorder, QEvent::MetaCall);
+        QCoreApplication::sendPostedEvents();
     }
     if (recorder.keys != static_cast<std::int64_t>(state.iterations()) * 2)
         state.SkipWithError("keys were lost");
