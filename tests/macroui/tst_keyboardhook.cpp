@@ -1,6 +1,7 @@
 // CKeyboardHook on the program's own windows: which window receives the keys,
 // how key events become key codes, and what the receiving window swallows.
 #include <QLineEdit>
+#include <QShortcut>
 #include <QTest>
 
 #include "MacroUiTestSupport.h"
@@ -137,15 +138,25 @@ void TestKeyboardHook::receivingWindowSwallowsItsKeys() {
     CKeyboardHook hook;
     hook.StartHook(&holder);
 
+    // The program's shortcuts do not take the keys from the receiving window.
+    int shortcuts = 0;
+    auto* quit = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Q")), &other);
+    quit->setContext(Qt::ApplicationShortcut);
+    connect(quit, &QShortcut::activated, [&shortcuts] { ++shortcuts; });
+
     QTest::keyClick(holder.windowHandle(), Qt::Key_Escape);
     QVERIFY(holder.isVisible());
     QCOMPARE(holder.result(), 0);
+    QTest::keyClick(holder.windowHandle(), Qt::Key_Q, Qt::ControlModifier);
+    QCOMPARE(shortcuts, 0);
 
     QTest::keyClick(other.windowHandle(), Qt::Key_X, Qt::NoModifier);
     QCOMPARE(edit->text(), QStringLiteral("x"));
-    QTRY_COMPARE(Describe(KeysOf(holder.messages)), QStringLiteral("1bv 1b^ 58v 58^"));
+    QTRY_COMPARE(Describe(KeysOf(holder.messages)), QStringLiteral("1bv 1b^ a2v 51v 51^ a2^ 58v 58^"));
 
     hook.StopHook();
+    QTest::keyClick(holder.windowHandle(), Qt::Key_Q, Qt::ControlModifier);
+    QCOMPARE(shortcuts, 1);
     QTest::keyClick(holder.windowHandle(), Qt::Key_Escape);
     QVERIFY(!holder.isVisible()); // the dialog's own Escape handling is back
 }

@@ -78,6 +78,15 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         const QEvent::Type type = event->type();
+        // Qt offers a key to the program's shortcuts before it delivers it; in
+        // the receiving window the key is taken instead, so it gets captured.
+        if (type == QEvent::ShortcutOverride) {
+            const Hold* top = Receiver();
+            if (!top || !watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != top->window)
+                return false;
+            event->accept();
+            return true;
+        }
         if ((type != QEvent::KeyPress && type != QEvent::KeyRelease) || !watched->isWindowType())
             return false;
         // Key events enter the program at a window; taking them there sees each

@@ -9,9 +9,9 @@
 //
 // The hook state is process-wide. Keys go to the hook started last; when it
 // stops, the one started before it receives them again. Key events reaching the
-// receiving window itself are swallowed, so every key (Enter, Escape, Tab) can
-// be captured; keys typed into the program's other windows are captured and
-// still reach them.
+// receiving window itself are swallowed (the program's shortcuts do not see
+// them either), so every key (Enter, Escape, Tab) can be captured; keys typed into the program's other
+// windows are captured and still reach them.
 //
 // Keys typed into the program's own windows come through an application-wide
 // Qt event filter. With Scope::Global, keys typed into other programs are
