@@ -20,7 +20,7 @@ namespace tarvik {
 
 namespace {
 
-bool IsWaylandSession() {
+bool IsWaylandPlatform() {
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
@@ -70,7 +70,7 @@ public:
     }
 
     QString GlobalProblem() const {
-        if (IsWaylandSession()) return WaylandProblem();
+        if (IsWaylandPlatform()) return WaylandProblem();
         if (RawActive()) return QString();
         return XInputKeySource::Probe();
     }
@@ -150,7 +150,7 @@ private:
     }
 
     void OpenRaw() {
-        if (RawActive() || IsWaylandSession()) return;
+        if (RawActive() || IsWaylandPlatform()) return;
         if (!raw_)
             raw_ = std::make_unique<XInputKeySource>(
                 [this](unsigned k, bool r, std::uint32_t t) { OnRawKey(k, r, t); }, [this] { OnRawLost(); });
