@@ -11,6 +11,7 @@ PACKAGES=(
   libudev-dev udev
   libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libx11-dev libxi-dev libxtst-dev
   xvfb xauth fonts-dejavu-core fonts-wqy-microhei dbus-daemon
 )
 

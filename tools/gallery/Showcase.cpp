@@ -7,6 +7,8 @@
 #include <climits>
 
 #include "device/ui/NoticeDialogs.h"
+#include "macro/ui/FireKeyDlg.h"
+#include "macro/ui/ShortcutDlg.h"
 #include "skin/ColorPaletteDlg.h"
 #include "skin/DPIValueSettingDlg.h"
 #include "skin/ImageButton.h"
@@ -79,7 +81,8 @@ QStringList SampleClasses() {
             QStringLiteral("CProfileRKeyPopup"),   QStringLiteral("CWindowsManagePopup"),
             QStringLiteral("CColorPaletteDlg"),    QStringLiteral("CDPIValueSettingDlg"),
             QStringLiteral("CAttentionDlg"),       QStringLiteral("CFirmwareResetDlg"),
-            QStringLiteral("CProgressBarDlg")};
+            QStringLiteral("CProgressBarDlg"),     QStringLiteral("CShortcutDlg"),
+            QStringLiteral("CFireKeyDlg")};
 }
 
 CControlsGalleryDlg::CControlsGalleryDlg(QWidget* parent) : CDlgBase(parent) {
@@ -336,6 +339,8 @@ QWidget* CControlsGalleryDlg::ShowSample(const QString& name) {
     if (name == QLatin1String("CFirmwareResetDlg")) return new CFirmwareResetDlg(this);
     if (name == QLatin1String("CProgressBarDlg"))
         return new CProgressBarDlg(QString::fromStdU16String(LanguageString(146)), QString(), this);
+    if (name == QLatin1String("CShortcutDlg")) return new CShortcutDlg(this);
+    if (name == QLatin1String("CFireKeyDlg")) return new CFireKeyDlg(this);
     return nullptr;
 }
 

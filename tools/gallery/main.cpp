@@ -19,6 +19,7 @@
 
 #include "GalleryDlg.h"
 #include "Showcase.h"
+#include "macro/ui/KeyboardHook.h"
 #include "skin/Skin.h"
 #include "skin/WndPopup.h"
 
@@ -144,6 +145,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     dialog->show();
+    // The shortcut dialog shows a captured key.
+    if (show == QLatin1String("CShortcutDlg"))
+        static_cast<tarvik::CDlgBase*>(dialog)->SendMessage(tarvik::CKeyboardHook::kKeyMessage, 0x41, 0);
     // The progress dialog is shown half-way through its animation.
     Pump(show == QLatin1String("CProgressBarDlg") ? 260 : 30);
     const int rc = Save(*dialog, screenshot);
