@@ -111,7 +111,7 @@ void Register(CLI::App& app, CliContext& ctx) {
     auto args = std::make_shared<DescriptorArgs>();
     auto* cmd = app.add_subcommand(
         "descriptor", "show the top-level collections of a HID report descriptor with their report lengths");
-    cmd->add_option("file", args->file,
+    cmd->add_option("FILE", args->file,
                     "binary report descriptor, e.g. /sys/class/hidraw/hidraw0/device/report_descriptor; "
                     "- reads standard input");
     cmd->add_flag("--json", args->json, "print JSON");
