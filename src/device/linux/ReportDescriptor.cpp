@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <map>
-#include <optional>
 
 namespace tarvik {
 
@@ -55,10 +54,12 @@ DescriptorReports ParseReportDescriptor(std::span<const std::uint8_t> d) {
     // The collection that main items count into while depth > 0.
     std::size_t current = 0;
     // The entry for reports outside every collection, once there is one.
-    std::optional<std::size_t> loose;
+    std::size_t loose = 0;
+    bool haveLoose = false;
     // The first usage of the local items since the last main item, and whether
     // it carried its own usage page (a four-byte extended usage).
-    std::optional<std::uint32_t> firstUsage;
+    std::uint32_t firstUsage = 0;
+    bool haveUsage = false;
     bool firstUsageExtended = false;
 
     std::size_t i = 0;
@@ -123,7 +124,8 @@ DescriptorReports ParseReportDescriptor(std::span<const std::uint8_t> d) {
         } else if (type == kLocal) {
             // Only the usage naming a collection matters here; designators,
             // strings and the other usages do not affect report lengths.
-            if (tag == kUsage && !firstUsage) {
+            if (tag == kUsage && !haveUsage) {
+                haveUsage = true;
                 firstUsage = value;
                 firstUsageExtended = size == 4;
             }
@@ -133,9 +135,9 @@ DescriptorReports ParseReportDescriptor(std::span<const std::uint8_t> d) {
                     // A usage is joined with the usage page in force at the main
                     // item, unless it carries its own page in its upper half.
                     CollectionBits c;
-                    const std::uint32_t usage = firstUsage.value_or(0);
-                    c.usagePage = static_cast<std::uint16_t>(firstUsageExtended ? usage >> 16 : g.usagePage);
-                    c.usage = static_cast<std::uint16_t>(usage);
+                    c.usagePage =
+                        static_cast<std::uint16_t>(firstUsageExtended ? firstUsage >> 16 : g.usagePage);
+                    c.usage = static_cast<std::uint16_t>(firstUsage);
                     current = collections.size();
                     collections.push_back(std::move(c));
                 }
@@ -146,16 +148,18 @@ DescriptorReports ParseReportDescriptor(std::span<const std::uint8_t> d) {
                 else
                     out.ok = false;
             } else if (tag == kInput || tag == kOutput || tag == kFeature) {
-                if (depth == 0 && !loose) {
+                if (depth == 0 && !haveLoose) {
+                    haveLoose = true;
                     loose = collections.size();
                     collections.emplace_back();
                 }
                 const int slot = tag == kInput ? 0 : tag == kOutput ? 1 : 2;
-                auto& sum = collections[depth > 0 ? current : *loose].bits[slot][g.reportId];
+                auto& sum = collections[depth > 0 ? current : loose].bits[slot][g.reportId];
                 sum = std::min(kMaxBits, sum + std::uint64_t{g.reportSize} * g.reportCount);
             }
             // Local items apply to the next main item only.
-            firstUsage.reset();
+            firstUsage = 0;
+            haveUsage = false;
             firstUsageExtended = false;
         }
     }
