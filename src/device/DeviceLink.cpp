@@ -56,6 +56,13 @@ void DeviceLink::ScanDevices() {
 void DeviceLink::OpenFeature(Identity id) {
     IdentityState& s = at(id);
     s.feature.reset();
+    // A node that is also the input interface is not opened a second time: the
+    // running reader's device, verified for this identity, takes the feature
+    // calls as well.
+    if (s.readerDevice && s.readerRunning.load() && s.inputPath == s.featurePath) {
+        s.feature = s.readerDevice;
+        return;
+    }
     // Opened by the path the probe verified, so a reordered enumeration cannot
     // hand us another interface.
     auto device = backend_.Open(s.featurePath);
@@ -80,23 +87,37 @@ std::optional<Identity> DeviceLink::SendTargetIdentity() const {
 void DeviceLink::StartReader(Identity id) {
     IdentityState& s = at(id);
     if (s.readerRunning.load()) return;
-    // A reader that left its loop has nothing more to do; collect it first.
-    if (s.reader.joinable()) s.reader.join();
+    // A reader that left its loop has nothing more to do; collect it first. One
+    // that left without being asked to stop did so because its read failed, and
+    // its device is not read again.
+    std::shared_ptr<hid::Device> failed;
+    if (s.reader.joinable()) {
+        s.reader.join();
+        if (!s.stopReader.load()) failed = s.readerDevice;
+    }
     s.readerDevice.reset();
-    std::unique_ptr<hid::Device> device = s.inputPath.empty() ? nullptr : backend_.Open(s.inputPath);
+    // The feature handle already holds the node when both roles are one node.
+    const bool sameNode = s.feature && !s.inputPath.empty() && s.featurePath == s.inputPath;
+    std::shared_ptr<hid::Device> device;
+    if (sameNode && s.feature != failed)
+        device = s.feature;
+    else if (!s.inputPath.empty())
+        device = backend_.Open(s.inputPath);
     if (!device || IdentityOf(device->Info().vendorId, device->Info().productId) != id) {
         // Recorded again by the next scan.
         s.inputPath.clear();
         return;
     }
+    // The shared node failed under the old reader: the fresh handle serves both roles.
+    if (sameNode && s.feature == failed) s.feature = device;
     const std::size_t length = std::max<std::size_t>(device->Info().inputReportLength, 1);
     s.readerDevice = std::move(device);
     s.stopReader = false;
     s.readerRunning = true;
-    s.reader = std::thread(&DeviceLink::ReaderLoop, this, id, s.readerDevice.get(), length);
+    s.reader = std::thread(&DeviceLink::ReaderLoop, this, id, s.readerDevice, length);
 }
 
-void DeviceLink::ReaderLoop(Identity id, hid::Device* device, std::size_t length) {
+void DeviceLink::ReaderLoop(Identity id, std::shared_ptr<hid::Device> device, std::size_t length) {
     IdentityState& s = at(id);
     std::vector<std::uint8_t> buffer(length, 0xFF);
     buffer[0] = kInputReportId;

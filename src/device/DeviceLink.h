@@ -1,7 +1,8 @@
 // The connection to the mouse: which of its interfaces are present, the open
 // feature handle per identity (commands go to A, else B), and one reader thread
 // per identity that blocks on the input interface and hands each level/rate
-// report to the UI thread.
+// report to the UI thread. When an identity's input and feature interfaces are
+// one node, the node is opened once: the reader and the feature calls share it.
 #pragma once
 
 #include <array>
@@ -67,7 +68,9 @@ public:
 
 private:
     struct IdentityState {
-        std::unique_ptr<hid::Device> feature;
+        // Feature handle and reader device are the same object when both
+        // roles are one node.
+        std::shared_ptr<hid::Device> feature;
         std::string featurePath;
         int featureIndex = -1;
         std::string inputPath;
@@ -75,7 +78,7 @@ private:
         bool present = false;
         std::atomic<bool> readerRunning{false};
         std::atomic<bool> stopReader{false};
-        std::unique_ptr<hid::Device> readerDevice;
+        std::shared_ptr<hid::Device> readerDevice;
         std::thread reader;
     };
 
@@ -84,7 +87,7 @@ private:
     void Probe(int position, const hid::InterfaceInfo& info);
     void StartReader(Identity id);
     void OpenFeature(Identity id);
-    void ReaderLoop(Identity id, hid::Device* device, std::size_t length);
+    void ReaderLoop(Identity id, std::shared_ptr<hid::Device> device, std::size_t length);
 
     hid::Backend& backend_;
     PostFn post_;

@@ -14,8 +14,10 @@
 
 namespace tarvik::hid {
 
-// One HID interface as enumeration sees it. Report lengths count the report-ID
-// byte, so the mouse's 33-byte reports read 33.
+// One HID interface as enumeration sees it: one top-level collection. Report
+// lengths count the report-ID byte, so the mouse's 33-byte reports read 33.
+// Several interfaces may share a path when one device node carries several
+// collections (hidraw); opening that path opens the whole node.
 struct InterfaceInfo {
     std::string path;
     std::uint16_t vendorId = 0;
@@ -37,12 +39,20 @@ struct ReadResult {
     std::size_t length = 0;
 };
 
-// An open interface. SetFeature/GetFeature are called from one thread (the UI
-// thread); ReadInput from a reader thread; Wake from any thread.
+// An open interface (a whole node where a path carries several collections).
+//
+// Threads: one object may be used from two threads at once, one calling
+// SetFeature/GetFeature (the UI thread or a device worker) while the other is
+// blocked in ReadInput (a reader thread): a node that serves both the input and
+// the feature role is opened once and shared that way. A feature call never
+// waits for a blocked read to end, and the read goes on receiving reports.
+// Feature calls must not overlap each other, nor reads each other. Wake may be
+// called from any thread.
 class Device {
 public:
     virtual ~Device() = default;
-    // Vendor, product and report lengths read from the open interface.
+    // Vendor, product and report lengths read from the open interface; for a
+    // node with several collections, the longest report of each type.
     virtual InterfaceInfo Info() const = 0;
     // Writes one feature report; data[0] is the report ID.
     virtual bool SetFeature(std::span<const std::uint8_t> data) = 0;

@@ -4,6 +4,8 @@
 #include <thread>
 
 #include "DeviceFixture.h"
+#include "device/linux/LinuxBackend.h"
+#include "hid/FakeSysfs.h"
 
 namespace tarvik::test {
 namespace {
@@ -151,6 +153,121 @@ TEST(DeviceLinkScanTest, OnlyHundredPositionsAndOnlyVerifiedHandles) {
 }
 
 class DeviceLinkSimTest : public DeviceTest {};
+
+// The hidraw backend on a fake sysfs tree, whose mouse node opens as one
+// handle on identity A of the virtual mouse that takes feature reports and
+// delivers input reports, as a node holding both of the mouse's collections
+// does. Counts the opens of each path.
+class OneNodeBackend final : public hid::Backend {
+public:
+    OneNodeBackend(hidraw::Roots roots, std::string mouseNode, std::shared_ptr<VirtualMouse> mouse)
+        : hidraw_(std::move(roots)), mouseNode_(std::move(mouseNode)), mouse_(std::move(mouse)) {}
+    std::vector<hid::InterfaceInfo> Enumerate() override { return hidraw_.Enumerate(); }
+    std::unique_ptr<hid::Device> Open(const std::string& path) override {
+        ++opens[path];
+        if (path != mouseNode_ || !mouse_->Plugged(Identity::A)) return nullptr;
+        return std::make_unique<Node>(mouse_, path);
+    }
+    void SetHotplugHandler(hid::HotplugHandler) override {}
+    std::map<std::string, int> opens;
+
+private:
+    class Node final : public hid::Device {
+    public:
+        Node(std::shared_ptr<VirtualMouse> mouse, std::string path)
+            : mouse_(std::move(mouse)), path_(std::move(path)), generation_(mouse_->Generation(Identity::A)) {
+        }
+        hid::InterfaceInfo Info() const override {
+            return {path_, kVendorId, kProductIdA, kMouseReportLength, kMouseReportLength};
+        }
+        bool SetFeature(std::span<const std::uint8_t> data) override {
+            return mouse_->SetFeature(Identity::A, generation_, data);
+        }
+        bool GetFeature(std::span<std::uint8_t> data) override {
+            return mouse_->GetFeature(Identity::A, generation_, data);
+        }
+        hid::ReadResult ReadInput(std::span<std::uint8_t> data, int timeoutMs) override {
+            return mouse_->ReadInput(Identity::A, generation_, data, timeoutMs, woken_);
+        }
+        void Wake() override { mouse_->Wake(woken_); }
+
+    private:
+        std::shared_ptr<VirtualMouse> mouse_;
+        std::string path_;
+        std::uint64_t generation_;
+        bool woken_ = false; // guarded by the mouse's lock
+    };
+    hidraw::LinuxBackend hidraw_;
+    std::string mouseNode_;
+    std::shared_ptr<VirtualMouse> mouse_;
+};
+
+TEST_F(DeviceLinkSimTest, OneNodeWithBothCollectionsIsOpenedOnceForBothRoles) {
+    hidraw::FakeTree tree;
+    tree.Add("hidraw0", hidraw::kKeyboard, testdata::kKeyboardWithIds);
+    tree.Add("hidraw1", hidraw::kMouseA, testdata::kVendorTwoCollections);
+    const std::string node = tree.Node("hidraw1");
+    OneNodeBackend nodes(tree.roots(), node, mouse_);
+    RecordingBackend recording(nodes, timeline_);
+    DeviceLink link(recording, queue_.Poster());
+    DeviceController controller(*model_, link, clock_);
+    std::vector<OsdTexts> shown;
+    controller.SetHooks({.showOsd = [&](const OsdTexts& t) { shown.push_back(t); }});
+
+    // The keyboard's two collections are positions 0 and 1; the node's are 2 and 3.
+    link.ScanDevices();
+    EXPECT_TRUE(link.Present(Identity::A));
+    EXPECT_EQ(link.InputPath(Identity::A), node);
+    EXPECT_EQ(link.InputIndex(Identity::A), 2);
+    EXPECT_EQ(link.FeaturePath(Identity::A), node);
+    EXPECT_EQ(link.FeatureIndex(Identity::A), 3);
+    EXPECT_TRUE(link.ReaderRunning(Identity::A));
+    ASSERT_EQ(link.SendTargetIdentity(), Identity::A);
+    EXPECT_EQ(nodes.opens, (std::map<std::string, int>{{node, 1}}));
+
+    // A send and a status query go through the node while its reader is blocked on it.
+    controller.PrimeCaches();
+    Current().PollingRate[0] = Current().PollingRate[0] == 0 ? 1 : 0;
+    controller.mainSettingsChanged = true;
+    controller.ApplyToDevice();
+    EXPECT_EQ(mouse_->Snapshot().polling, PollingCode(Current()));
+    const StatusResult status = controller.QueryStatus();
+    EXPECT_EQ(status.outcome, StatusOutcome::Answered);
+    const auto events = timeline_.Events();
+    ASSERT_FALSE(events.empty());
+    for (const auto& e : events) {
+        if (e.kind != 'P') {
+            EXPECT_EQ(e.path, node) << e.kind << " " << HexLine(e.bytes);
+        }
+    }
+    EXPECT_EQ(timeline_.WrittenCommands(), (std::vector<std::uint8_t>{kCmdPollingRate, kCmdStatusQuery}));
+
+    // The mouse's own report arrives through the same handle.
+    ASSERT_TRUE(mouse_->PressDpiButton());
+    ASSERT_TRUE(RunUntil([&] { return shown.size() == 1; }));
+
+    // A second scan keeps the one handle.
+    hid::Device* target = link.SendTarget();
+    link.ScanDevices();
+    EXPECT_EQ(link.SendTarget(), target);
+    EXPECT_EQ(nodes.opens[node], 1);
+
+    // The node fails under its reader (unplugged and plugged again between two
+    // scans): the next scan opens it once more, and that handle takes both roles,
+    // so sends reach the mouse again instead of going to the dead handle.
+    mouse_->Unplug(Identity::A);
+    ASSERT_TRUE(
+        RunUntil([&] { return !link.ReaderRunning(Identity::A) && link.InputPath(Identity::A).empty(); }));
+    mouse_->Plug(Identity::A);
+    link.ScanDevices();
+    EXPECT_TRUE(link.ReaderRunning(Identity::A));
+    EXPECT_EQ(nodes.opens[node], 2);
+    Reset();
+    EXPECT_EQ(controller.QueryStatus().outcome, StatusOutcome::Answered);
+    ASSERT_TRUE(mouse_->PressDpiButton());
+    ASSERT_TRUE(RunUntil([&] { return shown.size() == 2; }));
+    link.Close();
+}
 
 TEST_F(DeviceLinkSimTest, BothIdentitiesCommandsAndStatusGoToA) {
     ConnectPrimed();

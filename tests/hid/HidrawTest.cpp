@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Descriptors.h"
+#include "FakeSysfs.h"
 #include "device/DeviceIds.h"
 #include "device/linux/HidrawEnumeration.h"
 #include "device/linux/HotplugMonitor.h"
@@ -36,45 +37,7 @@ private:
     ProblemSink old_;
 };
 
-// A sysfs and /dev tree in a temporary folder: class/hidraw/hidrawN with the
-// HID device's uevent and report descriptor, and a plain file for the node.
-class FakeTree {
-public:
-    FakeTree() {
-        std::string pattern = (fs::temp_directory_path() / "tarvik-hidraw-XXXXXX").string();
-        root_ = mkdtemp(pattern.data());
-        // Readable by everyone: the permission test reads it under another user id.
-        fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                   fs::perms::others_read | fs::perms::others_exec);
-        fs::create_directories(root_ / "sys" / "class" / "hidraw");
-        fs::create_directories(root_ / "dev");
-    }
-    ~FakeTree() { fs::remove_all(root_); }
-
-    Roots roots() const { return {root_ / "sys", root_ / "dev"}; }
-    std::string Node(const std::string& name) const { return (root_ / "dev" / name).string(); }
-
-    void Add(const std::string& name, const std::string& hidId, const Bytes& descriptor) {
-        fs::path dir = root_ / "sys" / "class" / "hidraw" / name;
-        fs::create_directories(dir / "device");
-        Write(dir / "uevent", "MAJOR=241\nMINOR=0\nDEVNAME=" + name + "\n");
-        Write(dir / "device" / "uevent", "DRIVER=hid-generic\nHID_ID=" + hidId + "\nHID_NAME=x\n");
-        Write(dir / "device" / "report_descriptor", std::string(descriptor.begin(), descriptor.end()));
-        Write(root_ / "dev" / name, "");
-    }
-
-private:
-    static void Write(const fs::path& p, const std::string& text) {
-        std::ofstream(p, std::ios::binary) << text;
-    }
-    fs::path root_;
-};
-
-constexpr const char* kMouseA = "0003:0000248A:00005B2E";
-constexpr const char* kMouseB = "0003:0000248A:00005B2F";
-constexpr const char* kKeyboard = "0003:0000046D:0000C31C";
-
-TEST(HidrawEnumeration, FakeTreeIsListedInNodeOrderWithLengthsFromTheDescriptor) {
+TEST(HidrawEnumeration, FakeTreeIsListedInNodeOrderOneEntryPerCollection) {
     FakeTree tree;
     tree.Add("hidraw10", kMouseB, testdata::kVendorFeature);
     tree.Add("hidraw2", kMouseA, testdata::kVendorInput);
@@ -82,18 +45,27 @@ TEST(HidrawEnumeration, FakeTreeIsListedInNodeOrderWithLengthsFromTheDescriptor)
     tree.Add("hidraw3", kMouseA, testdata::kVendorFeature);
     tree.Add("hidraw4", "garbage", testdata::kBootMouse); // no usable HID_ID: left out
     tree.Add("hidraw1", "0005:0000046D:0000B019", testdata::kCompositeGamingMouse);
+    tree.Add("hidraw5", kMouseB, testdata::kVendorTwoCollections);
+    tree.Add("hidraw6", kKeyboard, {}); // no collection: no entry
 
     ProblemLog log;
     LinuxBackend backend(tree.roots());
     std::vector<hid::InterfaceInfo> got = backend.Enumerate();
     std::vector<hid::InterfaceInfo> want = {
         {tree.Node("hidraw0"), 0x046D, 0xC31C, 9, 0},
-        {tree.Node("hidraw1"), 0x046D, 0xB019, 9, 65},
+        {tree.Node("hidraw0"), 0x046D, 0xC31C, 3, 0},
+        {tree.Node("hidraw1"), 0x046D, 0xB019, 9, 0},
+        {tree.Node("hidraw1"), 0x046D, 0xB019, 3, 0},
+        {tree.Node("hidraw1"), 0x046D, 0xB019, 0, 65},
         {tree.Node("hidraw2"), kVendorId, kProductIdA, 33, 0},
         {tree.Node("hidraw3"), kVendorId, kProductIdA, 0, 33},
+        {tree.Node("hidraw5"), kVendorId, kProductIdB, 33, 0},
+        {tree.Node("hidraw5"), kVendorId, kProductIdB, 0, 33},
         {tree.Node("hidraw10"), kVendorId, kProductIdB, 0, 33},
     };
     EXPECT_EQ(got, want);
+    // Positions stay the same from one scan to the next.
+    EXPECT_EQ(backend.Enumerate(), want);
     EXPECT_TRUE(log.lines.empty());
 }
 
@@ -128,9 +100,10 @@ TEST(HidrawEnumeration, MouseNodeWithoutPermissionIsSkippedAndLoggedOnceNamingTh
         first = backend.Enumerate();
         second = backend.Enumerate();
     });
-    ASSERT_EQ(first.size(), 2u);
+    ASSERT_EQ(first.size(), 3u); // the keyboard's two collections and hidraw2
     EXPECT_EQ(first[0].path, tree.Node("hidraw0"));
-    EXPECT_EQ(first[1].path, tree.Node("hidraw2"));
+    EXPECT_EQ(first[1].path, tree.Node("hidraw0"));
+    EXPECT_EQ(first[2].path, tree.Node("hidraw2"));
     EXPECT_EQ(second, first);
     ASSERT_EQ(log.lines.size(), 1u) << "one line, not one per scan";
     EXPECT_NE(log.lines[0].find(tree.Node("hidraw1")), std::string::npos) << log.lines[0];

@@ -172,6 +172,31 @@ TEST_F(MouseSimServerTest, DpiPressReachesEveryClientWithTheInputInterfaceOpen) 
     EXPECT_EQ(Control(Type::PressDpi, 8).code, 0);
 }
 
+TEST_F(MouseSimServerTest, FeatureCallsGoThroughWhileAReadIsBlockedOnTheSameHandle) {
+    SocketBackend backend(path_);
+    ASSERT_TRUE(Control(Type::SetBattery, 42, 0).code);
+    auto handle = backend.Open("sim:A:feature");
+    ASSERT_TRUE(handle);
+    // A feature interface gets no input reports: the read waits until woken.
+    Bytes report(33);
+    auto blocked = std::async(std::launch::async, [&] { return handle->ReadInput(report, -1).status; });
+    // Each reply must reach its caller whichever of the two threads is reading
+    // the connection at the time.
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(handle->SetFeature(kStatusQuery)) << i;
+        Bytes reply(33, 0);
+        reply[0] = 0x0C;
+        ASSERT_TRUE(handle->GetFeature(reply)) << i;
+        EXPECT_EQ(reply[2], 0x20) << i;
+        EXPECT_EQ(reply[18], 42) << i;
+    }
+    EXPECT_EQ(blocked.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
+    handle->Wake();
+    ASSERT_EQ(blocked.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_EQ(blocked.get(), hid::ReadStatus::Woken);
+    EXPECT_EQ(mouse_->Snapshot().framesReceived, 20u);
+}
+
 TEST_F(MouseSimServerTest, UnplugKillsOpenHandlesAndIsAnnounced) {
     SocketBackend backend(path_);
     EventLog log;

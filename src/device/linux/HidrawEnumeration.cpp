@@ -169,7 +169,8 @@ EnumerationResult DescribeNodes(std::vector<NodeEntry> nodes) {
         auto descriptor = ReadSmallFile(node.hidDevice / "report_descriptor", kMaxDescriptor);
         if (!descriptor) continue;
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(descriptor->data());
-        const ReportLengths lengths = ParseReportDescriptor({bytes, descriptor->size()});
+        const DescriptorReports reports = ParseReportDescriptor({bytes, descriptor->size()});
+        if (reports.collections.empty()) continue;
 
         if (IdentityOf(id->vendor, id->product)) {
             // Only the mouse's own nodes are opened, and only to learn whether a
@@ -181,13 +182,18 @@ EnumerationResult DescribeNodes(std::vector<NodeEntry> nodes) {
             }
             ::close(fd);
         }
-        hid::InterfaceInfo info;
-        info.path = node.devnode;
-        info.vendorId = id->vendor;
-        info.productId = id->product;
-        info.inputReportLength = ClampLength(lengths.input);
-        info.featureReportLength = ClampLength(lengths.feature);
-        result.interfaces.push_back(std::move(info));
+        // One interface per top-level collection, each with the node's path, as
+        // the platform lists collections: a node holding the mouse's input and
+        // feature collections serves both roles.
+        for (const CollectionReports& c : reports.collections) {
+            hid::InterfaceInfo info;
+            info.path = node.devnode;
+            info.vendorId = id->vendor;
+            info.productId = id->product;
+            info.inputReportLength = ClampLength(c.input);
+            info.featureReportLength = ClampLength(c.feature);
+            result.interfaces.push_back(std::move(info));
+        }
     }
     return result;
 }

@@ -1,7 +1,8 @@
 // Listing the system's hidraw nodes with the facts the scan classifies by:
 // vendor and product from the HID device's uevent (HID_ID), input and feature
-// report lengths from its report descriptor. Both are read from sysfs, which
-// needs no permission on the node itself, so foreign devices are never opened.
+// report lengths of each top-level collection from its report descriptor. Both
+// are read from sysfs, which needs no permission on the node itself, so foreign
+// devices are never opened.
 #pragma once
 
 #include <cstdint>
@@ -49,7 +50,9 @@ bool DevnodeLess(const std::string& a, const std::string& b);
 std::vector<NodeEntry> ListHidrawNodes(const Roots& roots);
 
 struct EnumerationResult {
-    // Every describable interface, sorted by device node.
+    // One interface per top-level collection of every describable node: sorted
+    // by device node, and within a node in descriptor order. A node whose
+    // descriptor holds no collection has no entry.
     std::vector<hid::InterfaceInfo> interfaces;
     // The mouse's nodes that were left out because they cannot be opened for
     // lack of permission.

@@ -59,13 +59,15 @@ std::unique_ptr<HidrawDevice> HidrawDevice::OpenNode(const std::string& path, in
         ::close(fd);
         return nullptr;
     }
-    const ReportLengths lengths = ParseReportDescriptor({desc.value, desc.size});
+    // The node as a whole: the longest reports over all of its collections,
+    // which is what a reader of the node must be able to hold.
+    const CollectionReports longest = LongestReports(ParseReportDescriptor({desc.value, desc.size}));
     hid::InterfaceInfo info;
     info.path = path;
     info.vendorId = static_cast<std::uint16_t>(raw.vendor);
     info.productId = static_cast<std::uint16_t>(raw.product);
-    info.inputReportLength = static_cast<std::uint16_t>(std::min<std::size_t>(lengths.input, 0xFFFF));
-    info.featureReportLength = static_cast<std::uint16_t>(std::min<std::size_t>(lengths.feature, 0xFFFF));
+    info.inputReportLength = static_cast<std::uint16_t>(std::min<std::size_t>(longest.input, 0xFFFF));
+    info.featureReportLength = static_cast<std::uint16_t>(std::min<std::size_t>(longest.feature, 0xFFFF));
     std::unique_ptr<HidrawDevice> device(new HidrawDevice(fd, std::move(info)));
     if (!device->wakeup_.Valid()) return nullptr;
     return device;

@@ -18,6 +18,9 @@
 
 namespace tarvik::hidraw {
 
+// One open hidraw node. Feature ioctls and the polled read may run on two
+// threads at once on the same descriptor (the kernel keeps them apart); the
+// failed-read mark belongs to the reading thread alone.
 class HidrawDevice : public hid::Device {
 public:
     // Opens `path` with O_RDWR | O_CLOEXEC and reads vendor, product and report
@@ -37,7 +40,7 @@ private:
     int fd_;
     hid::InterfaceInfo info_;
     Wakeup wakeup_;
-    bool failed_ = false;
+    bool failed_ = false; // read and written by ReadInput only
 };
 
 class LinuxBackend : public hid::Backend {

@@ -14,6 +14,8 @@ hid::InterfaceInfo InfoOf(Identity id, InterfaceRole role) {
     return info;
 }
 
+// Every call goes through the mouse's lock, which a blocked read releases
+// while it waits, so feature calls and a read may overlap on one handle.
 class SimDevice final : public hid::Device {
 public:
     SimDevice(std::shared_ptr<VirtualMouse> mouse, Identity id, InterfaceRole role)

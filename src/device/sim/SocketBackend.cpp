@@ -130,6 +130,9 @@ std::optional<Message> Connection::Call(const Message& request, int timeoutMs) {
 
 namespace {
 
+// Replies and pushed input reports share the handle's connection. Whichever
+// waiting thread (a feature call or a blocked read) happens to read it files
+// what arrives for the others, so a feature call goes through while a read waits.
 class SocketDevice final : public hid::Device {
 public:
     SocketDevice(std::unique_ptr<Connection> conn, std::uint32_t handle, hid::InterfaceInfo info)
