@@ -14,7 +14,7 @@
 
 #include "device/HidBackend.h"
 #include "device/linux/HidrawEnumeration.h"
-#include "device/linux/Wakeup.h"
+#include "device/Wakeup.h"
 
 namespace tarvik::hidraw {
 
