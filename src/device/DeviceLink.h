@@ -40,6 +40,9 @@ public:
 
     // Feature handle A if open, else B, else null.
     hid::Device* SendTarget();
+    // The same handle, shared: the device worker keeps it open for a job even
+    // when a scan closes it meanwhile (its writes then fail).
+    std::shared_ptr<hid::Device> SendTargetHandle();
     // The identity SendTarget() would use.
     std::optional<Identity> SendTargetIdentity() const;
 
@@ -67,7 +70,7 @@ public:
 
 private:
     struct IdentityState {
-        std::unique_ptr<hid::Device> feature;
+        std::shared_ptr<hid::Device> feature;
         std::string featurePath;
         int featureIndex = -1;
         std::string inputPath;

@@ -37,8 +37,8 @@ struct ReadResult {
     std::size_t length = 0;
 };
 
-// An open interface. SetFeature/GetFeature are called from one thread (the UI
-// thread); ReadInput from a reader thread; Wake from any thread.
+// An open interface. SetFeature/GetFeature are called from one thread (the
+// device worker); ReadInput from a reader thread; Wake from any thread.
 class Device {
 public:
     virtual ~Device() = default;
