@@ -47,7 +47,8 @@ struct BenchProfile {
     std::array<MacroKey, kKeyCount> library;
 
     BenchProfile() {
-        dir = std::filesystem::temp_directory_path() / ("tarvik-bench-" + std::to_string(std::random_device{}()));
+        dir = std::filesystem::temp_directory_path() /
+              ("tarvik-bench-" + std::to_string(std::random_device{}()));
         std::filesystem::create_directories(dir / "config");
         model = std::make_unique<SettingsModel>(dir);
         model->LoadSettingsModel();

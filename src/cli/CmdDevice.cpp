@@ -77,8 +77,8 @@ std::unique_ptr<Session> OpenSession(CliContext& ctx, bool needModel) {
     s->link = std::make_unique<DeviceLink>(*s->choice.backend, s->queue.Poster());
     if (needModel) {
         ctx.Load();
-        s->controller =
-            std::make_unique<DeviceController>(*ctx.model, *s->link, s->pacer, s->scheduler, s->queue.Poster());
+        s->controller = std::make_unique<DeviceController>(*ctx.model, *s->link, s->pacer, s->scheduler,
+                                                           s->queue.Poster());
         s->controller->SetMacroFinder(LibraryFinder(*ctx.library));
     }
     return s;
@@ -240,18 +240,18 @@ void Watch(CliContext& ctx, int presses, double timeout) {
     DeviceController& c = *s->controller;
     int events = 0;
     c.SetEvents({.showOsd =
-                    [&](const OsdTexts& t) {
-                        const ProfileRecord& rec = ctx.model->Profiles[ctx.model->GetCurrentProfile()];
-                        std::cout << t.title << "  " << t.value << "  " << t.rate << "  (level "
-                                  << c.currentDpiLevel + 1 << ", " << ToUtf8(rec.PollingRateName) << ")"
-                                  << std::endl;
-                        ++events;
-                    },
-                .noDeviceLeft =
-                    [&] {
-                        std::cerr << "tarvikctl: no device left" << std::endl;
-                        g_interrupted = true;
-                    }});
+                     [&](const OsdTexts& t) {
+                         const ProfileRecord& rec = ctx.model->Profiles[ctx.model->GetCurrentProfile()];
+                         std::cout << t.title << "  " << t.value << "  " << t.rate << "  (level "
+                                   << c.currentDpiLevel + 1 << ", " << ToUtf8(rec.PollingRateName) << ")"
+                                   << std::endl;
+                         ++events;
+                     },
+                 .noDeviceLeft =
+                     [&] {
+                         std::cerr << "tarvikctl: no device left" << std::endl;
+                         g_interrupted = true;
+                     }});
     c.AttachHotplug(s->queue.Poster());
     c.ScanDevices();
     if (!s->link->Connected()) {

@@ -221,9 +221,10 @@ void DeviceController::StartSend() {
         std::string message = "device: macro \"";
         message += ToUtf8(m.name);
         message += "\" of button " + std::to_string(m.button) + " needs " + std::to_string(m.chunks) +
-                   " chunks (" + std::to_string(m.steps) + " steps); at most " + std::to_string(kMaxMacroChunks) +
-                   " can be numbered, so it is not sent";
-        LogOnce("macro " + std::to_string(m.macroKeyIndex) + ":" + ToUtf8(m.name) + ":" + std::to_string(m.steps),
+                   " chunks (" + std::to_string(m.steps) + " steps); at most " +
+                   std::to_string(kMaxMacroChunks) + " can be numbered, so it is not sent";
+        LogOnce("macro " + std::to_string(m.macroKeyIndex) + ":" + ToUtf8(m.name) + ":" +
+                    std::to_string(m.steps),
                 message);
     }
     run->reported.assign(run->plan.steps.size(), false);
@@ -234,7 +235,8 @@ void DeviceController::StartSend() {
     if (run->result.progressShown) {
         link_.pollCounter = 0;
         if (events_.progress)
-            events_.progress({DeviceProgress::Operation::Send, 0, static_cast<int>(run->plan.steps.size()), false});
+            events_.progress(
+                {DeviceProgress::Operation::Send, 0, static_cast<int>(run->plan.steps.size()), false});
     }
     if (run->plan.steps.empty()) {
         FinishSend(run, true);
@@ -353,7 +355,8 @@ void DeviceController::ApplyStatus(const StatusExchange& exchange, StatusResult&
     result.outcome = exchange.outcome;
     result.attempts = exchange.attempts;
     result.reply = exchange.reply;
-    if (exchange.outcome == StatusOutcome::Answered && exchange.reply) HandleStatusReply(*exchange.reply, &result);
+    if (exchange.outcome == StatusOutcome::Answered && exchange.reply)
+        HandleStatusReply(*exchange.reply, &result);
 }
 
 bool DeviceController::HandleStatusReply(const StatusReply& reply, StatusResult* result) {
@@ -456,7 +459,8 @@ void DeviceController::FinishReset(ResetResult r, const ResetDone& done) {
     } else {
         // The reset did not reach the mouse: the caches still describe what it
         // holds, and the next send brings it to the defaults.
-        ReportProblem("device: the factory reset did not reach the mouse; the defaults go with the next send");
+        ReportProblem(
+            "device: the factory reset did not reach the mouse; the defaults go with the next send");
         requested_ = SendGroups::All();
     }
     model_.NotifyChanged(slot, ModelChange::Profile);

@@ -1,6 +1,5 @@
 #include "device/Pacer.h"
 
-
 namespace tarvik {
 
 void SleepPacer::Pause(Millis duration) {

@@ -77,8 +77,8 @@ FeatureReport SettingsReport(const SettingsEntryRow& row, const SettingsImage& i
 bool ReportCache::Differs(SettingsEntry entry, const SettingsImage& image) const {
     const std::size_t i = Index(entry);
     const std::size_t n = ComparedBytes(RowOf(entry), image);
-    return staleSettings[i] || !std::equal(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(n),
-                                           settings[i].begin());
+    return staleSettings[i] ||
+           !std::equal(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(n), settings[i].begin());
 }
 
 void ReportCache::Store(SettingsEntry entry, const SettingsImage& image) {
@@ -107,7 +107,8 @@ void ReportCache::StoreMacro(std::uint8_t number, const MacroImage& image) {
     staleMacros[number % kMacroNumbers] = false;
 }
 
-void ReportCache::PrimeSettingsAndButtons(const ProfileRecord& rec, std::span<const std::uint16_t> dpiDeviceCodes) {
+void ReportCache::PrimeSettingsAndButtons(const ProfileRecord& rec,
+                                          std::span<const std::uint16_t> dpiDeviceCodes) {
     buttons = BuildButtonPage(rec);
     staleButtons.fill(false);
     for (const SettingsEntryRow& row : kSettingsEntries) Store(row.entry, row.build(rec, dpiDeviceCodes));

@@ -41,7 +41,9 @@ public:
     friend constexpr bool operator==(SendGroups, SendGroups) = default;
 
 private:
-    static constexpr std::uint8_t Bit(SendGroup g) { return static_cast<std::uint8_t>(1u << static_cast<int>(g)); }
+    static constexpr std::uint8_t Bit(SendGroup g) {
+        return static_cast<std::uint8_t>(1u << static_cast<int>(g));
+    }
     std::uint8_t bits_ = 0;
 };
 
@@ -51,7 +53,16 @@ constexpr SendGroups operator|(SendGroup a, SendGroup b) {
 
 // ---- the settings commands
 
-enum class SettingsEntry : std::uint8_t { Dpi, Colours, Polling, LiftOff, Debounce, Lighting, Power, MotionWakeup };
+enum class SettingsEntry : std::uint8_t {
+    Dpi,
+    Colours,
+    Polling,
+    LiftOff,
+    Debounce,
+    Lighting,
+    Power,
+    MotionWakeup
+};
 constexpr std::size_t kSettingsEntryCount = 8;
 
 // Room for the largest image, the lighting page.
@@ -94,7 +105,9 @@ struct ReportCache {
     std::array<bool, kKeyCount> staleButtons{};
     std::array<bool, kMacroNumbers> staleMacros{};
 
-    const SettingsImage& Image(SettingsEntry entry) const { return settings[static_cast<std::size_t>(entry)]; }
+    const SettingsImage& Image(SettingsEntry entry) const {
+        return settings[static_cast<std::size_t>(entry)];
+    }
     bool Differs(SettingsEntry entry, const SettingsImage& image) const;
     void Store(SettingsEntry entry, const SettingsImage& image);
 

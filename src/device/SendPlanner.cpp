@@ -45,7 +45,8 @@ void PlanSettings(SendPlan& plan, const ProfileRecord& rec, std::span<const std:
         step.report = SettingsReport(row, image, 0);
         step.pauseAfter = kCommandPause;
         step.retryGroup = row.group;
-        step.commit = {CacheCommit::Kind::Settings, static_cast<int>(row.entry), {image.begin(), image.end()}};
+        step.commit = {
+            CacheCommit::Kind::Settings, static_cast<int>(row.entry), {image.begin(), image.end()}};
         AddWrite(plan, std::move(step));
     }
 }
@@ -74,7 +75,8 @@ void PlanMacros(SendPlan& plan, const ProfileRecord& rec, const ReportCache& cac
                     step.pauseAfter = kCommandPause;
                     step.unit = k + 1;
                     // A macro counts as held only when every chunk arrived.
-                    if (i + 1 == chunks) step.commit = {CacheCommit::Kind::Macro, number, {image.begin(), image.end()}};
+                    if (i + 1 == chunks)
+                        step.commit = {CacheCommit::Kind::Macro, number, {image.begin(), image.end()}};
                     AddWrite(plan, std::move(step));
                 }
             }
@@ -85,8 +87,8 @@ void PlanMacros(SendPlan& plan, const ProfileRecord& rec, const ReportCache& cac
 
 } // namespace
 
-SendPlan PlanSend(const ProfileRecord& rec, std::span<const std::uint16_t> dpiDeviceCodes, const ReportCache& cache,
-                  SendGroups groups, bool hasTarget) {
+SendPlan PlanSend(const ProfileRecord& rec, std::span<const std::uint16_t> dpiDeviceCodes,
+                  const ReportCache& cache, SendGroups groups, bool hasTarget) {
     SendPlan plan;
     if (hasTarget) {
         if (groups.Has(SendGroup::Buttons)) PlanButtons(plan, rec, cache);

@@ -57,8 +57,8 @@ struct SendPlan {
 // 60 ms per macro button. Without a send target nothing is written: settings
 // and buttons are left out entirely, macro buttons keep their pause.
 // The macro numbers must have been assigned already.
-SendPlan PlanSend(const ProfileRecord& rec, std::span<const std::uint16_t> dpiDeviceCodes, const ReportCache& cache,
-                  SendGroups groups, bool hasTarget);
+SendPlan PlanSend(const ProfileRecord& rec, std::span<const std::uint16_t> dpiDeviceCodes,
+                  const ReportCache& cache, SendGroups groups, bool hasTarget);
 
 // The macros of `rec`'s macro buttons taken as delivered (after the numbering);
 // a macro that could never be sent is not.

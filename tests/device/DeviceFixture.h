@@ -180,7 +180,8 @@ protected:
         backend_ = std::make_unique<RecordingBackend>(*sim_, timeline_);
         clock_.SetOnPause([this](Millis d) { timeline_.Add({'P', {}, {}, static_cast<int>(d.count())}); });
         link_ = std::make_unique<DeviceLink>(*backend_, queue_.Poster());
-        controller_ = std::make_unique<DeviceController>(*model_, *link_, clock_, scheduler_, queue_.Poster());
+        controller_ =
+            std::make_unique<DeviceController>(*model_, *link_, clock_, scheduler_, queue_.Poster());
         controller_->SetMacroFinder(shelf_.Finder());
     }
     void TearDown() override {
@@ -207,7 +208,9 @@ protected:
         return queue_.RunUntil(done, std::chrono::seconds(10));
     }
     // Until every job handed to the worker has had its results applied.
-    void Settle() { EXPECT_TRUE(RunUntil([&] { return !controller_->Busy(); })); }
+    void Settle() {
+        EXPECT_TRUE(RunUntil([&] { return !controller_->Busy(); }));
+    }
     // One send, waited for.
     ApplyResult Apply() {
         std::optional<ApplyResult> got;

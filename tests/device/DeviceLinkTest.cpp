@@ -226,16 +226,25 @@ TEST_F(DeviceLinkSimTest, LevelAndRateReportKeepsWaitingChanges) {
     };
     const Case cases[] = {
         {"nothing waiting", [](ProfileRecord&) {}, SendGroup::MainSettings, {}},
-        {"a DPI colour", [](ProfileRecord& r) { r.DPILevelIndication[1] = 0x102030; }, SendGroup::MainSettings,
+        {"a DPI colour",
+         [](ProfileRecord& r) { r.DPILevelIndication[1] = 0x102030; },
+         SendGroup::MainSettings,
          {kCmdDpiColours}},
-        {"a DPI value", [](ProfileRecord& r) { r.XYSetting[3] = 40; }, SendGroup::MainSettings, {kCmdDpiLevels}},
-        {"the enabled levels", [](ProfileRecord& r) { r.DPIOffOnFlag = 0x0F; }, SendGroup::MainSettings,
+        {"a DPI value",
+         [](ProfileRecord& r) { r.XYSetting[3] = 40; },
+         SendGroup::MainSettings,
          {kCmdDpiLevels}},
-        {"lighting and power", [](ProfileRecord& r) {
+        {"the enabled levels",
+         [](ProfileRecord& r) { r.DPIOffOnFlag = 0x0F; },
+         SendGroup::MainSettings,
+         {kCmdDpiLevels}},
+        {"lighting and power",
+         [](ProfileRecord& r) {
              r.Lighting1Mode[0] = 4;
              r.Settings[kSetPowerDownTime].Value = u"3";
          },
-         SendGroup::MainSettings | SendGroup::PowerOptions, {kCmdLighting, kCmdPowerOptions}},
+         SendGroup::MainSettings | SendGroup::PowerOptions,
+         {kCmdLighting, kCmdPowerOptions}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -178,7 +178,8 @@ void LinuxBackend::SetHotplugHandler(hid::HotplugHandler handler) {
             pollfd fds[2] = {{monitor->Fd(), POLLIN, 0}, {stop->Fd(), POLLIN, 0}};
             if (::poll(fds, 2, -1) < 0) {
                 if (errno == EINTR) continue;
-                ReportProblem(MonitorEnded(std::string("waiting for udev events failed: ") + std::strerror(errno)));
+                ReportProblem(
+                    MonitorEnded(std::string("waiting for udev events failed: ") + std::strerror(errno)));
                 return;
             }
             if (fds[1].revents) return;
