@@ -150,7 +150,9 @@ void DeviceController::HandleInputReport(const InputEvent& event) {
         std::string message = "device: the mouse reported DPI level ";
         message += std::to_string(event.level);
         message += ", which no profile has; the report is ignored";
-        LogOnce("level " + std::to_string(event.level), message);
+        std::string key = "level ";
+        key += std::to_string(event.level);
+        LogOnce(key, message);
         return;
     }
     ProfileRecord& rec = Current();
@@ -218,14 +220,26 @@ void DeviceController::StartSend() {
     run->plan = PlanSend(Current(), model_.DpiDeviceCode, cache_, groups, target != nullptr);
     run->result.refusedMacros = run->plan.refusedMacros;
     for (const RefusedMacro& m : run->plan.refusedMacros) {
+        const std::string name = ToUtf8(m.name);
         std::string message = "device: macro \"";
-        message += ToUtf8(m.name);
-        message += "\" of button " + std::to_string(m.button) + " needs " + std::to_string(m.chunks) +
-                   " chunks (" + std::to_string(m.steps) + " steps); at most " +
-                   std::to_string(kMaxMacroChunks) + " can be numbered, so it is not sent";
-        LogOnce("macro " + std::to_string(m.macroKeyIndex) + ":" + ToUtf8(m.name) + ":" +
-                    std::to_string(m.steps),
-                message);
+        message += name;
+        message += "\" of button ";
+        message += std::to_string(m.button);
+        message += " needs ";
+        message += std::to_string(m.chunks);
+        message += " chunks (";
+        message += std::to_string(m.steps);
+        message += " steps); at most ";
+        message += std::to_string(kMaxMacroChunks);
+        message += " can be numbered, so it is not sent";
+        // Once per macro and length: the same refusal at every send would drown the log.
+        std::string key = "macro ";
+        key += std::to_string(m.macroKeyIndex);
+        key += ':';
+        key += name;
+        key += ':';
+        key += std::to_string(m.steps);
+        LogOnce(key, message);
     }
     run->reported.assign(run->plan.steps.size(), false);
     // A scan's own send shows no progress; the flag is used up by the run it covers.

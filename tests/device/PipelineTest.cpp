@@ -3,6 +3,7 @@
 // mouse.
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "DeviceFixture.h"
 #include "text/Log.h"
@@ -576,6 +577,38 @@ TEST_F(PipelineTest, AfterApplyTheMouseHoldsTheProfile) {
     EXPECT_EQ(s.macros.at(2)[0], 0x10); // left button press, delay 20
     EXPECT_EQ(s.macros.at(2)[1], 20);
     EXPECT_EQ(s.lastSequence, timeline_.Writes().back().bytes[4]);
+}
+
+TEST(SleepPacerTest, InterruptEndsAPauseAndEveryLaterOne) {
+    SleepPacer pacer;
+    std::thread worker([&] {
+        pacer.Pause(std::chrono::hours(1));
+        pacer.Pause(std::chrono::hours(1));
+    });
+    pacer.Interrupt();
+    worker.join(); // two hours without the interrupt
+}
+
+TEST(VirtualSchedulerTest, ArmingRestartsAndRepeatingTasksKeepTheirPeriod) {
+    VirtualScheduler s;
+    std::vector<std::pair<long, Task>> ran;
+    const auto record = [&](Task t) { return [&, t] { ran.emplace_back(s.Now().count(), t); }; };
+    s.Arm(Task::PollStatus, record(Task::PollStatus));
+    s.Arm(Task::SendChanges, record(Task::SendChanges));
+    s.Advance(Millis(15));
+    s.Arm(Task::SendChanges, record(Task::SendChanges)); // a second change restarts the 20 ms
+    s.Arm(Task::SaveProfiles, Millis(1500), false, record(Task::SaveProfiles));
+    s.Advance(Millis(2000));
+    const std::vector<std::pair<long, Task>> expected = {{35, Task::SendChanges},
+                                                         {1000, Task::PollStatus},
+                                                         {1515, Task::SaveProfiles},
+                                                         {2000, Task::PollStatus}};
+    EXPECT_EQ(ran, expected);
+    EXPECT_FALSE(s.Armed(Task::SendChanges)); // one-shot
+    EXPECT_EQ(s.DueIn(Task::PollStatus), Millis(985));
+    s.Disarm(Task::PollStatus);
+    s.Advance(Millis(5000));
+    EXPECT_EQ(ran.size(), expected.size());
 }
 
 } // namespace

@@ -123,7 +123,8 @@ void CProgressBarDlg::FollowProgress(int percent) {
 }
 
 void CProgressBarDlg::StepWhileBehind() {
-    if (progress_ < limit_ && !IsTimerArmed(kTimerStep) && !IsTimerArmed(kTimerEnd)) SetTimer(kTimerStep, kStepMs);
+    if (progress_ < limit_ && !IsTimerArmed(kTimerStep) && !IsTimerArmed(kTimerEnd))
+        SetTimer(kTimerStep, kStepMs);
 }
 
 void CProgressBarDlg::CreateControls(const Rect&) {
