@@ -450,7 +450,7 @@ void DeviceController::FactoryReset(ResetDone done) {
     const PostFn post = post_;
     worker_.Submit([this, target, shared, weak, post] {
         FeatureReport report = FeatureReport::FactoryReset(0);
-        const bool written = worker_.Write(*target, report);
+        const bool written = !worker_.Stopping() && worker_.Write(*target, report);
         post([weak, written, shared] {
             auto self = weak.lock();
             if (!self) return;

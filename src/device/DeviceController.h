@@ -11,6 +11,7 @@
 // DeviceEvents and the model's change notification.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -157,8 +158,8 @@ public:
     // could not be written.
     bool FlushDelayedSave();
     // Stops the worker: a send in progress ends at its next step and the jobs
-    // not started are dropped. What it posted before is still applied when the
-    // posted calls run; nothing is sent afterwards.
+    // not started end without touching the device. Their results (interrupted)
+    // are still applied when the posted calls run; nothing is sent afterwards.
     void StopWorker();
 
     // ---- window state mirrored here

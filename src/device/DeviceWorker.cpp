@@ -18,14 +18,18 @@ void DeviceWorker::Submit(Job job) {
 }
 
 void DeviceWorker::Stop() {
+    std::deque<Job> dropped;
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
-        jobs_.clear();
+        dropped.swap(jobs_);
     }
     cv_.notify_all();
     pacer_.Interrupt();
     if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+    // The jobs not started still report back, as interrupted: each sees the
+    // worker stopping before it touches the device.
+    for (Job& job : dropped) job();
 }
 
 bool DeviceWorker::Stopping() const {

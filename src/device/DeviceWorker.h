@@ -49,8 +49,10 @@ public:
     // Runs `job` on the worker thread after the jobs submitted before it.
     // Ignored once the worker is stopping.
     void Submit(Job job);
-    // Ends a pause in progress, drops the jobs not started and joins the thread;
-    // a job that is running returns at its next step. Idempotent.
+    // Ends a pause in progress and joins the thread; a job that is running
+    // returns at its next step. The jobs not started then run on the calling
+    // thread without touching the device (they see Stopping()), so each still
+    // reports back. Idempotent.
     void Stop();
     bool Stopping() const;
 

@@ -155,8 +155,12 @@ TEST_F(PipelineTest, StoppingInTheMiddleOfASendKeepsWhatWasNotWritten) {
     std::optional<ApplyResult> result;
     controller_->ApplyToDevice([&](const ApplyResult& r) { result = r; });
     ASSERT_TRUE(pacer.WaitUntilHeld());
+    std::optional<StatusResult> status; // waits behind the send
+    controller_->QueryStatus([&](const StatusResult& r) { status = r; });
     controller_->StopWorker(); // wakes the held pause and joins
-    ASSERT_TRUE(RunUntil([&] { return result.has_value(); }));
+    ASSERT_TRUE(RunUntil([&] { return result.has_value() && status.has_value(); }));
+    EXPECT_FALSE(controller_->Busy());
+    EXPECT_EQ(status->outcome, StatusOutcome::Interrupted);
     EXPECT_TRUE(result->interrupted);
     EXPECT_EQ(result->reportsWritten, 2);
     EXPECT_EQ(timeline_.WrittenCommands(), (std::vector<std::uint8_t>{kCmdDpiColours, kCmdPollingRate}));
