@@ -319,6 +319,8 @@ void DeviceController::FinishSend(const std::shared_ptr<SendRun>& run, bool comp
     });
     if (events_.sendFinished) events_.sendFinished(run->result);
     for (const ApplyDone& done : run->waiters) done(run->result);
+    // Released here, on the UI thread, whichever thread lets go of the run last.
+    run->waiters.clear();
     if (run->onWorker) {
         JobDone();
     } else if (rerun_ && !Busy()) {
@@ -360,6 +362,7 @@ void DeviceController::QueryStatus(StatusDone done) {
             DeviceController& c = **self;
             c.ApplyStatus(exchange, *result);
             if (*shared) (*shared)(*result);
+            *shared = nullptr; // released on the UI thread
             c.JobDone();
         });
     });
@@ -456,6 +459,7 @@ void DeviceController::FactoryReset(ResetDone done) {
             if (!self) return;
             DeviceController& c = **self;
             c.FinishReset({true, written, false}, *shared);
+            *shared = nullptr; // released on the UI thread
             c.JobDone();
         });
     });
