@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "device/DeviceController.h"
+#include "device/EventQueue.h"
 #include "model/SettingsModel.h"
 #include "text/Log.h"
 
@@ -49,6 +50,8 @@ struct World {
     std::unique_ptr<SettingsModel> model;
     ReplyBackend backend;
     VirtualClock clock;
+    VirtualScheduler scheduler;
+    EventQueue queue;
     std::unique_ptr<DeviceLink> link;
     std::unique_ptr<DeviceController> controller;
 
@@ -62,7 +65,7 @@ struct World {
         model->BuildDpiTables();
         clock.SetRecording(false);
         link = std::make_unique<DeviceLink>(backend, [](std::function<void()>) {});
-        controller = std::make_unique<DeviceController>(*model, *link, clock);
+        controller = std::make_unique<DeviceController>(*model, *link, clock, scheduler, queue.Poster());
         link->ScanDevices();
     }
 };
@@ -75,7 +78,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static World world;
     const std::size_t replySize = std::min<std::size_t>(size, kReportSize);
     world.backend.reply.assign(data, data + replySize);
-    world.controller->QueryStatus();
+    // The query runs on the device worker; its answer is applied here.
+    bool answered = false;
+    world.controller->QueryStatus([&](const StatusResult&) { answered = true; });
+    while (!answered) world.queue.RunOne(std::chrono::milliseconds(100));
     for (std::size_t at = replySize; at < size; at += kMouseReportLength) {
         const std::span<const std::uint8_t> report(data + at,
                                                    std::min<std::size_t>(size - at, kMouseReportLength));
@@ -85,5 +91,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const OsdTexts t = MakeOsdTexts(rec, world.controller->currentDpiLevel, *world.model);
     if (t.title.empty() || t.rate.empty()) __builtin_trap();
     world.controller->PollTick();
+    while (world.controller->Busy()) world.queue.RunOne(std::chrono::milliseconds(100));
     return 0;
 }

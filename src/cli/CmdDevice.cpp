@@ -41,17 +41,27 @@ const char* ChargeName(ChargeState c) {
     }
 }
 
-// One run's connection: backend, UI-thread queue, link and controller.
+// One run's connection: backend, UI-thread queue, link and controller. The
+// controller's worker talks to the mouse; this thread runs the queue until the
+// result it waits for has arrived. The scheduler never fires by itself: what
+// the window would do later (the delayed save) is done at the end of the run.
 struct Session {
     BackendChoice choice;
     EventQueue queue;
     SleepPacer pacer;
+    VirtualScheduler scheduler;
     std::unique_ptr<DeviceLink> link;
     std::unique_ptr<DeviceController> controller;
 
     ~Session() {
         controller.reset();
         if (link) link->Close();
+    }
+
+    // Runs posted calls until `done` holds. The worker always ends its job (a
+    // write or read that fails returns), so no time limit is needed.
+    void RunUntil(const std::function<bool()>& done) {
+        while (!done()) queue.RunOne(std::chrono::milliseconds(100));
     }
 };
 
@@ -67,7 +77,8 @@ std::unique_ptr<Session> OpenSession(CliContext& ctx, bool needModel) {
     s->link = std::make_unique<DeviceLink>(*s->choice.backend, s->queue.Poster());
     if (needModel) {
         ctx.Load();
-        s->controller = std::make_unique<DeviceController>(*ctx.model, *s->link, s->pacer);
+        s->controller = std::make_unique<DeviceController>(*ctx.model, *s->link, s->pacer, s->scheduler,
+                                                           s->queue.Poster());
         s->controller->SetMacroFinder(LibraryFinder(*ctx.library));
     }
     return s;
@@ -110,7 +121,10 @@ void Status(CliContext& ctx, bool json) {
     if (!s) return;
     s->link->ScanDevices();
     if (!RequireDevice(ctx, *s)) return;
-    const StatusResult r = s->controller->QueryStatus();
+    std::optional<StatusResult> answer;
+    s->controller->QueryStatus([&](const StatusResult& r) { answer = r; });
+    s->RunUntil([&] { return answer.has_value(); });
+    const StatusResult& r = *answer;
     if (r.outcome != StatusOutcome::Answered) {
         const char* why = r.outcome == StatusOutcome::NoAnswer  ? "the mouse did not answer"
                           : r.outcome == StatusOutcome::Foreign ? "the reply was for another command"
@@ -151,22 +165,24 @@ void Apply(CliContext& ctx, std::optional<int> slot) {
     SettingsModel& model = *ctx.model;
     if (slot) {
         SelectProfile(model, *slot);
-        model.SaveCurrentProfileAndSettings();
+        if (!model.SaveCurrentProfileAndSettings()) {
+            std::cerr << "tarvikctl: the settings file could not be saved\n";
+            ctx.exitCode = 1;
+            return;
+        }
     }
     s->link->ScanDevices();
     if (!RequireDevice(ctx, *s)) return;
     DeviceController& c = *s->controller;
-    bool saveDue = false;
-    c.SetHooks({.restartDelayedSave = [&] { saveDue = true; }});
     // Whatever the caches hold: every group is sent.
     c.Cache().Forget();
-    c.MarkAllChanged();
-    const ApplyResult r = c.ApplyToDevice();
+    c.RequestSend(SendGroups::All());
+    std::optional<ApplyResult> finished;
+    c.ApplyToDevice([&](const ApplyResult& r) { finished = r; });
+    s->RunUntil([&] { return finished.has_value(); });
+    const ApplyResult& r = *finished;
     // The window saves 10 s after a send; here the run ends first.
-    if (saveDue) {
-        model.SaveCurrentProfileAndSettings();
-        model.SaveAllProfiles();
-    }
+    const bool saved = c.FlushDelayedSave();
     const int current = model.GetCurrentProfile();
     std::cout << "profile " << current << " \""
               << ToUtf8(model.Profiles[current].Settings[kSetProfileName].Value) << "\" sent to "
@@ -182,7 +198,8 @@ void Apply(CliContext& ctx, std::optional<int> slot) {
                   << " not sent: it needs " << m.chunks << " chunks, the mouse takes at most "
                   << kMaxMacroChunks << "\n";
     }
-    if (r.writesFailed || !r.refusedMacros.empty()) ctx.exitCode = 1;
+    if (!saved) std::cerr << "tarvikctl: the profiles could not be saved\n";
+    if (r.writesFailed || !r.refusedMacros.empty() || !saved) ctx.exitCode = 1;
 }
 
 void Reset(CliContext& ctx, bool yes) {
@@ -194,7 +211,10 @@ void Reset(CliContext& ctx, bool yes) {
     auto s = OpenSession(ctx, true);
     if (!s) return;
     s->link->ScanDevices();
-    const ResetResult r = s->controller->FactoryReset();
+    std::optional<ResetResult> finished;
+    s->controller->FactoryReset([&](const ResetResult& r) { finished = r; });
+    s->RunUntil([&] { return finished.has_value(); });
+    const ResetResult& r = *finished;
     const int current = ctx.model->GetCurrentProfile();
     std::cout << "profile " << current << " reset to its defaults"
               << (r.fileWritten ? "" : " (its file could not be written)") << "\n";
@@ -219,19 +239,19 @@ void Watch(CliContext& ctx, int presses, double timeout) {
     }
     DeviceController& c = *s->controller;
     int events = 0;
-    c.SetHooks({.showOsd =
-                    [&](const OsdTexts& t) {
-                        const ProfileRecord& rec = ctx.model->Profiles[ctx.model->GetCurrentProfile()];
-                        std::cout << t.title << "  " << t.value << "  " << t.rate << "  (level "
-                                  << c.currentDpiLevel + 1 << ", " << ToUtf8(rec.PollingRateName) << ")"
-                                  << std::endl;
-                        ++events;
-                    },
-                .noDeviceLeft =
-                    [&] {
-                        std::cerr << "tarvikctl: no device left" << std::endl;
-                        g_interrupted = true;
-                    }});
+    c.SetEvents({.showOsd =
+                     [&](const OsdTexts& t) {
+                         const ProfileRecord& rec = ctx.model->Profiles[ctx.model->GetCurrentProfile()];
+                         std::cout << t.title << "  " << t.value << "  " << t.rate << "  (level "
+                                   << c.currentDpiLevel + 1 << ", " << ToUtf8(rec.PollingRateName) << ")"
+                                   << std::endl;
+                         ++events;
+                     },
+                 .noDeviceLeft =
+                     [&] {
+                         std::cerr << "tarvikctl: no device left" << std::endl;
+                         g_interrupted = true;
+                     }});
     c.AttachHotplug(s->queue.Poster());
     c.ScanDevices();
     if (!s->link->Connected()) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "model/PollingRates.h"
 #include "model/SettingsModel.h"
 #include "text/Language.h"
 #include "text/Log.h"
@@ -16,19 +17,32 @@ std::string Hex2(unsigned v) {
     std::snprintf(buf, sizeof buf, "0x%02X", v & 0xFF);
     return buf;
 }
-template <std::size_t N>
-bool Same(const std::array<std::uint8_t, N>& a, const std::array<std::uint8_t, N>& b, std::size_t count = N) {
-    return std::equal(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(count), b.begin());
-}
 } // namespace
 
-DeviceController::DeviceController(SettingsModel& model, DeviceLink& link, Pacer& pacer, DeviceHooks hooks)
-    : model_(model), link_(link), pacer_(pacer), hooks_(std::move(hooks)),
-      alive_(std::make_shared<DeviceController*>(this)) {
+// One send: its plan and what has come back so far (UI thread only, apart from
+// the plan, which the worker reads).
+struct DeviceController::SendRun {
+    SendPlan plan;
+    ApplyResult result;
+    std::vector<ApplyDone> waiters;
+    std::vector<bool> reported; // per step: its outcome arrived
+    int stepsDone = 0;
+    SendGroups retry; // groups with a failed or unsent write
+    bool onWorker = false;
+};
+
+DeviceController::DeviceController(SettingsModel& model, DeviceLink& link, Pacer& pacer, Scheduler& scheduler,
+                                   PostFn post, DeviceEvents events)
+    : model_(model), link_(link), scheduler_(scheduler), post_(std::move(post)), events_(std::move(events)),
+      alive_(std::make_shared<DeviceController*>(this)), worker_(pacer) {
     link_.SetInputHandler([this](Identity, const InputEvent& ev) { HandleInputReport(ev); });
 }
 
 DeviceController::~DeviceController() {
+    worker_.Stop();
+    // A save that is still waiting runs now rather than being lost.
+    FlushDelayedSave();
+    for (const TaskTiming& t : kTaskTimings) scheduler_.Disarm(t.task);
     if (hotplugAttached_) link_.Backend().SetHotplugHandler({});
     link_.SetInputHandler({});
     alive_.reset();
@@ -38,29 +52,51 @@ ProfileRecord& DeviceController::Current() {
     return model_.Profiles[model_.GetCurrentProfile()];
 }
 
-bool DeviceController::Write(const FeatureReport& report) {
-    hid::Device* target = link_.SendTarget();
-    if (!target) return false;
-    const bool ok = target->SetFeature(report.bytes);
-    if (ok) {
-        sentFlag = true;
-        if (run_) ++run_->reportsWritten;
-    } else {
-        if (run_) ++run_->writesFailed;
-        ReportProblem("device: writing command " + Hex2(report.Command()) +
-                      " failed; it is sent again later");
-    }
-    return ok;
+int DeviceController::CurrentSlot() const {
+    return model_.GetCurrentProfile();
+}
+
+void DeviceController::PostBack(std::function<void(DeviceController&)> call) {
+    std::weak_ptr<DeviceController*> weak = alive_;
+    post_([weak, call = std::move(call)] {
+        if (auto self = weak.lock()) call(**self);
+    });
+}
+
+void DeviceController::LogOnce(const std::string& key, const std::string& message) {
+    if (logged_.insert(key).second) ReportProblem(message);
+}
+
+void DeviceController::RequestSend(SendGroups groups) {
+    requested_ |= groups;
+    std::weak_ptr<DeviceController*> weak = alive_;
+    scheduler_.Arm(Task::SendChanges, [weak] {
+        if (auto self = weak.lock()) (*self)->ApplyToDevice();
+    });
+}
+
+void DeviceController::StopWorker() {
+    worker_.Stop();
+}
+
+void DeviceController::JobDone() {
+    --outstanding_;
+    // Requests that came while the worker was busy: one run covers them all.
+    if (rerun_ && !Busy()) ApplyToDevice();
 }
 
 // ---- connection
 
 void DeviceController::ScanDevices() {
     link_.ScanDevices();
-    if (link_.Connected()) Call(hooks_.startStatusPoll);
-    buttonsChanged = mainSettingsChanged = powerChanged = true;
-    suppressProgress = true;
-    Call(hooks_.scheduleApply);
+    if (link_.Connected()) {
+        std::weak_ptr<DeviceController*> weak = alive_;
+        scheduler_.Arm(Task::PollStatus, [weak] {
+            if (auto self = weak.lock()) (*self)->PollTick();
+        });
+    }
+    suppressProgress_ = true;
+    RequestSend(SendGroup::Buttons | SendGroup::MainSettings | SendGroup::PowerOptions);
 }
 
 HotplugResult DeviceController::OnArrival() {
@@ -73,10 +109,8 @@ HotplugResult DeviceController::OnArrival() {
     if (link_.Connected() && link_.statusQueryPending) {
         link_.statusQueryPending = false;
         r.statusQueryDue = true;
-        r.status = QueryStatus();
-        Call(hooks_.refreshFromProfile);
+        QueryStatus();
     }
-    Call(hooks_.refreshFromProfile);
     return r;
 }
 
@@ -90,7 +124,7 @@ HotplugResult DeviceController::OnRemoval() {
     if (!link_.Connected()) {
         link_.statusQueryPending = true;
         r.noDeviceLeft = true;
-        Call(hooks_.noDeviceLeft);
+        if (events_.noDeviceLeft) events_.noDeviceLeft();
     }
     return r;
 }
@@ -112,295 +146,234 @@ void DeviceController::AttachHotplug(PostFn post) {
 }
 
 void DeviceController::HandleInputReport(const InputEvent& event) {
+    if (event.level == 0 || event.level > kDpiLevels) {
+        std::string message = "device: the mouse reported DPI level ";
+        message += std::to_string(event.level);
+        message += ", which no profile has; the report is ignored";
+        std::string key = "level ";
+        key += std::to_string(event.level);
+        LogOnce(key, message);
+        return;
+    }
     ProfileRecord& rec = Current();
-    const auto level = static_cast<std::uint8_t>(event.level - 1);
-    currentDpiLevel = static_cast<int>(event.level) - 1;
-    rec.CurrentDPILevel = level;
-    const std::uint8_t index = PollingIndexFromInterval(event.pollingInterval);
-    rec.PollingRate = {index, 0, 0};
-    rec.PollingRateName = PollingRateName(index);
-    if (hooks_.showOsd) hooks_.showOsd(MakeOsdTexts(rec, currentDpiLevel, model_));
-    Call(hooks_.refreshFromProfile);
-    // The mouse already holds these values: nothing is sent for them.
-    PrimeCaches();
+    const int level = event.level - 1;
+    currentDpiLevel = level;
+    rec.CurrentDPILevel = static_cast<std::uint8_t>(level);
+    const PollingRateRow& rate = PollingRateOfInterval(event.pollingInterval);
+    rec.PollingRate = {rate.index, 0, 0};
+    rec.PollingRateName = rate.name;
+    if (events_.showOsd) events_.showOsd(MakeOsdTexts(rec, currentDpiLevel, model_));
+    model_.NotifyChanged(CurrentSlot(), ModelChange::Dpi | ModelChange::Polling);
+    // The mouse holds its new level and rate: nothing is sent for them, while a
+    // change of the user's that is still waiting goes out as planned.
+    cache_.NoteLevelAndRateFromMouse(level, PollingCode(rec));
 }
 
 bool DeviceController::NeedsStartupNotice() const {
     return !link_.FeatureOpen(Identity::A) && !link_.FeatureOpen(Identity::B);
 }
 
-// ---- sending
+// ---- caches
 
 void DeviceController::PrimeCaches() {
-    const ProfileRecord& rec = Current();
     // The button page is taken before the numbering, so a macro button whose
     // stored action lacks its number is sent again by the next ApplyToDevice.
-    cache_.buttons = BuildButtonPage(rec);
-    cache_.stale.buttons.fill(false);
-    cache_.polling = PollingCode(rec);
-    cache_.liftOff = LiftOffCode(rec);
-    cache_.debounce = DebounceValue(rec);
-    cache_.dpi = BuildDpiPage(rec, model_);
-    cache_.colours = BuildColours(rec);
-    cache_.lighting = BuildLightingPage(rec);
-    cache_.power = PowerOptionBytes(rec);
-    cache_.motionWakeup = MotionWakeupValue(rec);
-    cache_.stale.polling = cache_.stale.liftOff = cache_.stale.debounce = cache_.stale.dpi =
-        cache_.stale.colours = cache_.stale.lighting = cache_.stale.power = cache_.stale.motionWakeup = false;
+    cache_.PrimeSettingsAndButtons(Current(), model_.DpiDeviceCode);
     AssignMacroNumbers();
-    SendMacros(false);
-}
-
-void DeviceController::SendMainSettings() {
-    if (!link_.SendTarget()) return;
-    const ProfileRecord& rec = Current();
-    const std::uint8_t polling = PollingCode(rec);
-    const std::uint8_t liftOff = LiftOffCode(rec);
-    const std::uint8_t debounce = DebounceValue(rec);
-    const DpiPage dpi = BuildDpiPage(rec, model_);
-    const ColourBytes colours = BuildColours(rec);
-    const LightingPage lighting = BuildLightingPage(rec);
-
-    const bool sendDpi = cache_.stale.dpi || !Same(dpi, cache_.dpi, kDpiCompared);
-    const bool sendColours = cache_.stale.colours || !Same(colours, cache_.colours);
-    const bool sendPolling = cache_.stale.polling || polling != cache_.polling;
-    const bool sendLiftOff = cache_.stale.liftOff || liftOff != cache_.liftOff;
-    const bool sendDebounce = cache_.stale.debounce || debounce != cache_.debounce;
-    const bool sendLighting =
-        cache_.stale.lighting || !Same(lighting, cache_.lighting, LightingCompared(lighting));
-
-    // Each image becomes the last-sent one only when its write succeeded, so a
-    // failed write is retried by the next send.
-    if (sendDpi) {
-        if (Write(FeatureReport::Write(kCmdDpiLevels, sequence_.Take(), dpi))) {
-            cache_.dpi = dpi;
-            cache_.stale.dpi = false;
-        } else {
-            retry_.main = true;
-        }
-        pacer_.Pause(kCommandPause);
-    }
-    if (sendColours) {
-        if (Write(FeatureReport::Write(kCmdDpiColours, sequence_.Take(), colours))) {
-            cache_.colours = colours;
-            cache_.stale.colours = false;
-        } else {
-            retry_.main = true;
-        }
-        pacer_.Pause(kCommandPause);
-    }
-    if (sendPolling) {
-        const std::uint8_t payload[] = {polling};
-        if (Write(FeatureReport::Write(kCmdPollingRate, sequence_.Take(), payload))) {
-            cache_.polling = polling;
-            cache_.stale.polling = false;
-        } else {
-            retry_.main = true;
-        }
-        pacer_.Pause(kCommandPause);
-    }
-    if (sendLiftOff) {
-        const std::uint8_t payload[] = {liftOff, 0};
-        if (Write(FeatureReport::Write(kCmdLiftOff, sequence_.Take(), payload))) {
-            cache_.liftOff = liftOff;
-            cache_.stale.liftOff = false;
-        } else {
-            retry_.main = true;
-        }
-        pacer_.Pause(kCommandPause);
-    }
-    if (sendDebounce) {
-        const std::uint8_t payload[] = {debounce};
-        if (Write(FeatureReport::Write(kCmdDebounce, sequence_.Take(), payload))) {
-            cache_.debounce = debounce;
-            cache_.stale.debounce = false;
-        } else {
-            retry_.main = true;
-        }
-        pacer_.Pause(kCommandPause);
-    }
-    if (sendLighting) {
-        // The page's own length byte is the payload length (report byte 6).
-        const FeatureReport report = FeatureReport::Make(kCmdLighting, sequence_.Take(), 0x01, lighting[0],
-                                                         std::span(lighting).subspan(1));
-        if (Write(report)) {
-            cache_.lighting = lighting;
-            cache_.stale.lighting = false;
-        } else {
-            retry_.main = true;
-        }
-        pacer_.Pause(kCommandPause);
-    }
-}
-
-void DeviceController::SendPowerOptions() {
-    if (!link_.SendTarget()) return;
-    const PowerOptions power = PowerOptionBytes(Current());
-    if (!cache_.stale.power && power == cache_.power) return;
-    if (Write(FeatureReport::Write(kCmdPowerOptions, sequence_.Take(), power))) {
-        cache_.power = power;
-        cache_.stale.power = false;
-    } else {
-        retry_.power = true;
-    }
-    pacer_.Pause(kCommandPause);
-}
-
-void DeviceController::SendMotionWakeup() {
-    if (!link_.SendTarget()) return;
-    const std::uint8_t value = MotionWakeupValue(Current());
-    if (!cache_.stale.motionWakeup && value == cache_.motionWakeup) return;
-    const std::uint8_t payload[] = {value};
-    if (Write(FeatureReport::Write(kCmdMotionWakeup, sequence_.Take(), payload))) {
-        cache_.motionWakeup = value;
-        cache_.stale.motionWakeup = false;
-    } else {
-        retry_.motionWakeup = true;
-    }
-    pacer_.Pause(kCommandPause);
-}
-
-void DeviceController::SendButtons() {
-    if (!link_.SendTarget()) return;
-    const ButtonPage page = BuildButtonPage(Current());
-    for (int position = 0; position < kKeyCount; ++position) {
-        const auto at = static_cast<std::size_t>(2 + 3 * position);
-        const bool changed =
-            cache_.stale.buttons[static_cast<std::size_t>(position)] ||
-            !std::equal(page.begin() + at, page.begin() + at + 3, cache_.buttons.begin() + at);
-        if (changed) {
-            const std::span<const std::uint8_t, 3> action(page.data() + at, 3);
-            if (Write(ButtonReport(sequence_.Take(), position, action))) {
-                std::copy_n(page.begin() + at, 3, cache_.buttons.begin() + at);
-                cache_.stale.buttons[static_cast<std::size_t>(position)] = false;
-            } else {
-                retry_.buttons = true;
-            }
-        }
-        // The mouse is given 60 ms per position whether or not it was written.
-        pacer_.Pause(kCommandPause);
-    }
+    PrimeMacros(cache_, Current());
 }
 
 NumberingResult DeviceController::AssignMacroNumbers() {
+    ProfileRecord& rec = Current();
+    const auto before = rec.Keys;
     NumberingResult r =
-        tarvik::AssignMacroNumbers(Current(), finder_, resyncRequested, LanguageString(kDisabledButtonText));
-    resyncRequested = false;
-    if (run_) run_->disabledButtons.insert(run_->disabledButtons.end(), r.disabled.begin(), r.disabled.end());
+        tarvik::AssignMacroNumbers(rec, finder_, resyncRequested_, LanguageString(kDisabledButtonText));
+    resyncRequested_ = false;
+    if (rec.Keys != before) model_.NotifyChanged(CurrentSlot(), ModelChange::Buttons);
     return r;
 }
 
-void DeviceController::SendMacros(bool send) {
-    ProfileRecord& rec = Current();
-    for (int k = 0; k < kKeyCount; ++k) {
-        const KeySlot& slot = rec.Keys[k];
-        if (slot.Action.Function != kMacroFunction) continue;
-        const std::uint8_t number = slot.Action.Data1 & 0x0F;
-        const MacroKey& macro = slot.Macro;
-        const MacroImage image = BuildMacroImage(macro, number);
-        MacroImage& cached = cache_.macros[number];
-        bool& stale = cache_.stale.macros[number];
-        const int chunks = MacroChunkCount(macro.MacroCommandActionNum);
-        const bool fits = chunks <= kMaxMacroChunks;
-        if (!send) {
-            // A macro the mouse cannot be sent is never taken as held by it.
-            if (fits) {
-                cached = image;
-                stale = false;
-            }
-        } else if (stale || image != cached) {
-            if (!fits) {
-                if (run_) run_->refusedMacros.push_back({k, number, macro.Name, chunks});
-                const std::string key = std::to_string(slot.MacroKeyIndex) + ":" + ToUtf8(macro.Name) + ":" +
-                                        std::to_string(macro.MacroCommandActionNum);
-                if (refusedLogged_.insert(key).second) {
-                    ReportProblem("device: macro \"" + ToUtf8(macro.Name) + "\" of button " +
-                                  std::to_string(k) + " needs " + std::to_string(chunks) + " chunks (" +
-                                  std::to_string(macro.MacroCommandActionNum) + " steps); at most " +
-                                  std::to_string(kMaxMacroChunks) + " can be numbered, so it is not sent");
-                }
-            } else if (link_.SendTarget()) {
-                bool all = true;
-                for (int i = 0; i < chunks && all; ++i) {
-                    all = Write(MacroChunk(image, macro.MacroCommandActionNum, i, sequence_.Take()));
-                    pacer_.Pause(kCommandPause);
-                }
-                // A macro counts as held only when every chunk arrived.
-                if (all) {
-                    cached = image;
-                    stale = false;
-                }
-            }
-        }
-        pacer_.Pause(kCommandPause);
+// ---- sending
+
+void DeviceController::ApplyToDevice(ApplyDone done) {
+    if (!shown_ || worker_.Stopping()) {
+        if (done) done(ApplyResult{});
+        return;
+    }
+    if (done) applyWaiters_.push_back(std::move(done));
+    if (Busy()) {
+        rerun_ = true;
+        return;
+    }
+    StartSend();
+}
+
+void DeviceController::StartSend() {
+    rerun_ = false;
+    auto run = std::make_shared<SendRun>();
+    run->waiters.swap(applyWaiters_);
+    run->result.ran = true;
+    run->result.disabledButtons = AssignMacroNumbers().disabled;
+    const SendGroups groups = requested_;
+    requested_ = {};
+    std::shared_ptr<hid::Device> target = link_.SendTargetHandle();
+    run->plan = PlanSend(Current(), model_.DpiDeviceCode, cache_, groups, target != nullptr);
+    run->result.refusedMacros = run->plan.refusedMacros;
+    for (const RefusedMacro& m : run->plan.refusedMacros) {
+        const std::string name = ToUtf8(m.name);
+        std::string message = "device: macro \"";
+        message += name;
+        message += "\" of button ";
+        message += std::to_string(m.button);
+        message += " needs ";
+        message += std::to_string(m.chunks);
+        message += " chunks (";
+        message += std::to_string(m.steps);
+        message += " steps); at most ";
+        message += std::to_string(kMaxMacroChunks);
+        message += " can be numbered, so it is not sent";
+        // Once per macro and length: the same refusal at every send would drown the log.
+        std::string key = "macro ";
+        key += std::to_string(m.macroKeyIndex);
+        key += ':';
+        key += name;
+        key += ':';
+        key += std::to_string(m.steps);
+        LogOnce(key, message);
+    }
+    run->reported.assign(run->plan.steps.size(), false);
+    // A scan's own send shows no progress; the flag is used up by the run it covers.
+    const bool suppressed = suppressProgress_;
+    suppressProgress_ = false;
+    run->result.progressShown = run->plan.writes > 0 && !suppressed;
+    if (run->result.progressShown) {
+        link_.pollCounter = 0;
+        if (events_.progress)
+            events_.progress(
+                {DeviceProgress::Operation::Send, 0, static_cast<int>(run->plan.steps.size()), false});
+    }
+    if (run->plan.steps.empty()) {
+        FinishSend(run, true);
+        return;
+    }
+    run->onWorker = true;
+    ++outstanding_;
+    std::weak_ptr<DeviceController*> weak = alive_;
+    const PostFn post = post_;
+    worker_.Submit([this, run, target, weak, post] {
+        const auto back = [&](std::function<void(DeviceController&)> call) {
+            post([weak, call = std::move(call)] {
+                if (auto self = weak.lock()) call(**self);
+            });
+        };
+        const bool completed = worker_.RunPlan(run->plan, target.get(), [&](std::size_t i, StepOutcome o) {
+            back([run, i, o](DeviceController& c) { c.OnSendStep(*run, i, o); });
+        });
+        back([run, completed](DeviceController& c) { c.FinishSend(run, completed); });
+    });
+}
+
+void DeviceController::OnSendStep(SendRun& run, std::size_t index, StepOutcome outcome) {
+    if (index >= run.reported.size() || run.reported[index]) return;
+    run.reported[index] = true;
+    ++run.stepsDone;
+    const PlannedStep& step = run.plan.steps[index];
+    if (outcome == StepOutcome::Written) {
+        ++run.result.reportsWritten;
+        // The image becomes the last-delivered one only now that it arrived.
+        ApplyCommit(cache_, step.commit);
+    } else if (outcome == StepOutcome::Failed) {
+        ++run.result.writesFailed;
+        if (step.retryGroup) run.retry |= *step.retryGroup;
+        std::string message = "device: writing command ";
+        message += Hex2(step.report ? step.report->Command() : 0);
+        message += " failed; it is sent again later";
+        ReportProblem(message);
+    }
+    if (run.result.progressShown && events_.progress) {
+        events_.progress(
+            {DeviceProgress::Operation::Send, run.stepsDone, static_cast<int>(run.plan.steps.size()), false});
     }
 }
 
-ApplyResult DeviceController::ApplyToDevice() {
-    ApplyResult result;
-    if (!IsShown()) return result;
-    result.ran = true;
-    run_ = &result;
-    retry_ = {};
-    sentFlag = false;
-    AssignMacroNumbers();
-    if (buttonsChanged) SendButtons();
-    if (mainSettingsChanged) SendMainSettings();
-    if (powerChanged) SendPowerOptions();
-    if (motionWakeupChanged) SendMotionWakeup();
-    // Groups whose write failed stay marked, so the next run sends them again.
-    buttonsChanged = retry_.buttons;
-    mainSettingsChanged = retry_.main;
-    powerChanged = retry_.power;
-    motionWakeupChanged = retry_.motionWakeup;
-    SendMacros(true);
-    run_ = nullptr;
-    result.sent = sentFlag;
-    if (sentFlag && !suppressProgress) {
-        link_.pollCounter = 0;
-        result.progressShown = true;
-        Call(hooks_.showProgress);
+void DeviceController::FinishSend(const std::shared_ptr<SendRun>& run, bool completed) {
+    if (!completed) {
+        // Writes that never happened leave their entries as they were; their
+        // groups stay requested for the next send.
+        run->result.interrupted = true;
+        for (std::size_t i = 0; i < run->plan.steps.size(); ++i) {
+            const PlannedStep& step = run->plan.steps[i];
+            if (!run->reported[i] && step.report && step.retryGroup) run->retry |= *step.retryGroup;
+        }
     }
-    suppressProgress = false;
-    Call(hooks_.restartDelayedSave);
-    Call(hooks_.refreshFromProfile);
-    return result;
+    requested_ |= run->retry;
+    run->result.sent = run->result.reportsWritten > 0;
+    if (run->result.progressShown && events_.progress) {
+        const int total = static_cast<int>(run->plan.steps.size());
+        events_.progress({DeviceProgress::Operation::Send, total, total, true});
+    }
+    // The delayed save is restarted by every send, whether or not anything was sent.
+    std::weak_ptr<DeviceController*> weak = alive_;
+    scheduler_.Arm(Task::SaveProfiles, [weak] {
+        if (auto self = weak.lock()) (*self)->SaveNow();
+    });
+    if (events_.sendFinished) events_.sendFinished(run->result);
+    for (const ApplyDone& done : run->waiters) done(run->result);
+    // Released here, on the UI thread, whichever thread lets go of the run last.
+    run->waiters.clear();
+    if (run->onWorker) {
+        JobDone();
+    } else if (rerun_ && !Busy()) {
+        ApplyToDevice();
+    }
+}
+
+bool DeviceController::FlushDelayedSave() {
+    if (!scheduler_.Armed(Task::SaveProfiles)) return true;
+    scheduler_.Disarm(Task::SaveProfiles);
+    return SaveNow();
+}
+
+bool DeviceController::SaveNow() {
+    const bool settings = model_.SaveCurrentProfileAndSettings();
+    const bool profiles = model_.SaveAllProfiles();
+    return settings && profiles;
 }
 
 // ---- status
 
-StatusResult DeviceController::QueryStatus() {
-    StatusResult result;
-    hid::Device* target = link_.SendTarget();
-    if (!target) return result;
-    result.identity = link_.SendTargetIdentity();
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        ++result.attempts;
-        if (!target->SetFeature(FeatureReport::StatusQuery(sequence_.Take()).bytes)) {
-            result.outcome = StatusOutcome::WriteFailed;
-            return result;
-        }
-        pacer_.Pause(kStatusReadPause);
-        ReportBytes reply;
-        reply.fill(0xFF);
-        reply[0] = kFeatureReportId;
-        if (!target->GetFeature(reply)) {
-            result.outcome = StatusOutcome::ReadFailed;
-            return result;
-        }
-        const ParsedStatusReply parsed = ParseStatusReply(reply);
-        if (parsed.kind == StatusReplyKind::Empty) continue;
-        if (parsed.kind == StatusReplyKind::Foreign) {
-            result.outcome = StatusOutcome::Foreign;
-            return result;
-        }
-        result.outcome = StatusOutcome::Answered;
-        result.reply = parsed.reply;
-        HandleStatusReply(parsed.reply, &result);
-        return result;
+void DeviceController::QueryStatus(StatusDone done) {
+    auto result = std::make_shared<StatusResult>();
+    std::shared_ptr<hid::Device> target = link_.SendTargetHandle();
+    if (!target || worker_.Stopping()) {
+        if (done) done(*result);
+        return;
     }
-    result.outcome = StatusOutcome::NoAnswer;
-    return result;
+    result->identity = link_.SendTargetIdentity();
+    ++outstanding_;
+    auto shared = std::make_shared<StatusDone>(std::move(done));
+    std::weak_ptr<DeviceController*> weak = alive_;
+    const PostFn post = post_;
+    worker_.Submit([this, target, result, shared, weak, post] {
+        const StatusExchange exchange = worker_.RunStatusQuery(*target);
+        post([weak, exchange, result, shared] {
+            auto self = weak.lock();
+            if (!self) return;
+            DeviceController& c = **self;
+            c.ApplyStatus(exchange, *result);
+            if (*shared) (*shared)(*result);
+            *shared = nullptr; // released on the UI thread
+            c.JobDone();
+        });
+    });
+}
+
+void DeviceController::ApplyStatus(const StatusExchange& exchange, StatusResult& result) {
+    result.outcome = exchange.outcome;
+    result.attempts = exchange.attempts;
+    result.reply = exchange.reply;
+    if (exchange.outcome == StatusOutcome::Answered && exchange.reply)
+        HandleStatusReply(*exchange.reply, &result);
 }
 
 bool DeviceController::HandleStatusReply(const StatusReply& reply, StatusResult* result) {
@@ -408,19 +381,36 @@ bool DeviceController::HandleStatusReply(const StatusReply& reply, StatusResult*
     if (const SensorInfo* sensor = FindSensorByReportCode(reply.sensorCode)) {
         if (sensor->id != model_.SensorId) {
             model_.ChangeSensor(sensor->id);
-            Call(hooks_.sensorChanged);
+            // Every profile's DPI block went back to the new sensor's defaults.
+            model_.NotifyChanged(kAllSlots, ModelChange::Sensor | ModelChange::Dpi);
             changed = true;
         }
     } else {
         // No identifier is known for such a code; the sensor model stays as it is.
-        ReportProblem("device: status reply names unknown sensor code " + Hex2(reply.sensorCode) +
-                      "; the sensor is left unchanged");
+        std::string message = "device: status reply names unknown sensor code ";
+        message += Hex2(reply.sensorCode);
+        message += "; the sensor is left unchanged";
+        ReportProblem(message);
         if (result) result->unknownSensor = true;
     }
     batteryLevel = reply.battery;
     charge = reply.charge;
     if (result) result->sensorChanged = changed;
     return changed;
+}
+
+BatteryDisplay DeviceController::StepBatteryDisplay() {
+    if (batteryLevel > 100) batteryLevel = 0;
+    gaugeChargingLevel += 25;
+    if (gaugeChargingLevel > 100) gaugeChargingLevel = 25;
+    BatteryDisplay d;
+    d.level = batteryLevel;
+    d.charge = charge;
+    d.chargingLevel = gaugeChargingLevel;
+    d.text = BatteryText(batteryLevel);
+    d.textVisible = charge != ChargeState::Charging;
+    if (events_.showBattery) events_.showBattery(d);
+    return d;
 }
 
 PollResult DeviceController::PollTick() {
@@ -436,32 +426,47 @@ PollResult DeviceController::PollTick() {
                 r.rescanned = true;
             }
         }
-        if (!IsShown()) return r;
-        r.status = QueryStatus();
+        if (!shown_) return r;
+        // The battery display of this tick follows the answer.
+        r.statusQueried = true;
+        QueryStatus([this](const StatusResult&) {
+            if (shown_) StepBatteryDisplay();
+        });
+        return r;
     }
-    if (IsShown()) {
-        if (batteryLevel > 100) batteryLevel = 0;
-        gaugeChargingLevel += 25;
-        if (gaugeChargingLevel > 100) gaugeChargingLevel = 25;
-        BatteryDisplay d;
-        d.level = batteryLevel;
-        d.charge = charge;
-        d.chargingLevel = gaugeChargingLevel;
-        d.text = BatteryText(batteryLevel);
-        d.textVisible = charge != ChargeState::Charging;
-        if (hooks_.showBattery) hooks_.showBattery(d);
-        r.battery = d;
-    }
+    if (shown_) r.battery = StepBatteryDisplay();
     return r;
 }
 
-ResetResult DeviceController::FactoryReset() {
-    ResetResult r;
-    if (link_.SendTarget()) {
-        r.deviceFound = true;
-        r.commandWritten = Write(FeatureReport::FactoryReset(sequence_.Take()));
+// ---- factory reset
+
+void DeviceController::FactoryReset(ResetDone done) {
+    if (events_.progress) events_.progress({DeviceProgress::Operation::Reset, 0, 1, false});
+    std::shared_ptr<hid::Device> target = link_.SendTargetHandle();
+    if (!target || worker_.Stopping()) {
+        FinishReset({target != nullptr, false, false}, done);
+        return;
     }
-    const int slot = model_.GetCurrentProfile();
+    ++outstanding_;
+    auto shared = std::make_shared<ResetDone>(std::move(done));
+    std::weak_ptr<DeviceController*> weak = alive_;
+    const PostFn post = post_;
+    worker_.Submit([this, target, shared, weak, post] {
+        FeatureReport report = FeatureReport::FactoryReset(0);
+        const bool written = !worker_.Stopping() && worker_.Write(*target, report);
+        post([weak, written, shared] {
+            auto self = weak.lock();
+            if (!self) return;
+            DeviceController& c = **self;
+            c.FinishReset({true, written, false}, *shared);
+            *shared = nullptr; // released on the UI thread
+            c.JobDone();
+        });
+    });
+}
+
+void DeviceController::FinishReset(ResetResult r, const ResetDone& done) {
+    const int slot = CurrentSlot();
     const std::u16string name = model_.Profiles[slot].Settings[kSetProfileName].Value;
     model_.ResetProfileToDefaults(slot);
     model_.Profiles[slot].Settings[kSetProfileName].Value = name;
@@ -472,12 +477,14 @@ ResetResult DeviceController::FactoryReset() {
     } else {
         // The reset did not reach the mouse: the caches still describe what it
         // holds, and the next send brings it to the defaults.
-        MarkAllChanged();
+        ReportProblem(
+            "device: the factory reset did not reach the mouse; the defaults go with the next send");
+        requested_ = SendGroups::All();
     }
-    Call(hooks_.refreshFromProfile);
+    model_.NotifyChanged(slot, ModelChange::Profile);
     link_.pollCounter = 0;
-    Call(hooks_.showProgress);
-    return r;
+    if (events_.progress) events_.progress({DeviceProgress::Operation::Reset, 1, 1, true});
+    if (done) done(r);
 }
 
 } // namespace tarvik

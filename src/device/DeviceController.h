@@ -1,11 +1,17 @@
-// The device side of the main window, without any window: the report caches and
-// sequence counter, the settings-changed flags, the differential send pipeline
-// (ApplyToDevice), macro numbering and upload, the status query and the 1 s
-// status poll, level/rate reports from the mouse, hotplug handling and the
-// factory reset. Runs on the UI thread only; everything that needs the window
-// (progress dialog, timers, repainting) is a hook.
+// The device side of the main window, without any window: the report caches,
+// the requested send groups, the differential send pipeline (ApplyToDevice),
+// macro numbering, the status query and the 1 s status poll, level/rate
+// reports from the mouse, hotplug handling and the factory reset.
+//
+// It lives on the UI thread. A send is planned here (plain code, no waiting)
+// and carried out by the device worker thread, which also makes the status
+// queries and writes the reset command; results come back as posted calls and
+// are applied here, so the UI thread never waits for the device. Deferred work
+// runs on an injected Scheduler; what the window shows comes through
+// DeviceEvents and the model's change notification.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -15,17 +21,18 @@
 #include <vector>
 
 #include "device/DeviceLink.h"
+#include "device/DeviceWorker.h"
 #include "device/MacroUpload.h"
 #include "device/Pacer.h"
 #include "device/Protocol.h"
 #include "device/ReportCache.h"
+#include "device/Scheduler.h"
+#include "device/SendPlanner.h"
 
 namespace tarvik {
 
 class SettingsModel;
 
-constexpr Millis kCommandPause{60};
-constexpr Millis kStatusReadPause{10};
 // The disabled-button name a button gets when its macro is gone.
 constexpr int kDisabledButtonText = 34;
 
@@ -38,59 +45,51 @@ struct BatteryDisplay {
     friend bool operator==(const BatteryDisplay&, const BatteryDisplay&) = default;
 };
 
-struct DeviceHooks {
-    std::function<bool()> isShown{};            // the window's shown flag (null: shown)
-    std::function<void()> showProgress{};       // modal progress dialog, language string 146
-    std::function<void()> restartDelayedSave{}; // timer 70: save 10 s after the last send
-    std::function<void()> refreshFromProfile{}; // every control from the current profile
-    std::function<void()> scheduleApply{};      // timer 30: ApplyToDevice in 20 ms
-    std::function<void()> startStatusPoll{};    // timer 110: PollTick every second
-    std::function<void()> sensorChanged{};      // lift-off header, DPI ranges, repaint
-    std::function<void(const OsdTexts&)> showOsd{};
-    std::function<void(const BatteryDisplay&)> showBattery{};
-    std::function<void()> noDeviceLeft{}; // hide, close dialogs, quit
-};
-
-// A macro that needs more chunks than byte 5 can number: never sent.
-struct RefusedMacro {
-    int button = 0;
-    std::uint8_t number = 0;
-    std::u16string name;
-    int chunks = 0;
+// Progress of a send or a factory reset, for the progress dialog.
+struct DeviceProgress {
+    enum class Operation { Send, Reset };
+    Operation operation = Operation::Send;
+    int done = 0;  // steps carried out
+    int total = 0; // steps planned
+    bool finished = false;
+    // 100 only once finished.
+    int Percent() const {
+        if (finished) return 100;
+        return total > 0 ? std::min(99, done * 100 / total) : 0;
+    }
+    friend bool operator==(const DeviceProgress&, const DeviceProgress&) = default;
 };
 
 struct ApplyResult {
     bool ran = false;  // false: the window is closing
     bool sent = false; // at least one report reached the mouse
     bool progressShown = false;
+    bool interrupted = false; // the worker stopped before the end
     int reportsWritten = 0;
     int writesFailed = 0;
     std::vector<int> disabledButtons; // macro buttons whose macro is gone
     std::vector<RefusedMacro> refusedMacros;
 };
 
-enum class StatusOutcome { NoDevice, WriteFailed, ReadFailed, NoAnswer, Foreign, Answered };
-
 struct StatusResult {
     StatusOutcome outcome = StatusOutcome::NoDevice;
     int attempts = 0;
     std::optional<StatusReply> reply;
-    std::optional<Identity> identity; // which handle answered
+    std::optional<Identity> identity; // which handle was asked
     bool sensorChanged = false;
     bool unknownSensor = false;
 };
 
 struct PollResult {
     bool rescanned = false;
-    std::optional<StatusResult> status;
+    bool statusQueried = false; // the answer arrives later
     std::optional<BatteryDisplay> battery;
 };
 
 struct HotplugResult {
     bool scanned = false;
-    bool statusQueryDue = false; // the arrival answered a pending status query
-    std::optional<StatusResult> status;
-    bool noDeviceLeft = false; // the window ends the program
+    bool statusQueryDue = false; // the arrival asked the pending status query
+    bool noDeviceLeft = false;   // the window ends the program
 };
 
 struct ResetResult {
@@ -99,30 +98,69 @@ struct ResetResult {
     bool fileWritten = false;
 };
 
+// What the window shows; every call comes on the UI thread.
+struct DeviceEvents {
+    std::function<void(const DeviceProgress&)> progress{}; // the progress dialog follows these
+    std::function<void(const ApplyResult&)> sendFinished{};
+    std::function<void(const OsdTexts&)> showOsd{};
+    std::function<void(const BatteryDisplay&)> showBattery{};
+    std::function<void()> noDeviceLeft{}; // hide, close dialogs, quit
+};
+
 class DeviceController {
 public:
-    DeviceController(SettingsModel& model, DeviceLink& link, Pacer& pacer, DeviceHooks hooks = {});
+    using ApplyDone = std::function<void(const ApplyResult&)>;
+    using StatusDone = std::function<void(const StatusResult&)>;
+    using ResetDone = std::function<void(const ResetResult&)>;
+
+    // `post` queues a call on the UI thread (the window's event loop or an EventQueue).
+    DeviceController(SettingsModel& model, DeviceLink& link, Pacer& pacer, Scheduler& scheduler, PostFn post,
+                     DeviceEvents events = {});
+    // Stops the worker (a send in progress ends at its next step) and joins it.
     ~DeviceController();
     DeviceController(const DeviceController&) = delete;
     DeviceController& operator=(const DeviceController&) = delete;
 
-    void SetHooks(DeviceHooks hooks) { hooks_ = std::move(hooks); }
+    void SetEvents(DeviceEvents events) { events_ = std::move(events); }
     // The macro library lookup used by the numbering.
     void SetMacroFinder(MacroFinder finder) { finder_ = std::move(finder); }
+    // The window's shown flag; false once the program is ending: sends and
+    // status polls then do nothing.
+    void SetShown(bool shown) { shown_ = shown; }
+    bool Shown() const { return shown_; }
 
-    // ---- settings-changed flags and pipeline state
-    bool buttonsChanged = false;
-    bool mainSettingsChanged = false;
-    bool powerChanged = false;
-    bool motionWakeupChanged = false;
-    bool sentFlag = false;
-    bool suppressProgress = false;
-    // Set after the macro manager closed: the next numbering copies each
-    // numbered button's macro from the library.
-    bool resyncRequested = false;
-    void MarkAllChanged() {
-        buttonsChanged = mainSettingsChanged = powerChanged = motionWakeupChanged = true;
-    }
+    // ---- requests from the window
+    // Marks groups as changed and arms the send 20 ms later (restarted by every
+    // request, so a burst of changes makes one send).
+    void RequestSend(SendGroups groups);
+    bool SendRequested(SendGroup group) const { return requested_.Has(group); }
+    // After the macro manager closed: the next numbering copies each numbered
+    // button's macro from the library.
+    void RequestResync() { resyncRequested_ = true; }
+    bool ResyncRequested() const { return resyncRequested_; }
+    bool ProgressSuppressed() const { return suppressProgress_; }
+
+    // The send pipeline: numbers the macros, plans what differs in the requested
+    // groups and in the macros, and hands the plan to the worker. `done` hears
+    // the result of the send that covers this request: the one started now, or,
+    // while the worker is busy, the one re-run after it (one re-run covers every
+    // request that came meanwhile). When the run ends the delayed save is armed.
+    void ApplyToDevice(ApplyDone done = {});
+    // Command 0x20 on the worker; the reply's sensor and battery are applied here.
+    void QueryStatus(StatusDone done = {});
+    // Writes the reset command on the worker, then resets the current profile to
+    // its defaults (keeping its name), writes its file and primes the caches.
+    void FactoryReset(ResetDone done = {});
+    // True from a job handed to the worker until its last result was applied here.
+    bool Busy() const { return outstanding_ > 0; }
+
+    // At shutdown: a delayed save that is pending runs now. False when a file
+    // could not be written.
+    bool FlushDelayedSave();
+    // Stops the worker: a send in progress ends at its next step and the jobs
+    // not started end without touching the device. Their results (interrupted)
+    // are still applied when the posted calls run; nothing is sent afterwards.
+    void StopWorker();
 
     // ---- window state mirrored here
     int currentDpiLevel = 0; // 0-based ordinal among the enabled levels
@@ -131,66 +169,72 @@ public:
     int gaugeChargingLevel = 0;
 
     // ---- connection
-    // DeviceLink::ScanDevices, then: the status poll starts when connected; the
-    // button, main-settings and power flags and the progress suppression are set
-    // and ApplyToDevice is scheduled, so only differences are sent.
+    // DeviceLink::ScanDevices, then: the status poll is armed when connected;
+    // buttons, main settings and power options are requested with the progress
+    // dialog suppressed, so only differences are sent.
     void ScanDevices();
     HotplugResult OnArrival();
     HotplugResult OnRemoval();
     // Routes the backend's arrival/removal events through `post` to OnArrival/OnRemoval.
     void AttachHotplug(PostFn post);
-    // Level/rate report from the mouse (UI thread).
+    // Level/rate report from the mouse (UI thread). A level the mouse cannot
+    // mean (0, or beyond the eight levels) is logged once and ignored.
     void HandleInputReport(const InputEvent& event);
     // The no-device notice is due 2 s after start when neither feature handle is open.
     bool NeedsStartupNotice() const;
 
-    // ---- sending
+    // ---- caches
+    // The mouse holds the current profile: every cache entry from it, no sending.
     void PrimeCaches();
-    void SendMainSettings();
-    void SendPowerOptions();
-    void SendMotionWakeup();
-    void SendButtons();
     NumberingResult AssignMacroNumbers();
-    void SendMacros(bool send);
-    ApplyResult ApplyToDevice();
 
-    // ---- status
-    StatusResult QueryStatus();
+    // The 1 s status poll (the PollStatus task). On the tick that queries the
+    // status, the battery display follows the answer.
+    PollResult PollTick();
     // Sensor change and battery state from an answer; true when the sensor changed.
     bool HandleStatusReply(const StatusReply& reply, StatusResult* result = nullptr);
-    PollResult PollTick();
-
-    ResetResult FactoryReset();
 
     ReportCache& Cache() { return cache_; }
-    SequenceCounter& Sequence() { return sequence_; }
+    // Touch only while the worker is idle.
+    SequenceCounter& Sequence() { return worker_.Sequence(); }
     DeviceLink& Link() { return link_; }
 
 private:
+    struct SendRun;
+
     ProfileRecord& Current();
-    bool IsShown() const { return !hooks_.isShown || hooks_.isShown(); }
-    // Writes one report to the send target; false without one or when the write failed.
-    bool Write(const FeatureReport& report);
-    void Call(const std::function<void()>& hook) {
-        if (hook) hook();
-    }
+    int CurrentSlot() const;
+    void StartSend();
+    void OnSendStep(SendRun& run, std::size_t index, StepOutcome outcome);
+    void FinishSend(const std::shared_ptr<SendRun>& run, bool completed);
+    void FinishReset(ResetResult r, const ResetDone& done);
+    void ApplyStatus(const StatusExchange& exchange, StatusResult& result);
+    void JobDone();
+    BatteryDisplay StepBatteryDisplay();
+    bool SaveNow();
+    // Runs `call` on the UI thread unless this controller is gone by then.
+    void PostBack(std::function<void(DeviceController&)> call);
+    void LogOnce(const std::string& key, const std::string& message);
 
     SettingsModel& model_;
     DeviceLink& link_;
-    Pacer& pacer_;
-    DeviceHooks hooks_;
+    Scheduler& scheduler_;
+    PostFn post_;
+    DeviceEvents events_;
     MacroFinder finder_;
     ReportCache cache_;
-    SequenceCounter sequence_;
-    ApplyResult* run_ = nullptr; // the ApplyToDevice in progress, for its figures
-    // Groups with a failed write: their flags stay set after ApplyToDevice, so
-    // the next run compares (and sends) them again.
-    struct {
-        bool buttons = false, main = false, power = false, motionWakeup = false;
-    } retry_;
-    std::set<std::string> refusedLogged_;
+    bool shown_ = true;
+    SendGroups requested_;
+    bool suppressProgress_ = false;
+    bool resyncRequested_ = false;
+    bool rerun_ = false;
+    std::vector<ApplyDone> applyWaiters_;
+    int outstanding_ = 0;
+    std::set<std::string> logged_;
     std::shared_ptr<DeviceController*> alive_;
     bool hotplugAttached_ = false;
+    // Last: stopped and joined first when the controller goes.
+    DeviceWorker worker_;
 };
 
 } // namespace tarvik

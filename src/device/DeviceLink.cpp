@@ -78,6 +78,11 @@ hid::Device* DeviceLink::SendTarget() {
     return nullptr;
 }
 
+std::shared_ptr<hid::Device> DeviceLink::SendTargetHandle() {
+    if (auto& a = at(Identity::A).feature) return a;
+    return at(Identity::B).feature;
+}
+
 std::optional<Identity> DeviceLink::SendTargetIdentity() const {
     if (at(Identity::A).feature) return Identity::A;
     if (at(Identity::B).feature) return Identity::B;

@@ -41,6 +41,9 @@ public:
 
     // Feature handle A if open, else B, else null.
     hid::Device* SendTarget();
+    // The same handle, shared: the device worker keeps it open for a job even
+    // when a scan closes it meanwhile (its writes then fail).
+    std::shared_ptr<hid::Device> SendTargetHandle();
     // The identity SendTarget() would use.
     std::optional<Identity> SendTargetIdentity() const;
 

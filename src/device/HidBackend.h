@@ -42,7 +42,7 @@ struct ReadResult {
 // An open interface (a whole node where a path carries several collections).
 //
 // Threads: one object may be used from two threads at once, one calling
-// SetFeature/GetFeature (the UI thread or a device worker) while the other is
+// SetFeature/GetFeature (the device worker) while the other is
 // blocked in ReadInput (a reader thread): a node that serves both the input and
 // the feature role is opened once and shared that way. A feature call never
 // waits for a blocked read to end, and the read goes on receiving reports.

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <vector>
 
 namespace tarvik {
@@ -15,16 +17,26 @@ class Pacer {
 public:
     virtual ~Pacer() = default;
     virtual void Pause(Millis duration) = 0;
+    // Ends a pause in progress and every later one at once (the device worker
+    // is stopping). Thread-safe.
+    virtual void Interrupt() {}
 };
 
-// Sleeps the calling thread.
+// Sleeps the calling thread, until Interrupt().
 class SleepPacer final : public Pacer {
 public:
     void Pause(Millis duration) override;
+    void Interrupt() override;
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool interrupted_ = false;
 };
 
 // A clock that only advances when paused: records each pause and can run a
-// callback at every pause (tests use it to unplug the mouse mid-send).
+// callback at every pause (tests use it to unplug the mouse mid-send). Paused
+// by one thread at a time (the device worker); read when it is idle.
 class VirtualClock final : public Pacer {
 public:
     void Pause(Millis duration) override;

@@ -2,6 +2,7 @@
 
 #include <bit>
 
+#include "model/PollingRates.h"
 #include "model/SettingsModel.h"
 #include "text/U16.h"
 
@@ -22,16 +23,7 @@ void PutColour(std::uint8_t* at, Colour c) {
 } // namespace
 
 std::uint8_t PollingCode(const ProfileRecord& rec) {
-    switch (rec.PollingRate[0]) {
-    case 0:
-        return 8;
-    case 1:
-        return 4;
-    case 2:
-        return 2;
-    default:
-        return 1;
-    }
+    return PollingRateAt(rec.PollingRate[0]).intervalMs;
 }
 
 std::uint8_t LiftOffCode(const ProfileRecord& rec) {
@@ -159,29 +151,11 @@ std::optional<InputEvent> ParseInputReport(std::span<const std::uint8_t> bytes) 
 }
 
 std::uint8_t PollingIndexFromInterval(std::uint8_t interval) {
-    switch (interval) {
-    case 8:
-        return 0;
-    case 4:
-        return 1;
-    case 2:
-        return 2;
-    default:
-        return 3;
-    }
+    return PollingRateOfInterval(interval).index;
 }
 
 std::u16string PollingRateName(std::uint8_t index) {
-    switch (index) {
-    case 0:
-        return u"125HZ";
-    case 1:
-        return u"250HZ";
-    case 2:
-        return u"500HZ";
-    default:
-        return u"1000HZ";
-    }
+    return PollingRateAt(index).name;
 }
 
 int OsdSlot(std::uint8_t mask, int level) {
@@ -203,20 +177,8 @@ OsdTexts MakeOsdTexts(const ProfileRecord& rec, int level, const SettingsModel& 
     const std::size_t step = rec.XYSetting[slot];
     const std::uint32_t value = step < model.DpiStepTable.size() ? model.DpiStepTable[step] * 50 : 0;
     out.value = std::to_string(value);
-    switch (rec.PollingRate[0]) {
-    case 0:
-        out.rate = "125Hz";
-        break;
-    case 1:
-        out.rate = "250Hz";
-        break;
-    case 2:
-        out.rate = "500Hz";
-        break;
-    default:
-        out.rate = "1000Hz";
-        break;
-    }
+    out.rate = std::to_string(PollingRateAt(rec.PollingRate[0]).hz);
+    out.rate += "Hz";
     return out;
 }
 

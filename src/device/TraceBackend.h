@@ -12,7 +12,7 @@
 
 namespace tarvik {
 
-// direction is 'W' or 'R'. Called from the UI thread and the reader threads.
+// direction is 'W' or 'R'. Called from the device worker and the reader threads.
 using TraceSink = std::function<void(char direction, std::span<const std::uint8_t> bytes)>;
 
 // Lines on stderr, serialised across threads.

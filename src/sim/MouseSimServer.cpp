@@ -110,7 +110,7 @@ bool MouseSimServer::Listen(const std::string& path, std::string* error) {
     return true;
 }
 
-void MouseSimServer::Run(int stopFd) {
+bool MouseSimServer::Run(int stopFd, std::string* error) {
     std::vector<pollfd> fds;
     std::vector<int> order;
     for (;;) {
@@ -124,7 +124,18 @@ void MouseSimServer::Run(int stopFd) {
         }
         if (::poll(fds.data(), fds.size(), -1) < 0) {
             if (errno == EINTR) continue;
-            break;
+            if (error) {
+                *error = "waiting for clients failed: ";
+                *error += std::strerror(errno);
+            }
+            Shutdown();
+            return false;
+        }
+        if (fds[0].revents & POLLNVAL) {
+            // A stop descriptor that is not open could never end the loop.
+            if (error) *error = "the stop descriptor is not open";
+            Shutdown();
+            return false;
         }
         if (fds[0].revents) break;
         if (fds[1].revents & POLLIN) Accept();
@@ -143,6 +154,7 @@ void MouseSimServer::Run(int stopFd) {
         }
     }
     Shutdown();
+    return true;
 }
 
 void MouseSimServer::Accept() {

@@ -32,8 +32,9 @@ public:
     // an error.
     bool Listen(const std::string& path, std::string* error);
     // Serves until `stopFd` becomes readable; then closes every connection and
-    // removes the socket file.
-    void Run(int stopFd);
+    // removes the socket file. False, with the reason in `error`, when serving
+    // failed (the connections are closed and the file removed all the same).
+    bool Run(int stopFd, std::string* error = nullptr);
 
     // Most clients served at once; further connections are closed at once.
     static constexpr std::size_t kMaxClients = 64;

@@ -41,8 +41,12 @@ int Serve(const std::string& path) {
         return 1;
     }
     std::cerr << "tarvik-mousesim: serving the virtual mouse on " << path << std::endl;
-    server.Run(sigfd);
+    const bool served = server.Run(sigfd, &error);
     close(sigfd);
+    if (!served) {
+        std::cerr << "tarvik-mousesim: " << error << "; stopped\n";
+        return 1;
+    }
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include <QPainter>
 
 #include "macro/ButtonFunctions.h"
+#include "model/PollingRates.h"
 #include "text/Language.h"
 
 namespace tarvik {
@@ -143,8 +144,7 @@ CComboPollingRatePopup::CComboPollingRatePopup()
     : CListPopup(kPopupPollingRate, Style::Flat, 188, kMenuHeight) {}
 
 void CComboPollingRatePopup::BuildItems() {
-    static const char* const kNames[] = {"125HZ", "250HZ", "500HZ", "1000HZ"};
-    for (int i = 0; i < 4; ++i) AddItem(i + 1, QString::fromLatin1(kNames[i]));
+    for (const PollingRateRow& rate : kPollingRates) AddItem(rate.index + 1, QString::fromUtf16(rate.name));
     FinishLayout();
 }
 

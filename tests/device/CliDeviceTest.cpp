@@ -70,6 +70,19 @@ TEST_F(CliDeviceTest, ApplyTraceIsCompleteAndDeterministic) {
     EXPECT_EQ(nlohmann::json::parse(show.out)["CurrentProfile"], 2) << show.out;
 }
 
+TEST_F(CliDeviceTest, ApplyWhoseSaveFailsSaysSoAndFails) {
+    ASSERT_EQ(Ctl("init").status, 0);
+    // A folder where the first profile file belongs: it can be neither read nor written.
+    const auto file = dir_ / "data" / "config" / "default0.psf";
+    std::filesystem::remove(file);
+    std::filesystem::create_directory(file);
+    const CtlResult r = Ctl("--hid sim apply");
+    EXPECT_EQ(r.status, 1);
+    std::string err;
+    for (const std::string& line : r.err) err += line + "\n";
+    EXPECT_NE(err.find("tarvikctl: the profiles could not be saved"), std::string::npos) << err;
+}
+
 TEST_F(CliDeviceTest, DevicesStatusWatchAndReset) {
     const CtlResult devices = Ctl("--hid sim devices --json");
     ASSERT_EQ(devices.status, 0);

@@ -1,7 +1,8 @@
 // A settings model in a temporary data folder, the virtual mouse behind the
-// in-process backend (with every transfer recorded), a virtual clock, the
-// UI-thread queue, the link and the controller: the window's device side
-// without a window.
+// in-process backend (with every transfer recorded), a virtual clock for the
+// device worker's pacing, a virtual scheduler, the UI-thread queue, the link
+// and the controller: the window's device side without a window. The test
+// thread plays the UI thread.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -179,7 +180,8 @@ protected:
         backend_ = std::make_unique<RecordingBackend>(*sim_, timeline_);
         clock_.SetOnPause([this](Millis d) { timeline_.Add({'P', {}, {}, static_cast<int>(d.count())}); });
         link_ = std::make_unique<DeviceLink>(*backend_, queue_.Poster());
-        controller_ = std::make_unique<DeviceController>(*model_, *link_, clock_);
+        controller_ =
+            std::make_unique<DeviceController>(*model_, *link_, clock_, scheduler_, queue_.Poster());
         controller_->SetMacroFinder(shelf_.Finder());
     }
     void TearDown() override {
@@ -200,9 +202,33 @@ protected:
         timeline_.Clear();
         clock_.Clear();
     }
-    // Runs what the reader threads posted until `done` holds (bounded wait).
+    // Runs what the reader threads and the worker posted until `done` holds
+    // (bounded wait, a safety net only).
     bool RunUntil(const std::function<bool()>& done) {
-        return queue_.RunUntil(done, std::chrono::seconds(5));
+        return queue_.RunUntil(done, std::chrono::seconds(10));
+    }
+    // Until every job handed to the worker has had its results applied.
+    void Settle() {
+        EXPECT_TRUE(RunUntil([&] { return !controller_->Busy(); }));
+    }
+    // One send, waited for.
+    ApplyResult Apply() {
+        std::optional<ApplyResult> got;
+        controller_->ApplyToDevice([&](const ApplyResult& r) { got = r; });
+        EXPECT_TRUE(RunUntil([&] { return got.has_value(); }));
+        return got.value_or(ApplyResult{});
+    }
+    StatusResult Status() {
+        std::optional<StatusResult> got;
+        controller_->QueryStatus([&](const StatusResult& r) { got = r; });
+        EXPECT_TRUE(RunUntil([&] { return got.has_value(); }));
+        return got.value_or(StatusResult{});
+    }
+    ResetResult ResetDevice() {
+        std::optional<ResetResult> got;
+        controller_->FactoryReset([&](const ResetResult& r) { got = r; });
+        EXPECT_TRUE(RunUntil([&] { return got.has_value(); }));
+        return got.value_or(ResetResult{});
     }
 
     std::filesystem::path dir_;
@@ -212,6 +238,7 @@ protected:
     Timeline timeline_;
     std::unique_ptr<RecordingBackend> backend_;
     VirtualClock clock_;
+    VirtualScheduler scheduler_;
     EventQueue queue_;
     MacroShelf shelf_;
     std::unique_ptr<DeviceLink> link_;

@@ -210,9 +210,15 @@ TEST_F(DeviceLinkSimTest, OneNodeWithBothCollectionsIsOpenedOnceForBothRoles) {
     OneNodeBackend nodes(tree.roots(), node, mouse_);
     RecordingBackend recording(nodes, timeline_);
     DeviceLink link(recording, queue_.Poster());
-    DeviceController controller(*model_, link, clock_);
+    DeviceController controller(*model_, link, clock_, scheduler_, queue_.Poster());
     std::vector<OsdTexts> shown;
-    controller.SetHooks({.showOsd = [&](const OsdTexts& t) { shown.push_back(t); }});
+    controller.SetEvents({.showOsd = [&](const OsdTexts& t) { shown.push_back(t); }});
+    const auto status = [&] {
+        std::optional<StatusResult> got;
+        controller.QueryStatus([&](const StatusResult& r) { got = r; });
+        EXPECT_TRUE(RunUntil([&] { return got.has_value(); }));
+        return got.value_or(StatusResult{});
+    };
 
     // The keyboard's two collections are positions 0 and 1; the node's are 2 and 3.
     link.ScanDevices();
@@ -228,11 +234,12 @@ TEST_F(DeviceLinkSimTest, OneNodeWithBothCollectionsIsOpenedOnceForBothRoles) {
     // A send and a status query go through the node while its reader is blocked on it.
     controller.PrimeCaches();
     Current().PollingRate[0] = Current().PollingRate[0] == 0 ? 1 : 0;
-    controller.mainSettingsChanged = true;
-    controller.ApplyToDevice();
+    controller.RequestSend(SendGroup::MainSettings);
+    bool sent = false;
+    controller.ApplyToDevice([&](const ApplyResult&) { sent = true; });
+    ASSERT_TRUE(RunUntil([&] { return sent; }));
     EXPECT_EQ(mouse_->Snapshot().polling, PollingCode(Current()));
-    const StatusResult status = controller.QueryStatus();
-    EXPECT_EQ(status.outcome, StatusOutcome::Answered);
+    EXPECT_EQ(status().outcome, StatusOutcome::Answered);
     const auto events = timeline_.Events();
     ASSERT_FALSE(events.empty());
     for (const auto& e : events) {
@@ -263,7 +270,7 @@ TEST_F(DeviceLinkSimTest, OneNodeWithBothCollectionsIsOpenedOnceForBothRoles) {
     EXPECT_TRUE(link.ReaderRunning(Identity::A));
     EXPECT_EQ(nodes.opens[node], 2);
     Reset();
-    EXPECT_EQ(controller.QueryStatus().outcome, StatusOutcome::Answered);
+    EXPECT_EQ(status().outcome, StatusOutcome::Answered);
     ASSERT_TRUE(mouse_->PressDpiButton());
     ASSERT_TRUE(RunUntil([&] { return shown.size() == 2; }));
     link.Close();
@@ -273,9 +280,9 @@ TEST_F(DeviceLinkSimTest, BothIdentitiesCommandsAndStatusGoToA) {
     ConnectPrimed();
     Current().PollingRate[0] = 0;
     Current().Keys[1].Action = {0x10, 0x04, 0x00};
-    controller_->MarkAllChanged();
-    controller_->ApplyToDevice();
-    const StatusResult s = controller_->QueryStatus();
+    controller_->RequestSend(SendGroups::All());
+    Apply();
+    const StatusResult s = Status();
     EXPECT_EQ(s.identity, Identity::A);
     const auto events = timeline_.Events();
     ASSERT_FALSE(events.empty());
@@ -289,14 +296,19 @@ TEST_F(DeviceLinkSimTest, BothIdentitiesCommandsAndStatusGoToA) {
 TEST_F(DeviceLinkSimTest, ReaderHandsReportsToTheUiThreadInOrder) {
     std::vector<std::thread::id> handledOn;
     std::vector<OsdTexts> shown;
-    controller_->SetHooks({.showOsd = [&](const OsdTexts& t) {
+    int notified = 0;
+    controller_->SetEvents({.showOsd = [&](const OsdTexts& t) {
         handledOn.push_back(std::this_thread::get_id());
         shown.push_back(t);
     }});
+    model_->AddListener([&](int slot, ModelChange what) {
+        EXPECT_EQ(slot, model_->GetCurrentProfile());
+        if (what == (ModelChange::Dpi | ModelChange::Polling)) ++notified;
+    });
     Current().PollingRate[0] = 2; // 500 Hz
     ConnectPrimed();
-    controller_->mainSettingsChanged = true;
-    controller_->ApplyToDevice(); // nothing differs: the mouse holds the profile
+    controller_->RequestSend(SendGroup::MainSettings);
+    Apply(); // nothing differs: the mouse holds the profile
     EXPECT_TRUE(timeline_.Writes().empty());
     mouse_->ApplyFrame(FeatureReport::Write(kCmdPollingRate, 1, std::array<std::uint8_t, 1>{4}).bytes);
 
@@ -311,11 +323,12 @@ TEST_F(DeviceLinkSimTest, ReaderHandsReportsToTheUiThreadInOrder) {
     EXPECT_EQ(Current().PollingRate[0], 1);
     EXPECT_EQ(Current().PollingRateName, u"250HZ");
     EXPECT_EQ(controller_->currentDpiLevel, 2);
+    EXPECT_EQ(notified, 2);
 
-    // The caches were re-primed: the mouse already has level and rate.
+    // The mouse already has level and rate: they are not sent back to it.
     Reset();
-    controller_->mainSettingsChanged = true;
-    controller_->ApplyToDevice();
+    controller_->RequestSend(SendGroup::MainSettings);
+    Apply();
     EXPECT_TRUE(timeline_.Writes().empty());
 
     // Other input reports change nothing.
@@ -326,9 +339,81 @@ TEST_F(DeviceLinkSimTest, ReaderHandsReportsToTheUiThreadInOrder) {
     EXPECT_EQ(Current().PollingRate[0], 1);
 }
 
+// A level/rate report takes only what the mouse changed as delivered: a change
+// of the user's that waits for its send still reaches the mouse.
+TEST_F(DeviceLinkSimTest, LevelAndRateReportKeepsWaitingChanges) {
+    struct Case {
+        const char* name;
+        std::function<void(ProfileRecord&)> change; // made before the report, sent after it
+        SendGroups groups;
+        std::vector<std::uint8_t> sent;
+    };
+    const Case cases[] = {
+        {"nothing waiting", [](ProfileRecord&) {}, SendGroup::MainSettings, {}},
+        {"a DPI colour",
+         [](ProfileRecord& r) { r.DPILevelIndication[1] = 0x102030; },
+         SendGroup::MainSettings,
+         {kCmdDpiColours}},
+        {"a DPI value",
+         [](ProfileRecord& r) { r.XYSetting[3] = 40; },
+         SendGroup::MainSettings,
+         {kCmdDpiLevels}},
+        {"the enabled levels",
+         [](ProfileRecord& r) { r.DPIOffOnFlag = 0x0F; },
+         SendGroup::MainSettings,
+         {kCmdDpiLevels}},
+        {"lighting and power",
+         [](ProfileRecord& r) {
+             r.Lighting1Mode[0] = 4;
+             // A string object: GCC 12 at -O2 reports a false -Wrestrict for a
+             // one-character literal assigned into a string here.
+             r.Settings[kSetPowerDownTime].Value = std::u16string(u"3");
+         },
+         SendGroup::MainSettings | SendGroup::PowerOptions,
+         {kCmdLighting, kCmdPowerOptions}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        int reports = 0;
+        controller_->SetEvents({.showOsd = [&](const OsdTexts&) { ++reports; }});
+        ConnectPrimed();
+        c.change(Current());
+        controller_->RequestSend(c.groups);
+        ASSERT_TRUE(mouse_->PressDpiButton());
+        ASSERT_TRUE(RunUntil([&] { return reports == 1; }));
+        EXPECT_EQ(Current().CurrentDPILevel, 1);
+        scheduler_.Advance(Millis(20)); // the send waiting for its 20 ms
+        Settle();
+        EXPECT_EQ(timeline_.WrittenCommands(), c.sent);
+    }
+}
+
+// Reports with a level the mouse cannot mean are logged once and change nothing.
+TEST_F(DeviceLinkSimTest, ImpossibleLevelIsIgnored) {
+    ProblemLog problems;
+    std::vector<OsdTexts> shown;
+    controller_->SetEvents({.showOsd = [&](const OsdTexts& t) { shown.push_back(t); }});
+    ConnectPrimed();
+    const ProfileRecord before = Current();
+    for (std::uint8_t level : {0, 9, 0, 255}) {
+        const std::uint8_t report[] = {0x05, 0x06, 0x00, 0x08, level};
+        mouse_->EmitInputReport(Identity::A, report);
+    }
+    ASSERT_TRUE(mouse_->PressDpiButton()); // a good one after them: level 2
+    ASSERT_TRUE(RunUntil([&] { return !shown.empty(); }));
+    EXPECT_EQ(shown.size(), 1u);
+    EXPECT_EQ(Current().CurrentDPILevel, 1);
+    EXPECT_EQ(Current().PollingRate, before.PollingRate);
+    EXPECT_EQ(problems.Count("DPI level 0,"), 1);
+    EXPECT_EQ(problems.Count("DPI level 9,"), 1);
+    EXPECT_EQ(problems.Count("DPI level 255,"), 1);
+}
+
 TEST_F(DeviceLinkSimTest, HotplugOneIdentityKeepsRunningTheLastEndsTheProgram) {
     int quits = 0;
-    controller_->SetHooks({.noDeviceLeft = [&] { ++quits; }});
+    controller_->SetEvents({.noDeviceLeft = [&] { ++quits; }});
     controller_->AttachHotplug(queue_.Poster());
     controller_->ScanDevices();
     EXPECT_TRUE(link_->statusQueryPending);
@@ -347,6 +432,7 @@ TEST_F(DeviceLinkSimTest, HotplugOneIdentityKeepsRunningTheLastEndsTheProgram) {
     Reset();
     mouse_->Plug(Identity::B);
     ASSERT_TRUE(RunUntil([&] { return link_->Connected(); }));
+    Settle();
     EXPECT_FALSE(link_->statusQueryPending);
     EXPECT_EQ(timeline_.WrittenCommands(), std::vector<std::uint8_t>{kCmdStatusQuery});
     EXPECT_EQ(link_->pollCounter, 19);
@@ -354,16 +440,21 @@ TEST_F(DeviceLinkSimTest, HotplugOneIdentityKeepsRunningTheLastEndsTheProgram) {
 
 TEST_F(DeviceLinkSimTest, StatusPollRestartsADeadReaderAndQueriesEvery21Ticks) {
     std::vector<BatteryDisplay> shown;
-    controller_->SetHooks({.showBattery = [&](const BatteryDisplay& d) { shown.push_back(d); }});
+    controller_->SetEvents({.showBattery = [&](const BatteryDisplay& d) { shown.push_back(d); }});
+    controller_->PrimeCaches(); // the scan's own send then writes nothing
     controller_->ScanDevices();
+    EXPECT_EQ(scheduler_.DueIn(Task::PollStatus), Millis(1000));
     Reset();
-    int queries = 0;
-    for (int tick = 1; tick <= 43; ++tick) {
-        if (controller_->PollTick().status) ++queries;
+    std::vector<int> queryTicks;
+    for (int tick = 1; tick <= 44; ++tick) {
+        // The poll task runs every second on the scheduler.
+        scheduler_.Advance(Millis(1000));
+        Settle();
+        if (timeline_.WrittenCommands().size() > queryTicks.size()) queryTicks.push_back(tick);
     }
     // The counter is 19 after a scan: the query comes on the 2nd tick, then every 21st.
-    EXPECT_EQ(queries, 2);
-    EXPECT_TRUE(controller_->PollTick().status); // tick 44
+    EXPECT_EQ(queryTicks, (std::vector<int>{2, 23, 44}));
+    // One display per tick; on a query tick it follows the answer.
     ASSERT_EQ(shown.size(), 44u);
     EXPECT_EQ(shown.back().text, "100%");
 
@@ -377,39 +468,48 @@ TEST_F(DeviceLinkSimTest, StatusPollRestartsADeadReaderAndQueriesEvery21Ticks) {
 }
 
 TEST_F(DeviceLinkSimTest, BatteryGaugeChargingLevelAndText) {
+    std::vector<BatteryDisplay> shown;
+    controller_->SetEvents({.showBattery = [&](const BatteryDisplay& d) { shown.push_back(d); }});
     controller_->ScanDevices();
+    const auto tick = [&] {
+        const PollResult r = controller_->PollTick();
+        Settle();
+        return r;
+    };
     mouse_->SetChargeState(1);
     mouse_->SetBattery(40);
     link_->pollCounter = 20;
+    for (int i = 0; i < 6; ++i) tick();
+    ASSERT_EQ(shown.size(), 6u);
     std::vector<int> levels;
-    std::optional<BatteryDisplay> last;
-    for (int i = 0; i < 6; ++i) {
-        const PollResult r = controller_->PollTick();
-        ASSERT_TRUE(r.battery);
-        levels.push_back(r.battery->chargingLevel);
-        last = r.battery;
-    }
+    for (const auto& d : shown) levels.push_back(d.chargingLevel);
     EXPECT_EQ(levels, (std::vector<int>{25, 50, 75, 100, 25, 50}));
-    EXPECT_FALSE(last->textVisible);
-    EXPECT_EQ(last->text, "40%");
+    // The query tick's display already shows the answer.
+    EXPECT_FALSE(shown.front().textVisible);
+    EXPECT_EQ(shown.front().text, "40%");
 
     // Full: 100 % whatever the level byte says; a level above 100 shows 0.
     mouse_->SetChargeState(2);
     link_->pollCounter = 20;
-    EXPECT_EQ(controller_->PollTick().battery->text, "100%");
+    tick();
+    EXPECT_EQ(shown.back().text, "100%");
     mouse_->SetChargeState(0);
     mouse_->SetBattery(150);
     link_->pollCounter = 20;
-    const PollResult r = controller_->PollTick();
-    EXPECT_EQ(r.battery->text, "0%");
-    EXPECT_TRUE(r.battery->textVisible);
+    tick();
+    EXPECT_EQ(shown.back().text, "0%");
+    EXPECT_TRUE(shown.back().textVisible);
 
     // Not shown: no query and no display.
-    controller_->SetHooks({.isShown = [] { return false; }});
+    controller_->SetShown(false);
     link_->pollCounter = 20;
-    const PollResult hidden = controller_->PollTick();
-    EXPECT_FALSE(hidden.status);
+    Reset();
+    const std::size_t before = shown.size();
+    const PollResult hidden = tick();
+    EXPECT_FALSE(hidden.statusQueried);
     EXPECT_FALSE(hidden.battery);
+    EXPECT_EQ(shown.size(), before);
+    EXPECT_TRUE(timeline_.Writes().empty());
 }
 
 TEST_F(DeviceLinkSimTest, StartupNoticeOnlyWithoutAnyFeatureHandle) {

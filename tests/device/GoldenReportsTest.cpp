@@ -41,8 +41,8 @@ protected:
         return writes.empty() ? Bytes{} : writes.front().bytes;
     }
     Bytes ApplyMain() {
-        controller_->mainSettingsChanged = true;
-        controller_->ApplyToDevice();
+        controller_->RequestSend(SendGroup::MainSettings);
+        Apply();
         return FirstWrite();
     }
     Bytes Lighting(const std::function<void(ProfileRecord&)>& edit) {
@@ -74,7 +74,7 @@ TEST_F(GoldenReportsTest, EveryCaseMatches) {
         {"status-query-seq1",
          [&] {
              link_->ScanDevices();
-             controller_->QueryStatus();
+             Status();
              return FirstWrite();
          }},
         {"button-middle-profile-button-3-seq9",
@@ -82,15 +82,15 @@ TEST_F(GoldenReportsTest, EveryCaseMatches) {
              ConnectPrimed();
              controller_->Sequence().Set(9);
              Current().Keys[3].Action = {0x10, 0x04, 0x00};
-             controller_->buttonsChanged = true;
-             controller_->ApplyToDevice();
+             controller_->RequestSend(SendGroup::Buttons);
+             Apply();
              return FirstWrite();
          }},
         {"factory-reset-seq3",
          [&] {
              ConnectPrimed();
              controller_->Sequence().Set(3);
-             controller_->FactoryReset();
+             ResetDevice();
              return FirstWrite();
          }},
         {"dpi-page-1f-level1",

@@ -1,6 +1,10 @@
 // The differential send pipeline, macro upload, pacing on the virtual clock,
 // failed writes, the status query and the factory reset, against the virtual
 // mouse.
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 #include "DeviceFixture.h"
 #include "text/Log.h"
 
@@ -10,8 +14,8 @@ namespace {
 class PipelineTest : public DeviceTest {
 protected:
     ApplyResult ApplyMain() {
-        controller_->mainSettingsChanged = true;
-        return controller_->ApplyToDevice();
+        controller_->RequestSend(SendGroup::MainSettings);
+        return Apply();
     }
     // Binds profile button k to a macro of the shelf.
     void BindMacro(int k, std::uint32_t index) {
@@ -47,18 +51,134 @@ TEST_F(PipelineTest, OnlyDifferencesAreSentAndAToggleBackSendsNothing) {
     EXPECT_FALSE(r.sent);
     EXPECT_FALSE(r.progressShown);
 
-    // A scan sets the flags and suppresses the progress dialog; only what differs is sent.
+    // A scan requests the groups and suppresses the progress dialog; only what differs is sent.
     Reset();
-    int progress = 0, applies = 0;
-    controller_->SetHooks({.showProgress = [&] { ++progress; }, .scheduleApply = [&] { ++applies; }});
+    int progress = 0;
+    controller_->SetEvents({.progress = [&](const DeviceProgress&) { ++progress; }});
     Current().DPILevelIndication[2] = 0x123456;
     controller_->ScanDevices();
-    EXPECT_EQ(applies, 1);
-    r = controller_->ApplyToDevice();
+    EXPECT_EQ(scheduler_.DueIn(Task::SendChanges), Millis(20));
+    r = Apply();
     EXPECT_EQ(timeline_.Compact(), "P60 P60 P60 P60 P60 P60 W06 P60"); // six button positions, then colours
     EXPECT_TRUE(r.sent);
     EXPECT_EQ(progress, 0);
-    EXPECT_FALSE(controller_->suppressProgress);
+    EXPECT_FALSE(controller_->ProgressSuppressed());
+}
+
+TEST_F(PipelineTest, RequestsDuringASendMakeOneRunAfterIt) {
+    ConnectPrimed();
+    int runs = 0;
+    controller_->SetEvents({.sendFinished = [&](const ApplyResult&) { ++runs; }});
+    Current().PollingRate[0] = 0;
+    controller_->RequestSend(SendGroup::MainSettings);
+    controller_->ApplyToDevice();
+    EXPECT_TRUE(controller_->Busy());
+    // A burst of changes while the first send is out: a direct send, the send
+    // task falling due and a send that waits for its result share one run.
+    Current().Settings[kSetKeyDebounce].Value = u"4";
+    controller_->RequestSend(SendGroup::MainSettings);
+    controller_->ApplyToDevice();
+    Current().Settings[kSetPowerDownTime].Value = u"3";
+    controller_->RequestSend(SendGroup::PowerOptions);
+    scheduler_.Advance(Millis(20));
+    Current().Settings[kSetMotionWakeup].Value = u"0";
+    controller_->RequestSend(SendGroup::MotionWakeup);
+    std::optional<ApplyResult> last;
+    controller_->ApplyToDevice([&](const ApplyResult& r) { last = r; });
+    ASSERT_TRUE(RunUntil([&] { return last.has_value(); }));
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(last->reportsWritten, 3);
+    EXPECT_EQ(timeline_.Compact(), "W07 P60 W0A P60 W0B P60 W0C P60");
+    EXPECT_FALSE(controller_->Busy());
+}
+
+TEST_F(PipelineTest, ProgressFollowsTheSteps) {
+    ConnectPrimed();
+    std::vector<DeviceProgress> seen;
+    controller_->SetEvents({.progress = [&](const DeviceProgress& p) { seen.push_back(p); }});
+    Current().PollingRate[0] = 0;
+    Current().DPILevelIndication[0] = 0x010203;
+    ApplyMain();
+    using Op = DeviceProgress::Operation;
+    const std::vector<DeviceProgress> send = {
+        {Op::Send, 0, 2, false}, {Op::Send, 1, 2, false}, {Op::Send, 2, 2, false}, {Op::Send, 2, 2, true}};
+    EXPECT_EQ(seen, send);
+    std::vector<int> percents;
+    for (const auto& p : seen) percents.push_back(p.Percent());
+    EXPECT_EQ(percents, (std::vector<int>{0, 50, 99, 100}));
+
+    seen.clear();
+    ResetDevice();
+    EXPECT_EQ(seen, (std::vector<DeviceProgress>{{Op::Reset, 0, 1, false}, {Op::Reset, 1, 1, true}}));
+}
+
+// A pacer that holds the worker in its n-th pause until it is interrupted.
+class HoldingPacer final : public Pacer {
+public:
+    explicit HoldingPacer(int holdAt) : holdAt_(holdAt) {}
+    void Pause(Millis) override {
+        std::unique_lock lock(mutex_);
+        if (++pauses_ != holdAt_) return;
+        held_ = true;
+        cv_.notify_all();
+        cv_.wait(lock, [&] { return interrupted_; });
+    }
+    void Interrupt() override {
+        std::lock_guard lock(mutex_);
+        interrupted_ = true;
+        cv_.notify_all();
+    }
+    bool WaitUntilHeld() {
+        std::unique_lock lock(mutex_);
+        return cv_.wait_for(lock, std::chrono::seconds(10), [&] { return held_; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    const int holdAt_;
+    int pauses_ = 0;
+    bool held_ = false;
+    bool interrupted_ = false;
+};
+
+TEST_F(PipelineTest, StoppingInTheMiddleOfASendKeepsWhatWasNotWritten) {
+    HoldingPacer pacer(8); // six button positions, colours, then held after polling
+    controller_ = std::make_unique<DeviceController>(*model_, *link_, pacer, scheduler_, queue_.Poster());
+    ConnectPrimed();
+    const ReportCache primed = controller_->Cache();
+    Current().DPILevelIndication[0] = 0x010203;
+    Current().PollingRate[0] = 0;
+    Current().Settings[kSetPowerDownTime].Value = u"3";
+    Current().Settings[kSetMotionWakeup].Value = u"0";
+    controller_->RequestSend(SendGroups::All());
+    std::optional<ApplyResult> result;
+    controller_->ApplyToDevice([&](const ApplyResult& r) { result = r; });
+    ASSERT_TRUE(pacer.WaitUntilHeld());
+    std::optional<StatusResult> status; // waits behind the send
+    controller_->QueryStatus([&](const StatusResult& r) { status = r; });
+    controller_->StopWorker(); // wakes the held pause and joins
+    ASSERT_TRUE(RunUntil([&] { return result.has_value() && status.has_value(); }));
+    EXPECT_FALSE(controller_->Busy());
+    EXPECT_EQ(status->outcome, StatusOutcome::Interrupted);
+    EXPECT_TRUE(result->interrupted);
+    EXPECT_EQ(result->reportsWritten, 2);
+    EXPECT_EQ(timeline_.WrittenCommands(), (std::vector<std::uint8_t>{kCmdDpiColours, kCmdPollingRate}));
+    // What was written is held; what was not keeps its old image and stays requested.
+    const ReportCache& cache = controller_->Cache();
+    EXPECT_EQ(cache.Image(SettingsEntry::Polling)[0], 8);
+    EXPECT_EQ(cache.Image(SettingsEntry::Colours)[0], 0x03);
+    EXPECT_EQ(cache.Image(SettingsEntry::Power), primed.Image(SettingsEntry::Power));
+    EXPECT_EQ(cache.Image(SettingsEntry::MotionWakeup), primed.Image(SettingsEntry::MotionWakeup));
+    EXPECT_TRUE(controller_->SendRequested(SendGroup::PowerOptions));
+    EXPECT_TRUE(controller_->SendRequested(SendGroup::MotionWakeup));
+    EXPECT_FALSE(controller_->SendRequested(SendGroup::Buttons));
+    // A stopped worker takes no more work.
+    std::optional<ApplyResult> after;
+    controller_->ApplyToDevice([&](const ApplyResult& r) { after = r; });
+    ASSERT_TRUE(after);
+    EXPECT_FALSE(after->ran);
+    controller_.reset(); // before the pacer goes
 }
 
 TEST_F(PipelineTest, MainSettingsOrderAndPacing) {
@@ -72,8 +192,8 @@ TEST_F(PipelineTest, MainSettingsOrderAndPacing) {
     rec.Lighting1Mode[0] = 4;
     rec.Settings[kSetPowerDownTime].Value = u"3";
     rec.Settings[kSetMotionWakeup].Value = u"0";
-    controller_->MarkAllChanged();
-    controller_->ApplyToDevice();
+    controller_->RequestSend(SendGroups::All());
+    Apply();
     EXPECT_EQ(timeline_.Compact(), "P60 P60 P60 P60 P60 P60 "
                                    "W05 P60 W06 P60 W07 P60 W09 P60 W0A P60 W08 P60 W0B P60 W0C P60");
     // Sequence numbers follow the writes.
@@ -86,8 +206,8 @@ TEST_F(PipelineTest, ButtonsByDevicePosition) {
     ConnectPrimed();
     // Swapping profile buttons 3 and 4 changes device positions 4 and 3.
     std::swap(Current().Keys[3].Action, Current().Keys[4].Action);
-    controller_->buttonsChanged = true;
-    controller_->ApplyToDevice();
+    controller_->RequestSend(SendGroup::Buttons);
+    Apply();
     EXPECT_EQ(timeline_.Compact(), "P60 P60 P60 W04 P60 W04 P60 P60");
     const auto writes = timeline_.Writes();
     EXPECT_EQ(writes[0].bytes[7], 3);
@@ -102,13 +222,11 @@ TEST_F(PipelineTest, WithoutADeviceNothingIsTouchedAndTheSaveStillRestarts) {
     mouse_->Unplug(Identity::B);
     link_->ScanDevices();
     controller_->PrimeCaches();
-    int saves = 0;
-    controller_->SetHooks({.restartDelayedSave = [&] { ++saves; }});
     Current().PollingRate[0] = 0;
     const ApplyResult r = ApplyMain();
-    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(scheduler_.DueIn(Task::SaveProfiles), Millis(10000));
     EXPECT_FALSE(r.sent);
-    EXPECT_EQ(controller_->Cache().polling, 1); // still what the mouse last got
+    EXPECT_EQ(controller_->Cache().Image(SettingsEntry::Polling)[0], 1); // still what the mouse last got
 
     mouse_->Plug(Identity::A);
     link_->ScanDevices();
@@ -126,7 +244,7 @@ TEST_F(PipelineTest, AFailedWriteIsSentAgainNextTime) {
     EXPECT_EQ(timeline_.Compact(), "F06 P60 F07 P60");
     EXPECT_EQ(r.writesFailed, 2);
     EXPECT_FALSE(r.sent);
-    EXPECT_EQ(controller_->Cache().polling, 1);
+    EXPECT_EQ(controller_->Cache().Image(SettingsEntry::Polling)[0], 1);
 
     mouse_->SetBusy(false);
     Reset();
@@ -137,13 +255,13 @@ TEST_F(PipelineTest, AFailedWriteIsSentAgainNextTime) {
 
     // A button whose write failed keeps its old image, so the position is sent again.
     Current().Keys[5].Action = {0x10, 0x08, 0};
-    controller_->buttonsChanged = true;
+    controller_->RequestSend(SendGroup::Buttons);
     mouse_->SetBusy(true);
-    controller_->ApplyToDevice();
+    Apply();
     mouse_->SetBusy(false);
     Reset();
-    controller_->buttonsChanged = true;
-    controller_->ApplyToDevice();
+    controller_->RequestSend(SendGroup::Buttons);
+    Apply();
     EXPECT_EQ(timeline_.Compact(), "P60 P60 P60 P60 P60 W04 P60");
 }
 
@@ -160,21 +278,21 @@ TEST_F(PipelineTest, MacrosNumberedSharedAndResentWhenTheyMove) {
 
     // The page was primed before the numbering: the three macro buttons go once,
     // the macros themselves are held already.
-    controller_->buttonsChanged = true;
-    controller_->ApplyToDevice();
+    controller_->RequestSend(SendGroup::Buttons);
+    Apply();
     EXPECT_EQ(timeline_.Compact(), "P60 W04 P60 P60 W04 P60 P60 W04 P60 P60 P60 P60");
     Reset();
-    controller_->buttonsChanged = true;
-    controller_->ApplyToDevice();
+    controller_->RequestSend(SendGroup::Buttons);
+    Apply();
     EXPECT_TRUE(timeline_.Writes().empty());
 
     // Buttons 1 and 5 trade macros: "nine" moves to number 1, "seven" to number 2,
     // and both are sent again under their new numbers, once each.
     BindMacro(1, 9);
     BindMacro(5, 7);
-    controller_->buttonsChanged = true;
+    controller_->RequestSend(SendGroup::Buttons);
     Reset();
-    controller_->ApplyToDevice();
+    Apply();
     const auto chunks = Chunks();
     ASSERT_EQ(chunks.size(), 2u);
     EXPECT_EQ(chunks[0].bytes[7], 1);
@@ -184,9 +302,9 @@ TEST_F(PipelineTest, MacrosNumberedSharedAndResentWhenTheyMove) {
 
     // Only the loop count changes: the button is resent, the macro image is not.
     shelf_.macros[9].MacroKeyLoopNum = 3;
-    controller_->buttonsChanged = true;
+    controller_->RequestSend(SendGroup::Buttons);
     Reset();
-    controller_->ApplyToDevice();
+    Apply();
     EXPECT_EQ(timeline_.WrittenCommands(), std::vector<std::uint8_t>{kCmdSetButton});
     EXPECT_EQ(timeline_.Writes()[0].bytes[10], 3);
 }
@@ -203,7 +321,7 @@ TEST_F(PipelineTest, MacroChunksArePacedAndTheStepCountComesFromTheLibrary) {
     Current().Keys[2].Macro.MacroKeyLoopType = 2;
     controller_->Cache().Forget();
     link_->ScanDevices();
-    controller_->ApplyToDevice();
+    Apply();
     EXPECT_EQ(timeline_.Compact(), "W0E P60 W0E P60 P60");
     EXPECT_EQ(Current().Keys[2].Macro.MacroCommandActionNum, 9);
     EXPECT_EQ(Current().Keys[2].Action.Data1, 0x11);
@@ -218,11 +336,11 @@ TEST_F(PipelineTest, MacroChunksArePacedAndTheStepCountComesFromTheLibrary) {
     Current().Keys[2].Macro.AllAction[0] = MacroAction::Press(0x43);
     mouse_->SetBusy(true);
     Reset();
-    controller_->ApplyToDevice();
+    Apply();
     EXPECT_EQ(timeline_.Compact(), "F0E P60 P60");
     mouse_->SetBusy(false);
     Reset();
-    controller_->ApplyToDevice();
+    Apply();
     EXPECT_EQ(timeline_.Compact(), "W0E P60 W0E P60 P60");
 }
 
@@ -240,7 +358,7 @@ TEST_F(PipelineTest, MacroThatNeedsMoreThan15ChunksIsRefusedAndLoggedOnce) {
     controller_->Cache().Forget();
     for (int run = 0; run < 2; ++run) {
         Reset();
-        const ApplyResult r = controller_->ApplyToDevice();
+        const ApplyResult r = Apply();
         ASSERT_EQ(r.refusedMacros.size(), 1u);
         EXPECT_EQ(r.refusedMacros[0].button, 0);
         EXPECT_EQ(r.refusedMacros[0].chunks, 16);
@@ -261,7 +379,7 @@ TEST_F(PipelineTest, MacroGoneFromTheLibraryDisablesTheButton) {
     Current().Keys[4].Action = {kMacroFunction, 0, 0};
     Current().Keys[4].MacroKeyIndex = 0; // never numbered
     link_->ScanDevices();
-    const ApplyResult r = controller_->ApplyToDevice();
+    const ApplyResult r = Apply();
     EXPECT_EQ(r.disabledButtons, (std::vector<int>{3, 4}));
     EXPECT_EQ(Current().Keys[3].Name, u"Disabled");
     EXPECT_EQ(Current().Keys[3].Action, KeyAction{});
@@ -272,9 +390,9 @@ TEST_F(PipelineTest, ResyncCopiesTheLibraryMacroOnce) {
     shelf_.Put(2, ClickMacro(u"lib", 3));
     BindMacro(0, 2);
     shelf_.macros[2].AllAction[0] = MacroAction::Press(0x44); // edited in the manager
-    controller_->resyncRequested = true;
+    controller_->RequestResync();
     controller_->AssignMacroNumbers();
-    EXPECT_FALSE(controller_->resyncRequested);
+    EXPECT_FALSE(controller_->ResyncRequested());
     EXPECT_EQ(Current().Keys[0].Macro.AllAction[0], MacroAction::Press(0x44));
     shelf_.macros[2].AllAction[0] = MacroAction::Press(0x45);
     controller_->AssignMacroNumbers();
@@ -284,7 +402,7 @@ TEST_F(PipelineTest, ResyncCopiesTheLibraryMacroOnce) {
 TEST_F(PipelineTest, StatusQueryRetriesOnceOnAnEmptyReply) {
     link_->ScanDevices();
     mouse_->SetEmptyReplies(1);
-    StatusResult s = controller_->QueryStatus();
+    StatusResult s = Status();
     EXPECT_EQ(s.outcome, StatusOutcome::Answered);
     EXPECT_EQ(s.attempts, 2);
     EXPECT_EQ(timeline_.Compact(), "W20 P10 R W20 P10 R");
@@ -293,7 +411,7 @@ TEST_F(PipelineTest, StatusQueryRetriesOnceOnAnEmptyReply) {
 
     Reset();
     mouse_->SetEmptyReplies(2);
-    s = controller_->QueryStatus();
+    s = Status();
     EXPECT_EQ(s.outcome, StatusOutcome::NoAnswer);
     EXPECT_EQ(s.attempts, 2);
     EXPECT_EQ(controller_->batteryLevel, 100); // from the first query; unchanged
@@ -301,15 +419,21 @@ TEST_F(PipelineTest, StatusQueryRetriesOnceOnAnEmptyReply) {
 
 TEST_F(PipelineTest, StatusReplyWithAnotherSensorChangesTheSensor) {
     int sensorChanges = 0;
-    controller_->SetHooks({.sensorChanged = [&] { ++sensorChanges; }});
+    model_->AddListener([&](int slot, ModelChange what) {
+        if (Any(what & ModelChange::Sensor)) {
+            EXPECT_EQ(slot, kAllSlots);
+            EXPECT_TRUE(Any(what & ModelChange::Dpi)); // every profile's DPI block was reset
+            ++sensorChanges;
+        }
+    });
     link_->ScanDevices();
     ASSERT_EQ(model_->SensorId, 0x3325);
-    StatusResult s = controller_->QueryStatus();
+    StatusResult s = Status();
     EXPECT_FALSE(s.sensorChanged);
 
     mouse_->SetSensorCode(0x60);
     mouse_->SetBattery(77);
-    s = controller_->QueryStatus();
+    s = Status();
     EXPECT_TRUE(s.sensorChanged);
     EXPECT_EQ(sensorChanges, 1);
     EXPECT_EQ(model_->SensorId, 0x3360);
@@ -324,7 +448,7 @@ TEST_F(PipelineTest, StatusReplyWithAnotherSensorChangesTheSensor) {
 
     // A code outside the sensor table leaves the sensor as it is.
     mouse_->SetSensorCode(0x41);
-    s = controller_->QueryStatus();
+    s = Status();
     EXPECT_TRUE(s.unknownSensor);
     EXPECT_EQ(model_->SensorId, 0x3360);
 }
@@ -335,7 +459,7 @@ TEST_F(PipelineTest, FactoryResetSendsOnceKeepsTheNameAndPrimes) {
     Current().Settings[kSetPowerDownTime].Value = u"2";
     ConnectPrimed();
     link_->pollCounter = 12;
-    const ResetResult r = controller_->FactoryReset();
+    const ResetResult r = ResetDevice();
     EXPECT_TRUE(r.commandWritten);
     EXPECT_TRUE(r.fileWritten);
     EXPECT_EQ(timeline_.Compact().substr(0, 3), "W0F");
@@ -350,8 +474,8 @@ TEST_F(PipelineTest, FactoryResetSendsOnceKeepsTheNameAndPrimes) {
 
     // The mouse holds the defaults now: nothing to send.
     Reset();
-    controller_->MarkAllChanged();
-    controller_->ApplyToDevice();
+    controller_->RequestSend(SendGroups::All());
+    Apply();
     EXPECT_TRUE(timeline_.Writes().empty());
 }
 
@@ -359,11 +483,11 @@ TEST_F(PipelineTest, FactoryResetThatDidNotArriveLeavesTheCachesForTheNextSend) 
     Current().PollingRate[0] = 0;
     ConnectPrimed();
     mouse_->SetBusy(true);
-    const ResetResult r = controller_->FactoryReset();
+    const ResetResult r = ResetDevice();
     EXPECT_FALSE(r.commandWritten);
     mouse_->SetBusy(false);
     Reset();
-    controller_->ApplyToDevice();
+    Apply();
     EXPECT_EQ(timeline_.WrittenCommands(), std::vector<std::uint8_t>{kCmdPollingRate});
 }
 
@@ -374,12 +498,12 @@ TEST_F(PipelineTest, UnplugInTheMiddleOfASendNeitherCrashesNorHangs) {
     controller_->AttachHotplug(queue_.Poster());
     link_->ScanDevices();
     controller_->Cache().Forget();
-    controller_->MarkAllChanged();
+    controller_->RequestSend(SendGroups::All());
     int pauses = 0;
     clock_.SetOnPause([&](Millis) {
         if (++pauses == 9) mouse_->Unplug(Identity::A); // after six buttons, 0x05, 0x06 and 0x07
     });
-    const ApplyResult r = controller_->ApplyToDevice();
+    const ApplyResult r = Apply();
     clock_.SetOnPause({});
     EXPECT_EQ(r.reportsWritten, 9);
     EXPECT_EQ(r.writesFailed, 6); // 0x09, 0x0A, 0x08, 0x0B, 0x0C and the first macro chunk
@@ -391,7 +515,7 @@ TEST_F(PipelineTest, UnplugInTheMiddleOfASendNeitherCrashesNorHangs) {
 
     // Everything that failed is sent to B by the next run, and nothing else.
     Reset();
-    const ApplyResult again = controller_->ApplyToDevice();
+    const ApplyResult again = Apply();
     EXPECT_EQ(again.writesFailed, 0);
     EXPECT_EQ(again.reportsWritten, 5 + 8);
     for (const auto& w : timeline_.Writes()) EXPECT_EQ(w.path, "sim:B:feature");
@@ -420,8 +544,8 @@ TEST_F(PipelineTest, AfterApplyTheMouseHoldsTheProfile) {
     rec.Settings[kSetMotionWakeup].Value = u"0";
     link_->ScanDevices();
     controller_->Cache().Forget();
-    controller_->MarkAllChanged();
-    const ApplyResult r = controller_->ApplyToDevice();
+    controller_->RequestSend(SendGroups::All());
+    const ApplyResult r = Apply();
     EXPECT_EQ(r.writesFailed, 0);
 
     const VirtualMouse::State s = mouse_->Snapshot();
@@ -457,6 +581,38 @@ TEST_F(PipelineTest, AfterApplyTheMouseHoldsTheProfile) {
     EXPECT_EQ(s.macros.at(2)[0], 0x10); // left button press, delay 20
     EXPECT_EQ(s.macros.at(2)[1], 20);
     EXPECT_EQ(s.lastSequence, timeline_.Writes().back().bytes[4]);
+}
+
+TEST(SleepPacerTest, InterruptEndsAPauseAndEveryLaterOne) {
+    SleepPacer pacer;
+    std::thread worker([&] {
+        pacer.Pause(std::chrono::hours(1));
+        pacer.Pause(std::chrono::hours(1));
+    });
+    pacer.Interrupt();
+    worker.join(); // two hours without the interrupt
+}
+
+TEST(VirtualSchedulerTest, ArmingRestartsAndRepeatingTasksKeepTheirPeriod) {
+    VirtualScheduler s;
+    std::vector<std::pair<long, Task>> ran;
+    const auto record = [&](Task t) { return [&, t] { ran.emplace_back(s.Now().count(), t); }; };
+    s.Arm(Task::PollStatus, record(Task::PollStatus));
+    s.Arm(Task::SendChanges, record(Task::SendChanges));
+    s.Advance(Millis(15));
+    s.Arm(Task::SendChanges, record(Task::SendChanges)); // a second change restarts the 20 ms
+    s.Arm(Task::SaveProfiles, Millis(1500), false, record(Task::SaveProfiles));
+    s.Advance(Millis(2000));
+    const std::vector<std::pair<long, Task>> expected = {{35, Task::SendChanges},
+                                                         {1000, Task::PollStatus},
+                                                         {1515, Task::SaveProfiles},
+                                                         {2000, Task::PollStatus}};
+    EXPECT_EQ(ran, expected);
+    EXPECT_FALSE(s.Armed(Task::SendChanges)); // one-shot
+    EXPECT_EQ(s.DueIn(Task::PollStatus), Millis(985));
+    s.Disarm(Task::PollStatus);
+    s.Advance(Millis(5000));
+    EXPECT_EQ(ran.size(), expected.size());
 }
 
 } // namespace

@@ -9,12 +9,13 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <mutex>
 #include <thread>
 
 #include "device/FeatureReport.h"
-#include "device/linux/Wakeup.h"
+#include "device/Wakeup.h"
 #include "device/sim/SocketBackend.h"
 #include "sim/MouseSimServer.h"
 
@@ -37,7 +38,7 @@ protected:
         server_ = std::make_unique<MouseSimServer>(mouse_);
         std::string error;
         ASSERT_TRUE(server_->Listen(path_, &error)) << error;
-        thread_ = std::thread([this] { server_->Run(stop_.Fd()); });
+        thread_ = std::thread([this] { served_ = server_->Run(stop_.Fd(), &runError_); });
     }
     void TearDown() override {
         StopServer();
@@ -68,9 +69,29 @@ protected:
     std::string path_;
     std::shared_ptr<VirtualMouse> mouse_;
     std::unique_ptr<MouseSimServer> server_;
-    hidraw::Wakeup stop_;
+    Wakeup stop_;
     std::thread thread_;
+    bool served_ = false;
+    std::string runError_;
 };
+
+// Waits until the thread whose id `tid` will hold sleeps in the kernel: a read
+// that blocks in poll(). Bounded only as a safety net.
+bool WaitUntilBlocked(const std::atomic<pid_t>& tid) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (const pid_t t = tid.load()) {
+            std::ifstream in("/proc/self/task/" + std::to_string(t) + "/stat");
+            std::string stat;
+            std::getline(in, stat);
+            // The state letter follows the parenthesised command name.
+            const auto close = stat.rfind(')');
+            if (close != std::string::npos && close + 2 < stat.size() && stat[close + 2] == 'S') return true;
+        }
+        std::this_thread::yield();
+    }
+    return false;
+}
 
 // Collects hotplug events from the backend's watcher thread.
 struct EventLog {
@@ -106,6 +127,18 @@ TEST_F(MouseSimServerTest, SocketIsPrivateAndRemovedOnStop) {
     EXPECT_FALSE(second.Listen(path_, &error));
     EXPECT_NE(error.find("another"), std::string::npos) << error;
     StopServer();
+    EXPECT_TRUE(served_) << runError_;
+    EXPECT_FALSE(fs::exists(path_));
+
+    // A loop that could never be stopped does not start serving quietly.
+    MouseSimServer third(mouse_);
+    ASSERT_TRUE(third.Listen(path_, &error)) << error;
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
+    EXPECT_FALSE(third.Run(pipeFds[0], &error));
+    EXPECT_EQ(error, "the stop descriptor is not open");
     EXPECT_FALSE(fs::exists(path_));
 }
 
@@ -163,8 +196,12 @@ TEST_F(MouseSimServerTest, DpiPressReachesEveryClientWithTheInputInterfaceOpen) 
     // The report went to A only; B's reader sees nothing and a wake-up ends its wait.
     Bytes report(33);
     EXPECT_EQ(b->ReadInput(report, 50).status, hid::ReadStatus::Timeout);
-    auto blocked = std::async(std::launch::async, [&] { return b->ReadInput(report, -1).status; });
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::atomic<pid_t> readerTid{0};
+    auto blocked = std::async(std::launch::async, [&] {
+        readerTid = ::gettid();
+        return b->ReadInput(report, -1).status;
+    });
+    ASSERT_TRUE(WaitUntilBlocked(readerTid));
     b->Wake();
     ASSERT_EQ(blocked.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     EXPECT_EQ(blocked.get(), hid::ReadStatus::Woken);

@@ -74,6 +74,7 @@ private slots:
     void resetDialogButtons();
     void attentionShowsEmptyHeadingAndMessage();
     void progressDialogClosesByItself();
+    void progressDialogFollowsRealProgress();
 };
 
 // ---- colour palette -----------------------------------------------------------------------------
@@ -423,6 +424,29 @@ void TestDialogs::progressDialogClosesByItself() {
     QVERIFY(!seen.empty());
     for (int p : seen) QVERIFY(p % 2 == 0 && p >= 0 && p <= 100);
     QCOMPARE(dlg.BandWidth(), 429);
+}
+
+void TestDialogs::progressDialogFollowsRealProgress() {
+    CProgressBarDlg dlg(QStringLiteral("Please wait"));
+    dlg.FollowProgress(0);
+    QVERIFY(Show(dlg));
+    // Nothing done yet: the bar does not move on its own.
+    QCOMPARE(dlg.Progress(), 0);
+    QVERIFY(!dlg.IsTimerArmed(CProgressBarDlg::kTimerStep));
+    dlg.FollowProgress(40);
+    QTRY_COMPARE_WITH_TIMEOUT(dlg.Progress(), 40, 5000);
+    // Caught up: it waits there, and an older, smaller value does not move it back.
+    QVERIFY(!dlg.IsTimerArmed(CProgressBarDlg::kTimerStep));
+    dlg.FollowProgress(25);
+    QCOMPARE(dlg.ProgressLimit(), 40);
+    QVERIFY(!dlg.IsTimerArmed(CProgressBarDlg::kTimerStep));
+    QVERIFY(dlg.isVisible());
+    QCOMPARE(dlg.BandWidth(), 40 * 429 / 100);
+    // The work is done: the bar fills and the dialog ends as it does by itself.
+    dlg.FollowProgress(100);
+    QTRY_VERIFY_WITH_TIMEOUT(!dlg.isVisible(), 10000);
+    QCOMPARE(dlg.result(), int(QDialog::Accepted));
+    QCOMPARE(dlg.Progress(), 100);
 }
 
 QTEST_MAIN(TestDialogs)

@@ -34,6 +34,14 @@ int RetryOnInterrupt(int (*fn)(pollfd*, nfds_t, int), pollfd* fds, nfds_t n, int
         if (r >= 0 || errno != EINTR) return r;
     }
 }
+
+// The monitor thread only ends unasked when something broke: say so, since the
+// program would otherwise miss every later arrival and removal without a word.
+std::string MonitorEnded(const std::string& why) {
+    std::string out = "device arrival and removal are no longer noticed: ";
+    out += why;
+    return out;
+}
 } // namespace
 
 // ---- HidrawDevice ----
@@ -172,11 +180,16 @@ void LinuxBackend::SetHotplugHandler(hid::HotplugHandler handler) {
             pollfd fds[2] = {{monitor->Fd(), POLLIN, 0}, {stop->Fd(), POLLIN, 0}};
             if (::poll(fds, 2, -1) < 0) {
                 if (errno == EINTR) continue;
+                ReportProblem(
+                    MonitorEnded(std::string("waiting for udev events failed: ") + std::strerror(errno)));
                 return;
             }
             if (fds[1].revents) return;
             if (fds[0].revents & POLLIN) monitor->Dispatch();
-            if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) return;
+            if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
+                ReportProblem(MonitorEnded("the udev monitor was closed"));
+                return;
+            }
         }
     });
 }

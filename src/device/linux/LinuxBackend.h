@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "device/HidBackend.h"
+#include "device/Wakeup.h"
 #include "device/linux/HidrawEnumeration.h"
-#include "device/linux/Wakeup.h"
 
 namespace tarvik::hidraw {
 

@@ -13,7 +13,7 @@
 #include <functional>
 #include <map>
 
-#include "device/linux/Wakeup.h"
+#include "device/Wakeup.h"
 #include "text/Log.h"
 
 namespace tarvik {
@@ -275,7 +275,7 @@ private:
     std::unique_ptr<Connection> conn_;
     const std::uint32_t handle_;
     const hid::InterfaceInfo info_;
-    hidraw::Wakeup wakeup_;
+    Wakeup wakeup_;
 
     std::mutex mutex_;
     std::condition_variable cv_;
@@ -360,7 +360,7 @@ void SocketBackend::SetHotplugHandler(hid::HotplugHandler handler) {
     // The first watch connection is made here, so that no change after this
     // call goes unnoticed; the thread takes it over.
     std::unique_ptr<Connection> first = ConnectWatch();
-    stop_ = std::make_shared<hidraw::Wakeup>();
+    stop_ = std::make_shared<Wakeup>();
     watcher_ =
         std::thread([this, fd = stop_->Fd(), conn = std::shared_ptr<Connection>(std::move(first))]() mutable {
             WatchLoop(fd, std::move(conn));

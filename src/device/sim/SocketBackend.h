@@ -20,9 +20,7 @@
 
 namespace tarvik {
 
-namespace hidraw {
 class Wakeup;
-}
 
 namespace simproto {
 
@@ -82,7 +80,7 @@ private:
 
     std::mutex handlerMutex_;
     hid::HotplugHandler handler_;
-    std::shared_ptr<hidraw::Wakeup> stop_;
+    std::shared_ptr<Wakeup> stop_;
     std::thread watcher_;
 };
 

@@ -2,7 +2,7 @@
 // writes, keeps what each command set, answers the status query, and sends
 // input report 5/6 when its DPI button is pressed. Both USB identities can be
 // plugged and unplugged. Frames it cannot make sense of are counted, never
-// trusted. Thread-safe: the UI thread writes, reader threads read, tests press.
+// trusted. Thread-safe: the device worker writes, reader threads read, tests press.
 #pragma once
 
 #include <array>

@@ -109,8 +109,22 @@ bool CProgressBarDlg::OnInitDialog() {
     CDlgBase::OnInitDialog();
     // The animation runs on the window's own timer: each step repaints the band.
     progress_ = 0;
-    SetTimer(kTimerStep, kStepMs);
+    started_ = true;
+    StepWhileBehind();
     return true;
+}
+
+void CProgressBarDlg::FollowProgress(int percent) {
+    // The first value replaces the run to 100 % the dialog makes by itself.
+    const int p = std::clamp(percent, 0, 100);
+    limit_ = following_ ? std::max(limit_, p) : p;
+    following_ = true;
+    if (started_) StepWhileBehind();
+}
+
+void CProgressBarDlg::StepWhileBehind() {
+    if (progress_ < limit_ && !IsTimerArmed(kTimerStep) && !IsTimerArmed(kTimerEnd))
+        SetTimer(kTimerStep, kStepMs);
 }
 
 void CProgressBarDlg::CreateControls(const Rect&) {
@@ -139,11 +153,14 @@ void CProgressBarDlg::DrawWindow(QPainter& dc, const Rect& client) {
 
 void CProgressBarDlg::OnTimer(int id) {
     if (id == kTimerStep) {
-        progress_ = std::min(100, progress_ + kStepPercent);
+        if (progress_ < limit_) progress_ = std::min(limit_, progress_ + kStepPercent);
         InvalidateRect(Rect{0, Scaled(66), width(), Scaled(78)});
         if (progress_ >= 100) {
             KillTimer(kTimerStep);
             SetTimer(kTimerEnd, kEndDelayMs);
+        } else if (progress_ >= limit_) {
+            // Caught up with the work: wait for more progress.
+            KillTimer(kTimerStep);
         }
     } else if (id == kTimerEnd) {
         KillTimer(kTimerEnd);

@@ -45,8 +45,11 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 };
 
-// Shown after the mouse was written: the bar fills from 0 to 100 % in steps of
-// 2 every 10 ms, then the dialog ends itself with the OK result. It has no buttons.
+// Shown while the mouse is written: the bar fills in steps of 2 % every 10 ms
+// and the dialog ends itself with the OK result once it is full. By itself the
+// bar runs to 100 %; told the real progress (FollowProgress), it never passes
+// that, so it fills as the work does and ends when the work is done. It has no
+// buttons.
 class CProgressBarDlg : public CDlgBase {
 public:
     static constexpr int kDesignWidth = 429;
@@ -62,6 +65,10 @@ public:
     CProgressBarDlg(const QString& text, const QString& secondText = QString(), QWidget* parent = nullptr);
 
     int Progress() const { return progress_; }
+    // The work is `percent` done (0..100): the bar runs up to it and no further.
+    // Later values below an earlier one are ignored; the bar never runs back.
+    void FollowProgress(int percent);
+    int ProgressLimit() const { return limit_; }
     // Width of the drawn bar band for the current progress.
     int BandWidth() const;
 
@@ -73,8 +80,13 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void StepWhileBehind();
+
     QString text_;
     int progress_ = 0;
+    int limit_ = 100;
+    bool following_ = false;
+    bool started_ = false;
     SkinBitmap background_, bar_;
 };
 

@@ -1,5 +1,6 @@
 // An eventfd that a blocked poll() also watches, so another thread can end the
-// wait. A wake-up stays pending until it is consumed.
+// wait. A wake-up stays pending until it is consumed. Used by the hidraw
+// backend and the simulator socket backend alike.
 #pragma once
 
 #include <sys/eventfd.h>
@@ -7,7 +8,7 @@
 
 #include <cstdint>
 
-namespace tarvik::hidraw {
+namespace tarvik {
 
 class Wakeup {
 public:
@@ -34,4 +35,4 @@ private:
     int fd_;
 };
 
-} // namespace tarvik::hidraw
+} // namespace tarvik
