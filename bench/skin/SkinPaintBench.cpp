@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "macro/MacroLibrary.h"
+#include "macro/ui/MacroRows.h"
 #include "skin/DlgBase.h"
 #include "skin/ImageButton.h"
 #include "skin/ShowLists.h"

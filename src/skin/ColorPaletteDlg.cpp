@@ -104,8 +104,8 @@ void CColorPaletteDlg::OnLButtonDown(unsigned keys, QPoint p) {
         const Colour c = FromQColor(shown.pixelColor(p));
         if (c != kChartBackground) {
             current_ = c;
-            ShowComponents();
-            InvalidateAll();
+            ShowComponents(); // the texts repaint themselves
+            InvalidateRect(SwatchRect());
         }
     }
     CDlgBase::OnLButtonDown(keys, p);

@@ -144,16 +144,6 @@ void CDPIValueSettingDlg::DrawWindow(QPainter& dc, const Rect& client) {
     DrawControls(dc, client);
 }
 
-void CDPIValueSettingDlg::OnMouseMove(unsigned keys, QPoint p) {
-    CDlgBase::OnMouseMove(keys, p);
-    // A drag that leaves the slider keeps moving its thumb. Only a running drag
-    // changes the shown value, so a typed value survives a click that jitters.
-    if (keys == kMkLButton && slider_ && slider_->IsDragging()) {
-        slider_->ContinueDrag(p.x());
-        ShowIndex(slider_->CurrentStop());
-    }
-}
-
 bool CDPIValueSettingDlg::HandleKey(int key) {
     switch (key) {
     case Qt::Key_Return:

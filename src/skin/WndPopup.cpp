@@ -19,6 +19,7 @@ CWndPopup::CWndPopup(int kind) : QWidget(nullptr), font_(MakeInterfaceFont()), k
     hoverTimer_.setInterval(50);
     connect(&hoverTimer_, &QTimer::timeout, this, [this] {
         if (!pressed_) OnHover(lastPoint_.x(), lastPoint_.y());
+        ++hoverNotices_;
     });
 }
 

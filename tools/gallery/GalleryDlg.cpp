@@ -28,6 +28,14 @@ Rect Design(int x, int y, int w, int h) {
 CGalleryDlg::CGalleryDlg(QWidget* parent) : CDlgBase(parent) {
     SetWindowSize(Scaled(kDesignWidth), Scaled(kDesignHeight));
     UseStandardCloseIds();
+    // The radio groups shown below: the macro manager's loop types (none chosen
+    // at first), the polling rates (1000 Hz) and the lift-off heights (the second).
+    Radios().AddGroup(13, {2031, 2032, 2033});
+    Radios().AddGroup(16, {3030, 3031, 3032, 3033});
+    Radios().AddGroup(20, {3510, 3511});
+    Radios().Select(3033);
+    Radios().Select(3511);
+    DpiLevels().firstId = kFirstDpiButton;
     Messages().Add(2002, [this](int, WParam, LParam code) -> LResult {
         if (code == kNotifyClick) showMinimized();
         return 0;
@@ -158,7 +166,7 @@ void CGalleryDlg::CreateControls(const Rect&) {
     }
 
     // ---- radio buttons: group E (2031-2033) starts with nothing chosen; 2033 is chosen here.
-    SelectRadio(2033);
+    Radios().Select(2033);
     {
         const int y = Row(QStringLiteral("CRadioButton"), 18);
         struct RadioSet {
@@ -185,7 +193,7 @@ void CGalleryDlg::CreateControls(const Rect&) {
     }
     {
         // Polling rates: group F, 3032 chosen; the "_dn" picture serves hover and chosen.
-        SelectRadio(3032);
+        Radios().Select(3032);
         const int y = Row(QStringLiteral("  polling rate"), 72);
         const struct {
             int id;
@@ -207,13 +215,13 @@ void CGalleryDlg::CreateControls(const Rect&) {
     }
 
     // ---- DPI level buttons: levels 1-3 enabled, level 2 the active one.
-    DpiLevelMask() = 0x07;
+    DpiLevels().mask = 0x07;
     {
         const int y = Row(QStringLiteral("CDPIRadioButton"), 11);
         const int steps[] = {16, 32, 64, 96, 160};
         const char* captions[] = {"enabled", "enabled", "active", "hover", "disabled"};
         for (int k = 0; k < 5; ++k) {
-            auto c = std::make_unique<CDPIRadioButton>(this, kDpiRadioFirstId + k,
+            auto c = std::make_unique<CDPIRadioButton>(this, kFirstDpiButton + k,
                                                        Design(NextX(26), y, 26, 11), QString());
             c->LoadNormalImage(QStringLiteral("skins\\dpi_value.png"));
             c->LoadHoverImage(QStringLiteral("skins\\dpi_value.png"));
@@ -348,9 +356,9 @@ void CGalleryDlg::CreateControls(const Rect&) {
         combo->SetInsets(Scaled(8), Scaled(26));
         combo->SetFont(Scaled(16), QStringLiteral("Tahoma"));
         AddControl(0, std::move(combo));
-        auto profile =
-            std::make_unique<CImageButton>(this, CImageButton::kHoverReportingId,
-                                           Design(NextX(69), y + 2, 69, 20), QStringLiteral("Profile"), 1);
+        auto profile = std::make_unique<CImageButton>(this, 3502, Design(NextX(69), y + 2, 69, 20),
+                                                      QStringLiteral("Profile"), 1);
+        profile->SetReportsHover(true);
         profile->LoadNormalImage(QStringLiteral("skins\\button2_nr.png"));
         profile->LoadHoverImage(QStringLiteral("skins\\button2_ov.png"));
         profile->SetFont(Scaled(16), QStringLiteral("Tahoma"));

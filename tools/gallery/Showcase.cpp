@@ -7,6 +7,7 @@
 #include <climits>
 
 #include "device/ui/NoticeDialogs.h"
+#include "macro/ui/FunctionPopups.h"
 #include "skin/ColorPaletteDlg.h"
 #include "skin/DPIValueSettingDlg.h"
 #include "skin/ImageButton.h"
@@ -191,7 +192,8 @@ void CControlsGalleryDlg::CreateControls(const Rect&) {
 
     // ---- tabs
     AddLabel(640, 48, 200, QStringLiteral("CTabControl"), true);
-    CurrentPage() = 1;
+    Pages().AddPageTabs(2049, 2053, 0);
+    Pages().page = 1;
     const char* tabStates[] = {"normal", "hover", "current", "current + hover"};
     const int tabIds[] = {2049, 2049, 2050, 2050};
     for (int i = 0; i < 4; ++i) {
@@ -254,7 +256,7 @@ void CControlsGalleryDlg::CreateControls(const Rect&) {
                                        {CBattery::kCharging, 0, "charging"},
                                        {CBattery::kFull, 0, "full"}};
     for (int i = 0; i < 5; ++i) {
-        auto battery = std::make_unique<CBattery>(this, Design(640 + i * 60, 296, 30, 61));
+        auto battery = std::make_unique<CBattery>(this, 3406, Design(640 + i * 60, 296, 30, 61));
         battery->LoadImages();
         battery->mode = batteries[i].mode;
         battery->level = static_cast<std::uint8_t>(batteries[i].level);
@@ -337,15 +339,6 @@ QWidget* CControlsGalleryDlg::ShowSample(const QString& name) {
     if (name == QLatin1String("CProgressBarDlg"))
         return new CProgressBarDlg(QString::fromStdU16String(LanguageString(146)), QString(), this);
     return nullptr;
-}
-
-void CControlsGalleryDlg::OnMouseMove(unsigned keys, QPoint p) {
-    CDlgBase::OnMouseMove(keys, p);
-    // Drags that leave their control keep going.
-    if (keys != kMkLButton) return;
-    if (auto* slider = static_cast<CSliderControl*>(FindControl(2021)); slider && slider->IsDragging())
-        slider->ContinueDrag(p.x());
-    if (stepScroll_ && stepScroll_->IsDragging()) stepScroll_->ContinueDrag(p.x(), p.y());
 }
 
 void CControlsGalleryDlg::DrawWindow(QPainter& dc, const Rect& client) {
