@@ -84,7 +84,7 @@ void CComboPollingRatePopup::Choose(const PopupItem& item) {
 
 CComboProfilePopup::CComboProfilePopup(const std::array<QString, 5>& names, int current)
     : CListPopup(kPopupProfile, Style::Flat, 230, 25), names_(names), current_(current) {
-    LoadSkinImage(header_, SkinFile(QStringLiteral("skins\\header2_nr.png")), headerWidth_, headerHeight_);
+    LoadSkinImage(header_, SkinFile(SkinName("skins\\header2_nr.png")), headerWidth_, headerHeight_);
 }
 
 void CComboProfilePopup::BuildItems() {

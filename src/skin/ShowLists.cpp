@@ -62,8 +62,8 @@ CEditShowList::CEditShowList(CDlgBase* parent, const Rect& rect, bool groupVisib
     : CShowListBase(parent, kId, rect, groupVisible, visible, disabled) {}
 
 void CEditShowList::LoadImages() {
-    LoadOpenImage(QStringLiteral("skins\\foldr_open.png"));
-    LoadClosedImage(QStringLiteral("skins\\foldr_close.png"));
+    LoadOpenImage(SkinName("skins\\foldr_open.png"));
+    LoadClosedImage(SkinName("skins\\foldr_close.png"));
 }
 
 void CEditShowList::Draw(QPainter& dc, const Rect&) {
@@ -145,9 +145,9 @@ CImageShowList::CImageShowList(CDlgBase* parent, const Rect& rect, bool groupVis
     : CShowListBase(parent, kId, rect, groupVisible, visible, disabled) {}
 
 void CImageShowList::LoadImages() {
-    LoadPicture(down_, QStringLiteral("skins\\macro_down.png"));
-    LoadPicture(up_, QStringLiteral("skins\\macro_up.png"));
-    LoadPicture(time_, QStringLiteral("skins\\macro_time.png"));
+    LoadPicture(down_, SkinName("skins\\macro_down.png"));
+    LoadPicture(up_, SkinName("skins\\macro_up.png"));
+    LoadPicture(time_, SkinName("skins\\macro_time.png"));
 }
 
 void CImageShowList::Draw(QPainter& dc, const Rect&) {

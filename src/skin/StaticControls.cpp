@@ -15,10 +15,10 @@ CBattery::CBattery(CDlgBase* parent, int id, const Rect& rect, const QString& te
     : CControlBase(parent, id, rect, text, groupVisible, visible, true) {}
 
 void CBattery::LoadImages() {
-    LoadEmptyImage(QStringLiteral("skins\\battery_empty.png"));
-    LoadChargingImage(QStringLiteral("skins\\battery_charging.png"));
-    LoadFlashImage(QStringLiteral("skins\\battery_lighting.png"));
-    LoadFullImage(QStringLiteral("skins\\battery_full.png"));
+    LoadEmptyImage(SkinName("skins\\battery_empty.png"));
+    LoadChargingImage(SkinName("skins\\battery_charging.png"));
+    LoadFlashImage(SkinName("skins\\battery_lighting.png"));
+    LoadFullImage(SkinName("skins\\battery_full.png"));
 }
 
 int CBattery::FillPixels(int percent) const {
@@ -122,10 +122,10 @@ CTabControl::CTabControl(CDlgBase* parent, int id, const Rect& rect, const QStri
     : CControlBase(parent, id, rect, text, groupVisible, visible, disabled), align_(align) {}
 
 void CTabControl::LoadImages() {
-    LoadNormalImage(QStringLiteral("skins\\profile_slot_nr.png"));
-    LoadHoverImage(QStringLiteral("skins\\profile_slot_ov.png"));
-    LoadSelectedImage(QStringLiteral("skins\\profile_slot_nr2.png"));
-    LoadSelectedHoverImage(QStringLiteral("skins\\profile_slot_ov2.png"));
+    LoadNormalImage(SkinName("skins\\profile_slot_nr.png"));
+    LoadHoverImage(SkinName("skins\\profile_slot_ov.png"));
+    LoadSelectedImage(SkinName("skins\\profile_slot_nr2.png"));
+    LoadSelectedHoverImage(SkinName("skins\\profile_slot_ov2.png"));
 }
 
 void CTabControl::SetInsets(int left, int right) {
