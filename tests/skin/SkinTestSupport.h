@@ -61,6 +61,8 @@ public:
     using CDlgBase::SetBackgroundResource;
     using CDlgBase::UseStandardCloseIds;
 
+    void DrawWindowForTest(QPainter& p) { DrawWindow(p, Rect{0, 0, width(), height()}); }
+
     // Renders the window as it paints itself.
     QImage Render() {
         QImage img(size(), QImage::Format_RGB32);

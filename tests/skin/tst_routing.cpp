@@ -224,7 +224,19 @@ void TestRouting::hoverRepaintsOnlyWhatChanged() {
     };
     QVERIFY(Open(dlg));
     QTRY_VERIFY(!dlg.painted.isEmpty()); // the first paint covers the window
-    QCOMPARE(dlg.BackBuffer().size(), dlg.size());
+    // The buffer has the window's device pixels (the ratio is above 1 when the
+    // test runs with QT_SCALE_FACTOR=2).
+    const qreal dpr = dlg.devicePixelRatioF();
+    QCOMPARE(dlg.BackBuffer().size(), dlg.size() * dpr);
+    // The whole window as it looks now, painted at once at the window's pixel ratio.
+    auto whole = [&] {
+        QImage img(dlg.size() * dpr, QImage::Format_RGB32);
+        img.setDevicePixelRatio(dpr);
+        QPainter p(&img);
+        p.setRenderHint(QPainter::TextAntialiasing, true);
+        dlg.DrawWindowForTest(p);
+        return img;
+    };
 
     dlg.painted = QRegion();
     const int farDraws = far->draws;
@@ -237,11 +249,11 @@ void TestRouting::hoverRepaintsOnlyWhatChanged() {
     QCOMPARE(a->MouseState(), CControlBase::kNormal);
 
     // What the kept buffer holds is the whole window as it looks now.
-    QCOMPARE(dlg.BackBuffer().convertToFormat(QImage::Format_RGB32), dlg.Render());
+    QCOMPARE(dlg.BackBuffer().convertToFormat(QImage::Format_RGB32), whole());
     // A new size makes a new buffer, painted whole.
     dlg.resize(420, 320);
-    QTRY_COMPARE(dlg.BackBuffer().size(), QSize(420, 320));
-    QCOMPARE(dlg.BackBuffer().convertToFormat(QImage::Format_RGB32), dlg.Render());
+    QTRY_COMPARE(dlg.BackBuffer().size(), QSize(420, 320) * dpr);
+    QCOMPARE(dlg.BackBuffer().convertToFormat(QImage::Format_RGB32), whole());
 }
 
 void TestRouting::leaveDropsTheHotControl() {
