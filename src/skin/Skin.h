@@ -102,7 +102,7 @@ public:
 
 private:
     static consteval std::string_view Checked(std::string_view name) {
-        if (!FindSkinFile(name)) throw "not a file of the skin manifest";
+        if (SkinFileIndex(name) < 0) throw "not a file of the skin manifest";
         return name;
     }
     std::string_view name_;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <iterator>
 #include <string_view>
 
 namespace tarvik {
@@ -142,18 +143,19 @@ inline constexpr EmbeddedPictureEntry kEmbeddedPictures[] = {
     {"PNG", 187, 54, 18},       // the scroll bar's bottom arrow strip
 };
 
-// The entry of a file name ("\\" or "/" separated), nullptr when it is not in the manifest.
-constexpr const SkinFileEntry* FindSkinFile(std::string_view name) {
-    for (const SkinFileEntry& e : kSkinFiles) {
-        if (e.name.size() != name.size()) continue;
+// The index in kSkinFiles of a file name ("\\" or "/" separated), -1 when it is
+// not in the manifest. (An index, not a pointer: GCC's sanitizer builds cannot
+// compare pointers in a constant expression.)
+constexpr int SkinFileIndex(std::string_view name) {
+    for (std::size_t n = 0; n < std::size(kSkinFiles); ++n) {
+        const std::string_view listed = kSkinFiles[n].name;
+        if (listed.size() != name.size()) continue;
         bool same = true;
-        for (std::size_t i = 0; i < name.size() && same; ++i) {
-            const char a = e.name[i], b = name[i];
-            same = a == b || (a == '\\' && b == '/');
-        }
-        if (same) return &e;
+        for (std::size_t i = 0; i < name.size() && same; ++i)
+            same = listed[i] == name[i] || (listed[i] == '\\' && name[i] == '/');
+        if (same) return static_cast<int>(n);
     }
-    return nullptr;
+    return -1;
 }
 
 } // namespace tarvik
