@@ -95,13 +95,15 @@ void CColorPaletteDlg::DrawWindow(QPainter& dc, const Rect& client) {
 
 void CColorPaletteDlg::OnLButtonDown(unsigned keys, QPoint p) {
     if (PickAreaA().Contains(p) || PickAreaB().Contains(p)) {
-        // The colour the window shows at the point.
-        QImage shown(size(), QImage::Format_RGB32);
+        // The colour the window shows at the point: the window painted into one
+        // pixel, not a picture of its whole size.
+        QImage shown(1, 1, QImage::Format_RGB32);
         {
             QPainter dc(&shown);
+            dc.translate(-p.x(), -p.y());
             DrawWindow(dc, Rect{0, 0, width(), height()});
         }
-        const Colour c = FromQColor(shown.pixelColor(p));
+        const Colour c = FromQColor(shown.pixelColor(0, 0));
         if (c != kChartBackground) {
             current_ = c;
             ShowComponents(); // the texts repaint themselves
