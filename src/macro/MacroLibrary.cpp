@@ -134,6 +134,7 @@ const MacroItem* MacroLibrary::NodeAt(const MacroLocation& at) const {
 }
 
 MacroItem* MacroLibrary::NodeAt(const MacroLocation& at) {
+    TreeChanged();
     return const_cast<MacroItem*>(std::as_const(*this).NodeAt(at));
 }
 
@@ -198,6 +199,7 @@ MacroLibrary::AddResult MacroLibrary::AddChild(const MacroLocation& parent, std:
         item.Macro->MacroKeyIndex = NextMacroKeyIndex++;
     }
     nodes_.emplace(KeyOf(at), std::move(item));
+    TreeChanged();
     if (added) *added = at;
     return AddResult::Added;
 }
@@ -272,11 +274,13 @@ bool MacroLibrary::Delete(const MacroLocation& at) {
         nh.key() = KeyOf(l);
         nodes_.insert(std::move(nh));
     }
+    TreeChanged();
     return true;
 }
 
 void MacroLibrary::Clear() {
     nodes_.clear();
+    TreeChanged();
 }
 
 // ---- scans
@@ -302,6 +306,7 @@ template <typename Map, typename Fn> void ForEachReachable(Map& nodes, Fn fn) {
 } // namespace
 
 void MacroLibrary::CloseAllFolders() {
+    TreeChanged();
     ForEachReachable(nodes_, [](const MacroLocation& l, MacroItem& item) {
         if (l.stage <= 1) item.FolderIsOpen = false;
         return false;
@@ -350,33 +355,35 @@ std::vector<MacroLocation> MacroLibrary::ChildRun(const MacroLocation& parent) c
 
 // ---- tree rows
 
-std::vector<MacroLocation> MacroLibrary::Rows() const {
-    std::vector<MacroLocation> rows;
+const std::vector<MacroLocation>& MacroLibrary::RowList() const {
+    if (rowsValid_) return rows_;
+    rows_.clear();
     std::function<void(const MacroLocation&)> add = [&](const MacroLocation& parent) {
         auto [first, last] = ChildRange(parent);
         for (auto it = nodes_.lower_bound(first); it != nodes_.end() && it->first <= last; ++it) {
             const MacroLocation l = LocationOf(it->first);
-            rows.push_back(l);
+            rows_.push_back(l);
             if (it->second.IsFolder && it->second.FolderIsOpen && l.stage < 2) add(l);
         }
     };
     add(MacroLocation::None());
-    return rows;
+    rowsValid_ = true;
+    return rows_;
 }
 
 int MacroLibrary::RowCount() const {
-    return static_cast<int>(Rows().size());
+    return static_cast<int>(RowList().size());
 }
 
 MacroLocation MacroLibrary::LocationOfRow(int row) const {
-    auto rows = Rows();
+    const auto& rows = RowList();
     if (row < 0 || static_cast<std::size_t>(row) >= rows.size()) return MacroLocation::None();
     return rows[static_cast<std::size_t>(row)];
 }
 
 int MacroLibrary::RowOfLocation(const MacroLocation& at) const {
     if (!at.IsNode()) return -1;
-    auto rows = Rows();
+    const auto& rows = RowList();
     const std::uint32_t key = KeyOf(at);
     for (std::size_t r = 0; r < rows.size(); ++r)
         if (KeyOf(rows[r]) == key) return static_cast<int>(r);
@@ -594,6 +601,7 @@ LibraryLoadResult MacroLibrary::ReadLines(CStdioFileEx& f, MacroLocation* select
             item.FolderIsOpen = isOpen != 0;
         }
         nodes_.insert_or_assign(KeyOf(at), std::move(item));
+        TreeChanged();
     }
 }
 

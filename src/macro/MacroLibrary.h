@@ -90,6 +90,8 @@ public:
     std::uint32_t NextMacroKeyIndex = 1;
 
     const MacroItem* NodeAt(const MacroLocation& at) const;
+    // A writable look-up counts as a change of the tree (the caller may open or
+    // close the folder through it), so the tree rows are listed anew afterwards.
     MacroItem* NodeAt(const MacroLocation& at);
     const MacroKey* MacroAt(const MacroLocation& at) const;
     MacroKey* MacroAt(const MacroLocation& at);
@@ -140,8 +142,12 @@ public:
     std::vector<MacroLocation> SiblingRunFrom(const MacroLocation& first) const;
 
     // The tree list: stage-0 nodes, each followed, when it is an open folder, by
-    // its children, each followed in the same way by its own.
-    std::vector<MacroLocation> Rows() const;
+    // its children, each followed in the same way by its own. The list is kept
+    // and made anew only after the tree changed (a node added, removed or read,
+    // folders closed, or a writable look-up), so painting a list is cheap. As the
+    // kept list is updated from these const calls, a library must not be read
+    // from two threads at once.
+    std::vector<MacroLocation> Rows() const { return RowList(); }
     int RowCount() const;
     MacroLocation LocationOfRow(int row) const;       // None() past the end
     int RowOfLocation(const MacroLocation& at) const; // -1 when not shown
@@ -170,7 +176,12 @@ private:
     LibraryLoadResult Read(CStdioFileEx& file, MacroLocation* selection);
     LibraryLoadResult ReadLines(CStdioFileEx& file, MacroLocation* selection);
 
+    const std::vector<MacroLocation>& RowList() const;
+    void TreeChanged() { rowsValid_ = false; }
+
     std::map<std::uint32_t, MacroItem> nodes_;
+    mutable std::vector<MacroLocation> rows_;
+    mutable bool rowsValid_ = false;
 };
 
 // The start-up (and manager-close) load of the main library from `path`. A

@@ -55,15 +55,15 @@ bool CColorPaletteDlg::OnInitDialog() {
 
 void CColorPaletteDlg::CreateControls(const Rect&) {
     auto close = std::make_unique<CImageButton>(this, kIdClose, ScaledRect(480, 6, 495, 21), QString(), 1);
-    close->LoadNormalImage(QStringLiteral("skins\\exit_nr.png"));
-    close->LoadHoverImage(QStringLiteral("skins\\exit_ov.png"));
+    close->LoadNormalImage(SkinName("skins\\exit_nr.png"));
+    close->LoadHoverImage(SkinName("skins\\exit_ov.png"));
     close->SetInsets(0, 0);
     AddControl(0, std::move(close));
 
     auto ok = std::make_unique<CImageButton>(this, kIdConfirm, ScaledRect(391, 234, 460, 254),
                                              QString::fromStdU16String(LanguageString(4)), 1);
-    ok->LoadNormalImage(QStringLiteral("skins\\button2_nr.png"));
-    ok->LoadHoverImage(QStringLiteral("skins\\button2_ov.png"));
+    ok->LoadNormalImage(SkinName("skins\\button2_nr.png"));
+    ok->LoadHoverImage(SkinName("skins\\button2_ov.png"));
     ok->SetInsets(0, 0);
     AddControl(0, std::move(ok));
 
@@ -95,17 +95,19 @@ void CColorPaletteDlg::DrawWindow(QPainter& dc, const Rect& client) {
 
 void CColorPaletteDlg::OnLButtonDown(unsigned keys, QPoint p) {
     if (PickAreaA().Contains(p) || PickAreaB().Contains(p)) {
-        // The colour the window shows at the point.
-        QImage shown(size(), QImage::Format_RGB32);
+        // The colour the window shows at the point: the window painted into one
+        // pixel, not a picture of its whole size.
+        QImage shown(1, 1, QImage::Format_RGB32);
         {
             QPainter dc(&shown);
+            dc.translate(-p.x(), -p.y());
             DrawWindow(dc, Rect{0, 0, width(), height()});
         }
-        const Colour c = FromQColor(shown.pixelColor(p));
+        const Colour c = FromQColor(shown.pixelColor(0, 0));
         if (c != kChartBackground) {
             current_ = c;
-            ShowComponents();
-            InvalidateAll();
+            ShowComponents(); // the texts repaint themselves
+            InvalidateRect(SwatchRect());
         }
     }
     CDlgBase::OnLButtonDown(keys, p);

@@ -90,14 +90,14 @@ void CDPIValueSettingDlg::CreateControls(const Rect&) {
     AddControl(0, std::move(title));
 
     auto close = std::make_unique<CImageButton>(this, kIdClose, ScaledRect(405, 4, 420, 19), QString(), 1);
-    close->LoadNormalImage(QStringLiteral("skins\\exit_nr.png"));
-    close->LoadHoverImage(QStringLiteral("skins\\exit_ov.png"));
+    close->LoadNormalImage(SkinName("skins\\exit_nr.png"));
+    close->LoadHoverImage(SkinName("skins\\exit_ov.png"));
     AddControl(0, std::move(close));
 
     auto ok = std::make_unique<CImageButton>(this, kIdConfirm, ScaledRect(350, 110, 419, 130),
                                              QString::fromStdU16String(LanguageString(4)), 1);
-    ok->LoadNormalImage(QStringLiteral("skins\\button2_nr.png"));
-    ok->LoadHoverImage(QStringLiteral("skins\\button2_ov.png"));
+    ok->LoadNormalImage(SkinName("skins\\button2_nr.png"));
+    ok->LoadHoverImage(SkinName("skins\\button2_ov.png"));
     AddControl(0, std::move(ok));
 
     AddControl(0, std::make_unique<CStaticText>(this, kIdText, ScaledRect(0, 68, 60, 86), DpiText(0),
@@ -128,30 +128,20 @@ void CDPIValueSettingDlg::CreateControls(const Rect&) {
     edit_ = edit;
 
     auto bar = std::make_unique<CStaticImage>(this, kIdSliderBar, ScaledRect(69, 72, 359, 75));
-    bar->LoadImage(QStringLiteral("skins\\Slider_bar.png"));
+    bar->LoadImage(SkinName("skins\\Slider_bar.png"));
     AddControl(0, std::move(bar));
 
     auto slider = std::make_unique<CSliderControl>(this, kIdSlider, ScaledRect(69, 67, 359, 80), QString(),
                                                    stepCount_, Scaled(6), Scaled(7));
-    slider->LoadThumbImage(QStringLiteral("skins\\Slider_Circle.png"));
+    slider->LoadThumbImage(SkinName("skins\\Slider_Circle.png"));
     slider->SetStop(index_);
     slider_ = AddControl(0, std::move(slider));
 }
 
 void CDPIValueSettingDlg::DrawWindow(QPainter& dc, const Rect& client) {
     DrawBackground(dc, client);
-    DrawFrameFile(dc, QStringLiteral("skins\\Frame_DPI.bmp"), kDesignWidth, kDesignHeight);
+    DrawFrameFile(dc, SkinName("skins\\Frame_DPI.bmp"), kDesignWidth, kDesignHeight);
     DrawControls(dc, client);
-}
-
-void CDPIValueSettingDlg::OnMouseMove(unsigned keys, QPoint p) {
-    CDlgBase::OnMouseMove(keys, p);
-    // A drag that leaves the slider keeps moving its thumb. Only a running drag
-    // changes the shown value, so a typed value survives a click that jitters.
-    if (keys == kMkLButton && slider_ && slider_->IsDragging()) {
-        slider_->ContinueDrag(p.x());
-        ShowIndex(slider_->CurrentStop());
-    }
 }
 
 bool CDPIValueSettingDlg::HandleKey(int key) {

@@ -49,7 +49,6 @@ protected:
     bool OnInitDialog() override;
     void CreateControls(const Rect& client) override;
     void DrawWindow(QPainter& dc, const Rect& client) override;
-    void OnMouseMove(unsigned keys, QPoint p) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QWindow>
 
@@ -197,11 +198,6 @@ void CDlgBase::InvalidateAll() {
     update();
 }
 
-bool CDlgBase::IsPageSwitchId(int id) {
-    return id == 2040 || (id >= 2049 && id <= 2053) || (id >= 3001 && id <= 3004) ||
-           (id >= 3007 && id <= 3009);
-}
-
 // ---- background -----------------------------------------------------------
 
 void CDlgBase::SetBackgroundBitmap(const QImage& bitmap) {
@@ -252,9 +248,16 @@ void CDlgBase::DrawBackground(QPainter& dc, const Rect& client) {
 }
 
 void CDlgBase::DrawFrameFile(QPainter& dc, const QString& name, int designWidth, int designHeight) {
-    SkinBitmap frame; // decoded for every paint, released after it
-    if (!LoadSkinBitmap(SkinFile(name), frame)) return;
-    StretchBitmap(dc, frame.image, QRect(0, 0, Scaled(designWidth), Scaled(designHeight)),
+    // Decoded once: a hover repaint must not read the disk. A file that cannot be
+    // read is remembered as empty and leaves the fill colour.
+    auto it = frames_.find(name);
+    if (it == frames_.end()) {
+        SkinBitmap frame;
+        LoadSkinBitmap(SkinFile(name), frame);
+        it = frames_.emplace(name, std::move(frame.image)).first;
+    }
+    if (it->second.isNull()) return;
+    StretchBitmap(dc, it->second, QRect(0, 0, Scaled(designWidth), Scaled(designHeight)),
                   QRect(0, 0, designWidth, designHeight));
 }
 
@@ -266,23 +269,45 @@ void CDlgBase::DrawControls(QPainter& dc, const Rect& update) {
             CControlBase* c = group[i].get();
             if (!c || !c->IsShown()) continue;
             if (!c->GetRect().Intersects(update)) continue;
+            // During a paint, only the controls in the part being painted draw.
+            if (!paintRegion_.isEmpty() && !paintRegion_.intersects(c->GetRect().ToQRect())) continue;
             c->Draw(dc, update);
         }
     }
 }
 
-void CDlgBase::paintEvent(QPaintEvent*) {
+void CDlgBase::paintEvent(QPaintEvent* event) {
     if (isMinimized()) return;
-    // One memory bitmap per paint, copied to the screen in one transfer.
-    QImage buffer(size(), QImage::Format_ARGB32_Premultiplied);
-    buffer.fill(Qt::black);
+    // The window paints into a back buffer it keeps, and only the part that was
+    // invalidated; that part is then copied to the screen. A new buffer (first
+    // paint, new size, pixel ratio or UI scale) is painted whole.
+    const qreal dpr = devicePixelRatioF();
+    const QSize pixels(static_cast<int>(width() * dpr + 0.5), static_cast<int>(height() * dpr + 0.5));
+    QRegion region = event->region() & rect();
+    if (back_.size() != pixels || back_.devicePixelRatio() != dpr || backScale_ != UiScale()) {
+        back_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        back_.setDevicePixelRatio(dpr);
+        backScale_ = UiScale();
+        region = rect();
+    }
+    if (region.isEmpty()) return;
     {
-        QPainter dc(&buffer);
+        QPainter dc(&back_);
+        dc.setClipRegion(region);
         dc.setRenderHint(QPainter::TextAntialiasing, true);
+        dc.fillRect(rect(), Qt::black);
+        paintRegion_ = region;
         DrawWindow(dc, Rect{0, 0, width(), height()});
+        paintRegion_ = QRegion();
     }
     QPainter screen(this);
-    screen.drawImage(0, 0, buffer);
+    for (const QRect& r : event->region() & rect())
+        screen.drawImage(QRectF(r), back_, QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr));
+}
+
+void CDlgBase::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    back_ = QImage(); // remade at the next paint, which then covers the whole window
 }
 
 // ---- mouse routing ------------------------------------------------------------
@@ -300,7 +325,15 @@ void CDlgBase::OnMouseMove(unsigned keys, QPoint p) {
         if (hot_->OnMouseMove(keys, p.x(), p.y())) InvalidateRect(r);
         return;
     }
-    if (buttonHeld_) return; // the pressed control keeps the mouse
+    if (buttonHeld_) {
+        // The pressed control keeps the mouse: it sees every move, also outside
+        // its rectangle, so a drag goes on wherever the pointer goes.
+        if (pressed_) {
+            const Rect r = pressed_->GetRect();
+            if (pressed_->OnMouseMove(keys, p.x(), p.y())) InvalidateRect(r);
+        }
+        return;
+    }
 
     lastPoint_ = p;
     CControlBase* oldHot = hot_;
@@ -327,10 +360,8 @@ void CDlgBase::OnMouseMove(unsigned keys, QPoint p) {
 }
 
 void CDlgBase::OnMouseHover(QPoint p) {
-    if (hot_ && hot_->GetRect().Contains(p)) {
-        lastPoint_ = p;
-        InvalidateRect(hot_->GetRect());
-    }
+    // The hover notice changes no control's look, so nothing is repainted.
+    if (hot_ && hot_->GetRect().Contains(p)) lastPoint_ = p;
 }
 
 void CDlgBase::OnMouseLeave() {

@@ -1,23 +1,29 @@
 // CDlgBase: the base of every skinned window. A frameless top-level dialog that
-// owns its windowless controls in seven ordered groups, paints double-buffered
-// (background, then the controls of groups 0 to 6 in order), routes the mouse to
-// the control under it and holds the mouse for a pressed control, moves the
-// window when an empty spot is dragged, keeps its background bitmap, tracks the
-// pop-up windows it opened, and dispatches numbered messages through its
-// message table.
+// owns its windowless controls in seven ordered groups, paints into a kept back
+// buffer only what was invalidated (background, then the controls of groups 0
+// to 6 in order), routes the mouse to the control under it and gives a pressed
+// control every move until the button comes up, moves the window when an empty
+// spot is dragged, keeps its background bitmap, tracks the pop-up windows it
+// opened, and dispatches numbered messages through its message table. What the
+// controls need to know about their window (radio groups, DPI level buttons,
+// page tabs, ids that repaint it all) is configured per window.
 #pragma once
 
 #include <QDialog>
+#include <QImage>
 #include <QPointer>
+#include <QRegion>
 #include <QTimer>
 
 #include <array>
+#include <map>
 #include <memory>
 #include <vector>
 
 #include "skin/ControlBase.h"
 #include "skin/Skin.h"
 #include "skin/WindowMessages.h"
+#include "skin/WindowSelections.h"
 
 namespace tarvik {
 
@@ -71,8 +77,24 @@ public:
     const QFont& DialogFont() const { return dialogFont_; }
     const std::vector<std::unique_ptr<CControlBase>>& Group(int g) const;
 
-    // Ids whose click repaints the whole window (page switches of the main window).
-    static bool IsPageSwitchId(int id);
+    // The window's radio groups: its own, or groups shared with other windows
+    // (UseRadioGroups; they must outlive this window).
+    RadioGroups& Radios() { return *radios_; }
+    const RadioGroups& Radios() const { return *radios_; }
+    void UseRadioGroups(RadioGroups& shared) { radios_ = &shared; }
+    // The window's DPI level buttons and their mask of enabled levels.
+    DpiLevelGroup& DpiLevels() { return dpiLevels_; }
+    const DpiLevelGroup& DpiLevels() const { return dpiLevels_; }
+    // The window's pages and the tabs that switch them.
+    PageTabs& Pages() { return pages_; }
+    const PageTabs& Pages() const { return pages_; }
+    // Ids whose click repaints the whole window (they switch what it shows);
+    // other clicks repaint the clicked control.
+    IdRanges& PageSwitchIds() { return pageSwitchIds_; }
+    bool IsPageSwitchId(int id) const { return pageSwitchIds_.Contains(id); }
+
+    // The image the window paints into and shows from (device pixels).
+    const QImage& BackBuffer() const { return back_; }
 
 protected:
     // Sets the window's own size (design size × UI scale) before initialisation.
@@ -126,7 +148,8 @@ protected:
     int backgroundHeight_ = 100;
     // Fills the client area with the fill colour and copies the background copy.
     void DrawBackground(QPainter& dc, const Rect& client);
-    // Decodes a frame bitmap file and stretches its design-size area to design × UI scale.
+    // Stretches the design-size area of a frame bitmap file to design × UI scale.
+    // The file is decoded at its first paint and kept while the window lives.
     void DrawFrameFile(QPainter& dc, const QString& name, int designWidth, int designHeight);
 
     int controlsCreated_ = 0;
@@ -139,6 +162,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     friend class RoutingScope;
@@ -164,6 +188,19 @@ private:
     CControlBase* hot_ = nullptr;
     CControlBase* pressed_ = nullptr;
     std::array<QPointer<QWidget>, kPopupSlotCount> popups_;
+
+    RadioGroups ownRadios_;
+    RadioGroups* radios_ = &ownRadios_;
+    DpiLevelGroup dpiLevels_;
+    PageTabs pages_;
+    IdRanges pageSwitchIds_;
+
+    // The back buffer, remade when the window's size, pixel ratio or UI scale
+    // changes; paintRegion_ is the part being painted (empty outside a paint).
+    QImage back_;
+    double backScale_ = 0;
+    QRegion paintRegion_;
+    std::map<QString, QImage> frames_;
 
     MessageTable messages_;
     WindowTimers timers_;

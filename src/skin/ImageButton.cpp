@@ -36,7 +36,7 @@ void CImageButton::Draw(QPainter& dc, const Rect&) {
 bool CImageButton::OnMouseMove(unsigned, int x, int y) {
     if (disabled_ || mouseState_ == kPressed) return false;
     const bool changed = ButtonMouseMove(x, y);
-    if (id_ == kHoverReportingId && Inside(x, y)) Notify(id_, 0, kNotifyHover);
+    if (reportsHover_ && Inside(x, y)) Notify(id_, 0, kNotifyHover);
     return changed;
 }
 

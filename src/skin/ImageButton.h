@@ -8,9 +8,6 @@ namespace tarvik {
 
 class CImageButton : public CControlBase {
 public:
-    // The one image button that reports every mouse move inside it (event 12).
-    static constexpr int kHoverReportingId = 3502;
-
     CImageButton(CDlgBase* parent, int id, const Rect& rect, const QString& text, int align,
                  bool groupVisible = true, bool visible = true, bool disabled = false);
 
@@ -18,6 +15,9 @@ public:
     bool LoadHoverImage(const QString& name) { return LoadPicture(hover_, name); }
     void SetInsets(int left, int right);
     void SetAlignment(int align);
+    // A button that reports hover sends (id, 0, 12) on every mouse move inside it.
+    bool ReportsHover() const { return reportsHover_; }
+    void SetReportsHover(bool on) { reportsHover_ = on; }
 
     // 0 normal picture, 1 hover picture; pressed shows the hover picture too.
     int PictureIndex() const { return mouseState_ == kNormal ? 0 : 1; }
@@ -33,6 +33,7 @@ private:
     SkinImage normal_, hover_;
     int align_;
     int insetLeft_ = 0, insetRight_ = 0;
+    bool reportsHover_ = false;
 };
 
 } // namespace tarvik

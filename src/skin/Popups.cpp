@@ -2,7 +2,8 @@
 
 #include <QPainter>
 
-#include "macro/ButtonFunctions.h"
+#include <span>
+
 #include "model/PollingRates.h"
 #include "text/Language.h"
 
@@ -17,87 +18,12 @@ QString L(int n) {
     return QString::fromStdU16String(LanguageString(n));
 }
 
-void SetCode(PopupResult& r, const KeyAction& a) {
-    r.code = {a.Function, a.Data1, a.Data2};
-    r.codeCount = 3;
-}
-
 void SetByte(PopupResult& r, int b) {
     r.code = {static_cast<std::uint8_t>(b), 0, 0};
     r.codeCount = 1;
 }
 
-// Item i (value i + 1) of a key-function sub-menu.
-const SubMenuItem* SubItem(FunctionSubMenu menu, int value) {
-    const auto items = SubMenuItems(menu);
-    if (value < 1 || static_cast<std::size_t>(value) > items.size()) return nullptr;
-    return &items[static_cast<std::size_t>(value - 1)];
-}
-
 } // namespace
-
-// ---- CComboPopup ----------------------------------------------------------------------
-
-CComboPopup::CComboPopup(const PopupPictures& pictures)
-    : CListPopup(kPopupFunction, Style::Picture, kMenuRight, kMenuHeight) {
-    LoadPictures(pictures);
-}
-
-int CComboPopup::HoverMessageOf(int value) {
-    switch (value) {
-    case 6:
-        return kHoverDpi;
-    case 11:
-        return kHoverMultimedia;
-    case 12:
-        return kHoverOffice;
-    case 13:
-        return kHoverWindows;
-    case 15:
-        return kHoverDpiLock;
-    default:
-        return kHoverOther;
-    }
-}
-
-void CComboPopup::BuildItems() {
-    for (const FunctionMenuItem& item : FunctionMenu())
-        AddItem(item.item, L(item.label), item.subMenu != FunctionSubMenu::None);
-    FinishLayout();
-}
-
-void CComboPopup::HotItemChanged(const PopupItem& item) {
-    Notify(HoverMessageOf(item.value), static_cast<WParam>(Tag()), item.value);
-}
-
-void CComboPopup::PressedOnItem(const PopupItem& item) {
-    // The owner brings its pop-ups to the front.
-    if (item.value >= 1 && item.value <= 4) Notify(SelectionMessage(), 0, 0);
-}
-
-void CComboPopup::Choose(const PopupItem& item) {
-    switch (item.value) {
-    case 7:
-        Notify(kReleaseFireKey, static_cast<WParam>(Tag()), 0);
-        return;
-    case 9:
-        Notify(kReleaseMacro, static_cast<WParam>(Tag()), 0);
-        return;
-    case 10:
-        Notify(kReleaseShortcut, static_cast<WParam>(Tag()), 0);
-        return;
-    default:
-        break;
-    }
-    for (const FunctionMenuItem& entry : FunctionMenu()) {
-        if (entry.item != item.value) continue;
-        if (!entry.IsDirect()) return; // sub-menus open on hover
-        result_.label = item.label;
-        SetCode(result_, entry.action);
-        SendResult();
-        return;
-    }
-}
 
 // ---- CComboActionInsertPopup --------------------------------------------------------------
 
@@ -158,7 +84,7 @@ void CComboPollingRatePopup::Choose(const PopupItem& item) {
 
 CComboProfilePopup::CComboProfilePopup(const std::array<QString, 5>& names, int current)
     : CListPopup(kPopupProfile, Style::Flat, 230, 25), names_(names), current_(current) {
-    LoadSkinImage(header_, SkinFile(QStringLiteral("skins\\header2_nr.png")), headerWidth_, headerHeight_);
+    LoadSkinImage(header_, SkinFile(SkinName("skins\\header2_nr.png")), headerWidth_, headerHeight_);
 }
 
 void CComboProfilePopup::BuildItems() {
@@ -203,108 +129,6 @@ void CComboProfilePopup::DrawItem(QPainter& dc, const PopupItem& item, bool hot)
         return;
     }
     CListPopup::DrawItem(dc, item, hot);
-}
-
-// ---- key-function sub-menus --------------------------------------------------------------------
-
-CDPILockPopup::CDPILockPopup(const PopupPictures& pictures)
-    : CListPopup(kPopupDpiLock, Style::Picture, kMenuRight, kMenuHeight) {
-    LoadPictures(pictures);
-}
-
-void CDPILockPopup::BuildItems() {
-    int value = 1;
-    for (const SubMenuItem& item : SubMenuItems(FunctionSubMenu::DpiLock))
-        AddItem(value++, QString::fromStdU16String(SubMenuLabel(item)));
-    FinishLayout();
-}
-
-void CDPILockPopup::Choose(const PopupItem& item) {
-    const SubMenuItem* entry = SubItem(FunctionSubMenu::DpiLock, item.value);
-    if (!entry) return;
-    result_.label = L(36) + QStringLiteral("-") + item.label;
-    SetCode(result_, entry->action);
-    SendResult();
-}
-
-CDPIPopup::CDPIPopup(const PopupPictures& pictures)
-    : CListPopup(kPopupDpi, Style::Picture, kMenuRight, kMenuHeight) {
-    LoadPictures(pictures);
-}
-
-void CDPIPopup::BuildItems() {
-    int value = 1;
-    for (const SubMenuItem& item : SubMenuItems(FunctionSubMenu::Dpi))
-        AddItem(value++, QString::fromStdU16String(SubMenuLabel(item)));
-    FinishLayout();
-}
-
-void CDPIPopup::Choose(const PopupItem& item) {
-    const SubMenuItem* entry = SubItem(FunctionSubMenu::Dpi, item.value);
-    if (!entry) return;
-    result_.label = item.label;
-    SetCode(result_, KeyAction{entry->action.Function, entry->action.Data1, 0});
-    SendResult();
-}
-
-CMultimediaPopup::CMultimediaPopup(const PopupPictures& pictures)
-    : CListPopup(kPopupMultimedia, Style::Picture, kMenuRight, kMenuHeight) {
-    LoadPictures(pictures);
-}
-
-void CMultimediaPopup::BuildItems() {
-    int value = 1;
-    for (const SubMenuItem& item : SubMenuItems(FunctionSubMenu::Multimedia))
-        AddItem(value++, QString::fromStdU16String(SubMenuLabel(item)));
-    FinishLayout();
-}
-
-void CMultimediaPopup::Choose(const PopupItem& item) {
-    const SubMenuItem* entry = SubItem(FunctionSubMenu::Multimedia, item.value);
-    if (!entry) return;
-    result_.label = item.label;
-    SetCode(result_, entry->action);
-    SendResult();
-}
-
-COfficePopup::COfficePopup(const PopupPictures& pictures)
-    : CListPopup(kPopupOffice, Style::Picture, kMenuRight, kMenuHeight) {
-    LoadPictures(pictures);
-}
-
-void COfficePopup::BuildItems() {
-    int value = 1;
-    for (const SubMenuItem& item : SubMenuItems(FunctionSubMenu::Office))
-        AddItem(value++, QString::fromStdU16String(SubMenuLabel(item)));
-    FinishLayout();
-}
-
-void COfficePopup::Choose(const PopupItem& item) {
-    const SubMenuItem* entry = SubItem(FunctionSubMenu::Office, item.value);
-    if (!entry) return;
-    result_.label = item.label;
-    SetCode(result_, entry->action);
-    SendResult();
-}
-
-CWindowsManagePopup::CWindowsManagePopup(const PopupPictures& pictures)
-    : CListPopup(kPopupWindowsManage, Style::Picture, kMenuRight, kMenuHeight) {
-    LoadPictures(pictures);
-}
-
-void CWindowsManagePopup::BuildItems() {
-    int value = 1;
-    for (const SubMenuItem& item : SubMenuItems(FunctionSubMenu::WindowsManagement))
-        AddItem(value++, QString::fromStdU16String(SubMenuLabel(item)));
-    FinishLayout();
-}
-
-void CWindowsManagePopup::Choose(const PopupItem& item) {
-    const SubMenuItem* entry = SubItem(FunctionSubMenu::WindowsManagement, item.value);
-    if (!entry) return;
-    result_.label = item.label;
-    SetCode(result_, entry->action);
-    SendResult();
 }
 
 // ---- macro tree and profile commands ---------------------------------------------------------------

@@ -1,5 +1,7 @@
-// The twelve pop-up lists. Each fixes its kind (which selects its close
-// message), its items, its look and the result it reports.
+// The pop-up lists whose items are the toolkit's own (language texts, names the
+// opener gives): each fixes its kind (which selects its close message), its
+// items, its look and the result it reports. The key-function menu and its
+// sub-menus show the button-function tables and live with them in macro/ui.
 #pragma once
 
 #include <array>
@@ -22,26 +24,6 @@ enum PopupKind : int {
     kPopupProfileRKey = 13,
     kPopupActionInsert = 14,
     kPopupMacroList = 15,
-};
-
-// The key-function menu of a mouse button (16 items, five of them open sub-menus on hover).
-class CComboPopup : public CListPopup {
-public:
-    // Hover messages that ask the owner to open a sub-menu, and 1033 to close it.
-    static constexpr int kHoverDpi = 1040, kHoverMultimedia = 1043, kHoverOffice = 1160, kHoverWindows = 1157,
-                         kHoverDpiLock = 1154, kHoverOther = 1033;
-    // Releases over the dialog items: rapid fire, macro, shortcut.
-    static constexpr int kReleaseFireKey = 1062, kReleaseMacro = 1065, kReleaseShortcut = 1035;
-
-    explicit CComboPopup(const PopupPictures& pictures = PopupPictures::Menu());
-    // The hover message of an item value.
-    static int HoverMessageOf(int value);
-
-protected:
-    void BuildItems() override;
-    void HotItemChanged(const PopupItem& item) override;
-    void PressedOnItem(const PopupItem& item) override;
-    void Choose(const PopupItem& item) override;
 };
 
 // The step kinds that can be inserted into a macro (one byte: value - 1).
@@ -98,26 +80,6 @@ private:
     int headerWidth_ = 0, headerHeight_ = 0;
 };
 
-// The DPI-lock resolutions (label "<text 36>-<resolution>", three bytes).
-class CDPILockPopup : public CListPopup {
-public:
-    explicit CDPILockPopup(const PopupPictures& pictures = PopupPictures::Menu());
-
-protected:
-    void BuildItems() override;
-    void Choose(const PopupItem& item) override;
-};
-
-// The three DPI functions (three bytes).
-class CDPIPopup : public CListPopup {
-public:
-    explicit CDPIPopup(const PopupPictures& pictures = PopupPictures::Menu());
-
-protected:
-    void BuildItems() override;
-    void Choose(const PopupItem& item) override;
-};
-
 // The macro tree commands; the mode picks them: 0 nothing selected, 2 a folder,
 // anything else a macro (empty label, one byte: value - 1).
 class CMacroListPopup : public CListPopup {
@@ -133,40 +95,10 @@ private:
     int mode_;
 };
 
-// Media keys (three bytes).
-class CMultimediaPopup : public CListPopup {
-public:
-    explicit CMultimediaPopup(const PopupPictures& pictures = PopupPictures::Menu());
-
-protected:
-    void BuildItems() override;
-    void Choose(const PopupItem& item) override;
-};
-
-// Office shortcuts (three bytes).
-class COfficePopup : public CListPopup {
-public:
-    explicit COfficePopup(const PopupPictures& pictures = PopupPictures::Menu());
-
-protected:
-    void BuildItems() override;
-    void Choose(const PopupItem& item) override;
-};
-
 // The profile context menu: the four profile commands (one byte: value - 1).
 class CProfileRKeyPopup : public CListPopup {
 public:
     explicit CProfileRKeyPopup(const PopupPictures& pictures = PopupPictures::Menu());
-
-protected:
-    void BuildItems() override;
-    void Choose(const PopupItem& item) override;
-};
-
-// Window management shortcuts (three bytes).
-class CWindowsManagePopup : public CListPopup {
-public:
-    explicit CWindowsManagePopup(const PopupPictures& pictures = PopupPictures::Menu());
 
 protected:
     void BuildItems() override;

@@ -1,32 +1,11 @@
-// Radio buttons. The selection of every radio group lives in one process-wide
-// 32-bit word; the DPI level buttons share an 8-bit mask of enabled levels.
+// Radio buttons. A radio button's selection lives in its window's radio groups
+// (one 32-bit word, RadioGroups); the DPI level buttons share their window's
+// mask of enabled levels (DpiLevelGroup).
 #pragma once
-
-#include <cstdint>
 
 #include "skin/ControlBase.h"
 
 namespace tarvik {
-
-// The radio word and its groups (member command id -> bit):
-//   A 2006, 2080-2085 -> bits 0-6      B 2009, 2010 -> 7, 8     C 3501, 3502 -> 9, 10
-//   D 3240, 3250 -> 11, 12             E 2031-2033 -> 13-15     F 3030-3033 -> 16-19
-//   G 3510, 3511 -> 20, 21
-// Initially 2080, 2009, 3501, 3033 and 3511 are selected.
-inline constexpr std::uint32_t kRadioSelectionInitial = 0x280282;
-std::uint32_t& RadioSelection();
-// Bit of a radio command id, or -1 for an id of no group.
-int RadioBit(int id);
-// All bits of the id's group (0 for an id of no group).
-std::uint32_t RadioGroupMask(int id);
-// Clears the id's group and sets its bit; ids of no group change nothing.
-void SelectRadio(int id);
-bool IsRadioSelected(int id);
-
-// The DPI-level mask of the DPI buttons 3290-3297: bit k = level k enabled.
-inline constexpr std::uint8_t kDpiLevelMaskInitial = 0x02;
-inline constexpr int kDpiRadioFirstId = 3290;
-std::uint8_t& DpiLevelMask();
 
 class CRadioButton : public CControlBase {
 public:
@@ -37,7 +16,8 @@ public:
     bool LoadHoverImage(const QString& name) { return LoadPicture(hover_, name); }
     bool LoadSelectedImage(const QString& name) { return LoadPicture(selected_, name); }
 
-    bool IsSelected() const { return IsRadioSelected(id_); }
+    // Selected in the window's radio groups; a button of no group never is.
+    bool IsSelected() const;
     // 2 while selected, otherwise the mouse state.
     int PictureIndex() const;
 
@@ -66,7 +46,7 @@ public:
     void SetStep(int step);
     Colour TextColour() const { return textColour_; }
     void SetTextColour(Colour colour);
-    // The level this button stands for: id - 3290 (0-7), or -1.
+    // The level this button stands for in its window's DPI level buttons (0-7), or -1.
     int Level() const;
     bool IsSelected() const;
     int PictureIndex() const;

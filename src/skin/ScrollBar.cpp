@@ -121,7 +121,8 @@ bool CVScrollBar::OnMouseMove(unsigned, int x, int y) {
         }
         if (mouseState_ == kNormal) dragging_ = false;
     }
-    if (dragging_) DragTo(y);
+    // The window gives a pressed bar every move, also outside it.
+    ContinueDrag(x, y);
     return oldState != mouseState_ || oldTop != overTop_ || oldBottom != overBottom_ ||
            oldThumb != overThumb_;
 }

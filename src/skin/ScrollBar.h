@@ -27,7 +27,8 @@ public:
 
     // Stores the model and places the thumb. A total of 0 shows a full-length thumb.
     void SetScrollInfo(int position, int page, int total);
-    // The window calls this from its own mouse-move handler while IsDragging().
+    // One step of a thumb drag to pointer y, clamped to the bar. The window's
+    // routing gives a pressed bar every move, so nothing else needs to call it.
     void ContinueDrag(int x, int y);
 
     int Position() const { return position_; }

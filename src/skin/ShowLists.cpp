@@ -2,8 +2,7 @@
 
 #include <QPainter>
 
-#include "macro/MacroLibrary.h"
-#include "macro/StepRules.h"
+#include <algorithm>
 
 namespace tarvik {
 
@@ -11,44 +10,6 @@ namespace {
 constexpr Colour kListFill = Rgb(75, 75, 75);
 constexpr int kRowDesignHeight = 20;
 } // namespace
-
-// ---- the macro model as rows --------------------------------------------------------
-
-MacroTreeRows::MacroTreeRows(MacroLibrary& library, std::function<void(int)> onSelect)
-    : library_(library), onSelect_(std::move(onSelect)) {}
-
-int MacroTreeRows::RowCount() const {
-    return library_.RowCount();
-}
-
-TreeRows::Row MacroTreeRows::RowAt(int row) const {
-    const MacroLocation at = library_.LocationOfRow(row);
-    const MacroItem* node = library_.NodeAt(at);
-    if (!node) return {};
-    return {QString::fromStdU16String(node->Name), at.stage, node->IsFolder, node->FolderIsOpen};
-}
-
-void MacroTreeRows::InvertOpen(int row) {
-    if (MacroItem* node = library_.NodeAt(library_.LocationOfRow(row)))
-        node->FolderIsOpen = !node->FolderIsOpen;
-}
-
-void MacroTreeRows::SelectRow(int row) {
-    if (onSelect_) onSelect_(row);
-}
-
-int MacroStepRows::StepCount() const {
-    return macro_ ? static_cast<int>(macro_->ValidCount()) : 0;
-}
-
-StepRows::Row MacroStepRows::StepAt(int step) const {
-    if (!macro_ || step < 0) return {};
-    const MacroAction action = macro_->GetAction(static_cast<std::size_t>(step));
-    const StepIcon icon = StepIconOf(action);
-    return {QString::fromStdU16String(StepText(action)), icon == StepIcon::Time ? Icon::Time
-                                                         : icon == StepIcon::Up ? Icon::Up
-                                                                                : Icon::Down};
-}
 
 // ---- shared geometry ----------------------------------------------------------------
 
@@ -101,8 +62,8 @@ CEditShowList::CEditShowList(CDlgBase* parent, const Rect& rect, bool groupVisib
     : CShowListBase(parent, kId, rect, groupVisible, visible, disabled) {}
 
 void CEditShowList::LoadImages() {
-    LoadOpenImage(QStringLiteral("skins\\foldr_open.png"));
-    LoadClosedImage(QStringLiteral("skins\\foldr_close.png"));
+    LoadOpenImage(SkinName("skins\\foldr_open.png"));
+    LoadClosedImage(SkinName("skins\\foldr_close.png"));
 }
 
 void CEditShowList::Draw(QPainter& dc, const Rect&) {
@@ -184,9 +145,9 @@ CImageShowList::CImageShowList(CDlgBase* parent, const Rect& rect, bool groupVis
     : CShowListBase(parent, kId, rect, groupVisible, visible, disabled) {}
 
 void CImageShowList::LoadImages() {
-    LoadPicture(down_, QStringLiteral("skins\\macro_down.png"));
-    LoadPicture(up_, QStringLiteral("skins\\macro_up.png"));
-    LoadPicture(time_, QStringLiteral("skins\\macro_time.png"));
+    LoadPicture(down_, SkinName("skins\\macro_down.png"));
+    LoadPicture(up_, SkinName("skins\\macro_up.png"));
+    LoadPicture(time_, SkinName("skins\\macro_time.png"));
 }
 
 void CImageShowList::Draw(QPainter& dc, const Rect&) {

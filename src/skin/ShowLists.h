@@ -4,12 +4,10 @@
 // row that the window keeps in step with its scroll bar.
 //
 // The lists read their data through small row interfaces, so they show any tree
-// or step sequence; the macro library and a macro provide them.
+// or step sequence; macro/ui/MacroRows.h gives the macro library as rows.
 #pragma once
 
 #include <QPoint>
-
-#include <functional>
 
 #include "skin/ControlBase.h"
 
@@ -44,37 +42,6 @@ public:
     virtual ~StepRows() = default;
     virtual int StepCount() const = 0;
     virtual Row StepAt(int step) const = 0;
-};
-
-class MacroLibrary;
-class MacroKey;
-
-// The macro library's tree as rows. A selection goes to `onSelect` (the macro
-// dialogs' selected tree position), with -1 for none.
-class MacroTreeRows : public TreeRows {
-public:
-    MacroTreeRows(MacroLibrary& library, std::function<void(int row)> onSelect = {});
-    int RowCount() const override;
-    Row RowAt(int row) const override;
-    void InvertOpen(int row) override;
-    void SelectRow(int row) override;
-
-private:
-    MacroLibrary& library_;
-    std::function<void(int)> onSelect_;
-};
-
-// The steps of one macro (none while the pointer is null).
-class MacroStepRows : public StepRows {
-public:
-    explicit MacroStepRows(const MacroKey* macro = nullptr) : macro_(macro) {}
-    void SetMacro(const MacroKey* macro) { macro_ = macro; }
-    const MacroKey* Macro() const { return macro_; }
-    int StepCount() const override;
-    Row StepAt(int step) const override;
-
-private:
-    const MacroKey* macro_;
 };
 
 // Row geometry shared by both lists.

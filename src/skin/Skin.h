@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <string_view>
 
+#include "skin/SkinManifest.h"
+
 class QPainter;
 
 namespace tarvik {
@@ -86,6 +88,25 @@ void SetProgramFolder(const std::filesystem::path& folder);
 // A skin file name ("skins\check_nr.png" or "skins/check_nr.png") below the
 // program folder; an absolute path is returned unchanged.
 QString SkinFile(const QString& name);
+
+// A skin file name the program spells out ("skins\\exit_nr.png"), checked against
+// the skin manifest when the program is compiled: a name that is not in the
+// manifest does not compile. Converts to the QString the loaders take.
+class SkinName {
+public:
+    consteval SkinName(const char* name) : name_(Checked(name)) {}
+    operator QString() const {
+        return QString::fromLatin1(name_.data(), static_cast<qsizetype>(name_.size()));
+    }
+    std::string_view View() const { return name_; }
+
+private:
+    static consteval std::string_view Checked(std::string_view name) {
+        if (SkinFileIndex(name) < 0) throw "not a file of the skin manifest";
+        return name;
+    }
+    std::string_view name_;
+};
 
 // Maps the faces the language files name ("Tahoma", "宋体") to installed ones.
 void InstallFontSubstitutions();

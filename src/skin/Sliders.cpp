@@ -71,7 +71,9 @@ bool CSliderControl::OnMouseMove(unsigned, int x, int y) {
         mouseState_ = Inside(x, y) ? kHover : kNormal;
         if (mouseState_ == kNormal) dragging_ = false;
     }
-    if (dragging_ && (mouseState_ == kHover || mouseState_ == kPressed)) DragStep(x);
+    // The window gives a pressed slider every move, also outside it; the thumb
+    // rectangle follows too, so a release outside leaves it on the stop shown.
+    ContinueDrag(x);
     return old != mouseState_;
 }
 

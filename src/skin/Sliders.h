@@ -20,7 +20,9 @@ public:
 
     // Places the thumb on stop k (clamped to the stops).
     void SetStop(int k);
-    // The window calls this from its own mouse-move handler during a drag.
+    // One step of a thumb drag to x: the thumb follows, the nearest stop is
+    // reported (id, k, 3). The window's routing gives a pressed slider every
+    // move, so nothing else needs to call it.
     void ContinueDrag(int x);
     // Index of the stop nearest to x: the midpoint between two stops belongs to the higher one.
     int NearestStop(int x) const;

@@ -4,28 +4,21 @@
 
 #include <algorithm>
 
+#include "skin/DlgBase.h"
+
 namespace tarvik {
-
-int& CurrentPage() {
-    static int page = 0;
-    return page;
-}
-
-int& CurrentSubPage() {
-    static int subPage = 0;
-    return subPage;
-}
 
 // ---- CBattery -------------------------------------------------------------------
 
-CBattery::CBattery(CDlgBase* parent, const Rect& rect, const QString& text, bool groupVisible, bool visible)
-    : CControlBase(parent, kId, rect, text, groupVisible, visible, true) {}
+CBattery::CBattery(CDlgBase* parent, int id, const Rect& rect, const QString& text, bool groupVisible,
+                   bool visible)
+    : CControlBase(parent, id, rect, text, groupVisible, visible, true) {}
 
 void CBattery::LoadImages() {
-    LoadEmptyImage(QStringLiteral("skins\\battery_empty.png"));
-    LoadChargingImage(QStringLiteral("skins\\battery_charging.png"));
-    LoadFlashImage(QStringLiteral("skins\\battery_lighting.png"));
-    LoadFullImage(QStringLiteral("skins\\battery_full.png"));
+    LoadEmptyImage(SkinName("skins\\battery_empty.png"));
+    LoadChargingImage(SkinName("skins\\battery_charging.png"));
+    LoadFlashImage(SkinName("skins\\battery_lighting.png"));
+    LoadFullImage(SkinName("skins\\battery_full.png"));
 }
 
 int CBattery::FillPixels(int percent) const {
@@ -124,30 +117,15 @@ bool CStaticText::OnLButtonUp(unsigned, int x, int y) {
 
 // ---- CTabControl -----------------------------------------------------------------------
 
-namespace {
-
-// The sub-page a tab id selects, -1 for other ids.
-int SubPageOf(int id) {
-    if (id >= 3001 && id <= 3004) return id - 3001;
-    if (id >= 3007 && id <= 3009) return id - 3000;
-    return -1;
-}
-
-int PageOf(int id) {
-    return id >= 2049 && id <= 2053 ? id - 2049 : -1;
-}
-
-} // namespace
-
 CTabControl::CTabControl(CDlgBase* parent, int id, const Rect& rect, const QString& text, int align,
                          bool groupVisible, bool visible, bool disabled)
     : CControlBase(parent, id, rect, text, groupVisible, visible, disabled), align_(align) {}
 
 void CTabControl::LoadImages() {
-    LoadNormalImage(QStringLiteral("skins\\profile_slot_nr.png"));
-    LoadHoverImage(QStringLiteral("skins\\profile_slot_ov.png"));
-    LoadSelectedImage(QStringLiteral("skins\\profile_slot_nr2.png"));
-    LoadSelectedHoverImage(QStringLiteral("skins\\profile_slot_ov2.png"));
+    LoadNormalImage(SkinName("skins\\profile_slot_nr.png"));
+    LoadHoverImage(SkinName("skins\\profile_slot_ov.png"));
+    LoadSelectedImage(SkinName("skins\\profile_slot_nr2.png"));
+    LoadSelectedHoverImage(SkinName("skins\\profile_slot_ov2.png"));
 }
 
 void CTabControl::SetInsets(int left, int right) {
@@ -157,10 +135,12 @@ void CTabControl::SetInsets(int left, int right) {
 }
 
 int CTabControl::PictureIndex() const {
-    const int sub = SubPageOf(id_);
-    if (sub >= 0 && sub == CurrentSubPage()) return 2;
-    const int page = PageOf(id_);
-    if (page >= 0 && page == CurrentPage()) return mouseState_ == kHover ? 3 : 2;
+    if (!parent_) return mouseState_;
+    const PageTabs& pages = parent_->Pages();
+    const int sub = pages.SubPageOf(id_);
+    if (sub >= 0 && sub == pages.subPage) return 2;
+    const int page = pages.PageOf(id_);
+    if (page >= 0 && page == pages.page) return mouseState_ == kHover ? 3 : 2;
     return mouseState_;
 }
 
@@ -174,8 +154,10 @@ bool CTabControl::OnLButtonUp(unsigned, int x, int y) {
     return ButtonLButtonUp(
         x, y,
         [this] {
-            if (const int page = PageOf(id_); page >= 0) CurrentPage() = page;
-            if (const int sub = SubPageOf(id_); sub >= 0) CurrentSubPage() = sub;
+            if (!parent_) return;
+            PageTabs& pages = parent_->Pages();
+            if (const int page = pages.PageOf(id_); page >= 0) pages.page = page;
+            if (const int sub = pages.SubPageOf(id_); sub >= 0) pages.subPage = sub;
         },
         id_, 0);
 }

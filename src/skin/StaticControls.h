@@ -1,25 +1,18 @@
 // The display controls: CBattery (a gauge with level, charging and full modes),
 // CStaticImage (one frame of a picture strip), CStaticText (a text line) and
-// CTabControl (a page or sub-page tab), with the process-wide current page and
-// sub-page that the tabs select.
+// CTabControl (a page or sub-page tab of its window's PageTabs).
 #pragma once
 
 #include "skin/ControlBase.h"
 
 namespace tarvik {
 
-// The main window's current page (0-4) and sub-page (0-3 or 7-9); they live for
-// the whole process.
-int& CurrentPage();
-int& CurrentSubPage();
-
 class CBattery : public CControlBase {
 public:
-    static constexpr int kId = 3406;
     enum Mode : int { kLevel = 0, kCharging = 1, kFull = 2 };
 
-    CBattery(CDlgBase* parent, const Rect& rect, const QString& text = QString(), bool groupVisible = true,
-             bool visible = true);
+    CBattery(CDlgBase* parent, int id, const Rect& rect, const QString& text = QString(),
+             bool groupVisible = true, bool visible = true);
 
     bool LoadFullImage(const QString& name) { return LoadPicture(full_, name); }
     bool LoadEmptyImage(const QString& name) { return LoadPicture(empty_, name); }
@@ -91,6 +84,8 @@ private:
     unsigned format_;
 };
 
+// A tab selects the page or sub-page its window's PageTabs give its id; a tab of
+// neither kind only reports its clicks.
 class CTabControl : public CControlBase {
 public:
     CTabControl(CDlgBase* parent, int id, const Rect& rect, const QString& text, int align,

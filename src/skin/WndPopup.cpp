@@ -19,6 +19,7 @@ CWndPopup::CWndPopup(int kind) : QWidget(nullptr), font_(MakeInterfaceFont()), k
     hoverTimer_.setInterval(50);
     connect(&hoverTimer_, &QTimer::timeout, this, [this] {
         if (!pressed_) OnHover(lastPoint_.x(), lastPoint_.y());
+        ++hoverNotices_;
     });
 }
 
@@ -198,8 +199,8 @@ void CWndPopup::closeEvent(QCloseEvent* event) {
 // ---- CListPopup ------------------------------------------------------------------------
 
 PopupPictures PopupPictures::Menu() {
-    return {QStringLiteral("skins\\menu_nr.png"), QStringLiteral("skins\\menu_ov.png"),
-            QStringLiteral("skins\\menusub_nr.png"), QStringLiteral("skins\\menusub_ov.png")};
+    return {SkinName("skins\\menu_nr.png"), SkinName("skins\\menu_ov.png"), SkinName("skins\\menusub_nr.png"),
+            SkinName("skins\\menusub_ov.png")};
 }
 
 CListPopup::CListPopup(int kind, Style style, int right, int height)

@@ -45,6 +45,8 @@ public:
     int SelectionMessage() const { return selectionMessage_; }
     CDlgBase* Owner() const { return parent_.data(); }
     bool IsPressed() const { return pressed_; }
+    // How many hover notices (the pointer resting 50 ms) the pop-up has handled.
+    int HoverNotices() const { return hoverNotices_; }
     const QImage& Frame() const { return frame_; }
 
 protected:
@@ -89,6 +91,7 @@ private:
     QImage frame_;
     QTimer hoverTimer_;
     QPoint lastPoint_{-1, -1};
+    int hoverNotices_ = 0;
     bool wasActive_ = false;
     bool closeReported_ = false;
     bool closing_ = false;

@@ -195,6 +195,33 @@ TEST(MacroLibrary, RowsOfOpenAndClosedFolders) {
     EXPECT_FALSE(t.lib.NodeAt(t.F01)->FolderIsOpen);
 }
 
+// The row list is kept between queries; each kind of change must show at the next one.
+TEST(MacroLibrary, RowsFollowEveryChangeOfTheTree) {
+    SmallTree t;
+    t.lib.NodeAt(t.F0)->FolderIsOpen = true;
+    EXPECT_EQ(t.lib.RowCount(), 5);
+    const MacroLocation added = Add(t.lib, t.F0, "m2", false);
+    EXPECT_EQ(t.lib.RowCount(), 6);
+    EXPECT_EQ(t.lib.RowOfLocation(added), 3);
+    ASSERT_TRUE(t.lib.Delete(t.m0));
+    EXPECT_EQ(t.lib.RowCount(), 5);
+    EXPECT_EQ(NameAt(t.lib, t.lib.LocationOfRow(1)), "F01");
+
+    MacroLibrary copy;
+    const std::u16string text = t.lib.ToText(L::None());
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    EXPECT_EQ(copy.RowCount(), 0);
+    ASSERT_TRUE(copy.LoadData(bytes));
+    EXPECT_EQ(copy.Rows(), t.lib.Rows());
+    copy.Clear();
+    EXPECT_EQ(copy.RowCount(), 0);
+    EXPECT_EQ(copy.LocationOfRow(0), L::None());
+}
+
 TEST(MacroLibrary, ContainsMacroLooksIntoFolders) {
     SmallTree t;
     const auto idx = [&](const MacroLocation& at) { return t.lib.MacroAt(at)->MacroKeyIndex; };

@@ -61,6 +61,8 @@ public:
     using CDlgBase::SetBackgroundResource;
     using CDlgBase::UseStandardCloseIds;
 
+    void DrawWindowForTest(QPainter& p) { DrawWindow(p, Rect{0, 0, width(), height()}); }
+
     // Renders the window as it paints itself.
     QImage Render() {
         QImage img(size(), QImage::Format_RGB32);
@@ -92,7 +94,9 @@ public:
     ProbeControl(CDlgBase* parent, int id, const Rect& r, Colour colour = Rgb(200, 0, 0))
         : CControlBase(parent, id, r, QString(), true, true, false), colour_(colour) {}
 
-    int draws = 0, rightUps = 0, doubleClicks = 0, releases = 0, deactivations = 0, imageReleases = 0;
+    int draws = 0, moves = 0, rightUps = 0, doubleClicks = 0, releases = 0, deactivations = 0,
+        imageReleases = 0;
+    QPoint lastMove{-1, -1};
 
     void Draw(QPainter& dc, const Rect&) override {
         ++draws;
@@ -102,7 +106,11 @@ public:
         if (active == 0) ++deactivations;
         return 0;
     }
-    bool OnMouseMove(unsigned, int x, int y) override { return ButtonMouseMove(x, y); }
+    bool OnMouseMove(unsigned, int x, int y) override {
+        ++moves;
+        lastMove = QPoint(x, y);
+        return ButtonMouseMove(x, y);
+    }
     bool OnLButtonDown(unsigned, int x, int y) override { return ButtonLButtonDown(x, y); }
     bool OnLButtonUp(unsigned, int x, int y) override {
         ++releases;
@@ -123,6 +131,27 @@ public:
 private:
     Colour colour_;
 };
+
+// The ids the program's windows configure: the radio groups of the main window
+// and the macro dialogs (A-G, one shared word, 2080, 2009, 3501, 3033 and 3511
+// chosen at first), the DPI level buttons 3290-3297, the main window's page and
+// sub-page tabs, and the ids whose click repaints the whole main window.
+inline void ConfigureProgramIds(CDlgBase& d) {
+    RadioGroups& r = d.Radios();
+    r.AddGroup(0, {2006, 2080, 2081, 2082, 2083, 2084, 2085});
+    r.AddGroup(7, {2009, 2010});
+    r.AddGroup(9, {3501, 3502});
+    r.AddGroup(11, {3240, 3250});
+    r.AddGroup(13, {2031, 2032, 2033});
+    r.AddGroup(16, {3030, 3031, 3032, 3033});
+    r.AddGroup(20, {3510, 3511});
+    r.SetWord(0x280282);
+    d.DpiLevels().firstId = 3290;
+    d.Pages().AddPageTabs(2049, 2053, 0);
+    d.Pages().AddSubPageTabs(3001, 3004, 0);
+    d.Pages().AddSubPageTabs(3007, 3009, 7);
+    d.PageSwitchIds() = IdRanges{{2040, 2040}, {2049, 2053}, {3001, 3004}, {3007, 3009}};
+}
 
 // Real mouse input, delivered through the window system to the window.
 inline void Move(QWidget& w, QPoint p) {

@@ -1,6 +1,7 @@
-// The generated artwork: every file the program loads exists below the program
-// folder with the size of the rectangle it fills, the states of a control look
-// different, and the pictures with a meaning in their pixels keep it.
+// The generated artwork: every file of the skin manifest exists below the program
+// folder with its design size (and nothing else does), every embedded picture
+// has its size, the states of a control look different, and the pictures with a
+// meaning in their pixels keep it.
 #include <QDir>
 #include <QImageReader>
 #include <QTest>
@@ -10,125 +11,16 @@
 
 #include "skin/Skin.h"
 #include "skin/SkinImage.h"
+#include "skin/SkinManifest.h"
 
 using namespace tarvik;
 
 namespace {
 
-struct Expected {
-    const char* name;
-    int width;
-    int height;
-};
-
-// Every file below the program folder: name -> design size.
-const Expected kFiles[] = {
-    {"skins/1000hz_dn.png", 72, 72},
-    {"skins/1000hz_nr.png", 72, 72},
-    {"skins/125hz_dn.png", 72, 72},
-    {"skins/125hz_nr.png", 72, 72},
-    {"skins/250hz_dn.png", 72, 72},
-    {"skins/250hz_nr.png", 72, 72},
-    {"skins/500hz_dn.png", 72, 72},
-    {"skins/500hz_nr.png", 72, 72},
-    {"skins/add_nr.png", 20, 20},
-    {"skins/add_ov.png", 20, 20},
-    {"skins/battery_charging.png", 30, 61},
-    {"skins/battery_empty.png", 30, 61},
-    {"skins/battery_full.png", 30, 61},
-    {"skins/battery_green.png", 8, 8},
-    {"skins/battery_lighting.png", 30, 61},
-    {"skins/battery_orange.png", 8, 8},
-    {"skins/battery_red.png", 8, 8},
-    {"skins/button1_nr.png", 230, 25},
-    {"skins/button1_ov.png", 230, 25},
-    {"skins/button2_nr.png", 69, 20},
-    {"skins/button2_ov.png", 69, 20},
-    {"skins/button4_nr.png", 215, 45},
-    {"skins/check_button_dpi_dn.png", 11, 11},
-    {"skins/check_button_dpi_nr.png", 11, 11},
-    {"skins/check_button_dpi_ov.png", 11, 11},
-    {"skins/check_dn.png", 15, 15},
-    {"skins/check_nr.png", 15, 15},
-    {"skins/check_ov.png", 15, 15},
-    {"skins/color_select_check.png", 21, 20},
-    {"skins/color_select_nr.png", 21, 20},
-    {"skins/combo2_nr.png", 162, 21},
-    {"skins/combo2_ov.png", 162, 21},
-    {"skins/combo3_nr.png", 189, 25},
-    {"skins/combo3_ov.png", 189, 25},
-    {"skins/down_check.png", 29, 18},
-    {"skins/down_nr.png", 29, 18},
-    {"skins/down_ov.png", 29, 18},
-    {"skins/dpi_value.png", 26, 11},
-    {"skins/exit_nr.png", 15, 15},
-    {"skins/exit_ov.png", 15, 15},
-    {"skins/foldr_close.png", 16, 16},
-    {"skins/foldr_open.png", 16, 16},
-    {"skins/header2_nr.png", 230, 25},
-    {"skins/header2_ov.png", 230, 25},
-    {"skins/header_nr.png", 262, 25},
-    {"skins/header_ov.png", 262, 25},
-    {"skins/macro_down.png", 14, 14},
-    {"skins/macro_record_dn.png", 90, 18},
-    {"skins/macro_record_nr.png", 90, 18},
-    {"skins/macro_time.png", 14, 14},
-    {"skins/macro_up.png", 14, 14},
-    {"skins/menu_nr.png", 160, 22},
-    {"skins/menu_ov.png", 160, 22},
-    {"skins/menusub_nr.png", 160, 22},
-    {"skins/menusub_ov.png", 160, 22},
-    {"skins/min_nr.png", 15, 15},
-    {"skins/min_ov.png", 15, 15},
-    {"skins/mouse/dpi_bar_1.png", 7, 132},
-    {"skins/mouse/dpi_bar_2.png", 7, 132},
-    {"skins/mouse/mouse_nr.png", 215, 398},
-    {"skins/mouse/number1.png", 24, 24},
-    {"skins/mouse/number2.png", 24, 24},
-    {"skins/mouse/number3.png", 24, 24},
-    {"skins/mouse/number4.png", 24, 24},
-    {"skins/mouse/number5.png", 24, 24},
-    {"skins/mouse/number6.png", 24, 24},
-    {"skins/mouse/number7.png", 24, 24},
-    {"skins/mouse/number8.png", 24, 24},
-    {"skins/mouse/number9.png", 24, 24},
-    {"skins/mouse/serial_number1.png", 21, 19},
-    {"skins/mouse/serial_number2.png", 21, 19},
-    {"skins/mouse/serial_number3.png", 21, 19},
-    {"skins/mouse/serial_number4.png", 21, 19},
-    {"skins/mouse/serial_number5.png", 21, 19},
-    {"skins/mouse/serial_number6.png", 21, 19},
-    {"skins/mouse/serial_number7.png", 21, 19},
-    {"skins/mouse/serial_number8.png", 21, 19},
-    {"skins/mouse/serial_number9.png", 21, 19},
-    {"skins/power_manage_3min.png", 140, 84},
-    {"skins/power_manage_4min.png", 140, 84},
-    {"skins/power_manage_5min.png", 140, 84},
-    {"skins/power_manage_6min.png", 140, 84},
-    {"skins/power_manage_7min.png", 140, 84},
-    {"skins/power_manage_8min.png", 140, 84},
-    {"skins/power_manage_9min.png", 140, 84},
-    {"skins/power_manage_10min.png", 140, 84},
-    {"skins/profile_slot_nr.png", 230, 25},
-    {"skins/profile_slot_nr2.png", 230, 25},
-    {"skins/profile_slot_ov.png", 230, 25},
-    {"skins/profile_slot_ov2.png", 230, 25},
-    {"skins/radio_dn.png", 15, 15},
-    {"skins/radio_nr.png", 15, 15},
-    {"skins/radio_ov.png", 15, 15},
-    {"skins/up_check.png", 29, 18},
-    {"skins/up_nr.png", 29, 18},
-    {"skins/up_ov.png", 29, 18},
-    {"skins/Frame_common.bmp", 429, 140},
-    {"skins/Frame_warning.bmp", 319, 102},
-    {"skins/Frame_DPI.bmp", 429, 140},
-    {"skins/Frame_Macro_Manager.bmp", 528, 365},
-    {"skins/Frame_Lighting_Setting.bmp", 230, 82},
-    {"skins/Frame_progress_nr.bmp", 429, 140},
-    {"skins/Frame_progress_ov.bmp", 429, 140},
-    {"skins/Slider_bar.png", 145, 3},
-    {"skins/Slider_Circle.png", 13, 13},
-};
+// A manifest name as a path below the program folder.
+QString PathOf(const SkinFileEntry& e) {
+    return QString::fromLatin1(e.name.data(), static_cast<qsizetype>(e.name.size())).replace('\\', '/');
+}
 
 QImage LoadFile(const QString& name) {
     return QImage(SkinFile(name)).convertToFormat(QImage::Format_ARGB32);
@@ -157,6 +49,7 @@ private slots:
     void everyFileWithItsDesignSize_data();
     void everyFileWithItsDesignSize();
     void nothingElseInTheSkinsFolder();
+    void embeddedPicturesWithTheirSizes();
     void statesLookDifferent_data();
     void statesLookDifferent();
     void mouseButtonsUnderTheNumbers();
@@ -169,8 +62,8 @@ private slots:
 void TestArtwork::everyFileWithItsDesignSize_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QSize>("size");
-    for (const Expected& e : kFiles)
-        QTest::newRow(e.name) << QString::fromLatin1(e.name) << QSize(e.width, e.height);
+    for (const SkinFileEntry& e : kSkinFiles)
+        QTest::newRow(qPrintable(PathOf(e))) << PathOf(e) << QSize(e.width, e.height);
 }
 
 void TestArtwork::everyFileWithItsDesignSize() {
@@ -196,10 +89,19 @@ void TestArtwork::nothingElseInTheSkinsFolder() {
     for (const QString& sub : {QStringLiteral("skins"), QStringLiteral("skins/mouse")})
         for (const QString& f : QDir(root.filePath(sub)).entryList(QDir::Files)) found << sub + '/' + f;
     QStringList expected;
-    for (const Expected& e : kFiles) expected << QString::fromLatin1(e.name);
+    for (const SkinFileEntry& e : kSkinFiles) expected << PathOf(e);
     found.sort();
     expected.sort();
     QCOMPARE(found, expected);
+}
+
+void TestArtwork::embeddedPicturesWithTheirSizes() {
+    for (const EmbeddedPictureEntry& e : kEmbeddedPictures) {
+        SkinImage picture;
+        const QString type = QString::fromLatin1(e.type.data(), static_cast<qsizetype>(e.type.size()));
+        QVERIFY2(LoadEmbeddedImage(picture, type, e.number), qPrintable(QString::number(e.number)));
+        QCOMPARE(QSize(picture.Width(), picture.Height()), QSize(e.width, e.height));
+    }
 }
 
 void TestArtwork::statesLookDifferent_data() {
@@ -207,8 +109,8 @@ void TestArtwork::statesLookDifferent_data() {
     QTest::addColumn<QString>("b");
     // Each state of a control against the others, and pictures told apart by their content.
     std::map<QString, QStringList> states;
-    for (const Expected& e : kFiles) {
-        const QString name = QString::fromLatin1(e.name);
+    for (const SkinFileEntry& e : kSkinFiles) {
+        const QString name = PathOf(e);
         for (const char* suffix : {"_nr", "_ov", "_dn", "_check", "_nr2", "_ov2"}) {
             const QString s = QString::fromLatin1(suffix) + (name.endsWith(".bmp") ? ".bmp" : ".png");
             if (name.endsWith(s)) states[name.left(name.size() - s.size())] << name;

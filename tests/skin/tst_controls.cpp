@@ -39,6 +39,8 @@ private slots:
     void radioWord();
     void dpiLevelMask_data();
     void dpiLevelMask();
+    void selectionsBelongToTheirWindow();
+    void radioGroupsRefuseOverlaps();
     void comboEnterAndLeaveCounts();
     void comboLeaveWaitsForItsPopup();
     void powerDialWedges_data();
@@ -60,8 +62,6 @@ void TestControls::initTestCase() {
 
 void TestControls::init() {
     SetUiScale(1.0);
-    RadioSelection() = kRadioSelectionInitial;
-    DpiLevelMask() = kDpiLevelMaskInitial;
 }
 
 // ---- one table for every button class ---------------------------------------
@@ -98,7 +98,7 @@ void TestControls::stateMachine_data() {
     QTest::newRow("check: disabled ignores the mouse") << "check" << 3600 << "disabled"
                                                        << "in press up-in"
                                                        << "" << 0 << 0 << 0;
-    // Radio buttons: the selection lives in the shared radio word.
+    // Radio buttons: the selection lives in the window's radio word.
     QTest::newRow("radio: hover") << "radio" << 2083 << ""
                                   << "in"
                                   << "" << 1 << 1 << 0;
@@ -123,7 +123,8 @@ void TestControls::stateMachine_data() {
     QTest::newRow("dpi radio: level 1 on from the start") << "dpiradio" << 3291 << ""
                                                           << ""
                                                           << "" << 2 << 0 << 1;
-    // Image buttons: the click carries the button's id; only 3502 reports hover.
+    // Image buttons: the click carries the button's id; only a button set to
+    // report hover (the main window's 3502) does.
     QTest::newRow("image: click") << "image" << 2045 << ""
                                   << "in press up-in"
                                   << "2045:0:1 2045:2045:2" << 1 << 1 << -1;
@@ -133,10 +134,10 @@ void TestControls::stateMachine_data() {
     QTest::newRow("image: no hover reports") << "image" << 2045 << ""
                                              << "in in2"
                                              << "" << 1 << 1 << -1;
-    QTest::newRow("image 3502: hover on every move") << "image" << 3502 << ""
+    QTest::newRow("image 3502: hover on every move") << "image" << 3502 << "reports hover"
                                                      << "in in2 in"
                                                      << "3502:0:12 3502:0:12 3502:0:12" << 1 << 1 << -1;
-    QTest::newRow("image 3502: none while pressed") << "image" << 3502 << ""
+    QTest::newRow("image 3502: none while pressed") << "image" << 3502 << "reports hover"
                                                     << "in press in2"
                                                     << "3502:0:12 3502:0:1" << 1 << 2 << -1;
     QTest::newRow("image: release outside") << "image" << 2045 << ""
@@ -189,6 +190,7 @@ void TestControls::stateMachine() {
     CControlBase* control = nullptr;
     std::function<bool()> readFlag;
     TestDlg dlg;
+    ConfigureProgramIds(dlg);
     dlg.create = [&](TestDlg& d) {
         if (kind == "check") {
             auto c = std::make_unique<CCheckButton>(&d, id, kR, QString(), 0);
@@ -216,6 +218,7 @@ void TestControls::stateMachine() {
             auto c = std::make_unique<CImageButton>(&d, id, kR, QString(), 1);
             c->LoadNormalImage(pic(0));
             c->LoadHoverImage(pic(1));
+            c->SetReportsHover(setup == "reports hover");
             control = d.Add(0, std::move(c));
         } else if (kind == "combo") {
             auto c = std::make_unique<CComboButton>(&d, 1028, id, kR, QString(), 0, QString());
@@ -269,7 +272,7 @@ void TestControls::stateMachine() {
     if (kind.startsWith("colour")) QCOMPARE(img.pixelColor(kIn), QColor(0, 255, 0)); // the swatch colour
 }
 
-// ---- shared selections -----------------------------------------------------------
+// ---- the window's selections -----------------------------------------------------
 
 void TestControls::radioWord_data() {
     QTest::addColumn<QString>("clicks");
@@ -293,6 +296,7 @@ void TestControls::radioWord() {
     QFETCH(quint32, word);
     std::vector<CRadioButton*> radios;
     TestDlg dlg(600, 100);
+    ConfigureProgramIds(dlg);
     const QStringList ids = clicks.split(' ', Qt::SkipEmptyParts);
     dlg.create = [&](TestDlg& d) {
         for (int i = 0; i < ids.size(); ++i)
@@ -302,9 +306,10 @@ void TestControls::radioWord() {
     };
     QVERIFY(Open(dlg));
     for (CRadioButton* r : radios) Click(dlg, Centre(r->GetRect()));
-    QCOMPARE(RadioSelection(), word);
+    const RadioGroups& groups = dlg.Radios();
+    QCOMPARE(groups.Word(), word);
     for (CRadioButton* r : radios)
-        QCOMPARE(r->IsSelected(), RadioBit(r->Id()) >= 0 && (word >> RadioBit(r->Id()) & 1u));
+        QCOMPARE(r->IsSelected(), groups.Bit(r->Id()) >= 0 && (word >> groups.Bit(r->Id()) & 1u));
 }
 
 void TestControls::dpiLevelMask_data() {
@@ -321,8 +326,9 @@ void TestControls::dpiLevelMask_data() {
 void TestControls::dpiLevelMask() {
     QFETCH(QString, clicks);
     QFETCH(QString, masks);
-    QCOMPARE(DpiLevelMask(), std::uint8_t(2));
     TestDlg dlg(600, 100);
+    ConfigureProgramIds(dlg);
+    QCOMPARE(dlg.DpiLevels().mask, std::uint8_t(2));
     const QStringList ids = clicks.split(' ');
     std::vector<CDPIRadioButton*> buttons;
     dlg.create = [&](TestDlg& d) {
@@ -335,9 +341,65 @@ void TestControls::dpiLevelMask() {
     QStringList seen;
     for (CDPIRadioButton* b : buttons) {
         Click(dlg, Centre(b->GetRect()));
-        seen << QStringLiteral("%1").arg(DpiLevelMask(), 2, 16, QLatin1Char('0'));
+        seen << QStringLiteral("%1").arg(dlg.DpiLevels().mask, 2, 16, QLatin1Char('0'));
     }
     QCOMPARE(seen.join(' '), masks);
+}
+
+void TestControls::selectionsBelongToTheirWindow() {
+    TestDlg a(200, 60), b(200, 60), shared(200, 60), bare(200, 60);
+    ConfigureProgramIds(a);
+    ConfigureProgramIds(b);
+    shared.UseRadioGroups(a.Radios());
+    const Rect r1{10, 10, 40, 40}, r2{60, 10, 90, 40};
+    auto radios = [&](TestDlg& d) {
+        d.create = [&](TestDlg& w) {
+            w.Add(0, std::make_unique<CRadioButton>(&w, 3030, r1, QString()));
+            w.Add(0, std::make_unique<CDPIRadioButton>(&w, 3293, r2, QString()));
+        };
+    };
+    for (TestDlg* d : {&a, &b, &shared, &bare}) radios(*d);
+
+    QVERIFY(Open(a));
+    Click(a, Centre(r1));
+    Click(a, Centre(r2));
+    QCOMPARE(a.Radios().SelectedIn(3033), 3030);
+    QCOMPARE(a.DpiLevels().mask, std::uint8_t(0x0F));
+    // Another window keeps its own word and mask.
+    QCOMPARE(b.Radios().Word(), std::uint32_t(0x280282));
+    QCOMPARE(b.DpiLevels().mask, std::uint8_t(0x02));
+    // A window that shares the groups sees and changes the same word.
+    shared.InitDialog();
+    QVERIFY(static_cast<CRadioButton*>(shared.FindControl(3030))->IsSelected());
+    shared.Radios().ClearGroup(3030);
+    QCOMPARE(a.Radios().SelectedIn(3030), 0);
+    // Without configuration the buttons only report their clicks.
+    QVERIFY(Open(bare));
+    Click(bare, Centre(r1));
+    Click(bare, Centre(r2));
+    QCOMPARE(Describe(bare.messages), QString("3030:0:1 3030:0:2 3293:0:1 3293:0:2"));
+    QVERIFY(!static_cast<CRadioButton*>(bare.FindControl(3030))->IsSelected());
+    QCOMPARE(bare.Radios().Word(), std::uint32_t(0));
+    QCOMPARE(bare.DpiLevels().mask, DpiLevelGroup::kInitialMask);
+    QVERIFY(!static_cast<CDPIRadioButton*>(bare.FindControl(3293))->IsSelected());
+}
+
+void TestControls::radioGroupsRefuseOverlaps() {
+    RadioGroups g;
+    QVERIFY(g.AddGroup(0, {10, 11, 12}));
+    QVERIFY(!g.AddGroup(2, {20, 21}));  // bit 2 is taken
+    QVERIFY(!g.AddGroup(31, {30, 31})); // bit 32 does not exist
+    QVERIFY(!g.AddGroup(-1, {40}));
+    QVERIFY(!g.AddGroup(5, {50, 11})); // 11 is already a member
+    QVERIFY(g.AddGroup(3, {20, 21}));
+    QCOMPARE(g.Bit(20), 3);
+    QCOMPARE(g.Bit(50), -1); // nothing of a refused group was kept
+    g.Select(11);
+    g.Select(21);
+    QCOMPARE(g.Word(), std::uint32_t(0b10010));
+    g.Select(12);
+    QCOMPARE(g.Word(), std::uint32_t(0b10100));
+    QCOMPARE(g.GroupMask(21), std::uint32_t(0b11000));
 }
 
 // ---- combo notification counts ----------------------------------------------------

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "SkinTestSupport.h"
+#include "macro/ui/FunctionPopups.h"
 #include "skin/Popups.h"
 #include "text/Language.h"
 
@@ -150,9 +151,14 @@ void TestPopups::hoverMessageOncePerItemChange() {
     auto* p = new CComboPopup();
     QVERIFY(OpenPopup(p));
     const Rect six = p->Items()[5].rect;
+    // Leave first, so the hover notice of the next stay comes while the pointer rests on item 6.
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(p, &leave);
+    const int notices = p->HoverNotices();
     QTest::mouseMove(p->windowHandle(), QPoint(six.left + 10, six.top + 5));
     QTest::mouseMove(p->windowHandle(), QPoint(six.left + 30, six.top + 8));
-    QTest::qWait(80); // the hover notice reports the same item again: no message
+    // The hover notice finds the same item again: no message.
+    QTRY_VERIFY(p->HoverNotices() > notices);
     QTest::mouseMove(p->windowHandle(), QPoint(six.left + 50, six.top + 12));
     QCOMPARE(Describe(owner_->messages), Describe({{1040, kTag, 6}}));
     QTest::mouseMove(p->windowHandle(), ItemCentre(*p, 7));
@@ -386,11 +392,14 @@ void TestPopups::lossOfActivationSendsTheKind() {
 void TestPopups::pressInTheOwnerSendsTheKind() {
     auto* p = new CDPIPopup();
     QVERIFY(OpenPopup(p));
+    QTRY_VERIFY(p->isActiveWindow());
     // Whether or not the window system moved the activation: a press elsewhere ends it.
     Press(*owner_, QPoint(10, 10));
     Release(*owner_, QPoint(10, 10));
+    // The pop-up hears of its lost activation in the same step that makes the
+    // owner active, so once the owner is active no second report can follow.
     owner_->activateWindow();
-    QTest::qWait(20);
+    QTRY_VERIFY(owner_->isActiveWindow());
     QCOMPARE(Describe(Without(owner_->messages, 0)), Describe({{1042, kTag, 2}}));
 }
 

@@ -29,6 +29,7 @@ private slots:
     void rightClickReachesGroupZeroOnly();
     void pageSwitchIdsRepaintTheWholeWindow_data();
     void pageSwitchIdsRepaintTheWholeWindow();
+    void hoverRepaintsOnlyWhatChanged();
     void leaveDropsTheHotControl();
     void doubleClickGoesToTheHotControl();
     void pressOnAnotherControlDeactivatesThePressedOne();
@@ -111,8 +112,11 @@ void TestRouting::pressDragOutRelease() {
     Move(dlg, Centre(kA));
     Press(dlg, Centre(kA));
     QCOMPARE(c->MouseState(), CControlBase::kPressed);
+    const int moves = c->moves;
     Move(dlg, QPoint(300, 200));
-    QCOMPARE(c->MouseState(), CControlBase::kPressed); // the moves outside do not reach it
+    QCOMPARE(c->moves, moves + 1); // the pressed control sees the move outside it
+    QCOMPARE(c->lastMove, QPoint(300, 200));
+    QCOMPARE(c->MouseState(), CControlBase::kPressed); // and a button stays pressed
     Release(dlg, QPoint(300, 200));
 
     QCOMPARE(Describe(dlg.messages), Describe({{7, 0, kNotifyPress}})); // no click
@@ -132,8 +136,11 @@ void TestRouting::heldButtonKeepsTheMouse() {
     QVERIFY(Open(dlg));
     Move(dlg, Centre(kA));
     Press(dlg, Centre(kA));
+    const int otherMoves = other->moves;
     Move(dlg, QPoint(250, 50)); // over the other control with the button held
     QCOMPARE(dlg.HotControl(), a);
+    QCOMPARE(a->lastMove, QPoint(250, 50));
+    QCOMPARE(other->moves, otherMoves); // no other control sees the moves
     QCOMPARE(other->MouseState(), CControlBase::kNormal);
     Release(dlg, QPoint(250, 50));
     QCOMPARE(Describe(dlg.messages), Describe({{1, 0, kNotifyPress}}));
@@ -164,18 +171,22 @@ void TestRouting::rightClickReachesGroupZeroOnly() {
 
 void TestRouting::pageSwitchIdsRepaintTheWholeWindow_data() {
     QTest::addColumn<int>("id");
+    QTest::addColumn<bool>("configured");
     QTest::addColumn<bool>("whole");
     for (int id : {2040, 2049, 2053, 3001, 3004, 3007, 3009})
-        QTest::newRow(qPrintable(QString::number(id))) << id << true;
+        QTest::newRow(qPrintable(QString::number(id))) << id << true << true;
     for (int id : {2048, 2054, 3000, 3005, 3006, 3010})
-        QTest::newRow(qPrintable(QString::number(id))) << id << false;
+        QTest::newRow(qPrintable(QString::number(id))) << id << true << false;
+    QTest::newRow("3001 in a window without page switches") << 3001 << false << false;
 }
 
 void TestRouting::pageSwitchIdsRepaintTheWholeWindow() {
     QFETCH(int, id);
+    QFETCH(bool, configured);
     QFETCH(bool, whole);
     const Rect r{20, 20, 282, 45};
     TestDlg dlg;
+    if (configured) ConfigureProgramIds(dlg);
     dlg.create = [&](TestDlg& d) { d.Add(0, std::make_unique<CCheckButton>(&d, id, r, QString(), 0)); };
     QVERIFY(Open(dlg));
     Move(dlg, Centre(r));
@@ -188,6 +199,61 @@ void TestRouting::pageSwitchIdsRepaintTheWholeWindow() {
         QCOMPARE(dlg.painted.boundingRect(), dlg.rect());
     else
         QCOMPARE(dlg.painted.boundingRect(), r.ToQRect());
+}
+
+namespace {
+// A probe whose colour shows its mouse state.
+class StateProbe : public ProbeControl {
+public:
+    using ProbeControl::ProbeControl;
+    void Draw(QPainter& dc, const Rect&) override {
+        ++draws;
+        FillSolidRect(dc, rect_, MouseState() == kHover ? Rgb(255, 255, 0) : Rgb(0, 0, 255));
+    }
+};
+} // namespace
+
+void TestRouting::hoverRepaintsOnlyWhatChanged() {
+    const Rect c{20, 150, 120, 210};
+    StateProbe *a = nullptr, *b = nullptr, *far = nullptr;
+    TestDlg dlg;
+    dlg.create = [&](TestDlg& d) {
+        a = d.Add(0, std::make_unique<StateProbe>(&d, 1, kA));
+        b = d.Add(0, std::make_unique<StateProbe>(&d, 2, Rect{200, 20, 300, 80}));
+        far = d.Add(0, std::make_unique<StateProbe>(&d, 3, c));
+    };
+    QVERIFY(Open(dlg));
+    QTRY_VERIFY(!dlg.painted.isEmpty()); // the first paint covers the window
+    // The buffer has the window's device pixels (the ratio is above 1 when the
+    // test runs with QT_SCALE_FACTOR=2).
+    const qreal dpr = dlg.devicePixelRatioF();
+    QCOMPARE(dlg.BackBuffer().size(), dlg.size() * dpr);
+    // The whole window as it looks now, painted at once at the window's pixel ratio.
+    auto whole = [&] {
+        QImage img(dlg.size() * dpr, QImage::Format_RGB32);
+        img.setDevicePixelRatio(dpr);
+        QPainter p(&img);
+        p.setRenderHint(QPainter::TextAntialiasing, true);
+        dlg.DrawWindowForTest(p);
+        return img;
+    };
+
+    dlg.painted = QRegion();
+    const int farDraws = far->draws;
+    Move(dlg, Centre(kA));
+    QTRY_COMPARE(dlg.painted, QRegion(kA.ToQRect()));
+    dlg.painted = QRegion();
+    Move(dlg, QPoint(250, 50)); // from A to B: both change, nothing else is painted
+    QTRY_COMPARE(dlg.painted, QRegion(kA.ToQRect()) | QRegion(b->GetRect().ToQRect()));
+    QCOMPARE(far->draws, farDraws);
+    QCOMPARE(a->MouseState(), CControlBase::kNormal);
+
+    // What the kept buffer holds is the whole window as it looks now.
+    QCOMPARE(dlg.BackBuffer().convertToFormat(QImage::Format_RGB32), whole());
+    // A new size makes a new buffer, painted whole.
+    dlg.resize(420, 320);
+    QTRY_COMPARE(dlg.BackBuffer().size(), QSize(420, 320) * dpr);
+    QCOMPARE(dlg.BackBuffer().convertToFormat(QImage::Format_RGB32), whole());
 }
 
 void TestRouting::leaveDropsTheHotControl() {

@@ -28,6 +28,14 @@ Rect Design(int x, int y, int w, int h) {
 CGalleryDlg::CGalleryDlg(QWidget* parent) : CDlgBase(parent) {
     SetWindowSize(Scaled(kDesignWidth), Scaled(kDesignHeight));
     UseStandardCloseIds();
+    // The radio groups shown below: the macro manager's loop types (none chosen
+    // at first), the polling rates (1000 Hz) and the lift-off heights (the second).
+    Radios().AddGroup(13, {2031, 2032, 2033});
+    Radios().AddGroup(16, {3030, 3031, 3032, 3033});
+    Radios().AddGroup(20, {3510, 3511});
+    Radios().Select(3033);
+    Radios().Select(3511);
+    DpiLevels().firstId = kFirstDpiButton;
     Messages().Add(2002, [this](int, WParam, LParam code) -> LResult {
         if (code == kNotifyClick) showMinimized();
         return 0;
@@ -90,12 +98,12 @@ void CGalleryDlg::CreateControls(const Rect&) {
 
     // Window buttons.
     auto exitButton = std::make_unique<CImageButton>(this, kIdClose, Design(930, 9, 15, 15), QString(), 1);
-    exitButton->LoadNormalImage(QStringLiteral("skins\\exit_nr.png"));
-    exitButton->LoadHoverImage(QStringLiteral("skins\\exit_ov.png"));
+    exitButton->LoadNormalImage(SkinName("skins\\exit_nr.png"));
+    exitButton->LoadHoverImage(SkinName("skins\\exit_ov.png"));
     AddControl(0, std::move(exitButton));
     auto minButton = std::make_unique<CImageButton>(this, 2002, Design(910, 9, 15, 15), QString(), 1);
-    minButton->LoadNormalImage(QStringLiteral("skins\\min_nr.png"));
-    minButton->LoadHoverImage(QStringLiteral("skins\\min_ov.png"));
+    minButton->LoadNormalImage(SkinName("skins\\min_nr.png"));
+    minButton->LoadHoverImage(SkinName("skins\\min_ov.png"));
     AddControl(0, std::move(minButton));
 
     rowTop_ = 48;
@@ -130,9 +138,9 @@ void CGalleryDlg::CreateControls(const Rect&) {
         for (int i = 0; i < 3; ++i) {
             auto c = std::make_unique<CCheckButton>(this, 3001, Design(NextX(230), y, 230, 25),
                                                     QStringLiteral("Lighting"), 0);
-            c->LoadNormalImage(QStringLiteral("skins\\header2_nr.png"));
-            c->LoadHoverImage(QStringLiteral("skins\\header2_ov.png"));
-            c->LoadCheckedImage(QStringLiteral("skins\\header2_ov.png"));
+            c->LoadNormalImage(SkinName("skins\\header2_nr.png"));
+            c->LoadHoverImage(SkinName("skins\\header2_ov.png"));
+            c->LoadCheckedImage(SkinName("skins\\header2_ov.png"));
             c->SetInsets(Scaled(12), 0);
             c->SetFont(Scaled(16), QStringLiteral("Tahoma"));
             CCheckButton* b = Preview(std::move(c), QString::fromLatin1(states[i]));
@@ -145,9 +153,9 @@ void CGalleryDlg::CreateControls(const Rect&) {
         const char* states[] = {"normal", "hover", "checked"};
         for (int i = 0; i < 3; ++i) {
             auto c = std::make_unique<CCheckButton>(this, 2018, Design(NextX(90), y, 90, 18), QString(), 1);
-            c->LoadNormalImage(QStringLiteral("skins\\macro_record_nr.png"));
-            c->LoadHoverImage(QStringLiteral("skins\\macro_record_nr.png"));
-            c->LoadCheckedImage(QStringLiteral("skins\\macro_record_dn.png"));
+            c->LoadNormalImage(SkinName("skins\\macro_record_nr.png"));
+            c->LoadHoverImage(SkinName("skins\\macro_record_nr.png"));
+            c->LoadCheckedImage(SkinName("skins\\macro_record_dn.png"));
             c->SetStateTexts(QStringLiteral("Record"), QStringLiteral("Stop"));
             c->SetInsets(Scaled(12), 0);
             c->SetFont(Scaled(14), QStringLiteral("Tahoma"));
@@ -158,7 +166,7 @@ void CGalleryDlg::CreateControls(const Rect&) {
     }
 
     // ---- radio buttons: group E (2031-2033) starts with nothing chosen; 2033 is chosen here.
-    SelectRadio(2033);
+    Radios().Select(2033);
     {
         const int y = Row(QStringLiteral("CRadioButton"), 18);
         struct RadioSet {
@@ -185,7 +193,7 @@ void CGalleryDlg::CreateControls(const Rect&) {
     }
     {
         // Polling rates: group F, 3032 chosen; the "_dn" picture serves hover and chosen.
-        SelectRadio(3032);
+        Radios().Select(3032);
         const int y = Row(QStringLiteral("  polling rate"), 72);
         const struct {
             int id;
@@ -207,17 +215,17 @@ void CGalleryDlg::CreateControls(const Rect&) {
     }
 
     // ---- DPI level buttons: levels 1-3 enabled, level 2 the active one.
-    DpiLevelMask() = 0x07;
+    DpiLevels().mask = 0x07;
     {
         const int y = Row(QStringLiteral("CDPIRadioButton"), 11);
         const int steps[] = {16, 32, 64, 96, 160};
         const char* captions[] = {"enabled", "enabled", "active", "hover", "disabled"};
         for (int k = 0; k < 5; ++k) {
-            auto c = std::make_unique<CDPIRadioButton>(this, kDpiRadioFirstId + k,
+            auto c = std::make_unique<CDPIRadioButton>(this, kFirstDpiButton + k,
                                                        Design(NextX(26), y, 26, 11), QString());
-            c->LoadNormalImage(QStringLiteral("skins\\dpi_value.png"));
-            c->LoadHoverImage(QStringLiteral("skins\\dpi_value.png"));
-            c->LoadSelectedImage(QStringLiteral("skins\\dpi_value.png"));
+            c->LoadNormalImage(SkinName("skins\\dpi_value.png"));
+            c->LoadHoverImage(SkinName("skins\\dpi_value.png"));
+            c->LoadSelectedImage(SkinName("skins\\dpi_value.png"));
             c->SetStep(steps[k]);
             c->SetFont(Scaled(11), QStringLiteral("Tahoma"));
             c->SetTextColour(k == 2 ? Rgb(255, 0, 0) : kTextNormal);
@@ -234,8 +242,8 @@ void CGalleryDlg::CreateControls(const Rect&) {
         for (int i = 0; i < 3; ++i) {
             auto c = std::make_unique<CImageButton>(this, 3950, Design(NextX(69), y, 69, 20),
                                                     QStringLiteral("OK"), 1);
-            c->LoadNormalImage(QStringLiteral("skins\\button2_nr.png"));
-            c->LoadHoverImage(QStringLiteral("skins\\button2_ov.png"));
+            c->LoadNormalImage(SkinName("skins\\button2_nr.png"));
+            c->LoadHoverImage(SkinName("skins\\button2_ov.png"));
             c->SetFont(Scaled(16), QStringLiteral("Tahoma"));
             CImageButton* b = Preview(std::move(c), QString::fromLatin1(states[i]));
             if (i == 1) Hover(b);
@@ -260,8 +268,8 @@ void CGalleryDlg::CreateControls(const Rect&) {
         for (int i = 0; i < 3; ++i) {
             auto c = std::make_unique<CImageButton>(this, 2062, Design(NextX(230), y, 230, 25),
                                                     QStringLiteral("Macro manager"), 1);
-            c->LoadNormalImage(QStringLiteral("skins\\button1_nr.png"));
-            c->LoadHoverImage(QStringLiteral("skins\\button1_ov.png"));
+            c->LoadNormalImage(SkinName("skins\\button1_nr.png"));
+            c->LoadHoverImage(SkinName("skins\\button1_ov.png"));
             c->SetFont(Scaled(16), QStringLiteral("Tahoma"));
             CImageButton* b = Preview(std::move(c), QString::fromLatin1(states[i]));
             if (i == 1) Hover(b);
@@ -276,8 +284,8 @@ void CGalleryDlg::CreateControls(const Rect&) {
         for (int i = 0; i < 5; ++i) {
             auto c = std::make_unique<CComboButton>(this, 1028, 2013 + i, Design(NextX(140, 150), y, 140, 21),
                                                     QString(), 0, QStringLiteral("Left button"));
-            c->LoadNormalImage(QStringLiteral("skins\\combo2_nr.png"));
-            c->LoadHoverImage(QStringLiteral("skins\\combo2_ov.png"));
+            c->LoadNormalImage(SkinName("skins\\combo2_nr.png"));
+            c->LoadHoverImage(SkinName("skins\\combo2_ov.png"));
             c->SetInsets(Scaled(8), Scaled(22));
             c->SetFont(Scaled(16), QStringLiteral("Tahoma"));
             CComboButton* b = Preview(std::move(c), QString::fromLatin1(states[i]));
@@ -303,8 +311,8 @@ void CGalleryDlg::CreateControls(const Rect&) {
         for (int i = 0; i < 4; ++i) {
             const Rect r = Design(NextX(21, 56), y, 21, 20);
             auto c = std::make_unique<CColorSelectCheckButton>(this, 3180 + i, r, r, QString());
-            c->LoadNormalImage(QStringLiteral("skins\\color_select_nr.png"));
-            c->LoadCheckedImage(QStringLiteral("skins\\color_select_check.png"));
+            c->LoadNormalImage(SkinName("skins\\color_select_nr.png"));
+            c->LoadCheckedImage(SkinName("skins\\color_select_check.png"));
             c->SetColour(colours[3 - i]);
             c->SetChecked(i == 1 || i == 2);
             Preview(std::move(c), QString::fromLatin1(states[i]));
@@ -329,37 +337,37 @@ void CGalleryDlg::CreateControls(const Rect&) {
         const int y = Row(QStringLiteral("Try them"), 25);
         auto check =
             std::make_unique<CCheckButton>(this, 3501, Design(NextX(15, 36), y + 5, 15, 15), QString(), 0);
-        check->LoadNormalImage(QStringLiteral("skins\\check_nr.png"));
-        check->LoadHoverImage(QStringLiteral("skins\\check_ov.png"));
-        check->LoadCheckedImage(QStringLiteral("skins\\check_dn.png"));
+        check->LoadNormalImage(SkinName("skins\\check_nr.png"));
+        check->LoadHoverImage(SkinName("skins\\check_ov.png"));
+        check->LoadCheckedImage(SkinName("skins\\check_dn.png"));
         AddControl(0, std::move(check));
         for (int id : {3510, 3511}) {
             auto radio =
                 std::make_unique<CRadioButton>(this, id, Design(NextX(15, 36), y + 5, 15, 15), QString());
-            radio->LoadNormalImage(QStringLiteral("skins\\radio_nr.png"));
-            radio->LoadHoverImage(QStringLiteral("skins\\radio_ov.png"));
-            radio->LoadSelectedImage(QStringLiteral("skins\\radio_dn.png"));
+            radio->LoadNormalImage(SkinName("skins\\radio_nr.png"));
+            radio->LoadHoverImage(SkinName("skins\\radio_ov.png"));
+            radio->LoadSelectedImage(SkinName("skins\\radio_dn.png"));
             AddControl(0, std::move(radio));
         }
         auto combo = std::make_unique<CComboButton>(this, 1144, 3120, Design(NextX(189), y, 189, 25),
                                                     QString(), 0, QStringLiteral("Breathing"));
-        combo->LoadNormalImage(QStringLiteral("skins\\combo3_nr.png"));
-        combo->LoadHoverImage(QStringLiteral("skins\\combo3_ov.png"));
+        combo->LoadNormalImage(SkinName("skins\\combo3_nr.png"));
+        combo->LoadHoverImage(SkinName("skins\\combo3_ov.png"));
         combo->SetInsets(Scaled(8), Scaled(26));
         combo->SetFont(Scaled(16), QStringLiteral("Tahoma"));
         AddControl(0, std::move(combo));
-        auto profile =
-            std::make_unique<CImageButton>(this, CImageButton::kHoverReportingId,
-                                           Design(NextX(69), y + 2, 69, 20), QStringLiteral("Profile"), 1);
-        profile->LoadNormalImage(QStringLiteral("skins\\button2_nr.png"));
-        profile->LoadHoverImage(QStringLiteral("skins\\button2_ov.png"));
+        auto profile = std::make_unique<CImageButton>(this, 3502, Design(NextX(69), y + 2, 69, 20),
+                                                      QStringLiteral("Profile"), 1);
+        profile->SetReportsHover(true);
+        profile->LoadNormalImage(SkinName("skins\\button2_nr.png"));
+        profile->LoadHoverImage(SkinName("skins\\button2_ov.png"));
         profile->SetFont(Scaled(16), QStringLiteral("Tahoma"));
         AddControl(0, std::move(profile));
         auto header = std::make_unique<CCheckButton>(this, 3002, Design(NextX(262), y, 262, 25),
                                                      QStringLiteral("DPI levels"), 0);
-        header->LoadNormalImage(QStringLiteral("skins\\header_nr.png"));
-        header->LoadHoverImage(QStringLiteral("skins\\header_ov.png"));
-        header->LoadCheckedImage(QStringLiteral("skins\\header_ov.png"));
+        header->LoadNormalImage(SkinName("skins\\header_nr.png"));
+        header->LoadHoverImage(SkinName("skins\\header_ov.png"));
+        header->LoadCheckedImage(SkinName("skins\\header_ov.png"));
         header->SetInsets(Scaled(12), 0);
         header->SetFont(Scaled(16), QStringLiteral("Tahoma"));
         AddControl(0, std::move(header));

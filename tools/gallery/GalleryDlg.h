@@ -13,6 +13,8 @@ class CGalleryDlg : public CDlgBase {
 public:
     static constexpr int kDesignWidth = 960;
     static constexpr int kDesignHeight = 790;
+    // The DPI level buttons: ids 3290 + level, as in the main window.
+    static constexpr int kFirstDpiButton = 3290;
 
     explicit CGalleryDlg(QWidget* parent = nullptr);
 

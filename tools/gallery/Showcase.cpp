@@ -8,6 +8,7 @@
 
 #include "device/ui/NoticeDialogs.h"
 #include "macro/ui/FireKeyDlg.h"
+#include "macro/ui/FunctionPopups.h"
 #include "macro/ui/ShortcutDlg.h"
 #include "skin/ColorPaletteDlg.h"
 #include "skin/DPIValueSettingDlg.h"
@@ -155,8 +156,8 @@ void CControlsGalleryDlg::CreateControls(const Rect&) {
     if (controlsCreated_) return;
     controlsCreated_ = 1;
     auto exitButton = std::make_unique<CImageButton>(this, kIdClose, Design(930, 9, 15, 15), QString(), 1);
-    exitButton->LoadNormalImage(QStringLiteral("skins\\exit_nr.png"));
-    exitButton->LoadHoverImage(QStringLiteral("skins\\exit_ov.png"));
+    exitButton->LoadNormalImage(SkinName("skins\\exit_nr.png"));
+    exitButton->LoadHoverImage(SkinName("skins\\exit_ov.png"));
     AddControl(0, std::move(exitButton));
 
     // ---- scroll bars: normal, thumb under the mouse, top arrow under the mouse
@@ -194,7 +195,8 @@ void CControlsGalleryDlg::CreateControls(const Rect&) {
 
     // ---- tabs
     AddLabel(640, 48, 200, QStringLiteral("CTabControl"), true);
-    CurrentPage() = 1;
+    Pages().AddPageTabs(2049, 2053, 0);
+    Pages().page = 1;
     const char* tabStates[] = {"normal", "hover", "current", "current + hover"};
     const int tabIds[] = {2049, 2049, 2050, 2050};
     for (int i = 0; i < 4; ++i) {
@@ -211,11 +213,11 @@ void CControlsGalleryDlg::CreateControls(const Rect&) {
     // ---- slider on its bar, live
     AddLabel(20, 270, 200, QStringLiteral("CSliderControl"), true);
     auto sliderBar = std::make_unique<CStaticImage>(this, 2020, Design(30, 305, 290, 3));
-    sliderBar->LoadImage(QStringLiteral("skins\\Slider_bar.png"));
+    sliderBar->LoadImage(SkinName("skins\\Slider_bar.png"));
     AddControl(0, std::move(sliderBar));
     auto slider = std::make_unique<CSliderControl>(this, 2021, Design(30, 300, 290, 13), QString(), 5,
                                                    Scaled(6), Scaled(7));
-    slider->LoadThumbImage(QStringLiteral("skins\\Slider_Circle.png"));
+    slider->LoadThumbImage(SkinName("skins\\Slider_Circle.png"));
     slider->SetStop(2);
     AddControl(0, std::move(slider));
     AddLabel(20, 318, 300, QStringLiteral("five stops; drag or click the track"), false);
@@ -227,16 +229,16 @@ void CControlsGalleryDlg::CreateControls(const Rect&) {
     for (int i = 0; i < 4; ++i) {
         auto bar = std::make_unique<CVerticalSliderControl>(this, 3310 + i, Design(370 + i * 40, 292, 7, 132),
                                                             QString(), 100);
-        bar->LoadTrackImage(QStringLiteral("skins\\mouse\\dpi_bar_1.png"));
-        bar->LoadFillImage(QStringLiteral("skins\\mouse\\dpi_bar_2.png"));
+        bar->LoadTrackImage(SkinName("skins\\mouse\\dpi_bar_1.png"));
+        bar->LoadFillImage(SkinName("skins\\mouse\\dpi_bar_2.png"));
         bar->value = levels[i];
         AddControl(0, std::move(bar));
     }
     for (int i = 0; i < 2; ++i) {
         auto show = std::make_unique<CDPIValueShowControl>(this, 3300 + i, Design(540 + i * 40, 292, 7, 132),
                                                            QString(), static_cast<int>(sensor.steps.size()));
-        show->LoadTrackImage(QStringLiteral("skins\\mouse\\dpi_bar_1.png"));
-        show->LoadFillImage(QStringLiteral("skins\\mouse\\dpi_bar_2.png"));
+        show->LoadTrackImage(SkinName("skins\\mouse\\dpi_bar_1.png"));
+        show->LoadFillImage(SkinName("skins\\mouse\\dpi_bar_2.png"));
         show->value =
             i == 0 ? static_cast<int>(sensor.steps.size()) / 4 : static_cast<int>(sensor.steps.size()) / 2;
         CDPIValueShowControl* s = AddControl(0, std::move(show));
@@ -257,7 +259,7 @@ void CControlsGalleryDlg::CreateControls(const Rect&) {
                                        {CBattery::kCharging, 0, "charging"},
                                        {CBattery::kFull, 0, "full"}};
     for (int i = 0; i < 5; ++i) {
-        auto battery = std::make_unique<CBattery>(this, Design(640 + i * 60, 296, 30, 61));
+        auto battery = std::make_unique<CBattery>(this, 3406, Design(640 + i * 60, 296, 30, 61));
         battery->LoadImages();
         battery->mode = batteries[i].mode;
         battery->level = static_cast<std::uint8_t>(batteries[i].level);
@@ -275,7 +277,7 @@ void CControlsGalleryDlg::CreateControls(const Rect&) {
                                                 Rgb(82, 144, 254), kDtCenter);
     AddControl(0, std::move(centre));
     auto picture = std::make_unique<CStaticImage>(this, 2030, Design(330, 470, 90, 54));
-    picture->LoadImage(QStringLiteral("skins\\mouse\\mouse_nr.png"));
+    picture->LoadImage(SkinName("skins\\mouse\\mouse_nr.png"));
     AddControl(0, std::move(picture));
 
     // ---- pop-ups and dialogs on demand
@@ -285,8 +287,8 @@ void CControlsGalleryDlg::CreateControls(const Rect&) {
         auto b = std::make_unique<CImageButton>(this, kFirstSampleButton + i,
                                                 Design(20 + col * 186, 564 + row * 26, 180, 22),
                                                 sampleNames_[i], 1);
-        b->LoadNormalImage(QStringLiteral("skins\\button1_nr.png"));
-        b->LoadHoverImage(QStringLiteral("skins\\button1_ov.png"));
+        b->LoadNormalImage(SkinName("skins\\button1_nr.png"));
+        b->LoadHoverImage(SkinName("skins\\button1_ov.png"));
         b->SetFont(Scaled(13), QStringLiteral("Tahoma"));
         AddControl(0, std::move(b));
     }
@@ -342,15 +344,6 @@ QWidget* CControlsGalleryDlg::ShowSample(const QString& name) {
     if (name == QLatin1String("CShortcutDlg")) return new CShortcutDlg(this);
     if (name == QLatin1String("CFireKeyDlg")) return new CFireKeyDlg(this);
     return nullptr;
-}
-
-void CControlsGalleryDlg::OnMouseMove(unsigned keys, QPoint p) {
-    CDlgBase::OnMouseMove(keys, p);
-    // Drags that leave their control keep going.
-    if (keys != kMkLButton) return;
-    if (auto* slider = static_cast<CSliderControl*>(FindControl(2021)); slider && slider->IsDragging())
-        slider->ContinueDrag(p.x());
-    if (stepScroll_ && stepScroll_->IsDragging()) stepScroll_->ContinueDrag(p.x(), p.y());
 }
 
 void CControlsGalleryDlg::DrawWindow(QPainter& dc, const Rect& client) {

@@ -8,9 +8,9 @@
 #include <memory>
 
 #include "macro/MacroLibrary.h"
+#include "macro/ui/MacroRows.h"
 #include "model/ProfileTable.h"
 #include "skin/DlgBase.h"
-#include "skin/ShowLists.h"
 
 namespace tarvik {
 
@@ -42,7 +42,6 @@ public:
 protected:
     void CreateControls(const Rect& client) override;
     void DrawWindow(QPainter& dc, const Rect& client) override;
-    void OnMouseMove(unsigned keys, QPoint p) override;
 
 private:
     struct Label {

@@ -3,6 +3,10 @@
 #include <QLinearGradient>
 #include <QPainterPath>
 
+#include <map>
+
+#include "skin/SkinManifest.h"
+
 namespace skingen {
 
 QFont GlyphFont(double pixelSize, bool bold) {
@@ -54,12 +58,68 @@ QImage Render(const Picture& pic) {
     return img.convertToFormat(QImage::Format_ARGB32);
 }
 
+namespace {
+
+// The generator's name of a manifest file ("skins/mouse/number1.png") and of an
+// embedded picture ("bitmap/364.png").
+QString FileName(const tarvik::SkinFileEntry& e) {
+    return QString::fromLatin1(e.name.data(), static_cast<qsizetype>(e.name.size())).replace('\\', '/');
+}
+QString EmbeddedName(const tarvik::EmbeddedPictureEntry& e) {
+    return QStringLiteral("%1/%2.png")
+        .arg(e.type == "PNG" ? QStringLiteral("png") : QStringLiteral("bitmap"))
+        .arg(e.number);
+}
+
+} // namespace
+
 std::vector<Picture> SkinPictures() {
     std::vector<Picture> out;
     AddControlPictures(out);
     AddMousePictures(out);
     AddFramePictures(out);
+    for (Picture& p : out) {
+        for (const tarvik::SkinFileEntry& e : tarvik::kSkinFiles) {
+            if (FileName(e) != p.name) continue;
+            p.width = e.width;
+            p.height = e.height;
+            p.opaque = p.name.endsWith(QLatin1String(".bmp")); // background bitmaps have no alpha
+        }
+    }
     return out;
+}
+
+std::vector<Picture> EmbeddedPictures() {
+    std::vector<Picture> out;
+    AddEmbeddedPictures(out);
+    for (Picture& p : out) {
+        for (const tarvik::EmbeddedPictureEntry& e : tarvik::kEmbeddedPictures) {
+            if (EmbeddedName(e) != p.name) continue;
+            p.width = e.width;
+            p.height = e.height;
+            p.opaque = e.type == "BITMAP";
+        }
+    }
+    return out;
+}
+
+QStringList ManifestProblems() {
+    QStringList problems;
+    std::map<QString, int> drawn;
+    for (const auto& list : {SkinPictures(), EmbeddedPictures()})
+        for (const Picture& p : list) {
+            ++drawn[p.name];
+            if (p.width <= 0) problems << QStringLiteral("%1 is drawn but not in the manifest").arg(p.name);
+        }
+    QStringList listed;
+    for (const tarvik::SkinFileEntry& e : tarvik::kSkinFiles) listed << FileName(e);
+    for (const tarvik::EmbeddedPictureEntry& e : tarvik::kEmbeddedPictures) listed << EmbeddedName(e);
+    for (const QString& name : listed) {
+        const int n = drawn.count(name) ? drawn[name] : 0;
+        if (n == 0) problems << QStringLiteral("%1 is in the manifest but nothing draws it").arg(name);
+        if (n > 1) problems << QStringLiteral("%1 is drawn %2 times").arg(name).arg(n);
+    }
+    return problems;
 }
 
 } // namespace skingen

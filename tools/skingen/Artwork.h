@@ -1,6 +1,7 @@
-// The skin artwork: every picture the program loads, with its file name, its
-// design size and the painter that draws it. Pictures are drawn with QPainter
-// at their design size; nothing binary is kept in the source tree.
+// The skin artwork: a painter for every picture the program loads. The names,
+// design sizes and kinds come from the skin manifest (skin/SkinManifest.h);
+// pictures are drawn with QPainter at their design size, and nothing binary is
+// kept in the source tree.
 #pragma once
 
 #include <QColor>
@@ -8,6 +9,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <vector>
@@ -22,10 +24,13 @@ struct Picture {
     std::function<void(QPainter&, const QRectF&)> draw;
 };
 
-// Files below the program folder ("skins/...").
+// Files below the program folder ("skins/..."), sized from the manifest.
 std::vector<Picture> SkinPictures();
 // Pictures compiled into the program ("png/188.png", "bitmap/364.png", ...).
 std::vector<Picture> EmbeddedPictures();
+// Where the painters and the manifest disagree: a picture the manifest does not
+// list, a listed one that nothing draws, or one drawn twice. Empty when they agree.
+QStringList ManifestProblems();
 
 // Renders one picture into an image of its design size.
 QImage Render(const Picture& p);
@@ -56,5 +61,6 @@ void Panel(QPainter& p, const QRectF& r, double radius, const QColor& top, const
 void AddControlPictures(std::vector<Picture>& out);
 void AddMousePictures(std::vector<Picture>& out);
 void AddFramePictures(std::vector<Picture>& out);
+void AddEmbeddedPictures(std::vector<Picture>& out);
 
 } // namespace skingen

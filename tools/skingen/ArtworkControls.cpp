@@ -25,9 +25,8 @@ QString Suffix(State s, const char* down = "_dn") {
     return QString::fromLatin1(down);
 }
 
-void Add(std::vector<Picture>& out, const QString& name, int w, int h,
-         std::function<void(QPainter&, const QRectF&)> draw) {
-    out.push_back(Picture{name, w, h, false, std::move(draw)});
+void Add(std::vector<Picture>& out, const QString& name, std::function<void(QPainter&, const QRectF&)> draw) {
+    out.push_back(Picture{name, 0, 0, false, std::move(draw)}); // size and kind come from the manifest
 }
 
 // A push-button body: dark in the normal state, lit with the accent when hovered.
@@ -286,14 +285,13 @@ void AddControlPictures(std::vector<Picture>& out) {
         for (bool down : {true, false}) {
             QString label = QString::fromLatin1(rate.label);
             int level = rate.level;
-            Add(out, QStringLiteral("skins/%1%2.png").arg(QLatin1String(rate.file), down ? "_dn" : "_nr"), 72,
-                72,
+            Add(out, QStringLiteral("skins/%1%2.png").arg(QLatin1String(rate.file), down ? "_dn" : "_nr"),
                 [label, level, down](QPainter& p, const QRectF& r) { RateTile(p, r, label, level, down); });
         }
     }
 
     for (State s : {State::Normal, State::Hover}) {
-        Add(out, "skins/add" + Suffix(s) + ".png", 20, 20, [s](QPainter& p, const QRectF& r) {
+        Add(out, "skins/add" + Suffix(s) + ".png", [s](QPainter& p, const QRectF& r) {
             p.save();
             p.setPen(QPen(s == State::Hover ? QColor(140, 210, 245) : QColor(110, 110, 118), 1.3));
             p.setBrush(s == State::Hover ? kAccent : QColor(38, 38, 43));
@@ -305,13 +303,13 @@ void AddControlPictures(std::vector<Picture>& out) {
     }
 
     for (State s : {State::Normal, State::Hover}) {
-        Add(out, "skins/button1" + Suffix(s) + ".png", 230, 25,
+        Add(out, "skins/button1" + Suffix(s) + ".png",
             [s](QPainter& p, const QRectF& r) { ButtonBody(p, r, s, 4); });
-        Add(out, "skins/button2" + Suffix(s) + ".png", 69, 20,
+        Add(out, "skins/button2" + Suffix(s) + ".png",
             [s](QPainter& p, const QRectF& r) { ButtonBody(p, r, s, 4); });
     }
     // The pointer panel's button: one picture with the cursor and the settings gear.
-    Add(out, QStringLiteral("skins/button4_nr.png"), 215, 45, [](QPainter& p, const QRectF& r) {
+    Add(out, QStringLiteral("skins/button4_nr.png"), [](QPainter& p, const QRectF& r) {
         ButtonBody(p, r.adjusted(0, 0, 0, 0), State::Normal, 6);
         p.save();
         // Cursor arrow.
@@ -334,20 +332,20 @@ void AddControlPictures(std::vector<Picture>& out) {
     });
 
     for (State s : {State::Normal, State::Hover, State::Down}) {
-        Add(out, "skins/check_button_dpi" + Suffix(s) + ".png", 11, 11,
+        Add(out, "skins/check_button_dpi" + Suffix(s) + ".png",
             [s](QPainter& p, const QRectF& r) { CheckBox(p, r, s); });
-        Add(out, "skins/check" + Suffix(s) + ".png", 15, 15,
+        Add(out, "skins/check" + Suffix(s) + ".png",
             [s](QPainter& p, const QRectF& r) { CheckBox(p, r, s); });
-        Add(out, "skins/radio" + Suffix(s) + ".png", 15, 15,
+        Add(out, "skins/radio" + Suffix(s) + ".png",
             [s](QPainter& p, const QRectF& r) { RadioDot(p, r, s); });
-        Add(out, "skins/up" + Suffix(s, "_check") + ".png", 29, 18,
+        Add(out, "skins/up" + Suffix(s, "_check") + ".png",
             [s](QPainter& p, const QRectF& r) { ArrowTile(p, r, true, s); });
-        Add(out, "skins/down" + Suffix(s, "_check") + ".png", 29, 18,
+        Add(out, "skins/down" + Suffix(s, "_check") + ".png",
             [s](QPainter& p, const QRectF& r) { ArrowTile(p, r, false, s); });
     }
 
     // Colour slot frames; the control fills the inner swatch (3 pixels in) itself.
-    Add(out, QStringLiteral("skins/color_select_nr.png"), 21, 20, [](QPainter& p, const QRectF& r) {
+    Add(out, QStringLiteral("skins/color_select_nr.png"), [](QPainter& p, const QRectF& r) {
         p.save();
         p.setPen(QPen(QColor(96, 96, 104), 1));
         p.setBrush(Qt::NoBrush);
@@ -356,7 +354,7 @@ void AddControlPictures(std::vector<Picture>& out) {
         p.drawRect(r.adjusted(2.5, 2.5, -2.5, -2.5));
         p.restore();
     });
-    Add(out, QStringLiteral("skins/color_select_check.png"), 21, 20, [](QPainter& p, const QRectF& r) {
+    Add(out, QStringLiteral("skins/color_select_check.png"), [](QPainter& p, const QRectF& r) {
         p.save();
         p.setPen(QPen(kAccent, 2));
         p.setBrush(Qt::NoBrush);
@@ -368,33 +366,33 @@ void AddControlPictures(std::vector<Picture>& out) {
 
     for (bool hover : {false, true}) {
         const QString s = hover ? QStringLiteral("_ov") : QStringLiteral("_nr");
-        Add(out, "skins/combo2" + s + ".png", 162, 21,
+        Add(out, "skins/combo2" + s + ".png",
             [hover](QPainter& p, const QRectF& r) { ComboField(p, r, hover); });
-        Add(out, "skins/combo3" + s + ".png", 189, 25,
+        Add(out, "skins/combo3" + s + ".png",
             [hover](QPainter& p, const QRectF& r) { ComboField(p, r, hover); });
-        Add(out, "skins/header" + s + ".png", 262, 25,
+        Add(out, "skins/header" + s + ".png",
             [hover](QPainter& p, const QRectF& r) { TitleBar(p, r, hover); });
-        Add(out, "skins/header2" + s + ".png", 230, 25,
+        Add(out, "skins/header2" + s + ".png",
             [hover](QPainter& p, const QRectF& r) { TitleBar(p, r, hover); });
-        Add(out, "skins/menu" + s + ".png", 160, 22,
+        Add(out, "skins/menu" + s + ".png",
             [hover](QPainter& p, const QRectF& r) { MenuRow(p, r, hover, false); });
-        Add(out, "skins/menusub" + s + ".png", 160, 22,
+        Add(out, "skins/menusub" + s + ".png",
             [hover](QPainter& p, const QRectF& r) { MenuRow(p, r, hover, true); });
-        Add(out, "skins/profile_slot" + s + ".png", 230, 25,
+        Add(out, "skins/profile_slot" + s + ".png",
             [hover](QPainter& p, const QRectF& r) { TabRow(p, r, hover, false); });
-        Add(out, "skins/profile_slot" + s + "2.png", 230, 25,
+        Add(out, "skins/profile_slot" + s + "2.png",
             [hover](QPainter& p, const QRectF& r) { TabRow(p, r, hover, true); });
     }
 
     // The DPI value of a level is drawn over this plate.
-    Add(out, QStringLiteral("skins/dpi_value.png"), 26, 11, [](QPainter& p, const QRectF& r) {
+    Add(out, QStringLiteral("skins/dpi_value.png"), [](QPainter& p, const QRectF& r) {
         Panel(p, r.adjusted(0.5, 0.5, -0.5, -0.5), 3, QColor(44, 44, 50), QColor(30, 30, 34),
               QColor(60, 60, 68));
     });
 
     for (bool hover : {false, true}) {
         const QString s = hover ? QStringLiteral("_ov") : QStringLiteral("_nr");
-        Add(out, "skins/exit" + s + ".png", 15, 15, [hover](QPainter& p, const QRectF& r) {
+        Add(out, "skins/exit" + s + ".png", [hover](QPainter& p, const QRectF& r) {
             if (hover) {
                 p.save();
                 p.setPen(Qt::NoPen);
@@ -404,7 +402,7 @@ void AddControlPictures(std::vector<Picture>& out) {
             }
             Glyph(p, r.adjusted(0, -0.5, 0, -0.5), QString(QChar(0x00D7)), hover ? kTextBright : kText, 15);
         });
-        Add(out, "skins/min" + s + ".png", 15, 15, [hover](QPainter& p, const QRectF& r) {
+        Add(out, "skins/min" + s + ".png", [hover](QPainter& p, const QRectF& r) {
             if (hover) {
                 p.save();
                 p.setPen(Qt::NoPen);
@@ -416,19 +414,18 @@ void AddControlPictures(std::vector<Picture>& out) {
         });
     }
 
-    Add(out, QStringLiteral("skins/foldr_close.png"), 16, 16,
+    Add(out, QStringLiteral("skins/foldr_close.png"),
         [](QPainter& p, const QRectF& r) { Folder(p, r, false); });
-    Add(out, QStringLiteral("skins/foldr_open.png"), 16, 16,
+    Add(out, QStringLiteral("skins/foldr_open.png"),
         [](QPainter& p, const QRectF& r) { Folder(p, r, true); });
-    Add(out, QStringLiteral("skins/macro_down.png"), 14, 14,
+    Add(out, QStringLiteral("skins/macro_down.png"),
         [](QPainter& p, const QRectF& r) { KeyIcon(p, r, true); });
-    Add(out, QStringLiteral("skins/macro_up.png"), 14, 14,
+    Add(out, QStringLiteral("skins/macro_up.png"),
         [](QPainter& p, const QRectF& r) { KeyIcon(p, r, false); });
-    Add(out, QStringLiteral("skins/macro_time.png"), 14, 14,
-        [](QPainter& p, const QRectF& r) { ClockIcon(p, r); });
+    Add(out, QStringLiteral("skins/macro_time.png"), [](QPainter& p, const QRectF& r) { ClockIcon(p, r); });
 
     // Record button: a red dot while idle, a stop square on red while recording.
-    Add(out, QStringLiteral("skins/macro_record_nr.png"), 90, 18, [](QPainter& p, const QRectF& r) {
+    Add(out, QStringLiteral("skins/macro_record_nr.png"), [](QPainter& p, const QRectF& r) {
         Panel(p, r, 9, QColor(50, 50, 56), QColor(34, 34, 38), kBorder);
         p.save();
         p.setPen(Qt::NoPen);
@@ -436,7 +433,7 @@ void AddControlPictures(std::vector<Picture>& out) {
         p.drawEllipse(QPointF(r.left() + 10, r.center().y()), 4, 4);
         p.restore();
     });
-    Add(out, QStringLiteral("skins/macro_record_dn.png"), 90, 18, [](QPainter& p, const QRectF& r) {
+    Add(out, QStringLiteral("skins/macro_record_dn.png"), [](QPainter& p, const QRectF& r) {
         Panel(p, r, 9, QColor(214, 64, 64), QColor(150, 34, 34), QColor(250, 130, 130));
         p.save();
         p.setPen(Qt::NoPen);
@@ -446,7 +443,7 @@ void AddControlPictures(std::vector<Picture>& out) {
     });
 
     // Slider track and thumb.
-    Add(out, QStringLiteral("skins/Slider_bar.png"), 145, 3, [](QPainter& p, const QRectF& r) {
+    Add(out, QStringLiteral("skins/Slider_bar.png"), [](QPainter& p, const QRectF& r) {
         QLinearGradient g(r.topLeft(), r.topRight());
         g.setColorAt(0, kAccentDeep);
         g.setColorAt(1, kAccent);
@@ -456,7 +453,7 @@ void AddControlPictures(std::vector<Picture>& out) {
         p.drawRoundedRect(r, 1.5, 1.5);
         p.restore();
     });
-    Add(out, QStringLiteral("skins/Slider_Circle.png"), 13, 13, [](QPainter& p, const QRectF& r) {
+    Add(out, QStringLiteral("skins/Slider_Circle.png"), [](QPainter& p, const QRectF& r) {
         p.save();
         QRadialGradient g(r.center() - QPointF(1.5, 1.5), 7);
         g.setColorAt(0, QColor(255, 255, 255));

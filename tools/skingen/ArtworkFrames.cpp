@@ -14,9 +14,9 @@ using namespace theme;
 
 namespace {
 
-void AddOpaque(std::vector<Picture>& out, const QString& name, int w, int h,
+void AddOpaque(std::vector<Picture>& out, const QString& name,
                std::function<void(QPainter&, const QRectF&)> draw) {
-    out.push_back(Picture{name, w, h, true, std::move(draw)});
+    out.push_back(Picture{name, 0, 0, false, std::move(draw)}); // size and kind come from the manifest
 }
 
 // A dialog frame: dark body, a title band with an accent rule, a thin outline.
@@ -283,11 +283,11 @@ void ArrowStrip(QPainter& p, bool up) {
 } // namespace
 
 void AddFramePictures(std::vector<Picture>& out) {
-    AddOpaque(out, QStringLiteral("skins/Frame_common.bmp"), 429, 140,
+    AddOpaque(out, QStringLiteral("skins/Frame_common.bmp"),
               [](QPainter& p, const QRectF& r) { DialogFrame(p, r, 26); });
-    AddOpaque(out, QStringLiteral("skins/Frame_warning.bmp"), 319, 102,
+    AddOpaque(out, QStringLiteral("skins/Frame_warning.bmp"),
               [](QPainter& p, const QRectF& r) { DialogFrame(p, r, 24); });
-    AddOpaque(out, QStringLiteral("skins/Frame_DPI.bmp"), 429, 140, [](QPainter& p, const QRectF& r) {
+    AddOpaque(out, QStringLiteral("skins/Frame_DPI.bmp"), [](QPainter& p, const QRectF& r) {
         DialogFrame(p, r, 27);
         // A recess around the typed-value field and a groove under the slider.
         p.save();
@@ -297,48 +297,42 @@ void AddFramePictures(std::vector<Picture>& out) {
         p.drawRect(QRectF(161, 31, 107, 29));
         p.restore();
     });
-    AddOpaque(out, QStringLiteral("skins/Frame_Macro_Manager.bmp"), 528, 365,
-              [](QPainter& p, const QRectF& r) {
-                  DialogFrame(p, r, 24);
-                  p.save();
-                  p.setRenderHint(QPainter::Antialiasing, false);
-                  p.fillRect(QRectF(361, 45, 1, 285), QColor(53, 160, 222, 90));
-                  p.fillRect(QRectF(8, 329, r.width() - 16, 1), QColor(52, 52, 58));
-                  p.restore();
-              });
-    AddOpaque(out, QStringLiteral("skins/Frame_Lighting_Setting.bmp"), 230, 82,
-              [](QPainter& p, const QRectF& r) {
-                  p.save();
-                  p.setRenderHint(QPainter::Antialiasing, false);
-                  QLinearGradient g(r.topLeft(), r.bottomLeft());
-                  g.setColorAt(0, QColor(32, 32, 36));
-                  g.setColorAt(1, QColor(26, 26, 29));
-                  p.fillRect(r, g);
-                  p.fillRect(QRectF(0, 0, r.width(), 2), QColor(50, 50, 57));
-                  p.fillRect(QRectF(0, r.height() - 2, r.width(), 2), QColor(50, 50, 57));
-                  p.fillRect(QRectF(0, 0, 2, r.height()), QColor(50, 50, 57));
-                  p.fillRect(QRectF(r.width() - 2, 0, 2, r.height()), QColor(50, 50, 57));
-                  p.restore();
-              });
-    AddOpaque(out, QStringLiteral("skins/Frame_progress_nr.bmp"), 429, 140, [](QPainter& p, const QRectF& r) {
+    AddOpaque(out, QStringLiteral("skins/Frame_Macro_Manager.bmp"), [](QPainter& p, const QRectF& r) {
+        DialogFrame(p, r, 24);
+        p.save();
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.fillRect(QRectF(361, 45, 1, 285), QColor(53, 160, 222, 90));
+        p.fillRect(QRectF(8, 329, r.width() - 16, 1), QColor(52, 52, 58));
+        p.restore();
+    });
+    AddOpaque(out, QStringLiteral("skins/Frame_Lighting_Setting.bmp"), [](QPainter& p, const QRectF& r) {
+        p.save();
+        p.setRenderHint(QPainter::Antialiasing, false);
+        QLinearGradient g(r.topLeft(), r.bottomLeft());
+        g.setColorAt(0, QColor(32, 32, 36));
+        g.setColorAt(1, QColor(26, 26, 29));
+        p.fillRect(r, g);
+        p.fillRect(QRectF(0, 0, r.width(), 2), QColor(50, 50, 57));
+        p.fillRect(QRectF(0, r.height() - 2, r.width(), 2), QColor(50, 50, 57));
+        p.fillRect(QRectF(0, 0, 2, r.height()), QColor(50, 50, 57));
+        p.fillRect(QRectF(r.width() - 2, 0, 2, r.height()), QColor(50, 50, 57));
+        p.restore();
+    });
+    AddOpaque(out, QStringLiteral("skins/Frame_progress_nr.bmp"), [](QPainter& p, const QRectF& r) {
         DialogFrame(p, r, 26);
         ProgressBand(p, false);
     });
-    AddOpaque(out, QStringLiteral("skins/Frame_progress_ov.bmp"), 429, 140, [](QPainter& p, const QRectF& r) {
+    AddOpaque(out, QStringLiteral("skins/Frame_progress_ov.bmp"), [](QPainter& p, const QRectF& r) {
         DialogFrame(p, r, 26);
         ProgressBand(p, true);
     });
 }
 
-std::vector<Picture> EmbeddedPictures() {
-    std::vector<Picture> out;
-    AddOpaque(out, QStringLiteral("bitmap/364.png"), 1127, 740, MainBackground);
-    AddOpaque(out, QStringLiteral("bitmap/287.png"), 500, 291, ColourChart);
-    out.push_back(Picture{QStringLiteral("png/188.png"), 54, 18, false,
-                          [](QPainter& p, const QRectF&) { ArrowStrip(p, true); }});
-    out.push_back(Picture{QStringLiteral("png/187.png"), 54, 18, false,
-                          [](QPainter& p, const QRectF&) { ArrowStrip(p, false); }});
-    return out;
+void AddEmbeddedPictures(std::vector<Picture>& out) {
+    AddOpaque(out, QStringLiteral("bitmap/364.png"), MainBackground);
+    AddOpaque(out, QStringLiteral("bitmap/287.png"), ColourChart);
+    AddOpaque(out, QStringLiteral("png/188.png"), [](QPainter& p, const QRectF&) { ArrowStrip(p, true); });
+    AddOpaque(out, QStringLiteral("png/187.png"), [](QPainter& p, const QRectF&) { ArrowStrip(p, false); });
 }
 
 } // namespace skingen

@@ -14,9 +14,8 @@ using namespace theme;
 
 namespace {
 
-void Add(std::vector<Picture>& out, const QString& name, int w, int h,
-         std::function<void(QPainter&, const QRectF&)> draw) {
-    out.push_back(Picture{name, w, h, false, std::move(draw)});
+void Add(std::vector<Picture>& out, const QString& name, std::function<void(QPainter&, const QRectF&)> draw) {
+    out.push_back(Picture{name, 0, 0, false, std::move(draw)}); // size and kind come from the manifest
 }
 
 // Outline of the mouse body seen from above, 215 x 398: a symmetric shell,
@@ -273,26 +272,24 @@ void NumberBadge(QPainter& p, const QRectF& r, int n) {
 } // namespace
 
 void AddMousePictures(std::vector<Picture>& out) {
-    Add(out, QStringLiteral("skins/mouse/mouse_nr.png"), 215, 398,
-        [](QPainter& p, const QRectF&) { DrawMouse(p); });
+    Add(out, QStringLiteral("skins/mouse/mouse_nr.png"), [](QPainter& p, const QRectF&) { DrawMouse(p); });
 
     for (int n = 1; n <= 9; ++n) {
-        Add(out, QStringLiteral("skins/mouse/number%1.png").arg(n), 24, 24,
+        Add(out, QStringLiteral("skins/mouse/number%1.png").arg(n),
             [n](QPainter& p, const QRectF& r) { NumberBadge(p, r, n); });
-        Add(out, QStringLiteral("skins/mouse/serial_number%1.png").arg(n), 21, 19,
-            [n](QPainter& p, const QRectF& r) {
-                Panel(p, r.adjusted(0.5, 0.5, -0.5, -0.5), 4, QColor(48, 48, 54), QColor(32, 32, 36), kAccent,
-                      1.2);
-                Glyph(p, r, QString::number(n), kTextBright, 12);
-            });
+        Add(out, QStringLiteral("skins/mouse/serial_number%1.png").arg(n), [n](QPainter& p, const QRectF& r) {
+            Panel(p, r.adjusted(0.5, 0.5, -0.5, -0.5), 4, QColor(48, 48, 54), QColor(32, 32, 36), kAccent,
+                  1.2);
+            Glyph(p, r, QString::number(n), kTextBright, 12);
+        });
     }
 
     // DPI level bar: the empty track and the lit fill drawn over it from the bottom.
-    Add(out, QStringLiteral("skins/mouse/dpi_bar_1.png"), 7, 132, [](QPainter& p, const QRectF& r) {
+    Add(out, QStringLiteral("skins/mouse/dpi_bar_1.png"), [](QPainter& p, const QRectF& r) {
         Panel(p, r.adjusted(0.5, 0.5, -0.5, -0.5), 2.5, QColor(24, 24, 27), QColor(34, 34, 38),
               QColor(62, 62, 70));
     });
-    Add(out, QStringLiteral("skins/mouse/dpi_bar_2.png"), 7, 132, [](QPainter& p, const QRectF& r) {
+    Add(out, QStringLiteral("skins/mouse/dpi_bar_2.png"), [](QPainter& p, const QRectF& r) {
         QLinearGradient g(r.topLeft(), r.bottomLeft());
         g.setColorAt(0, QColor(130, 215, 250));
         g.setColorAt(0.4, kAccent);
@@ -305,21 +302,21 @@ void AddMousePictures(std::vector<Picture>& out) {
     });
 
     // Battery gauge.
-    Add(out, QStringLiteral("skins/battery_empty.png"), 30, 61, [](QPainter& p, const QRectF&) {
+    Add(out, QStringLiteral("skins/battery_empty.png"), [](QPainter& p, const QRectF&) {
         BatteryFill(p, QColor(30, 30, 34), QColor(22, 22, 25));
         BatteryShell(p, QColor(150, 150, 158));
     });
-    Add(out, QStringLiteral("skins/battery_full.png"), 30, 61, [](QPainter& p, const QRectF&) {
+    Add(out, QStringLiteral("skins/battery_full.png"), [](QPainter& p, const QRectF&) {
         BatteryFill(p, QColor(120, 226, 120), QColor(46, 150, 60));
         BatteryShell(p, QColor(150, 150, 158));
     });
-    Add(out, QStringLiteral("skins/battery_charging.png"), 30, 61, [](QPainter& p, const QRectF&) {
+    Add(out, QStringLiteral("skins/battery_charging.png"), [](QPainter& p, const QRectF&) {
         BatteryFill(p, QColor(120, 205, 245), QColor(30, 110, 165));
         BatteryShell(p, QColor(150, 150, 158));
     });
     // The flash drawn over a charging or full battery, with the shell so that the
     // outline is complete whatever lies below.
-    Add(out, QStringLiteral("skins/battery_lighting.png"), 30, 61, [](QPainter& p, const QRectF&) {
+    Add(out, QStringLiteral("skins/battery_lighting.png"), [](QPainter& p, const QRectF&) {
         BatteryShell(p, QColor(150, 150, 158));
         QPainterPath bolt;
         bolt.moveTo(17.5, 13);
@@ -342,7 +339,7 @@ void AddMousePictures(std::vector<Picture>& out) {
         {"green", QColor(84, 200, 96)}, {"orange", QColor(240, 160, 48)}, {"red", QColor(232, 64, 64)}};
     for (const auto& d : dots) {
         QColor c = d.colour;
-        Add(out, QStringLiteral("skins/battery_%1.png").arg(QLatin1String(d.name)), 8, 8,
+        Add(out, QStringLiteral("skins/battery_%1.png").arg(QLatin1String(d.name)),
             [c](QPainter& p, const QRectF& r) {
                 p.save();
                 p.setPen(QPen(c.lighter(140), 0.8));
@@ -353,7 +350,7 @@ void AddMousePictures(std::vector<Picture>& out) {
     }
 
     for (int v = 3; v <= 10; ++v)
-        Add(out, QStringLiteral("skins/power_manage_%1min.png").arg(v), 140, 84,
+        Add(out, QStringLiteral("skins/power_manage_%1min.png").arg(v),
             [v](QPainter& p, const QRectF&) { DrawPowerDial(p, v); });
 }
 

@@ -140,6 +140,11 @@ int main(int argc, char** argv) {
     }
     if (out.isEmpty() && embedded.isEmpty() && sheet.isEmpty()) return Usage();
 
+    // Every picture the manifest names is drawn once, at the manifest's size.
+    const QStringList problems = skingen::ManifestProblems();
+    for (const QString& p : problems) std::fprintf(stderr, "skingen: %s\n", qPrintable(p));
+    if (!problems.isEmpty()) return 1;
+
     bool ok = true;
     if (!out.isEmpty()) ok = WritePictures(skingen::SkinPictures(), out) && ok;
     if (!embedded.isEmpty()) ok = WritePictures(skingen::EmbeddedPictures(), embedded) && ok;

@@ -21,15 +21,15 @@ constexpr Colour kMessageGrey = Rgb(180, 180, 180);
 
 std::unique_ptr<CImageButton> CloseButton(CDlgBase* dlg, const Rect& r) {
     auto b = std::make_unique<CImageButton>(dlg, CDlgBase::kIdClose, r, QString(), 1);
-    b->LoadNormalImage(QStringLiteral("skins\\exit_nr.png"));
-    b->LoadHoverImage(QStringLiteral("skins\\exit_ov.png"));
+    b->LoadNormalImage(SkinName("skins\\exit_nr.png"));
+    b->LoadHoverImage(SkinName("skins\\exit_ov.png"));
     return b;
 }
 
 std::unique_ptr<CImageButton> TextButton(CDlgBase* dlg, int id, const Rect& r, const QString& text) {
     auto b = std::make_unique<CImageButton>(dlg, id, r, text, 1);
-    b->LoadNormalImage(QStringLiteral("skins\\button2_nr.png"));
-    b->LoadHoverImage(QStringLiteral("skins\\button2_ov.png"));
+    b->LoadNormalImage(SkinName("skins\\button2_nr.png"));
+    b->LoadHoverImage(SkinName("skins\\button2_ov.png"));
     return b;
 }
 
@@ -55,7 +55,7 @@ void CAttentionDlg::CreateControls(const Rect&) {
 
 void CAttentionDlg::DrawWindow(QPainter& dc, const Rect& client) {
     DrawBackground(dc, client);
-    DrawFrameFile(dc, QStringLiteral("skins\\Frame_warning.bmp"), kDesignWidth, kDesignHeight);
+    DrawFrameFile(dc, SkinName("skins\\Frame_warning.bmp"), kDesignWidth, kDesignHeight);
     DrawControls(dc, client);
 }
 
@@ -77,7 +77,7 @@ void CFirmwareResetDlg::CreateControls(const Rect&) {
 
 void CFirmwareResetDlg::DrawWindow(QPainter& dc, const Rect& client) {
     DrawBackground(dc, client);
-    DrawFrameFile(dc, QStringLiteral("skins\\Frame_common.bmp"), kDesignWidth, kDesignHeight);
+    DrawFrameFile(dc, SkinName("skins\\Frame_common.bmp"), kDesignWidth, kDesignHeight);
     DrawControls(dc, client);
 }
 
@@ -103,9 +103,8 @@ CProgressBarDlg::CProgressBarDlg(const QString& text, const QString&, QWidget* p
 }
 
 bool CProgressBarDlg::OnInitDialog() {
-    if (background_.IsNull())
-        LoadSkinBitmap(SkinFile(QStringLiteral("skins\\Frame_progress_nr.bmp")), background_);
-    if (bar_.IsNull()) LoadSkinBitmap(SkinFile(QStringLiteral("skins\\Frame_progress_ov.bmp")), bar_);
+    if (background_.IsNull()) LoadSkinBitmap(SkinFile(SkinName("skins\\Frame_progress_nr.bmp")), background_);
+    if (bar_.IsNull()) LoadSkinBitmap(SkinFile(SkinName("skins\\Frame_progress_ov.bmp")), bar_);
     CDlgBase::OnInitDialog();
     // The animation runs on the window's own timer: each step repaints the band.
     progress_ = 0;
