@@ -121,6 +121,7 @@ void Status(CliContext& ctx, bool json) {
     }
     const StatusReply& reply = *r.reply;
     const std::uint16_t sensor = ctx.model->SensorId;
+    if (!r.sensorSaved) ctx.exitCode = 1; // reported by the model
     if (json) {
         nlohmann::ordered_json doc;
         doc["identity"] = NameOf(*r.identity);
@@ -150,8 +151,7 @@ void Apply(CliContext& ctx, std::optional<int> slot) {
     if (!s) return;
     SettingsModel& model = *ctx.model;
     if (slot) {
-        SelectProfile(model, *slot);
-        model.SaveCurrentProfileAndSettings();
+        if (SelectProfile(model, *slot).changed) ctx.CheckSaved(model.SaveCurrentProfileAndSettings());
     }
     s->link->ScanDevices();
     if (!RequireDevice(ctx, *s)) return;
@@ -163,10 +163,7 @@ void Apply(CliContext& ctx, std::optional<int> slot) {
     c.MarkAllChanged();
     const ApplyResult r = c.ApplyToDevice();
     // The window saves 10 s after a send; here the run ends first.
-    if (saveDue) {
-        model.SaveCurrentProfileAndSettings();
-        model.SaveAllProfiles();
-    }
+    if (saveDue) ctx.CheckSaved(model.SaveSettingsAndProfiles());
     const int current = model.GetCurrentProfile();
     std::cout << "profile " << current << " \""
               << ToUtf8(model.Profiles[current].Settings[kSetProfileName].Value) << "\" sent to "

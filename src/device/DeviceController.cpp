@@ -407,7 +407,8 @@ bool DeviceController::HandleStatusReply(const StatusReply& reply, StatusResult*
     bool changed = false;
     if (const SensorInfo* sensor = FindSensorByReportCode(reply.sensorCode)) {
         if (sensor->id != model_.SensorId) {
-            model_.ChangeSensor(sensor->id);
+            // A failed save is reported by the model; the new sensor stands.
+            if (!model_.ChangeSensor(sensor->id) && result) result->sensorSaved = false;
             Call(hooks_.sensorChanged);
             changed = true;
         }
@@ -465,7 +466,7 @@ ResetResult DeviceController::FactoryReset() {
     const std::u16string name = model_.Profiles[slot].Settings[kSetProfileName].Value;
     model_.ResetProfileToDefaults(slot);
     model_.Profiles[slot].Settings[kSetProfileName].Value = name;
-    r.fileWritten = model_.WriteProfileFile(slot, model_.GetSlotPath(slot));
+    r.fileWritten = model_.WriteProfileFile(slot, model_.GetSlotPath(slot)).ok();
     if (!r.deviceFound || r.commandWritten) {
         // The mouse now holds the defaults: nothing is sent for them.
         PrimeCaches();

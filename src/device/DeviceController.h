@@ -77,6 +77,7 @@ struct StatusResult {
     std::optional<StatusReply> reply;
     std::optional<Identity> identity; // which handle answered
     bool sensorChanged = false;
+    bool sensorSaved = true; // false: the files of a sensor change could not be written
     bool unknownSensor = false;
 };
 
