@@ -155,22 +155,3 @@ TEST_F(Defaults, AssignMacroCopiesValidSteps) {
 
 } // namespace
 } // namespace tarvik::test
-
-TEST(ModelChanges, ListenersHearWhatChangedAndMayRemoveThemselves) {
-    tarvik::SettingsModel m;
-    std::vector<std::pair<int, tarvik::ModelChange>> heard;
-    int self = 0;
-    self = m.AddListener([&](int slot, tarvik::ModelChange what) {
-        heard.emplace_back(slot, what);
-        m.RemoveListener(self);
-    });
-    int calls = 0;
-    m.AddListener([&](int, tarvik::ModelChange) { ++calls; });
-    m.NotifyChanged(2, tarvik::ModelChange::Dpi | tarvik::ModelChange::Polling);
-    m.NotifyChanged(tarvik::kAllSlots, tarvik::ModelChange::Sensor);
-    ASSERT_EQ(heard.size(), 1u);
-    EXPECT_EQ(heard[0].first, 2);
-    EXPECT_TRUE(tarvik::Any(heard[0].second & tarvik::ModelChange::Polling));
-    EXPECT_FALSE(tarvik::Any(heard[0].second & tarvik::ModelChange::Lighting));
-    EXPECT_EQ(calls, 2);
-}
