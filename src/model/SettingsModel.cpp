@@ -278,19 +278,12 @@ SettingsLoadReport SettingsModel::LoadSettingsModel() {
     std::array<LoadOutcome, kProfileCount> replaced{};
     if (!settings.read) {
         settings.state = StateAfter(settings.read);
-        if (settings.state != LoadState::Missing) {
-            settings.backup = KeepBackup(settingsPath);
-            std::string message = LoadProblem("settings file", settingsPath, settings.read);
-            message += "; defaults restored";
-            if (!settings.backup.empty()) {
-                message += ", old file kept as ";
-                message += settings.backup.string();
-            }
-            ReportProblem(message);
-        }
+        const bool existed = settings.state != LoadState::Missing;
+        if (existed) settings.backup = KeepBackup(settingsPath);
         Ini = DefaultIni();
         settings.write = SaveSettingsFile();
         SensorId = static_cast<std::uint16_t>(ParseHex(Ini[kIniSensor].Value));
+        bool profilesKept = false;
         for (int k = 0; k < kProfileCount; ++k) {
             ResetRecord(k);
             // The defaults replace the profiles the settings file pointed at; a
@@ -301,8 +294,21 @@ SettingsLoadReport SettingsModel::LoadSettingsModel() {
             if (!p.backup.empty()) {
                 p.state = LoadState::Replaced;
                 p.read = FileResult::Failure(FileError::Damaged, "replaced along with the settings file");
+                profilesKept = true;
             }
             p.write = WriteProfileFile(k, slotPath);
+        }
+        // A first start (nothing there) is no problem; anything replaced is told, once.
+        if (existed || profilesKept) {
+            std::string message = LoadProblem("settings file", settingsPath, settings.read);
+            message += "; defaults restored";
+            if (!settings.backup.empty()) {
+                message += ", old file kept as ";
+                message += settings.backup.string();
+            }
+            if (profilesKept)
+                message += "; the profile files were reset too, each old one kept as <name>.bak";
+            ReportProblem(message);
         }
     }
 
