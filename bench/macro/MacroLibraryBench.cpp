@@ -92,7 +92,12 @@ void BM_SaveLibrary1000x100(benchmark::State& state) {
     MacroLibrary lib;
     Fill(lib);
     const auto path = TempFile("save.mlf");
-    for (auto _ : state) benchmark::DoNotOptimize(lib.Save(path));
+    for (auto _ : state) {
+        if (!lib.Save(path)) {
+            state.SkipWithError("save failed");
+            break;
+        }
+    }
     state.counters["file_bytes"] = static_cast<double>(std::filesystem::file_size(path));
     state.SetItemsProcessed(state.iterations() * kFolders * kMacrosPerFolder);
     std::filesystem::remove(path);
@@ -104,12 +109,15 @@ void BM_LoadLibrary1000x100(benchmark::State& state) {
     {
         MacroLibrary lib;
         Fill(lib);
-        lib.Save(path);
+        if (!lib.Save(path)) state.SkipWithError("save failed");
     }
     MacroLibrary lib;
     for (auto _ : state) {
-        const LibraryLoadResult r = lib.Load(path);
-        if (!r.ok || lib.MacroCount() != kFolders * kMacrosPerFolder) state.SkipWithError("load failed");
+        const FileResult r = lib.Load(path);
+        if (!r || lib.MacroCount() != kFolders * kMacrosPerFolder) {
+            state.SkipWithError("load failed");
+            break;
+        }
     }
     state.SetItemsProcessed(state.iterations() * kFolders * kMacrosPerFolder);
     std::filesystem::remove(path);

@@ -26,20 +26,23 @@ public:
         for (auto& r : m.Profiles)
             for (auto& k : r.Keys)
                 for (std::uint32_t n = 0; n < 200; ++n) k.Macro.InsertAction(n, MacroAction::Delay(n * 7));
-        m.SaveAllProfiles();
+        ready_ = m.SaveAllProfiles().ok();
     }
     ~DataFolder() {
         std::error_code ec;
         std::filesystem::remove_all(path_, ec);
     }
     const std::filesystem::path& path() const { return path_; }
+    bool ready() const { return ready_; }
 
 private:
     std::filesystem::path path_;
+    bool ready_ = false;
 };
 
 void BM_LoadSettingsModel(benchmark::State& state) {
     DataFolder folder;
+    if (!folder.ready()) state.SkipWithError("the data folder could not be written");
     for (auto _ : state) {
         SettingsModel m(folder.path());
         m.LoadSettingsModel();
@@ -54,8 +57,10 @@ void BM_SaveSettingsAndProfiles(benchmark::State& state) {
     SettingsModel m(folder.path());
     m.LoadSettingsModel();
     for (auto _ : state) {
-        m.SaveSettingsFile();
-        m.SaveAllProfiles();
+        if (!m.SaveSettingsFile() || !m.SaveAllProfiles()) {
+            state.SkipWithError("save failed");
+            break;
+        }
     }
 }
 BENCHMARK(BM_SaveSettingsAndProfiles)->Unit(benchmark::kMicrosecond);
@@ -73,7 +78,7 @@ void BM_ProfileFormatAndParseInMemory(benchmark::State& state) {
             bytes.push_back(static_cast<char>(c >> 8));
         }
         ProfileRecord r;
-        benchmark::DoNotOptimize(ParseProfileData(bytes, r).ok);
+        benchmark::DoNotOptimize(ParseProfileData(bytes, r).ok());
     }
 }
 BENCHMARK(BM_ProfileFormatAndParseInMemory)->Unit(benchmark::kMicrosecond);

@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MacroLibrary lib;
     MacroEditor editor(lib);
     editor.Open();
-    editor.NewMacro(u"m");
+    CHECK(editor.NewMacro(u"m") == Notice::None);
     Stream in{data, size};
     editor.recordDelays = in.U8() & 1;
     bool pure = false;
@@ -90,22 +90,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const std::uint8_t countBefore = m.MacroCommandActionNum;
             const bool recording = editor.Recording();
             const auto r = editor.OnKeyMessage(w, l);
-            if (r.stopped) CHECK(recording && !editor.Recording() && r.notice == 235 && countBefore >= 168);
+            if (r.stopped)
+                CHECK(recording && !editor.Recording() && r.notice == Notice::RecordingLimit &&
+                      countBefore >= 168 && !r.saved); // an editor without a library path saves nothing
             if (r.added) CHECK(recording && m.MacroCommandActionNum == countBefore + 1);
             if (!recording) CHECK(!r.added);
         } else if (op < 0xD0) {
             if (!editor.Recording()) {
                 editor.recordDelays = op & 1;
-                CHECK(editor.StartRecording() == 0);
+                CHECK(editor.StartRecording() == Notice::None);
                 CHECK(m.MacroActionNum == 0 && m.MacroCommandActionNum == 0);
                 pure = true;
             }
         } else if (op < 0xD8) {
-            editor.StopRecording();
-            CHECK(!editor.Recording());
+            const bool wasRecording = editor.Recording();
+            const FileResult stopped = editor.StopRecording();
+            CHECK(!editor.Recording() && stopped.ok() == !wasRecording);
         } else if (op < 0xE8) {
-            const int notice = editor.InsertStep(op - 0xD8, dialogs); // kinds 0–15; 9–15 do nothing
-            CHECK(notice == 0 || notice == 237);
+            const Notice notice = editor.InsertStep(op - 0xD8, dialogs); // kinds 0–15; 9–15 do nothing
+            CHECK(notice == Notice::None || notice == Notice::StepLimit);
             pure = false;
         } else if (op < 0xF0) {
             editor.SelectStep(static_cast<int>(in.U8()) * 2 - 10);

@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     std::array<ProfileSetting, kIniPairCount> pairs{};
     int count = 0;
-    const ReadResult r = ParseSettingsData(bytes, pairs, count);
+    const FileResult r = ParseSettingsData(bytes, pairs, count);
     if (!r || count != kIniPairCount) return 0;
 
     const std::u16string text = FormatSettingsText(pairs);

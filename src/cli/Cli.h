@@ -10,6 +10,7 @@
 #include <string>
 
 #include "macro/MacroLibrary.h"
+#include "macro/StartupLoad.h"
 #include "model/SettingsModel.h"
 
 namespace tarvik::cli {
@@ -25,15 +26,17 @@ struct CliContext {
     std::filesystem::path programFolder;
     std::unique_ptr<MacroLibrary> library; // the main macro library
     std::unique_ptr<SettingsModel> model;
+    StartupReport startup;
 
     int exitCode = 0;
 
-    // The window's start-up load: folders, first-run language install, language,
-    // macro library, settings file and profiles with the sensor check, DPI tables.
-    // Every file it replaced is reported on stderr. Runs once.
+    // The window's start-up load (LoadStartupData) on the folders the options
+    // name. Every file it replaced is reported on stderr. Runs once.
     void Load();
-    bool UsesSimulatedMouse() const;
-    std::filesystem::path MacroLibraryPath() const { return dataFolder / "config" / "MacroLibraryFile.mlf"; }
+    std::filesystem::path LibraryPath() const { return MacroLibraryPath(dataFolder); }
+    // A changing command passes each save here: a failure (already reported on
+    // stderr) makes tarvikctl exit 1. Returns whether the save went through.
+    bool CheckSaved(const FileResult& saved);
 };
 
 using Registrar = std::function<void(CLI::App&, CliContext&)>;

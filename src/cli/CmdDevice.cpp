@@ -135,6 +135,7 @@ void Status(CliContext& ctx, bool json) {
     }
     const StatusReply& reply = *r.reply;
     const std::uint16_t sensor = ctx.model->SensorId;
+    if (!r.sensorSaved) ctx.exitCode = 1; // reported by the model
     if (json) {
         nlohmann::ordered_json doc;
         doc["identity"] = NameOf(*r.identity);
@@ -164,12 +165,7 @@ void Apply(CliContext& ctx, std::optional<int> slot) {
     if (!s) return;
     SettingsModel& model = *ctx.model;
     if (slot) {
-        SelectProfile(model, *slot);
-        if (!model.SaveCurrentProfileAndSettings()) {
-            std::cerr << "tarvikctl: the settings file could not be saved\n";
-            ctx.exitCode = 1;
-            return;
-        }
+        if (SelectProfile(model, *slot).changed) ctx.CheckSaved(model.SaveCurrentProfileAndSettings());
     }
     s->link->ScanDevices();
     if (!RequireDevice(ctx, *s)) return;
@@ -182,7 +178,7 @@ void Apply(CliContext& ctx, std::optional<int> slot) {
     s->RunUntil([&] { return finished.has_value(); });
     const ApplyResult& r = *finished;
     // The window saves 10 s after a send; here the run ends first.
-    const bool saved = c.FlushDelayedSave();
+    const bool saved = ctx.CheckSaved(c.FlushDelayedSave());
     const int current = model.GetCurrentProfile();
     std::cout << "profile " << current << " \""
               << ToUtf8(model.Profiles[current].Settings[kSetProfileName].Value) << "\" sent to "
@@ -198,7 +194,6 @@ void Apply(CliContext& ctx, std::optional<int> slot) {
                   << " not sent: it needs " << m.chunks << " chunks, the mouse takes at most "
                   << kMaxMacroChunks << "\n";
     }
-    if (!saved) std::cerr << "tarvikctl: the profiles could not be saved\n";
     if (r.writesFailed || !r.refusedMacros.empty() || !saved) ctx.exitCode = 1;
 }
 

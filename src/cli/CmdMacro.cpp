@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/ProfileJson.h"
 #include "macro/ButtonFunctions.h"
 #include "macro/MacroFiles.h"
 #include "macro/StepRules.h"
@@ -28,15 +29,8 @@ std::string LocationText(const MacroLocation& l) {
 }
 
 std::string Hex3(const KeyAction& a) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%02X %02X %02X", a.Function, a.Data1, a.Data2);
-    return buf;
-}
-
-std::string StepBytes(const MacroAction& s) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%02X%02X%02X%02X", s.b[0], s.b[1], s.b[2], s.b[3]);
-    return buf;
+    const std::uint8_t bytes[] = {a.Function, a.Data1, a.Data2};
+    return HexText(bytes, " ");
 }
 
 const char* StepKind(const MacroAction& s) {
@@ -79,7 +73,7 @@ json NodeJson(const MacroLibrary& lib, const MacroLocation& at) {
         json steps = json::array();
         for (std::size_t i = 0; i < m->ValidCount(); ++i) {
             const MacroAction s = m->GetAction(i);
-            steps.push_back({{"text", ToUtf8(StepText(s))}, {"kind", StepKind(s)}, {"bytes", StepBytes(s)}});
+            steps.push_back({{"text", ToUtf8(StepText(s))}, {"kind", StepKind(s)}, {"bytes", HexText(s.b)}});
         }
         j["steps"] = steps;
     }
@@ -112,8 +106,12 @@ void PrintNode(const MacroLibrary& lib, const MacroLocation& at) {
     }
 }
 
-std::string Notice(int n) {
-    return "notice " + std::to_string(n) + ": " + ToUtf8(LanguageString(n));
+std::string NoticeText(Notice n) {
+    std::string text = "notice ";
+    text += std::to_string(NoticeString(n));
+    text += ": ";
+    text += ToUtf8(LanguageString(NoticeString(n)));
+    return text;
 }
 
 struct MacroOptions {
@@ -184,7 +182,8 @@ bool ParseFunction(CliContext& ctx, const std::vector<std::string>& w, ButtonCho
         FireKeyResult r =
             FireKeyChoice(static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(second));
         if (!r.choice) {
-            error = r.notice ? Notice(r.notice) : "language string 26 is empty: nothing to store";
+            error = r.notice != Notice::None ? NoticeText(r.notice)
+                                             : "language string 26 is empty: nothing to store";
             return false;
         }
         choice = *r.choice;
@@ -195,7 +194,7 @@ bool ParseFunction(CliContext& ctx, const std::vector<std::string>& w, ButtonCho
         const MacroLocation at = FindByPath(*ctx.library, FromUtf8(w[1]));
         MacroSelectResult r = ChooseMacro(*ctx.library, at);
         if (!r.choice) {
-            error = "no macro \"" + w[1] + "\" in the library (" + Notice(r.notice) + ")";
+            error = "no macro \"" + w[1] + "\" in the library (" + NoticeText(r.notice) + ")";
             return false;
         }
         choice = *r.choice;
@@ -256,11 +255,7 @@ void Register(CLI::App& app, CliContext& ctx) {
                 return;
             }
         }
-        if (!ExportLibrary(*ctx.library, sel, opt->file)) {
-            std::cerr << "tarvikctl: cannot write " << opt->file << "\n";
-            ctx.exitCode = 1;
-            return;
-        }
+        if (!ctx.CheckSaved(ExportLibrary(*ctx.library, sel, opt->file))) return;
         std::cout << "wrote " << opt->file << " naming " << (opt->all ? std::string("everything") : opt->path)
                   << "\n";
     });
@@ -287,24 +282,20 @@ void Register(CLI::App& app, CliContext& ctx) {
         const bool macroFile = ext == ".mkf";
         const ImportResult r = macroFile ? ImportMacroFile(lib, staging, sel, opt->file)
                                          : ImportLibraryFile(lib, staging, sel, opt->file);
-        if (!r.load.opened) {
-            std::cerr << "tarvikctl: cannot read " << opt->file << "\n";
+        if (!r.load.opened()) {
+            std::cerr << "tarvikctl: " << opt->file << ": " << r.load.reason << "\n";
             ctx.exitCode = 1;
             return;
         }
-        if (!r.load.ok)
-            std::cerr << "tarvikctl: " << opt->file << ": line " << r.load.line << ": " << r.load.reason
+        if (!r.load)
+            std::cerr << "tarvikctl: " << opt->file << ": " << r.load.Describe()
                       << "; importing what came before\n";
-        if (r.notice) {
-            std::cerr << "tarvikctl: nothing imported, a name is taken (" << Notice(r.notice) << ")\n";
+        if (r.notice != Notice::None) {
+            std::cerr << "tarvikctl: nothing imported, a name is taken (" << NoticeText(r.notice) << ")\n";
             ctx.exitCode = 1;
             return;
         }
-        if (r.created && !lib.Save(ctx.MacroLibraryPath())) {
-            std::cerr << "tarvikctl: cannot write " << ctx.MacroLibraryPath() << "\n";
-            ctx.exitCode = 1;
-            return;
-        }
+        if (r.created && !ctx.CheckSaved(lib.Save(ctx.LibraryPath()))) return;
         std::cout << "imported " << r.created << (r.created == 1 ? " node" : " nodes");
         if (r.created) std::cout << ", last \"" << ToUtf8(PathOf(lib, sel)) << "\"";
         std::cout << "\n";
@@ -338,7 +329,8 @@ void Register(CLI::App& app, CliContext& ctx) {
         "  fire N M            rapid fire, N 5-255, M 0-255\n"
         "  macro PATH          a library macro, as FOLDER/NAME\n"
         "Prints the stored name and the three action bytes. Exit 3 when the profile would\n"
-        "lose its last left button and the button was set back to left click.");
+        "lose its last left button and the button was set back to left click; exit 1 when\n"
+        "the profile could not be saved.");
     assign->callback([&ctx, aopt] {
         ctx.Load();
         ButtonChoice choice;
@@ -350,19 +342,18 @@ void Register(CLI::App& app, CliContext& ctx) {
             return;
         }
         SettingsModel& model = *ctx.model;
-        const int slot = aopt->slot >= 0 ? aopt->slot : model.CurrentProfile;
-        ProfileRecord& profile = model.Profiles[static_cast<std::size_t>(slot)];
+        const int slot = aopt->slot >= 0 ? aopt->slot : model.GetCurrentProfile();
         const int control = kFirstButtonControl + aopt->button - 1;
-        const AssignOutcome out = AssignButtonWithRule(profile, control, choice, macro);
-        model.SaveCurrentProfileAndSettings();
-        model.SaveAllProfiles();
-        const KeySlot& key = profile.Keys[static_cast<std::size_t>(aopt->button - 1)];
+        const AssignOutcome out = AssignButtonWithRule(model, slot, control, choice, macro);
+        const bool saved = ctx.CheckSaved(model.SaveSettingsAndProfiles());
+        const KeySlot& key =
+            model.Profiles[static_cast<std::size_t>(slot)].Keys[static_cast<std::size_t>(aopt->button - 1)];
         std::cout << "slot " << slot << " button " << aopt->button << ": \"" << ToUtf8(key.Name) << "\" "
                   << Hex3(key.Action) << "\n";
         if (out.reverted) {
             std::cerr << "tarvikctl: no button would act as the left button; button " << aopt->button
-                      << " is left click again (" << Notice(out.Notice()) << ")\n";
-            ctx.exitCode = 3;
+                      << " is left click again (" << NoticeText(out.Notice()) << ")\n";
+            if (saved) ctx.exitCode = 3;
         }
     });
 }

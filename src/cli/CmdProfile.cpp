@@ -70,7 +70,7 @@ void PrintText(std::ostream& out, const json& v, int indent) {
 
 struct FileChecker {
     const char* extension; // lower case, with the dot
-    ReadResult (*check)(const std::filesystem::path&);
+    FileResult (*check)(const std::filesystem::path&);
 };
 
 const FileChecker kFileCheckers[] = {
@@ -81,10 +81,6 @@ const FileChecker kFileCheckers[] = {
 std::string Lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
     return s;
-}
-
-std::string Describe(const ReadResult& r) {
-    return r.line > 0 ? "line " + std::to_string(r.line) + ": " + r.reason : r.reason;
 }
 
 struct Options {
@@ -98,7 +94,11 @@ struct Options {
 void Register(CLI::App& app, CliContext& ctx) {
     auto* init =
         app.add_subcommand("init", "run the start-up load (create or repair the data folder) and exit");
-    init->callback([&ctx] { ctx.Load(); });
+    // Exit 1 when a file the load had to write could not be written.
+    init->callback([&ctx] {
+        ctx.Load();
+        if (!ctx.startup.AllWritten()) ctx.exitCode = 1;
+    });
 
     auto showOpt = std::make_shared<Options>();
     auto* show = app.add_subcommand("show", "print the current profile (or a given slot, or all)");
@@ -136,10 +136,7 @@ void Register(CLI::App& app, CliContext& ctx) {
     exp->add_option("FILE", exportOpt->file, "profile file to write")->required();
     exp->callback([&ctx, exportOpt] {
         ctx.Load();
-        if (!ctx.model->ExportProfile(exportOpt->slot, exportOpt->file)) {
-            std::cerr << "tarvikctl: cannot write " << exportOpt->file << "\n";
-            ctx.exitCode = 1;
-        }
+        ctx.CheckSaved(ctx.model->ExportProfile(exportOpt->slot, exportOpt->file));
     });
 
     auto importOpt = std::make_shared<Options>();
@@ -149,19 +146,16 @@ void Register(CLI::App& app, CliContext& ctx) {
     imp->callback([&ctx, importOpt] {
         // A file that does not open changes nothing (the window's file dialog only
         // offers existing files; a mistyped name must not reset the slot).
-        const ReadResult opened = CheckProfileFile(importOpt->file);
-        if (!opened && opened.line == 0) {
+        const FileResult opened = CheckProfileFile(importOpt->file);
+        if (!opened.opened()) {
             std::cerr << "tarvikctl: " << importOpt->file << ": " << opened.reason << "\n";
             ctx.exitCode = 1;
             return;
         }
         ctx.Load();
-        const ReadResult r = ctx.model->ImportProfile(importOpt->slot, importOpt->file);
-        if (!r) {
-            std::cerr << "tarvikctl: import of " << importOpt->file << " into slot " << importOpt->slot
-                      << " failed: " << Describe(r) << "\n";
-            ctx.exitCode = 1;
-        }
+        // A refused file (the slot reset to defaults) and a failed save are both
+        // reported by the model; either exits 1.
+        if (!ctx.model->ImportProfile(importOpt->slot, importOpt->file)) ctx.exitCode = 1;
     });
 
     auto checkOpt = std::make_shared<Options>();
@@ -177,8 +171,8 @@ void Register(CLI::App& app, CliContext& ctx) {
             ctx.exitCode = 2;
             return;
         }
-        const ReadResult r = row->check(checkOpt->file);
-        std::cout << (r ? std::string("valid") : Describe(r)) << "\n";
+        const FileResult r = row->check(checkOpt->file);
+        std::cout << (r ? std::string("valid") : r.Describe()) << "\n";
         ctx.exitCode = r ? 0 : 1;
     });
 }

@@ -10,19 +10,22 @@
 namespace tarvik::cli {
 namespace {
 
-int Report(CliContext& ctx, const SlotResult& r, const char* what) {
+// Prints what changed, or why nothing did; exit 1 for a refusal or a failed save.
+void Report(CliContext& ctx, const SlotResult& r, const char* what) {
     if (r.changed) {
         const auto& name =
             ctx.model->Profiles[static_cast<std::size_t>(r.slot)].Settings[kSetProfileName].Value;
         std::cout << what << " slot " << r.slot << " \"" << ToUtf8(name) << "\"\n";
-        return 0;
+        ctx.CheckSaved(r.saved);
+        return;
     }
-    if (r.notice) {
-        std::cerr << "tarvikctl: " << ToUtf8(LanguageString(r.notice)) << " (notice " << r.notice << ")\n";
+    if (r.notice != Notice::None) {
+        std::cerr << "tarvikctl: " << ToUtf8(LanguageString(NoticeString(r.notice))) << " (notice "
+                  << NoticeString(r.notice) << ")\n";
     } else {
         std::cerr << "tarvikctl: nothing to do for slot " << r.slot << "\n";
     }
-    return 1;
+    ctx.exitCode = 1;
 }
 
 struct SlotCommands {
@@ -39,7 +42,7 @@ void Register(CLI::App& app, CliContext& ctx) {
     add->add_option("NAME", args->name, "profile name")->required();
     add->callback([&ctx, args] {
         ctx.Load();
-        ctx.exitCode = Report(ctx, AddProfile(*ctx.model, FromUtf8(args->name)), "added");
+        Report(ctx, AddProfile(*ctx.model, FromUtf8(args->name)), "added");
     });
 
     auto* rename = profile->add_subcommand("rename", "rename a profile slot");
@@ -47,23 +50,25 @@ void Register(CLI::App& app, CliContext& ctx) {
     rename->add_option("NAME", args->name, "new name")->required();
     rename->callback([&ctx, args] {
         ctx.Load();
-        ctx.exitCode = Report(ctx, RenameProfile(*ctx.model, args->slot, FromUtf8(args->name)), "renamed");
+        Report(ctx, RenameProfile(*ctx.model, args->slot, FromUtf8(args->name)), "renamed");
     });
 
     auto* del = profile->add_subcommand("delete", "hide a profile slot (not the current one)");
     del->add_option("SLOT", args->slot, "slot 0-4")->required()->check(CLI::Range(0, 4));
     del->callback([&ctx, args] {
         ctx.Load();
-        ctx.exitCode = Report(ctx, DeleteProfile(*ctx.model, args->slot), "deleted");
+        Report(ctx, DeleteProfile(*ctx.model, args->slot), "deleted");
     });
 
     auto* select = profile->add_subcommand("select", "make a slot the current profile");
     select->add_option("SLOT", args->slot, "slot 0-4")->required()->check(CLI::Range(0, 4));
     select->callback([&ctx, args] {
         ctx.Load();
+        // The window keeps a selection in memory until its next save; here the
+        // run ends first, so it is saved at once.
         SlotResult r = SelectProfile(*ctx.model, args->slot);
-        if (r.changed) ctx.model->SaveCurrentProfileAndSettings();
-        ctx.exitCode = Report(ctx, r, "selected");
+        if (r.changed) r.saved = ctx.model->SaveCurrentProfileAndSettings();
+        Report(ctx, r, "selected");
     });
 }
 

@@ -1,7 +1,5 @@
 #include "cli/ProfileJson.h"
 
-#include <cstdio>
-
 #include "text/Language.h"
 #include "text/U16.h"
 
@@ -9,10 +7,22 @@ namespace tarvik::cli {
 
 using json = nlohmann::ordered_json;
 
+std::string HexText(std::span<const std::uint8_t> bytes, std::string_view separator) {
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i) text += separator;
+        std::u16string digits;
+        AppendHexBytes(digits, bytes.subspan(i, 1));
+        text += ToUtf8(digits);
+    }
+    return text;
+}
+
 std::string ColourText(Colour c) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "#%02X%02X%02X", Red(c), Green(c), Blue(c));
-    return buf;
+    const std::uint8_t rgb[] = {Red(c), Green(c), Blue(c)};
+    std::string text = "#";
+    text += HexText(rgb);
+    return text;
 }
 
 template <std::size_t N> json PairsJson(const std::array<ProfileSetting, N>& pairs) {
@@ -38,19 +48,13 @@ template <std::size_t N> json Colours(const std::array<Colour, N>& a) {
 }
 
 std::string ActionText(const KeyAction& a) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02X%02X%02X", a.Function, a.Data1, a.Data2);
-    return buf;
+    const std::uint8_t bytes[] = {a.Function, a.Data1, a.Data2};
+    return HexText(bytes);
 }
 
 json MacroJson(const MacroKey& m) {
     json steps = json::array();
-    for (std::size_t i = 0; i < m.ValidCount(); ++i) {
-        const auto& b = m.AllAction[i].b;
-        char buf[12];
-        std::snprintf(buf, sizeof buf, "%02X%02X%02X%02X", b[0], b[1], b[2], b[3]);
-        steps.push_back(buf);
-    }
+    for (std::size_t i = 0; i < m.ValidCount(); ++i) steps.push_back(HexText(m.AllAction[i].b));
     return {{"Name", ToUtf8(m.Name)},
             {"MacroActionNum", m.MacroActionNum},
             {"MacroKeyLoopType", m.MacroKeyLoopType},

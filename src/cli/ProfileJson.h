@@ -3,11 +3,16 @@
 
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "model/SettingsModel.h"
 
 namespace tarvik::cli {
+
+// Each byte as two upper-case hex digits, `separator` between them.
+std::string HexText(std::span<const std::uint8_t> bytes, std::string_view separator = {});
 
 // "#RRGGBB" of a 0x00BBGGRR colour.
 std::string ColourText(Colour c);

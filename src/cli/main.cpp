@@ -1,12 +1,10 @@
 // tarvikctl: the scriptable command-line tool on Tarvik's libraries.
 #include <algorithm>
-#include <cstdlib>
 #include <vector>
 
 #include "cli/Cli.h"
+#include "device/Backends.h"
 #include "model/Startup.h"
-#include "text/Language.h"
-#include "text/Log.h"
 
 namespace tarvik::cli {
 
@@ -21,29 +19,24 @@ RegisterCommands::RegisterCommands(int order, Registrar registrar) {
     Registry().emplace_back(order, std::move(registrar));
 }
 
-bool CliContext::UsesSimulatedMouse() const {
-    std::string hid = hidOption;
-    if (hid.empty()) {
-        const char* env = std::getenv("TARVIK_HID");
-        hid = env ? env : "linux";
-    }
-    return hid == "sim" || hid.rfind("socket:", 0) == 0;
-}
-
 void CliContext::Load() {
     if (model) return;
     std::optional<std::filesystem::path> override;
     if (!dataDirOption.empty()) override = std::filesystem::path(dataDirOption);
-    dataFolder = ResolveDataFolder(override, UsesSimulatedMouse());
+    // The virtual mouse gets its own data folder (see ResolveDataFolder).
+    const std::string hid = ResolveHidChoice(hidOption);
+    const bool simulated = hid == "sim" || hid.starts_with("socket:");
+    dataFolder = ResolveDataFolder(override, simulated);
     programFolder = ResolveProgramFolder();
-    PrepareDataFolder(dataFolder, programFolder);
-    LoadLanguage(dataFolder / "config", 1.0);
-    if (!Language().Problem().empty()) ReportProblem(Language().Problem());
-    library = std::make_unique<MacroLibrary>();
-    LoadMainLibrary(*library, MacroLibraryPath());
-    model = std::make_unique<SettingsModel>(dataFolder);
-    model->LoadSettingsModel();
-    model->BuildDpiTables();
+    StartupData loaded = LoadStartupData(dataFolder, programFolder, 1.0);
+    model = std::move(loaded.model);
+    library = std::move(loaded.library);
+    startup = std::move(loaded.report);
+}
+
+bool CliContext::CheckSaved(const FileResult& saved) {
+    if (!saved) exitCode = 1;
+    return saved.ok();
 }
 
 } // namespace tarvik::cli

@@ -41,7 +41,7 @@ DeviceController::DeviceController(SettingsModel& model, DeviceLink& link, Pacer
 DeviceController::~DeviceController() {
     worker_.Stop();
     // A save that is still waiting runs now rather than being lost.
-    FlushDelayedSave();
+    static_cast<void>(FlushDelayedSave()); // a failure is reported by the model
     for (const TaskTiming& t : kTaskTimings) scheduler_.Disarm(t.task);
     if (hotplugAttached_) link_.Backend().SetHotplugHandler({});
     link_.SetInputHandler({});
@@ -315,7 +315,7 @@ void DeviceController::FinishSend(const std::shared_ptr<SendRun>& run, bool comp
     // The delayed save is restarted by every send, whether or not anything was sent.
     std::weak_ptr<DeviceController*> weak = alive_;
     scheduler_.Arm(Task::SaveProfiles, [weak] {
-        if (auto self = weak.lock()) (*self)->SaveNow();
+        if (auto self = weak.lock()) static_cast<void>((*self)->SaveNow());
     });
     if (events_.sendFinished) events_.sendFinished(run->result);
     for (const ApplyDone& done : run->waiters) done(run->result);
@@ -328,16 +328,14 @@ void DeviceController::FinishSend(const std::shared_ptr<SendRun>& run, bool comp
     }
 }
 
-bool DeviceController::FlushDelayedSave() {
-    if (!scheduler_.Armed(Task::SaveProfiles)) return true;
+FileResult DeviceController::FlushDelayedSave() {
+    if (!scheduler_.Armed(Task::SaveProfiles)) return {};
     scheduler_.Disarm(Task::SaveProfiles);
     return SaveNow();
 }
 
-bool DeviceController::SaveNow() {
-    const bool settings = model_.SaveCurrentProfileAndSettings();
-    const bool profiles = model_.SaveAllProfiles();
-    return settings && profiles;
+FileResult DeviceController::SaveNow() {
+    return model_.SaveSettingsAndProfiles();
 }
 
 // ---- status
@@ -380,9 +378,9 @@ bool DeviceController::HandleStatusReply(const StatusReply& reply, StatusResult*
     bool changed = false;
     if (const SensorInfo* sensor = FindSensorByReportCode(reply.sensorCode)) {
         if (sensor->id != model_.SensorId) {
-            model_.ChangeSensor(sensor->id);
-            // Every profile's DPI block went back to the new sensor's defaults.
-            model_.NotifyChanged(kAllSlots, ModelChange::Sensor | ModelChange::Dpi);
+            // A failed save is reported by the model; the new sensor stands. The
+            // model tells its listeners that every profile's DPI block changed.
+            if (!model_.ChangeSensor(sensor->id) && result) result->sensorSaved = false;
             changed = true;
         }
     } else {
@@ -470,7 +468,7 @@ void DeviceController::FinishReset(ResetResult r, const ResetDone& done) {
     const std::u16string name = model_.Profiles[slot].Settings[kSetProfileName].Value;
     model_.ResetProfileToDefaults(slot);
     model_.Profiles[slot].Settings[kSetProfileName].Value = name;
-    r.fileWritten = model_.WriteProfileFile(slot, model_.GetSlotPath(slot));
+    r.fileWritten = model_.WriteProfileFile(slot, model_.GetSlotPath(slot)).ok();
     if (!r.deviceFound || r.commandWritten) {
         // The mouse now holds the defaults: nothing is sent for them.
         PrimeCaches();

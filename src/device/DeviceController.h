@@ -28,6 +28,7 @@
 #include "device/ReportCache.h"
 #include "device/Scheduler.h"
 #include "device/SendPlanner.h"
+#include "text/FileResult.h"
 
 namespace tarvik {
 
@@ -77,6 +78,7 @@ struct StatusResult {
     std::optional<StatusReply> reply;
     std::optional<Identity> identity; // which handle was asked
     bool sensorChanged = false;
+    bool sensorSaved = true; // false: the files of a sensor change could not be written
     bool unknownSensor = false;
 };
 
@@ -154,9 +156,9 @@ public:
     // True from a job handed to the worker until its last result was applied here.
     bool Busy() const { return outstanding_ > 0; }
 
-    // At shutdown: a delayed save that is pending runs now. False when a file
-    // could not be written.
-    bool FlushDelayedSave();
+    // At shutdown: a delayed save that is pending runs now. The result tells
+    // whether every file was written (a failure is reported by the model).
+    [[nodiscard]] FileResult FlushDelayedSave();
     // Stops the worker: a send in progress ends at its next step and the jobs
     // not started end without touching the device. Their results (interrupted)
     // are still applied when the posted calls run; nothing is sent afterwards.
@@ -211,7 +213,7 @@ private:
     void ApplyStatus(const StatusExchange& exchange, StatusResult& result);
     void JobDone();
     BatteryDisplay StepBatteryDisplay();
-    bool SaveNow();
+    [[nodiscard]] FileResult SaveNow();
     // Runs `call` on the UI thread unless this controller is gone by then.
     void PostBack(std::function<void(DeviceController&)> call);
     void LogOnce(const std::string& key, const std::string& message);

@@ -184,7 +184,7 @@ std::optional<ButtonChoice> ParseShortcut(std::string_view text) {
 FireKeyResult FireKeyChoice(std::uint32_t first, std::uint32_t second) {
     FireKeyResult r;
     if (first <= 4) {
-        r.notice = 174;
+        r.notice = Notice::FireRateTooLow;
         return r;
     }
     std::u16string name = LanguageString(26);
@@ -228,10 +228,18 @@ AssignOutcome AssignButtonWithRule(ProfileRecord& profile, int controlId, const 
     return out;
 }
 
+AssignOutcome AssignButtonWithRule(SettingsModel& model, int slot, int controlId, const ButtonChoice& choice,
+                                   const MacroKey* macro) {
+    if (slot < 0 || slot >= kProfileCount) return {};
+    AssignOutcome out =
+        AssignButtonWithRule(model.Profiles[static_cast<std::size_t>(slot)], controlId, choice, macro);
+    if (out.assigned) model.NotifyChanged(slot, ModelChange::Buttons);
+    return out;
+}
+
 AssignOutcome AssignButtonWithRule(SettingsModel& model, int controlId, const ButtonChoice& choice,
                                    const MacroKey* macro) {
-    return AssignButtonWithRule(model.Profiles[static_cast<std::size_t>(model.GetCurrentProfile())],
-                                controlId, choice, macro);
+    return AssignButtonWithRule(model, model.GetCurrentProfile(), controlId, choice, macro);
 }
 
 } // namespace tarvik

@@ -12,6 +12,7 @@
 
 #include "model/MacroRecords.h"
 #include "model/ProfileTable.h"
+#include "text/Notices.h"
 
 namespace tarvik {
 
@@ -88,11 +89,11 @@ std::optional<ButtonChoice> ParseShortcut(std::string_view text);
 
 // ---- fire-key dialog
 struct FireKeyResult {
-    int notice = 0; // language string of the notice to show, 0 for none
+    Notice notice = Notice::None;
     std::optional<ButtonChoice> choice;
 };
 // OK of the fire-key dialog with the two numbers read from the fields: a first
-// value of 4 or less gives notice 174 and no result; else 30, low bytes.
+// value of 4 or less gives FireRateTooLow and no result; else 30, low bytes.
 FireKeyResult FireKeyChoice(std::uint32_t first, std::uint32_t second);
 
 // ---- assignment
@@ -106,17 +107,21 @@ bool AssignButton(ProfileRecord& profile, int controlId, const std::u16string& n
 
 // After an assignment to `slot`: when no slot of the profile is the left button
 // any more, `slot` becomes the left button again (language string 20, 10 01 00,
-// no macro) and the result is true, so the window shows notice 151 and sends
-// nothing. False: the buttons are to be sent.
+// no macro) and the result is true, so the window shows LeftButtonKept and
+// sends nothing. False: the buttons are to be sent.
 bool ApplyLeftButtonRule(ProfileRecord& profile, int slot);
 
 struct AssignOutcome {
     bool assigned = false; // false: control id outside 2013–2018
-    bool reverted = false; // the left-button rule undid it (notice 151)
-    int Notice() const { return reverted ? 151 : 0; }
+    bool reverted = false; // the left-button rule undid it (LeftButtonKept)
+    tarvik::Notice Notice() const { return reverted ? tarvik::Notice::LeftButtonKept : tarvik::Notice::None; }
 };
-// AssignButton on the current profile followed by the left-button rule.
+// AssignButton followed by the left-button rule.
 AssignOutcome AssignButtonWithRule(ProfileRecord& profile, int controlId, const ButtonChoice& choice,
+                                   const MacroKey* macro = nullptr);
+// The same on a slot of the model (the current profile when `slot` is
+// omitted); listeners hear that the slot's buttons changed.
+AssignOutcome AssignButtonWithRule(SettingsModel& model, int slot, int controlId, const ButtonChoice& choice,
                                    const MacroKey* macro = nullptr);
 AssignOutcome AssignButtonWithRule(SettingsModel& model, int controlId, const ButtonChoice& choice,
                                    const MacroKey* macro = nullptr);

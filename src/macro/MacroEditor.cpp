@@ -41,14 +41,14 @@ void MacroEditor::Open() {
     Select(MacroLocation::None());
 }
 
-bool MacroEditor::Save() const {
-    if (libraryPath_.empty()) return false;
+FileResult MacroEditor::Save() const {
+    if (libraryPath_.empty()) return FileResult::Failure(FileError::NotWritten, "no library file path");
     return library_.Save(libraryPath_, MacroLocation::None());
 }
 
-bool MacroEditor::Close() {
+FileResult MacroEditor::Close() {
     recording_ = false;
-    const bool saved = Save();
+    FileResult saved = Save();
     Select(MacroLocation::None());
     return saved;
 }
@@ -119,10 +119,10 @@ LoopCountValue MacroEditor::SetLoopCountText(std::u16string_view text) {
 
 // ---- recording
 
-int MacroEditor::StartRecording() {
+Notice MacroEditor::StartRecording() {
     MacroKey* m = CurrentMacro();
-    if (!m) return 234;
-    if (recording_) return 0;
+    if (!m) return Notice::NoMacroSelected;
+    if (recording_) return Notice::None;
     recording_ = true;
     lastCode_ = 0;
     lastUp_ = false;
@@ -130,16 +130,17 @@ int MacroEditor::StartRecording() {
     m->MacroActionNum = 0;
     m->MacroCommandActionNum = 0;
     selectedStep_ = -1;
-    return 0;
+    return Notice::None;
 }
 
-void MacroEditor::EndRecording() {
+FileResult MacroEditor::EndRecording() {
     recording_ = false;
-    Save();
+    return Save();
 }
 
-void MacroEditor::StopRecording() {
-    if (recording_) EndRecording();
+FileResult MacroEditor::StopRecording() {
+    if (!recording_) return {};
+    return EndRecording();
 }
 
 MacroEditor::KeyResult MacroEditor::OnKeyMessage(std::uint32_t wParam, std::uint32_t lParam) {
@@ -155,8 +156,8 @@ MacroEditor::KeyResult MacroEditor::OnKeyMessage(std::uint32_t wParam, std::uint
 
     if (m->MacroCommandActionNum >= kMaxCommandSteps) {
         r.stopped = true;
-        r.notice = 235;
-        EndRecording();
+        r.notice = Notice::RecordingLimit;
+        r.saved = EndRecording();
         return r;
     }
     const bool withDelay = m->MacroActionNum > 0 && recordDelays;
@@ -197,9 +198,9 @@ bool MacroEditor::RunDelayDialog(MacroKey& m, std::size_t step, const StepDialog
     return true;
 }
 
-int MacroEditor::InsertStep(int kind, const StepDialogs& dialogs) {
+Notice MacroEditor::InsertStep(int kind, const StepDialogs& dialogs) {
     MacroKey* m = CurrentMacro();
-    if (!m) return 236;
+    if (!m) return Notice::NoMacroForStep;
     const std::size_t count = m->ValidCount();
     const std::size_t at =
         selectedStep_ >= 0 && static_cast<std::size_t>(selectedStep_) < count ? selectedStep_ + 1 : count;
@@ -212,17 +213,17 @@ int MacroEditor::InsertStep(int kind, const StepDialogs& dialogs) {
     case kInsertMiddleClick: {
         // A press without its release would hold the button down, so all three
         // steps go in or none.
-        if (n > kMaxCommandSteps - 2 || !HasRoom(*m, 3)) return 237;
+        if (n > kMaxCommandSteps - 2 || !HasRoom(*m, 3)) return Notice::StepLimit;
         const auto code = static_cast<std::uint8_t>(0xE0 + kind);
         m->InsertAction(at, MacroAction::Press(code));
         m->InsertAction(at + 1, pause);
         m->InsertAction(at + 2, MacroAction::Release(code));
         AddCount(*m, +2);
         selectedStep_ = static_cast<int>(at + 2);
-        return 0;
+        return Notice::None;
     }
     case kInsertKey: {
-        if (n > kMaxCommandSteps - 2 || !HasRoom(*m, 3)) return 237;
+        if (n > kMaxCommandSteps - 2 || !HasRoom(*m, 3)) return Notice::StepLimit;
         m->InsertAction(at, MacroAction::Press(0x41));
         m->InsertAction(at + 1, pause);
         m->InsertAction(at + 2, MacroAction::Release(0x41));
@@ -230,47 +231,47 @@ int MacroEditor::InsertStep(int kind, const StepDialogs& dialogs) {
         if (dialogs.key) code = dialogs.key(m->GetAction(at));
         if (!code) {
             for (int i = 0; i < 3; ++i) m->RemoveAction(at);
-            return 0;
+            return Notice::None;
         }
         m->SetAction(at, KeyStepWithCode(m->GetAction(at), *code));
         m->SetAction(at + 2, KeyStepWithCode(m->GetAction(at + 2), *code));
         AddCount(*m, +2);
         selectedStep_ = static_cast<int>(at + 2);
-        return 0;
+        return Notice::None;
     }
     case kInsertDelay: {
         if (at > 0 && m->GetAction(at - 1).IsDelay()) {
             if (RunDelayDialog(*m, at - 1, dialogs)) selectedStep_ = static_cast<int>(at - 1);
-            return 0;
+            return Notice::None;
         }
-        if (!HasRoom(*m, 1)) return 237;
+        if (!HasRoom(*m, 1)) return Notice::StepLimit;
         m->InsertAction(at, MacroAction::Delay(100));
         if (!RunDelayDialog(*m, at, dialogs)) {
             m->RemoveAction(at);
-            return 0;
+            return Notice::None;
         }
         selectedStep_ = static_cast<int>(at);
-        return 0;
+        return Notice::None;
     }
     case kMoveLeft:
     case kMoveRight:
     case kMoveUp:
     case kMoveDown: {
-        if (n > kMaxCommandSteps - 1 || !HasRoom(*m, 1)) return 237;
+        if (n > kMaxCommandSteps - 1 || !HasRoom(*m, 1)) return Notice::StepLimit;
         m->InsertAction(at, MovePreset(kind));
         std::optional<std::u16string> text;
         if (dialogs.move) text = dialogs.move(m->GetAction(at), kind);
         if (!text) {
             m->RemoveAction(at);
-            return 0;
+            return Notice::None;
         }
         m->SetAction(at, MoveStepFromText(*text, kind, m->GetAction(at).b[1]));
         AddCount(*m, +1);
         selectedStep_ = static_cast<int>(at);
-        return 0;
+        return Notice::None;
     }
     default:
-        return 0;
+        return Notice::None;
     }
 }
 
@@ -303,27 +304,27 @@ bool MacroEditor::DeleteStep() {
 // ---- tree commands
 
 namespace {
-int NoticeOf(MacroLibrary::AddResult r) {
+Notice NoticeOf(MacroLibrary::AddResult r) {
     switch (r) {
     case MacroLibrary::AddResult::NameConflict:
-        return 241;
+        return Notice::NameTaken;
     case MacroLibrary::AddResult::InvalidName:
-        return 242;
+        return Notice::EmptyName;
     default:
-        return 0;
+        return Notice::None;
     }
 }
 } // namespace
 
-int MacroEditor::NewMacro(std::u16string_view name) {
+Notice MacroEditor::NewMacro(std::u16string_view name) {
     return AddNode(name, false);
 }
-int MacroEditor::NewFolder(std::u16string_view name) {
+Notice MacroEditor::NewFolder(std::u16string_view name) {
     return AddNode(name, true);
 }
 
-int MacroEditor::AddNode(std::u16string_view name, bool folder) {
-    if (name.empty()) return 242;
+Notice MacroEditor::AddNode(std::u16string_view name, bool folder) {
+    if (name.empty()) return Notice::EmptyName;
     MacroLocation at = selection_;
     const auto r = folder ? library_.AddFolder(name, at) : library_.AddMacro(name, at);
     if (r == MacroLibrary::AddResult::NameConflict || r == MacroLibrary::AddResult::InvalidName)
@@ -331,27 +332,28 @@ int MacroEditor::AddNode(std::u16string_view name, bool folder) {
     selection_ = at;
     if (MacroItem* node = library_.NodeAt(selection_); node && node->IsFolder) node->FolderIsOpen = true;
     SelectionChanged();
-    return 0;
+    return Notice::None;
 }
 
-int MacroEditor::Rename(std::u16string_view name) {
+Notice MacroEditor::Rename(std::u16string_view name) {
     const MacroItem* node = library_.NodeAt(selection_);
-    if (!node || !RenameChanged(node->Name, name)) return 0;
-    if (name.empty()) return 242;
+    if (!node || !RenameChanged(node->Name, name)) return Notice::None;
+    if (name.empty()) return Notice::EmptyName;
     return NoticeOf(library_.Rename(selection_, name));
 }
 
-int MacroEditor::CanDelete() const {
-    return library_.NodeAt(selection_) ? 0 : 233;
+Notice MacroEditor::CanDelete() const {
+    return library_.NodeAt(selection_) ? Notice::None : Notice::NothingSelected;
 }
 
-int MacroEditor::DeleteNode(std::span<const KeySlot> keys) {
-    if (!library_.NodeAt(selection_)) return 233;
+Notice MacroEditor::DeleteNode(std::span<const KeySlot> keys) {
+    if (!library_.NodeAt(selection_)) return Notice::NothingSelected;
     for (const KeySlot& k : keys)
-        if (k.Action.Function == kFnMacro && library_.ContainsMacro(selection_, k.MacroKeyIndex)) return 257;
+        if (k.Action.Function == kFnMacro && library_.ContainsMacro(selection_, k.MacroKeyIndex))
+            return Notice::MacroInUse;
     library_.Delete(selection_);
     Select(MacroLocation::None());
-    return 0;
+    return Notice::None;
 }
 
 // ---- files
@@ -368,11 +370,11 @@ ImportResult MacroEditor::ImportLibrary(const std::filesystem::path& path, Macro
     return r;
 }
 
-bool MacroEditor::ExportMacro(const std::filesystem::path& path) const {
+FileResult MacroEditor::ExportMacro(const std::filesystem::path& path) const {
     return tarvik::ExportMacro(library_, selection_, path);
 }
 
-bool MacroEditor::ExportLibrary(const std::filesystem::path& path) const {
+FileResult MacroEditor::ExportLibrary(const std::filesystem::path& path) const {
     return tarvik::ExportLibrary(library_, selection_, path);
 }
 

@@ -1,7 +1,8 @@
 // The state and rules of the macro manager, without its window: the selected
 // node and step, recording from key messages, step insertion, editing and
 // deletion, loop settings, and the tree commands. Each command returns the
-// language string of the notice the window is to show (0 for none).
+// notice the window is to show (Notice::None for none); each save returns how
+// it went, for the window to act on (the failure itself is already reported).
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,8 @@
 #include "macro/MacroLibrary.h"
 #include "macro/StepRules.h"
 #include "model/ProfileTable.h"
+#include "text/FileResult.h"
+#include "text/Notices.h"
 
 namespace tarvik {
 
@@ -49,9 +52,10 @@ public:
     // The manager's creation: every folder closed, nothing selected.
     void Open();
     // The close button: stops a recording, saves, clears the selection.
-    bool Close();
-    // Saves the library with the selection line -1, 0, 0, 0.
-    bool Save() const;
+    FileResult Close();
+    // Saves the library with the selection line -1, 0, 0, 0 (fails, unreported,
+    // when the editor was given no path).
+    FileResult Save() const;
 
     MacroLibrary& Library() { return library_; }
 
@@ -83,15 +87,17 @@ public:
     // ---- recording
     bool recordDelays = true; // box 2017
     bool Recording() const { return recording_; }
-    // Checking the record button: 234 without a current macro (the button
-    // unchecks); otherwise the macro's steps are discarded and recording starts.
-    int StartRecording();
-    // Unchecking it: recording ends and the library is saved.
-    void StopRecording();
+    // Checking the record button: NoMacroSelected without a current macro (the
+    // button unchecks); otherwise the macro's steps are discarded and recording starts.
+    Notice StartRecording();
+    // Unchecking it: recording ends and the library is saved (ok when no
+    // recording ran: nothing was due).
+    FileResult StopRecording();
     struct KeyResult {
-        bool added = false;   // a step (and perhaps a delay before it) was appended
-        bool stopped = false; // the step limit ended the recording
-        int notice = 0;       // 235 when stopped
+        bool added = false;           // a step (and perhaps a delay before it) was appended
+        bool stopped = false;         // the step limit ended the recording
+        Notice notice = Notice::None; // RecordingLimit when stopped
+        FileResult saved;             // the save that ends a stopped recording
     };
     // Message 1025: key code in the low byte of wParam, lParam bit 31 = release,
     // bits 0–30 = time in ms.
@@ -99,39 +105,40 @@ public:
 
     // ---- steps
     // Inserts steps of `kind` (0–8) after the selected step (or at the end) and
-    // runs the editor the kind needs. 236 without a macro, 237 at the limit.
-    int InsertStep(int kind, const StepDialogs& dialogs);
+    // runs the editor the kind needs. NoMacroForStep without a macro, StepLimit
+    // at the limit.
+    Notice InsertStep(int kind, const StepDialogs& dialogs);
     // Edits the selected step: a delay or a key step; mouse-button and move
     // steps are not editable. True when the step changed.
     bool EditStep(const StepDialogs& dialogs);
     // Removes the selected step. True when one was removed.
     bool DeleteStep();
 
-    // ---- tree commands (after the name dialogs' OK)
-    int NewMacro(std::u16string_view name);  // 242 empty, 241 taken
-    int NewFolder(std::u16string_view name); // 242 empty, 241 taken
-    int Rename(std::u16string_view name);    // 242 empty, 241 taken
-    // Before the confirmation: 233 when nothing is selected.
-    int CanDelete() const;
-    // After the confirmation: 257 when a macro button of `keys` (the current
-    // profile) uses a macro inside the selection; else the node goes.
-    int DeleteNode(std::span<const KeySlot> keys);
+    // ---- tree commands (after the name dialogs' OK): EmptyName, NameTaken
+    Notice NewMacro(std::u16string_view name);
+    Notice NewFolder(std::u16string_view name);
+    Notice Rename(std::u16string_view name);
+    // Before the confirmation: NothingSelected when nothing is selected.
+    Notice CanDelete() const;
+    // After the confirmation: MacroInUse when a macro button of `keys` (the
+    // current profile) uses a macro inside the selection; else the node goes.
+    Notice DeleteNode(std::span<const KeySlot> keys);
 
     // ---- files (the context menu's commands)
     ImportResult ImportMacro(const std::filesystem::path& path, MacroLibrary& staging);
     ImportResult ImportLibrary(const std::filesystem::path& path, MacroLibrary& staging);
-    bool ExportMacro(const std::filesystem::path& path) const;
-    bool ExportLibrary(const std::filesystem::path& path) const;
+    FileResult ExportMacro(const std::filesystem::path& path) const;
+    FileResult ExportLibrary(const std::filesystem::path& path) const;
 
 private:
     // New macro or folder at the selection; the new node becomes the selection.
-    int AddNode(std::u16string_view name, bool folder);
+    Notice AddNode(std::u16string_view name, bool folder);
     void SelectionChanged();
     // The 127 ms rule: a delay crossing 127 ms counts as one more (or one less)
     // step for the mouse.
     static void CountDelayChange(MacroKey& m, std::uint32_t oldMs, std::uint32_t newMs);
     bool RunDelayDialog(MacroKey& m, std::size_t step, const StepDialogs& dialogs);
-    void EndRecording();
+    FileResult EndRecording();
 
     MacroLibrary& library_;
     std::filesystem::path libraryPath_;

@@ -24,14 +24,15 @@ bool CopyNode(MacroLibrary& main, const MacroItem& src, const MacroLocation& par
 
 } // namespace
 
-bool ExportMacro(const MacroLibrary& library, const MacroLocation& selection,
-                 const std::filesystem::path& path) {
-    if (!library.MacroAt(selection)) return false;
+FileResult ExportMacro(const MacroLibrary& library, const MacroLocation& selection,
+                       const std::filesystem::path& path) {
+    if (!library.MacroAt(selection))
+        return FileResult::Failure(FileError::NotWritten, "no macro is selected");
     return library.Save(path, selection);
 }
 
-bool ExportLibrary(const MacroLibrary& library, const MacroLocation& selection,
-                   const std::filesystem::path& path) {
+FileResult ExportLibrary(const MacroLibrary& library, const MacroLocation& selection,
+                         const std::filesystem::path& path) {
     return library.Save(path, selection);
 }
 
@@ -59,13 +60,13 @@ ImportResult ImportMacroFile(MacroLibrary& main, MacroLibrary& staging, MacroLoc
             r.created = 1;
             break;
         case MacroLibrary::AddResult::NameConflict:
-            r.notice = 241;
+            r.notice = Notice::NameTaken;
             break;
         default:
             break; // a full destination takes nothing
         }
         // A name conflict changes nothing, not even the folder's open state.
-        if (r.notice == 0)
+        if (r.notice == Notice::None)
             if (MacroItem* sel = main.NodeAt(selection); sel && sel->IsFolder) sel->FolderIsOpen = true;
     }
     staging.Clear();
@@ -92,7 +93,7 @@ ImportResult ImportLibraryFile(MacroLibrary& main, MacroLibrary& staging, MacroL
 
     for (const MacroLocation& src : sources) {
         if (main.HasChildNamed(dest, staging.NodeAt(src)->Name)) {
-            r.notice = 241;
+            r.notice = Notice::NameTaken;
             staging.Clear();
             return r;
         }
@@ -140,7 +141,7 @@ MacroSelectResult ChooseMacro(const MacroLibrary& library, const MacroLocation& 
     MacroSelectResult r;
     const MacroItem* node = library.NodeAt(selection);
     if (!node || !node->Macro) {
-        r.notice = 234;
+        r.notice = Notice::NoMacroSelected;
         return r;
     }
     r.choice = ButtonChoice{LanguageString(190) + node->Name, KeyAction{kFnMacro, 0, 0}};

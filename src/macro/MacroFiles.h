@@ -10,24 +10,25 @@
 
 #include "macro/ButtonFunctions.h"
 #include "macro/MacroLibrary.h"
+#include "text/Notices.h"
 
 namespace tarvik {
 
 // Writes the whole library with `selection` as its selection line. ExportMacro
-// writes only when the selection is a macro.
-bool ExportMacro(const MacroLibrary& library, const MacroLocation& selection,
-                 const std::filesystem::path& path);
-bool ExportLibrary(const MacroLibrary& library, const MacroLocation& selection,
-                   const std::filesystem::path& path);
+// writes only when the selection is a macro (and fails, unreported, otherwise).
+FileResult ExportMacro(const MacroLibrary& library, const MacroLocation& selection,
+                       const std::filesystem::path& path);
+FileResult ExportLibrary(const MacroLibrary& library, const MacroLocation& selection,
+                         const std::filesystem::path& path);
 // The file names the save dialogs propose: "<macro>.mkf"; "<node>.mbf", or
 // "AllMacroKey.mbf" when nothing is selected.
 std::u16string ProposedMacroFileName(const MacroLibrary& library, const MacroLocation& selection);
 std::u16string ProposedLibraryFileName(const MacroLibrary& library, const MacroLocation& selection);
 
 struct ImportResult {
-    LibraryLoadResult load; // how far the file was read
-    int notice = 0;         // 241: a name is taken at the destination; nothing imported
-    int created = 0;        // nodes added to the main library
+    FileResult load;              // how far the file was read
+    Notice notice = Notice::None; // NameTaken: a name is taken at the destination; nothing imported
+    int created = 0;              // nodes added to the main library
 };
 
 // Macro import: the node named by the file's selection becomes a new macro at
@@ -43,11 +44,11 @@ ImportResult ImportMacroFile(MacroLibrary& main, MacroLibrary& staging, MacroLoc
 ImportResult ImportLibraryFile(MacroLibrary& main, MacroLibrary& staging, MacroLocation& selection,
                                const std::filesystem::path& path);
 
-// OK of the macro selection dialog: notice 234 unless a macro is selected;
+// OK of the macro selection dialog: NoMacroSelected unless a macro is selected;
 // otherwise the choice (language string 190 + the node's name, 90 00 00) and the
 // macro to copy into the button.
 struct MacroSelectResult {
-    int notice = 0;
+    Notice notice = Notice::None;
     std::optional<ButtonChoice> choice;
     const MacroKey* macro = nullptr;
 };

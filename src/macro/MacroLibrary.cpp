@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <optional>
+#include <type_traits>
 #include <utility>
 
 #include "text/Log.h"
@@ -394,8 +395,6 @@ int MacroLibrary::RowOfLocation(const MacroLocation& at) const {
 
 namespace {
 
-constexpr std::size_t kAllActionChars = MacroKey::kMaxActions * 8;
-
 // The text after the first "=", or nullopt when there is none or it is empty.
 std::optional<std::u16string_view> ValueOf(std::u16string_view line) {
     std::size_t p = line.find(u'=');
@@ -442,15 +441,99 @@ bool RecordLocationValid(const MacroLocation& l) {
 }
 
 void AppendLocation(std::u16string& out, const MacroLocation& l) {
-    out += u"stage=" + Dec(l.stage) + u";stage0Index=" + Dec(l.stage0Index) + u";stage1Index=" +
-           Dec(l.stage1Index) + u";stage2Index=" + Dec(l.stage2Index) + u";\n";
+    out += u"stage=";
+    out += Dec(l.stage);
+    out += u";stage0Index=";
+    out += Dec(l.stage0Index);
+    out += u";stage1Index=";
+    out += Dec(l.stage1Index);
+    out += u";stage2Index=";
+    out += Dec(l.stage2Index);
+    out += u';';
 }
 
-void AppendHexByte(std::u16string& out, std::uint8_t b) {
-    static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
-    out.push_back(kDigits[b >> 4]);
-    out.push_back(kDigits[b & 15]);
+// A record while it is read: the node, where it goes, and its folder flags.
+struct Record {
+    MacroItem item;
+    MacroLocation at;
+    std::uint32_t isFolder = 0;
+    std::uint32_t isOpen = 0;
+};
+
+// The lines every record has. `key` is what the writer puts before the value;
+// the reader takes each line by its place and reads only after the first "=".
+struct ItemLine {
+    const char16_t* key;
+    void (*write)(std::u16string& out, const MacroLocation& at, const MacroItem& item);
+    bool (*read)(std::u16string_view line, Record& rec); // false: the line is refused
+    const char* problem;
+};
+
+constexpr ItemLine kItemLines[] = {
+    {u"++++++++MacroItemName=",
+     [](std::u16string& out, const MacroLocation&, const MacroItem& item) { out += item.Name; },
+     [](std::u16string_view line, Record& rec) {
+         const auto v = ValueOf(line);
+         if (v) rec.item.Name = *v;
+         return v.has_value();
+     },
+     "no item name after \"=\""},
+    {u"MacroItemLocation:",
+     [](std::u16string& out, const MacroLocation& at, const MacroItem&) { AppendLocation(out, at); },
+     [](std::u16string_view line, Record& rec) {
+         return ValueOf(line) && ParseLocation(line, rec.at) && RecordLocationValid(rec.at);
+     },
+     "bad or missing item location"},
+    {u"MacroItemIsFolder=",
+     [](std::u16string& out, const MacroLocation&, const MacroItem& item) {
+         out += item.IsFolder ? u'1' : u'0';
+     },
+     [](std::u16string_view line, Record& rec) {
+         const auto v = ValueOf(line);
+         if (v) rec.isFolder = LeadingDigits(*v);
+         return v.has_value();
+     },
+     "bad or missing folder flags"},
+    {u"MacroItemFolderIsOpen=",
+     [](std::u16string& out, const MacroLocation&, const MacroItem& item) {
+         out += item.FolderIsOpen ? u'1' : u'0';
+     },
+     [](std::u16string_view line, Record& rec) {
+         const auto v = ValueOf(line);
+         if (v) rec.isOpen = LeadingDigits(*v);
+         return v.has_value();
+     },
+     "bad or missing folder flags"},
+};
+
+// The lines that follow for a macro. The reader needs a non-empty value after
+// the first "="; numbers are leading decimal digits, bytes keep the low 8 bits.
+struct MacroLine {
+    const char16_t* key;
+    void (*write)(std::u16string& out, const MacroKey& m);
+    bool (*read)(std::u16string_view value, MacroKey& m); // false: the value is refused
+    const char* problem;
+};
+
+template <auto M> constexpr MacroLine Number(const char16_t* key) {
+    return {key, [](std::u16string& out, const MacroKey& m) { out += Dec(m.*M); },
+            [](std::u16string_view v, MacroKey& m) {
+                m.*M = static_cast<std::remove_reference_t<decltype(m.*M)>>(LeadingDigits(v));
+                return true;
+            },
+            "bad or missing macro numbers"};
 }
+
+constexpr MacroLine kMacroLines[] = {
+    Number<&MacroKey::MacroKeyIndex>(u"MacroKeyIndex="),
+    Number<&MacroKey::MacroKeyLoopType>(u"MacroKeyLoopType="),
+    Number<&MacroKey::MacroKeyLoopNum>(u"MacroKeyLoopNum="),
+    Number<&MacroKey::MacroActionNum>(u"MacroActionNum="),
+    Number<&MacroKey::MacroCommandActionNum>(u"MacroCommandActionNum="),
+    {u"AllAction=", [](std::u16string& out, const MacroKey& m) { AppendStepDigits(out, m.AllAction); },
+     [](std::u16string_view v, MacroKey& m) { return ReadStepDigits(v, m.AllAction); },
+     "the step line does not hold 2688 hexadecimal digits"},
+};
 
 class Reader {
 public:
@@ -471,69 +554,54 @@ private:
 
 std::u16string MacroLibrary::ToText(const MacroLocation& selection) const {
     std::u16string out;
-    out.reserve(128 + nodes_.size() * 300 + MacroCount() * (kAllActionChars + 200));
-    out += u"[MacroLibrary]\n";
-    out += u"MacroKeyIndex=" + Dec(NextMacroKeyIndex) + u"\n";
-    out += u"Select Locaton:";
+    out.reserve(128 + nodes_.size() * 300 + MacroCount() * (kStepDigits + 200));
+    out += u"[MacroLibrary]\nMacroKeyIndex=";
+    out += Dec(NextMacroKeyIndex);
+    out += u"\nSelect Locaton:";
     AppendLocation(out, selection);
+    out += u'\n';
     for (const auto& [k, item] : nodes_) {
         const MacroLocation l = LocationOf(k);
-        const std::u16string tabs(static_cast<std::size_t>(l.stage), u'\t');
-        out += tabs + u"++++++++MacroItemName=" + item.Name + u"\n";
-        out += tabs + u"MacroItemLocation:";
-        AppendLocation(out, l);
-        out += tabs + u"MacroItemIsFolder=" + Dec(item.IsFolder ? 1 : 0) + u"\n";
-        out += tabs + u"MacroItemFolderIsOpen=" + Dec(item.FolderIsOpen ? 1 : 0) + u"\n";
+        const std::u16string_view tabs =
+            std::u16string_view(u"\t\t").substr(0, static_cast<std::size_t>(l.stage));
+        for (const ItemLine& line : kItemLines) {
+            out += tabs;
+            out += line.key;
+            line.write(out, l, item);
+            out += u'\n';
+        }
         if (!item.Macro) continue;
-        const MacroKey& m = *item.Macro;
-        out += tabs + u"MacroKeyIndex=" + Dec(m.MacroKeyIndex) + u"\n";
-        out += tabs + u"MacroKeyLoopType=" + Dec(m.MacroKeyLoopType) + u"\n";
-        out += tabs + u"MacroKeyLoopNum=" + Dec(m.MacroKeyLoopNum) + u"\n";
-        out += tabs + u"MacroActionNum=" + Dec(m.MacroActionNum) + u"\n";
-        out += tabs + u"MacroCommandActionNum=" + Dec(m.MacroCommandActionNum) + u"\n";
-        out += tabs + u"AllAction=";
-        for (const MacroAction& a : m.AllAction)
-            for (std::uint8_t b : a.b) AppendHexByte(out, b);
-        out += u"\n";
+        for (const MacroLine& line : kMacroLines) {
+            out += tabs;
+            out += line.key;
+            line.write(out, *item.Macro);
+            out += u'\n';
+        }
     }
     return out;
 }
 
-bool MacroLibrary::Save(const std::filesystem::path& path, const MacroLocation& selection) const {
-    CStdioFileEx f;
-    if (!f.OpenTextFile(path, CStdioFileEx::kWriteUnicode)) return false;
-    f.WriteText(ToText(selection));
-    return f.Close();
+FileResult MacroLibrary::Save(const std::filesystem::path& path, const MacroLocation& selection) const {
+    return WriteUnicodeFile(path, ToText(selection), "macro library file");
 }
 
-LibraryLoadResult MacroLibrary::Load(const std::filesystem::path& path, MacroLocation* selection) {
+FileResult MacroLibrary::Load(const std::filesystem::path& path, MacroLocation* selection) {
     CStdioFileEx f;
-    if (!f.OpenTextFile(path, CStdioFileEx::kReadUnicode)) {
-        LibraryLoadResult r;
-        r.reason = "cannot be opened";
-        return r;
-    }
+    if (FileResult opened = OpenForReading(f, path); !opened) return opened;
     return Read(f, selection);
 }
 
-LibraryLoadResult MacroLibrary::LoadData(std::string_view bytes, MacroLocation* selection) {
+FileResult MacroLibrary::LoadData(std::string_view bytes, MacroLocation* selection) {
     CStdioFileEx f;
     f.OpenBuffer(bytes);
     return Read(f, selection);
 }
 
-LibraryLoadResult MacroLibrary::ReadLines(CStdioFileEx& f, MacroLocation* selection) {
-    LibraryLoadResult r;
-    r.opened = true;
+FileResult MacroLibrary::ReadLines(CStdioFileEx& f, MacroLocation* selection) {
     Clear();
     Reader in(f);
     std::u16string line;
-    auto fail = [&](const char* why) {
-        r.ok = false;
-        r.line = in.Line();
-        r.reason = why;
-        return r;
-    };
+    auto fail = [&](const char* why) { return FileResult::Failure(FileError::Damaged, why, in.Line()); };
 
     if (!in.Next(line) || line != u"[MacroLibrary]") return fail("the first line is not [MacroLibrary]");
     if (!in.Next(line)) return fail("the file ends before the macro number");
@@ -545,68 +613,35 @@ LibraryLoadResult MacroLibrary::ReadLines(CStdioFileEx& f, MacroLocation* select
     if (!ParseLocation(line, sel)) return fail("the selection line is not a location");
     if (selection) *selection = sel;
 
-    while (true) {
-        if (!in.Next(line)) {
-            r.ok = true;
-            return r;
+    // Records one after the other; the file may end only between two.
+    while (in.Next(line)) {
+        Record rec;
+        bool first = true;
+        for (const ItemLine& row : kItemLines) {
+            if (!first && !in.Next(line)) return fail("the file ends inside a record");
+            first = false;
+            if (!row.read(line, rec)) return fail(row.problem);
         }
-        auto value = ValueOf(line);
-        if (!value) {
-            return fail("no item name after \"=\"");
-        }
-        MacroItem item;
-        item.Name = std::u16string(*value);
-
-        auto numberLine = [&](std::uint32_t& out) {
-            if (!in.Next(line)) return false;
-            auto v = ValueOf(line);
-            if (!v) return false;
-            out = LeadingDigits(*v);
-            return true;
-        };
-
-        MacroLocation at;
-        if (!in.Next(line) || !ValueOf(line) || !ParseLocation(line, at) || !RecordLocationValid(at)) {
-            return fail("bad or missing item location");
-        }
-        std::uint32_t isFolder = 0, isOpen = 0;
-        if (!numberLine(isFolder) || !numberLine(isOpen)) {
-            return fail("bad or missing folder flags");
-        }
-        item.IsFolder = isFolder != 0;
-        if (!item.IsFolder) {
-            auto m = std::make_unique<MacroKey>(item.Name);
-            std::uint32_t index = 0, loopType = 0, loopNum = 0, count = 0, commands = 0;
-            if (!numberLine(index) || !numberLine(loopType) || !numberLine(loopNum) || !numberLine(count) ||
-                !numberLine(commands)) {
-                return fail("bad or missing macro numbers");
-            }
-            m->MacroKeyIndex = index;
-            m->MacroKeyLoopType = static_cast<std::uint8_t>(loopType);
-            m->MacroKeyLoopNum = static_cast<std::uint8_t>(loopNum);
-            m->MacroActionNum = count;
-            m->MacroCommandActionNum = static_cast<std::uint8_t>(commands);
-            if (!in.Next(line)) {
-                return fail("the file ends before the steps");
-            }
-            auto steps = ValueOf(line);
-            if (!steps || steps->size() != kAllActionChars) {
-                return fail("the step line does not hold 2688 hexadecimal digits");
-            }
-            for (std::size_t n = 0; n < MacroKey::kMaxActions; ++n)
-                for (std::size_t b = 0; b < 4; ++b)
-                    m->AllAction[n].b[b] = static_cast<std::uint8_t>(HexField(*steps, 8 * n + 2 * b, 2));
-            item.Macro = std::move(m);
+        rec.item.IsFolder = rec.isFolder != 0;
+        if (rec.item.IsFolder) {
+            rec.item.FolderIsOpen = rec.isOpen != 0;
         } else {
-            item.FolderIsOpen = isOpen != 0;
+            auto m = std::make_unique<MacroKey>(rec.item.Name);
+            for (const MacroLine& row : kMacroLines) {
+                if (!in.Next(line)) return fail("the file ends inside a record");
+                const auto value = ValueOf(line);
+                if (!value || !row.read(*value, *m)) return fail(row.problem);
+            }
+            rec.item.Macro = std::move(m);
         }
-        nodes_.insert_or_assign(KeyOf(at), std::move(item));
+        nodes_.insert_or_assign(KeyOf(rec.at), std::move(rec.item));
         TreeChanged();
     }
+    return {};
 }
 
-LibraryLoadResult MacroLibrary::Read(CStdioFileEx& f, MacroLocation* selection) {
-    LibraryLoadResult r = ReadLines(f, selection);
+FileResult MacroLibrary::Read(CStdioFileEx& f, MacroLocation* selection) {
+    FileResult r = ReadLines(f, selection);
     // A counter at or below a stored number (a hand-edited or damaged file) would
     // hand that number out again and bind buttons to the wrong macro; 0 is no
     // macro at all.
@@ -618,33 +653,31 @@ LibraryLoadResult MacroLibrary::Read(CStdioFileEx& f, MacroLocation* selection) 
     return r;
 }
 
-LibraryLoadResult LoadMainLibrary(MacroLibrary& library, const std::filesystem::path& path) {
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
-        LibraryLoadResult r;
-        r.reason = "missing";
-        return r;
+LoadOutcome LoadMainLibrary(MacroLibrary& library, const std::filesystem::path& path) {
+    LoadOutcome out;
+    out.read = library.Load(path);
+    if (out.read) return out;
+    out.state = StateAfter(out.read);
+    if (out.state == LoadState::Missing) return out; // a first start: nothing to tell
+    // The next save replaces the file: what it held is kept beside it first.
+    out.backup = KeepBackup(path);
+    std::string msg = "macro library ";
+    msg += path.string();
+    msg += ": ";
+    msg += out.read.Describe();
+    if (out.backup.empty()) {
+        msg += "; no copy could be kept";
+    } else {
+        msg += "; kept as ";
+        msg += out.backup.string();
     }
-    LibraryLoadResult r = library.Load(path);
-    if (!r.ok) {
-        std::filesystem::path bak = KeepBackup(path);
-        std::string msg = "macro library " + path.string();
-        if (r.line > 0) msg += ": line " + std::to_string(r.line);
-        msg += ": " + r.reason;
-        msg += bak.empty() ? "; no copy could be kept" : "; kept as " + bak.string();
-        ReportProblem(msg);
-    }
-    return r;
+    ReportProblem(msg);
+    return out;
 }
 
-ReadResult CheckLibraryFile(const std::filesystem::path& path) {
+FileResult CheckLibraryFile(const std::filesystem::path& path) {
     MacroLibrary scratch;
-    const LibraryLoadResult r = scratch.Load(path);
-    ReadResult out;
-    out.ok = r.ok;
-    out.line = r.line;
-    out.reason = r.reason;
-    return out;
+    return scratch.Load(path);
 }
 
 } // namespace tarvik

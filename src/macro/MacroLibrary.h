@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "model/MacroRecords.h"
-#include "model/SettingsModel.h"
+#include "text/FileResult.h"
 
 namespace tarvik {
 
@@ -55,16 +55,6 @@ struct MacroItem {
     std::unique_ptr<MacroKey> Macro; // present exactly for a macro node
     bool IsFolder = false;
     bool FolderIsOpen = false;
-};
-
-// Outcome of reading a library file: on failure the 1-based line at fault (the
-// line after the last one for a file that ends inside a record) and why.
-struct LibraryLoadResult {
-    bool ok = false;
-    bool opened = false;
-    int line = 0;
-    std::string reason;
-    explicit operator bool() const { return ok; }
 };
 
 class MacroLibrary {
@@ -159,22 +149,23 @@ public:
     // Visits every stored node in file order (level by level, by indices).
     void ForEach(const std::function<void(const MacroLocation&, const MacroItem&)>& fn) const;
 
-    // Reads a library file. Unopenable: the library stays as it was. Otherwise it
-    // is cleared and filled record by record; a bad line ends the load as a
-    // failure and keeps the records before it. With `selection`, the file's
-    // "Select Locaton" line is stored there.
-    LibraryLoadResult Load(const std::filesystem::path& path, MacroLocation* selection = nullptr);
+    // Reads a library file. Unopenable (Missing, Unreadable): the library stays
+    // as it was. Otherwise it is cleared and filled record by record; a bad line
+    // ends the load as Damaged (with the line) and keeps the records before it.
+    // With `selection`, the file's "Select Locaton" line is stored there.
+    FileResult Load(const std::filesystem::path& path, MacroLocation* selection = nullptr);
     // The same on the bytes of a whole file (byte-order mark included).
-    LibraryLoadResult LoadData(std::string_view bytes, MacroLocation* selection = nullptr);
-    // Writes the library with `selection` on its third line.
-    bool Save(const std::filesystem::path& path,
-              const MacroLocation& selection = MacroLocation::None()) const;
+    FileResult LoadData(std::string_view bytes, MacroLocation* selection = nullptr);
+    // Writes the library with `selection` on its third line. A failure is
+    // reported once and leaves the old file as it was.
+    FileResult Save(const std::filesystem::path& path,
+                    const MacroLocation& selection = MacroLocation::None()) const;
     // The file text Save writes (without the byte-order mark).
     std::u16string ToText(const MacroLocation& selection) const;
 
 private:
-    LibraryLoadResult Read(CStdioFileEx& file, MacroLocation* selection);
-    LibraryLoadResult ReadLines(CStdioFileEx& file, MacroLocation* selection);
+    FileResult Read(CStdioFileEx& file, MacroLocation* selection);
+    FileResult ReadLines(CStdioFileEx& file, MacroLocation* selection);
 
     const std::vector<MacroLocation>& RowList() const;
     void TreeChanged() { rowsValid_ = false; }
@@ -185,12 +176,13 @@ private:
 };
 
 // The start-up (and manager-close) load of the main library from `path`. A
-// missing file leaves an empty library. A damaged one loads up to its first bad
-// line; the file is then kept as <path>.bak, since the next save replaces it, and
-// the reason is logged once.
-LibraryLoadResult LoadMainLibrary(MacroLibrary& library, const std::filesystem::path& path);
+// missing file leaves an empty library (Missing, nothing reported). A damaged
+// one loads up to its first bad line; the file is then kept as <path>.bak,
+// since the next save replaces it (Replaced), and the reason is reported once,
+// as for a file that cannot be read (Unreadable).
+LoadOutcome LoadMainLibrary(MacroLibrary& library, const std::filesystem::path& path);
 
 // Parses a library file (.mlf, .mkf, .mbf) without keeping it, for `tarvikctl check`.
-ReadResult CheckLibraryFile(const std::filesystem::path& path);
+FileResult CheckLibraryFile(const std::filesystem::path& path);
 
 } // namespace tarvik

@@ -20,8 +20,8 @@ std::uint64_t LeadingNumber(std::u16string_view text) {
     return v;
 }
 
-int TypedCharNotice(char16_t c) {
-    return (c >= u'0' && c <= u'9') || c == u'\b' ? 0 : 175;
+Notice TypedCharNotice(char16_t c) {
+    return (c >= u'0' && c <= u'9') || c == u'\b' ? Notice::None : Notice::DigitsOnly;
 }
 
 std::u16string DelayFieldText(const MacroAction& step) {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "model/MacroRecords.h"
+#include "text/Notices.h"
 
 namespace tarvik {
 
@@ -22,9 +23,9 @@ enum MoveKind : int { kMoveLeft = 5, kMoveRight = 6, kMoveUp = 7, kMoveDown = 8 
 // The leading decimal digits of a field, 0 when there are none; saturates.
 std::uint64_t LeadingNumber(std::u16string_view text);
 
-// Notice for a character typed into a number field: 175 for anything but a
-// digit or backspace (the character is still entered), else 0.
-int TypedCharNotice(char16_t c);
+// Notice for a character typed into a number field: DigitsOnly for anything
+// but a digit or backspace (the character is still entered).
+Notice TypedCharNotice(char16_t c);
 
 // Delay editor: the field shows the step's delay; OK stores the leading number,
 // capped at 15,300,000, as [03, v >> 16, v >> 8, v].

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace tarvik {
 
@@ -76,5 +77,13 @@ public:
 
     friend bool operator==(const MacroKey&, const MacroKey&) = default;
 };
+
+// The step text of the profile and library files: all 336 slots, each as
+// "%.2X%.2X%.2X%.2X" of b0..b3, 2,688 digits in all.
+inline constexpr std::size_t kStepDigits = MacroKey::kMaxActions * 8;
+void AppendStepDigits(std::u16string& out, const std::array<MacroAction, MacroKey::kMaxActions>& steps);
+// False (the steps untouched) unless `digits` holds exactly 2,688 characters.
+// A pair that is not two hex digits reads as the digits it starts with, or 0.
+bool ReadStepDigits(std::u16string_view digits, std::array<MacroAction, MacroKey::kMaxActions>& steps);
 
 } // namespace tarvik

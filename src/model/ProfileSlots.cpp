@@ -2,8 +2,6 @@
 
 #include <array>
 
-#include "text/Language.h"
-
 namespace tarvik {
 
 namespace {
@@ -16,56 +14,70 @@ std::array<int, kProfileCount> ReadShowList(const SettingsModel& model) {
     for (int i = 0; i < kProfileCount; ++i) list[static_cast<std::size_t>(i)] = model.GetShowList(i);
     return list;
 }
-} // namespace
 
-void SaveAllSettings(SettingsModel& model) {
-    model.SaveCurrentProfileAndSettings();
-    model.SaveAllProfiles();
+SlotResult Refused(int slot, Notice notice) {
+    SlotResult r;
+    r.slot = slot;
+    r.notice = notice;
+    return r;
 }
+
+// After a change: everything saved, as the window's "save and refresh" does,
+// and the listeners told what changed.
+SlotResult SavedChange(SettingsModel& model, int slot, ModelChange what) {
+    SlotResult r;
+    r.changed = true;
+    r.slot = slot;
+    r.saved = model.SaveSettingsAndProfiles();
+    model.NotifyChanged(slot, what);
+    return r;
+}
+} // namespace
 
 SlotResult SelectProfile(SettingsModel& model, int slot) {
     if (!ValidSlot(slot)) return {};
     model.SetCurrentProfile(slot);
-    return {true, slot, 0};
+    model.NotifyChanged(slot, ModelChange::CurrentSlot);
+    SlotResult r;
+    r.changed = true;
+    r.slot = slot;
+    return r;
 }
 
 SlotResult AddProfile(SettingsModel& model, const std::u16string& name) {
     const int count = model.GetShowCount();
-    if (count >= kProfileCount) return {false, -1, kNoticeNoFreeSlot};
-    if (name.empty()) return {false, -1, kNoticeEmptyName};
+    if (count >= kProfileCount) return Refused(-1, Notice::NoFreeProfileSlot);
+    if (name.empty()) return Refused(-1, Notice::EmptyProfileName);
     const int slot = ReadShowList(model)[static_cast<std::size_t>(count)];
     model.SetShowCount(count + 1);
     model.ResetProfileToDefaults(slot);
     model.Profiles[static_cast<std::size_t>(slot)].Settings[kSetProfileName].Value = name;
-    SaveAllSettings(model);
-    return {true, slot, 0};
+    return SavedChange(model, slot, ModelChange::Profile | ModelChange::ShowList);
 }
 
 SlotResult RenameProfile(SettingsModel& model, int slot, const std::u16string& name) {
     if (!ValidSlot(slot)) return {};
-    if (name.empty()) return {false, slot, kNoticeEmptyName};
+    if (name.empty()) return Refused(slot, Notice::EmptyProfileName);
     model.Profiles[static_cast<std::size_t>(slot)].Settings[kSetProfileName].Value = name;
-    SaveAllSettings(model);
-    return {true, slot, 0};
+    return SavedChange(model, slot, ModelChange::ProfileName);
 }
 
 SlotResult DeleteProfile(SettingsModel& model, int slot) {
     if (!ValidSlot(slot)) return {};
-    if (slot == model.GetCurrentProfile()) return {false, slot, kNoticeCurrentNotDeletable};
+    if (slot == model.GetCurrentProfile()) return Refused(slot, Notice::CurrentProfileNotDeletable);
     const int count = model.GetShowCount();
     auto list = ReadShowList(model);
     int pos = -1;
     for (int i = 0; i < count; ++i)
         if (list[static_cast<std::size_t>(i)] == slot) pos = i;
     // Only a shown slot can be hidden, and one slot always stays shown.
-    if (pos < 0 || count <= 1) return {false, slot, 0};
+    if (pos < 0 || count <= 1) return Refused(slot, Notice::None);
     for (int i = pos; i < kProfileCount - 1; ++i)
         list[static_cast<std::size_t>(i)] = list[static_cast<std::size_t>(i) + 1];
     list[kProfileCount - 1] = slot;
     model.SetShowCount(count - 1);
     for (int i = 0; i < kProfileCount; ++i) model.SetShowList(i, list[static_cast<std::size_t>(i)]);
-    SaveAllSettings(model);
-    return {true, slot, 0};
+    return SavedChange(model, slot, ModelChange::ShowList);
 }
 
 } // namespace tarvik

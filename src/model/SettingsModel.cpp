@@ -61,6 +61,11 @@ SettingsModel::SettingsModel(std::filesystem::path dataFolder) : dataFolder_(std
 
 void SettingsModel::ResetProfileToDefaults(int slot) {
     if (!ValidSlot(slot)) return;
+    ResetRecord(slot);
+    NotifyChanged(slot, ModelChange::Profile);
+}
+
+void SettingsModel::ResetRecord(int slot) {
     ProfileRecord& r = Profiles[static_cast<std::size_t>(slot)];
 
     r.Settings[0] = {u"ProfileName", LanguageString(kProfileNameString + slot)};
@@ -131,24 +136,28 @@ void SettingsModel::BuildDpiTables() {
     }
 }
 
-void SettingsModel::ChangeSensor(std::uint16_t id) {
+FileResult SettingsModel::ChangeSensor(std::uint16_t id) {
     SensorId = id;
     Ini[kIniSensor].Value = HexBlank4(id);
     Ini[kIniPreST].Value = HexBlank4(static_cast<std::uint16_t>(~id));
-    SaveCurrentProfileAndSettings();
+    FileResult saved = SaveCurrentProfileAndSettings();
     for (auto& r : Profiles) ApplySensorDpiDefaults(r);
-    SaveAllProfiles();
+    FileResult profiles = SaveAllProfiles();
     BuildDpiTables();
+    NotifyChanged(kAllSlots, ModelChange::Sensor | ModelChange::Dpi);
+    return saved ? profiles : saved;
 }
 
-bool SettingsModel::SaveAllProfiles() {
-    bool ok = true;
+FileResult SettingsModel::SaveAllProfiles() {
+    FileResult first;
     for (int k = 0; k < kProfileCount; ++k) {
         // A slot without a path (a settings file that names none) is not an error.
         const std::filesystem::path path = GetSlotPath(k);
-        if (!path.empty() && !WriteProfileFile(k, path)) ok = false;
+        if (path.empty()) continue;
+        FileResult r = WriteProfileFile(k, path);
+        if (first && !r) first = std::move(r);
     }
-    return ok;
+    return first;
 }
 
 int SettingsModel::GetSettingInt(int slot, int index) const {
@@ -187,9 +196,22 @@ std::array<ProfileSetting, kIniPairCount> SettingsModel::DefaultIni() const {
     return d;
 }
 
-bool SettingsModel::SaveCurrentProfileAndSettings() {
-    Ini[kIniCurrentProfile].Value = Dec(CurrentProfile);
+FileResult SettingsModel::SaveCurrentProfileAndSettings() {
+    Ini[kIniCurrentProfile].Value = Dec(GetCurrentProfile());
     return SaveSettingsFile();
+}
+
+FileResult SettingsModel::SaveSettingsAndProfiles() {
+    FileResult settings = SaveCurrentProfileAndSettings();
+    FileResult profiles = SaveAllProfiles();
+    return settings ? profiles : settings;
+}
+
+bool SettingsLoadReport::AllWritten() const {
+    if (!settings.write || !sensorCheckSave) return false;
+    for (const LoadOutcome& p : profiles)
+        if (!p.write) return false;
+    return true;
 }
 
 namespace {
@@ -207,7 +229,6 @@ int SettingsModel::GetCurrentProfile() const {
 void SettingsModel::SetCurrentProfile(int slot) {
     if (!ValidSlot(slot)) return;
     Ini[kIniCurrentProfile].Value = Dec(slot);
-    CurrentProfile = slot;
 }
 
 int SettingsModel::GetShowCount() const {
@@ -235,62 +256,104 @@ std::filesystem::path SettingsModel::GetSlotPath(int slot) const {
 
 // ---------------------------------------------------------------- start-up load
 
-void SettingsModel::LoadSettingsModel() {
+namespace {
+
+std::string LoadProblem(const char* what, const std::filesystem::path& path, const FileResult& read) {
+    std::string message = what;
+    message += ' ';
+    message += path.string();
+    message += ": ";
+    message += read.Describe();
+    return message;
+}
+
+} // namespace
+
+SettingsLoadReport SettingsModel::LoadSettingsModel() {
+    SettingsLoadReport report;
     const std::filesystem::path settingsPath = SettingsPath();
-    ReadResult settings = ReadSettingsFile(settingsPath);
-    if (!settings) {
-        std::error_code ec;
-        const bool existed = std::filesystem::exists(settingsPath, ec);
-        if (existed) {
-            const std::filesystem::path bak = KeepBackup(settingsPath);
-            ReportProblem(
-                "settings file " + settingsPath.string() + ": " +
-                (settings.line > 0 ? "line " + std::to_string(settings.line) + ": " : std::string()) +
-                settings.reason + "; defaults restored" +
-                (bak.empty() ? std::string() : ", old file kept as " + bak.string()));
-        }
+    LoadOutcome& settings = report.settings;
+    settings.read = ReadSettingsFile(settingsPath);
+    // What the defaults path did to each profile file, merged into its read below.
+    std::array<LoadOutcome, kProfileCount> replaced{};
+    if (!settings.read) {
+        settings.state = StateAfter(settings.read);
+        const bool existed = settings.state != LoadState::Missing;
+        if (existed) settings.backup = KeepBackup(settingsPath);
         Ini = DefaultIni();
-        SaveSettingsFile();
+        settings.write = SaveSettingsFile();
         SensorId = static_cast<std::uint16_t>(ParseHex(Ini[kIniSensor].Value));
+        bool profilesKept = false;
         for (int k = 0; k < kProfileCount; ++k) {
-            ResetProfileToDefaults(k);
-            // The defaults replace the profiles the damaged settings file pointed
-            // at; the user's old files are kept beside them.
+            ResetRecord(k);
+            // The defaults replace the profiles the settings file pointed at; a
+            // file already there is kept beside them.
             const std::filesystem::path slotPath = GetSlotPath(k);
-            if (existed) KeepBackup(slotPath);
-            WriteProfileFile(k, slotPath);
+            LoadOutcome& p = replaced[static_cast<std::size_t>(k)];
+            p.backup = KeepBackup(slotPath);
+            if (!p.backup.empty()) {
+                p.state = LoadState::Replaced;
+                p.read = FileResult::Failure(FileError::Damaged, "replaced along with the settings file");
+                profilesKept = true;
+            }
+            p.write = WriteProfileFile(k, slotPath);
+        }
+        // A first start (nothing there) is no problem; anything replaced is told, once.
+        if (existed || profilesKept) {
+            std::string message = LoadProblem("settings file", settingsPath, settings.read);
+            message += "; defaults restored";
+            if (!settings.backup.empty()) {
+                message += ", old file kept as ";
+                message += settings.backup.string();
+            }
+            if (profilesKept)
+                message += "; the profile files were reset too, each old one kept as <name>.bak";
+            ReportProblem(message);
         }
     }
 
     // The sensor is known before the profiles are read, so a profile that falls
     // back to its defaults gets the DPI levels of the configured sensor.
     SensorId = static_cast<std::uint16_t>(ParseHex(Ini[kIniSensor].Value));
-    for (int k = 0; k < kProfileCount; ++k) ReadProfileFile(k, GetSlotPath(k));
+    for (int k = 0; k < kProfileCount; ++k) {
+        LoadOutcome read = ReadProfileInto(k, GetSlotPath(k));
+        LoadOutcome& before = replaced[static_cast<std::size_t>(k)];
+        if (read.state == LoadState::Loaded && before.state == LoadState::Replaced) read = before;
+        if (!before.write && read.write) read.write = before.write;
+        report.profiles[static_cast<std::size_t>(k)] = std::move(read);
+    }
 
     // Sensor check: "PreST" holds the complement of the sensor the DPI levels were
-    // last set for.
+    // last set for. A mismatch resets them and makes slot 0 the current profile.
     const auto checked = static_cast<std::uint16_t>(~ParseHex(Ini[kIniPreST].Value));
     if (checked != SensorId) {
+        report.sensorCheckReset = true;
         Ini[kIniPreST].Value = HexBlank4(static_cast<std::uint16_t>(~SensorId));
-        SaveCurrentProfileAndSettings();
+        SetCurrentProfile(0);
+        FileResult saved = SaveCurrentProfileAndSettings();
         for (auto& r : Profiles) ApplySensorDpiDefaults(r);
-        SaveAllProfiles();
+        FileResult profiles = SaveAllProfiles();
+        report.sensorCheckSave = saved ? std::move(profiles) : std::move(saved);
     }
-    CurrentProfile = GetCurrentProfile();
+    NotifyChanged(kAllSlots, ModelChange::All);
+    return report;
 }
 
 // ---------------------------------------------------------------- import and export
 
-ReadResult SettingsModel::ImportProfile(int slot, const std::filesystem::path& path) {
-    if (!ValidSlot(slot)) return {false, 0, "no profile slot " + std::to_string(slot)};
-    ReadResult r = ReadProfileFile(slot, path);
-    const bool settingsSaved = SaveCurrentProfileAndSettings();
-    const bool profilesSaved = SaveAllProfiles();
-    if (r && !(settingsSaved && profilesSaved)) r = {false, 0, "read, but the settings could not be saved"};
-    return r;
+FileResult SettingsModel::ImportProfile(int slot, const std::filesystem::path& path) {
+    if (!ValidSlot(slot)) {
+        std::string reason = "no profile slot ";
+        reason += std::to_string(slot);
+        return FileResult::Failure(FileError::Missing, std::move(reason));
+    }
+    LoadOutcome read = ReadProfileFile(slot, path);
+    FileResult saved = SaveSettingsAndProfiles();
+    if (!read.read) return std::move(read.read);
+    return saved;
 }
 
-bool SettingsModel::ExportProfile(int slot, const std::filesystem::path& path) const {
+FileResult SettingsModel::ExportProfile(int slot, const std::filesystem::path& path) const {
     return WriteProfileFile(slot, path);
 }
 

@@ -10,16 +10,21 @@
 
 #include "model/ModelChanges.h"
 #include "model/ProfileTable.h"
+#include "text/FileResult.h"
 
 namespace tarvik {
 
-// Outcome of a file read, for the CLI's `check` and the log: 0 = valid, else the
-// 1-based line that failed (or the line after the last one for a file that ends early).
-struct ReadResult {
-    bool ok = true;
-    int line = 0;
-    std::string reason;
-    explicit operator bool() const { return ok; }
+// What the start-up load of the settings model did with each of its files.
+struct SettingsLoadReport {
+    LoadOutcome settings;                            // config.ini
+    std::array<LoadOutcome, kProfileCount> profiles; // the five slot files
+    // The sensor check found DPI levels set for another sensor: every profile
+    // got the configured sensor's defaults, slot 0 became current, all was saved.
+    bool sensorCheckReset = false;
+    FileResult sensorCheckSave;
+
+    // Every file the load had to write was written.
+    bool AllWritten() const;
 };
 
 class SettingsModel {
@@ -33,21 +38,21 @@ public:
 
     // ---- profile table
     std::array<ProfileRecord, kProfileCount> Profiles{};
-    // The in-memory current slot. It is taken from the "CurrentProfile" pair at the
-    // end of the start-up load and written back by SaveCurrentProfileAndSettings.
-    int CurrentProfile = 0;
     std::uint16_t SensorId = 0;
     std::array<std::uint32_t, kDpiTableSize> DpiStepTable{};
     std::uint32_t DpiStepCount = 0;
     std::array<std::uint16_t, kDpiTableSize> DpiDeviceCode{};
     bool SensorPageEnabled = false;
 
+    // Every field of the slot's record to its default (nothing for a slot outside 0-4).
     void ResetProfileToDefaults(int slot);
     void ApplySensorDpiDefaults(ProfileRecord& record) const;
     void BuildDpiTables();
-    void ChangeSensor(std::uint16_t id);
-    // False when a file could not be written (each failure is reported).
-    bool SaveAllProfiles();
+    // The sensor-change sequence: sensor pairs, settings saved, every DPI block
+    // to the new sensor's defaults, profiles saved, tables built.
+    FileResult ChangeSensor(std::uint16_t id);
+    // Writes every slot that has a path; the first failure (each is reported).
+    FileResult SaveAllProfiles();
     int GetSettingInt(int slot, int index) const;
     void SetSettingInt(int slot, int index, int value);
     // DpiStepTable[XYSetting[level]] × 50 (0 for an index beyond the table).
@@ -57,14 +62,21 @@ public:
     std::array<ProfileSetting, kIniPairCount> Ini{};
     // Default pairs; the slot paths are built from the data folder.
     std::array<ProfileSetting, kIniPairCount> DefaultIni() const;
-    ReadResult ReadSettingsFile(const std::filesystem::path& path);
-    bool SaveSettingsFile();
-    bool SaveCurrentProfileAndSettings();
-    // Range-checked accessors: out-of-range hand-edited values fall back to the
-    // pair's default, so nothing indexes outside the five records or show list.
+    // Reads the pairs the file holds (the others keep theirs); nothing changes on failure.
+    FileResult ReadSettingsFile(const std::filesystem::path& path);
+    FileResult SaveSettingsFile();
+    // Stores the current slot as "%d" (a hand-edited value outside 0-4 becomes
+    // the slot GetCurrentProfile reads) and writes config.ini.
+    FileResult SaveCurrentProfileAndSettings();
+    // config.ini and the five profile files, as after every profile operation
+    // and ten seconds after a send.
+    FileResult SaveSettingsAndProfiles();
+    // The current profile lives in the "CurrentProfile" pair only. Out-of-range
+    // hand-edited values read as the pair's default, so nothing indexes outside
+    // the five records or the show list.
     int GetCurrentProfile() const;
-    // Stores "%d" of the slot in the pair and in CurrentProfile (memory only);
-    // a number outside 0-4 is ignored.
+    // Stores "%d" of the slot (memory only; the next save writes it); a number
+    // outside 0-4 is ignored.
     void SetCurrentProfile(int slot);
     int GetShowCount() const;
     void SetShowCount(int count);
@@ -73,46 +85,53 @@ public:
     std::filesystem::path GetSlotPath(int slot) const;
 
     // ---- profile files (93 lines)
-    bool WriteProfileFile(int slot, const std::filesystem::path& path) const;
-    // On failure the slot is reset to defaults, its previous own file is kept as
-    // .bak, the defaults are written to its own path, and the reason is returned.
-    ReadResult ReadProfileFile(int slot, const std::filesystem::path& path);
+    // Fails without a report for a slot outside 0-4 or an empty path.
+    FileResult WriteProfileFile(int slot, const std::filesystem::path& path) const;
+    // Reads `path` into the slot. On failure the slot is reset to defaults, its
+    // own file is kept as .bak and rewritten with them, and the reason is
+    // reported; the outcome says which of that happened.
+    LoadOutcome ReadProfileFile(int slot, const std::filesystem::path& path);
 
     // ---- import and export of one slot
-    // Reads `path` into the slot (a malformed file leaves the slot at its defaults
-    // and rewrites its own file, keeping the previous one as .bak), then saves the
-    // settings file and all five profiles. The result tells why a file was refused
-    // (line > 0 or "cannot be opened") or that the saves failed (line 0).
-    ReadResult ImportProfile(int slot, const std::filesystem::path& path);
-    // Writes the slot to `path`; false when the file could not be written.
-    bool ExportProfile(int slot, const std::filesystem::path& path) const;
+    // ReadProfileFile, then config.ini and all five profiles saved. Fails when
+    // the file was refused (how: Missing, Unreadable, Damaged with its line) or
+    // when a save failed (NotWritten).
+    FileResult ImportProfile(int slot, const std::filesystem::path& path);
+    FileResult ExportProfile(int slot, const std::filesystem::path& path) const;
 
     // ---- start-up
     // Settings file, the five profiles and the sensor check, as at start-up.
-    void LoadSettingsModel();
+    // Each problem met is reported once; the report says what became of each file.
+    SettingsLoadReport LoadSettingsModel();
 
     // ---- change notification
-    // Whoever changes the tables above calls NotifyChanged with what changed;
-    // listeners (the window) repaint only that. kAllSlots: no single profile.
+    // The named operations above (reset, sensor change, profile read and
+    // import, the start-up load) and those of ProfileSlots and ButtonFunctions
+    // notify by themselves. Whoever changes the tables directly calls
+    // NotifyChanged with what changed; listeners (the window) repaint only
+    // that. kAllSlots: no single profile.
     int AddListener(ModelListener listener) { return listeners_.Add(std::move(listener)); }
     void RemoveListener(int token) { listeners_.Remove(token); }
     void NotifyChanged(int slot, ModelChange what) const { listeners_.Notify(slot, what); }
 
 private:
+    void ResetRecord(int slot);
+    LoadOutcome ReadProfileInto(int slot, const std::filesystem::path& path);
+
     std::filesystem::path dataFolder_;
     ModelListeners listeners_;
 };
 
 // Parsers that only validate, for `tarvikctl check` and the fuzzers.
-ReadResult CheckSettingsFile(const std::filesystem::path& path);
-ReadResult CheckProfileFile(const std::filesystem::path& path);
+FileResult CheckSettingsFile(const std::filesystem::path& path);
+FileResult CheckProfileFile(const std::filesystem::path& path);
 
 // The readers on file contents held in memory (the bytes of a whole file,
 // byte-order mark included). `pairs` / `record` receive what was read, line by
 // line, also when a later line fails; `pairCount` is the number of pairs read.
-ReadResult ParseSettingsData(std::string_view bytes, std::array<ProfileSetting, kIniPairCount>& pairs,
+FileResult ParseSettingsData(std::string_view bytes, std::array<ProfileSetting, kIniPairCount>& pairs,
                              int& pairCount);
-ReadResult ParseProfileData(std::string_view bytes, ProfileRecord& record);
+FileResult ParseProfileData(std::string_view bytes, ProfileRecord& record);
 
 // The exact text the writers produce, without the byte-order mark.
 std::u16string FormatSettingsText(const std::array<ProfileSetting, kIniPairCount>& pairs);

@@ -1,5 +1,6 @@
 #include "text/Language.h"
 
+#include "text/SettingLines.h"
 #include "text/StdioFileEx.h"
 #include "text/U16.h"
 
@@ -7,12 +8,6 @@ namespace tarvik {
 
 namespace {
 const std::u16string kEmpty;
-
-// A key=value line is valid when the name and the value are both non-empty.
-bool SplitPair(const std::u16string& line, std::size_t& p) {
-    p = line.find(u'=');
-    return p != std::u16string::npos && p >= 1 && p + 1 < line.size();
-}
 } // namespace
 
 const std::u16string& LanguageTable::String(int i) const {
@@ -29,7 +24,6 @@ void LanguageTable::Clear() {
     font_ = InterfaceFont{};
     code_.clear();
     file_.clear();
-    problem_.clear();
 }
 
 std::u16string LanguageTable::ReadSelector(CStdioFileEx& f) {
@@ -39,7 +33,7 @@ std::u16string LanguageTable::ReadSelector(CStdioFileEx& f) {
     std::u16string second;
     f.ReadLine(second);
     std::size_t p;
-    return SplitPair(second, p) ? second.substr(p + 1) : second;
+    return SplitPair(second, PairNeeds::NameAndValue, p) ? second : second.substr(p + 1);
 }
 
 std::u16string LanguageTable::SelectorCode(std::string_view fileBytes) {
@@ -48,21 +42,19 @@ std::u16string LanguageTable::SelectorCode(std::string_view fileBytes) {
     return ReadSelector(f);
 }
 
-bool LanguageTable::ReadLanguage(CStdioFileEx& f, double uiScale) {
-    const std::string name = "language file " + file_.string();
+FileResult LanguageTable::ReadLanguage(CStdioFileEx& f, double uiScale) {
     std::u16string line;
-    if (!f.ReadLine(line) || line != u"[Setting]") {
-        problem_ = name + ": line 1: not \"[Setting]\"";
-        return false;
-    }
+    const bool read = f.ReadLine(line);
+    if (const char* problem = SettingHeaderProblem(read, line))
+        return FileResult::Failure(FileError::Damaged, problem, 1);
     int lineNo = 1;
     while (f.ReadLine(line)) {
         ++lineNo;
         std::size_t p;
-        if (!SplitPair(line, p)) {
-            problem_ = name + ": line " + std::to_string(lineNo) +
-                       ": no \"index=text\"; the rest of the file is ignored";
-            return false;
+        if (const char* problem = SplitPair(line, PairNeeds::NameAndValue, p)) {
+            std::string reason = problem;
+            reason += "; the rest of the file is ignored";
+            return FileResult::Failure(FileError::Damaged, std::move(reason), lineNo);
         }
         std::int64_t index = ParseDec(std::u16string_view(line).substr(0, p));
         if (index < 0 || index >= kSize) continue; // outside the table: ignored
@@ -73,18 +65,16 @@ bool LanguageTable::ReadLanguage(CStdioFileEx& f, double uiScale) {
     } else {
         font_ = {u"Tahoma", static_cast<int>(16 * uiScale), 1};
     }
-    return true;
+    return {};
 }
 
 bool LanguageTable::LoadText(std::string_view fileBytes, double uiScale) {
-    problem_.clear();
     CStdioFileEx f;
     f.OpenBuffer(fileBytes);
-    return ReadLanguage(f, uiScale);
+    return ReadLanguage(f, uiScale).ok();
 }
 
-bool LanguageTable::Load(const std::filesystem::path& configDir, double uiScale) {
-    problem_.clear();
+FileResult LanguageTable::Load(const std::filesystem::path& configDir, double uiScale) {
     code_.clear();
     {
         CStdioFileEx sel;
@@ -94,10 +84,7 @@ bool LanguageTable::Load(const std::filesystem::path& configDir, double uiScale)
     file_ = configDir / (code_ == u"EN" ? "Lan_EN.txt" : "Lan.txt");
 
     CStdioFileEx f;
-    if (!f.OpenTextFile(file_, CStdioFileEx::kReadUnicode)) {
-        problem_ = "language file " + file_.string() + ": cannot be opened";
-        return false;
-    }
+    if (FileResult opened = OpenForReading(f, file_); !opened) return opened;
     return ReadLanguage(f, uiScale);
 }
 
@@ -106,7 +93,7 @@ LanguageTable& Language() {
     return table;
 }
 
-bool LoadLanguage(const std::filesystem::path& configDir, double uiScale) {
+FileResult LoadLanguage(const std::filesystem::path& configDir, double uiScale) {
     return Language().Load(configDir, uiScale);
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/FileResult.h"
+
 namespace tarvik {
 
 class CStdioFileEx;
@@ -23,13 +25,15 @@ public:
     static constexpr int kSize = 500;
 
     // Reads config/LanSetting.ini to choose config/Lan_EN.txt ("EN") or
-    // config/Lan.txt, then the chosen file. Returns true when the whole file was
-    // read and the interface font was chosen. Slots named before a malformed
-    // line keep their texts.
-    bool Load(const std::filesystem::path& configDir, double uiScale = 1.0);
+    // config/Lan.txt, then the chosen file. Succeeds when the whole file was
+    // read and the interface font was chosen; otherwise says why (Missing,
+    // Unreadable, or Damaged with the line). Slots named before a malformed
+    // line keep their texts. Nothing is reported: the start-up load does that.
+    FileResult Load(const std::filesystem::path& configDir, double uiScale = 1.0);
 
     // The same two steps on file contents held in memory (tests and fuzzers).
-    // LoadText reads one language file's bytes into the table and chooses the font.
+    // LoadText reads one language file's bytes into the table and chooses the
+    // font; true when the whole file was read.
     bool LoadText(std::string_view fileBytes, double uiScale = 1.0);
     // The language code that a LanSetting.ini with these bytes selects.
     static std::u16string SelectorCode(std::string_view fileBytes);
@@ -44,18 +48,14 @@ public:
     const std::u16string& Code() const { return code_; }
     const std::filesystem::path& File() const { return file_; }
 
-    // Where Load stopped early, a reason for the log ("" after a full load).
-    const std::string& Problem() const { return problem_; }
-
 private:
     static std::u16string ReadSelector(CStdioFileEx& f);
-    bool ReadLanguage(CStdioFileEx& f, double uiScale);
+    FileResult ReadLanguage(CStdioFileEx& f, double uiScale);
 
     std::array<std::u16string, kSize> text_{};
     InterfaceFont font_{};
     std::u16string code_;
     std::filesystem::path file_;
-    std::string problem_;
 };
 
 // The process-wide table every window and model default reads.
@@ -63,6 +63,6 @@ LanguageTable& Language();
 inline const std::u16string& LanguageString(int i) {
     return Language().String(i);
 }
-bool LoadLanguage(const std::filesystem::path& configDir, double uiScale = 1.0);
+FileResult LoadLanguage(const std::filesystem::path& configDir, double uiScale = 1.0);
 
 } // namespace tarvik

@@ -9,9 +9,19 @@ std::mutex g_mutex;
 ProblemSink g_sink;
 bool g_quiet = false;
 std::string g_last;
+thread_local ProblemCollector* t_collector = nullptr;
 } // namespace
 
+ProblemCollector::ProblemCollector() : outer_(t_collector) {
+    t_collector = this;
+}
+
+ProblemCollector::~ProblemCollector() {
+    t_collector = outer_;
+}
+
 void ReportProblem(const std::string& message) {
+    for (ProblemCollector* c = t_collector; c; c = c->outer_) c->problems_.push_back(message);
     ProblemSink sink;
     {
         std::lock_guard lock(g_mutex);

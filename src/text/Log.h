@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace tarvik {
 
@@ -17,5 +18,23 @@ void ReportProblem(const std::string& message);
 // Installs a sink that receives every reported problem (in addition to stderr,
 // unless `quiet`). Returns the previous sink.
 ProblemSink SetProblemSink(ProblemSink sink, bool quiet = false);
+
+// Collects the problems reported on this thread while it lives (the start-up
+// load returns them to its caller). Collectors nest; each sees every problem.
+class ProblemCollector {
+public:
+    ProblemCollector();
+    ~ProblemCollector();
+    ProblemCollector(const ProblemCollector&) = delete;
+    ProblemCollector& operator=(const ProblemCollector&) = delete;
+
+    const std::vector<std::string>& Problems() const { return problems_; }
+    std::vector<std::string> Take() { return std::move(problems_); }
+
+private:
+    friend void ReportProblem(const std::string& message);
+    ProblemCollector* outer_;
+    std::vector<std::string> problems_;
+};
 
 } // namespace tarvik

@@ -2,15 +2,20 @@
 // file is read and written: UTF-16LE with the byte-order mark FF FE and LF line ends.
 //
 // Reading loads the file at open and hands out lines. Writing goes to a temporary
-// file beside the target; Close() flushes it to disk and renames it over the target,
-// so a crash or a failed write never leaves a half-written file behind.
+// file beside the target; Close() flushes it to disk, renames it over the target
+// and syncs the folder, so a crash or a failed write never leaves a half-written
+// file behind. No member throws for a file-system failure: each returns false and
+// keeps the reason in Error().
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
+
+#include "text/FileResult.h"
 
 namespace tarvik {
 
@@ -49,13 +54,15 @@ public:
     // marks the file as failed and Close() then leaves the target untouched.
     void WriteText(std::u16string_view text);
 
-    // Ends reading, or commits a write (flush, fsync, rename). Returns false when
-    // the write could not be committed. Safe to call twice.
+    // Ends reading, or commits a write (flush, fsync, rename, fsync of the
+    // folder). Returns false when the write could not be committed. Safe to call twice.
     bool Close();
 
     bool IsOpen() const { return open_; }
     bool IsUnicode() const { return unicode_; }
     bool Failed() const { return failed_; }
+    // Why the last open or commit failed (empty after a success).
+    const std::error_code& Error() const { return error_; }
 
     // True when the file exists and its first two bytes are FF FE.
     static bool HasUnicodeMark(const std::filesystem::path& path);
@@ -65,6 +72,7 @@ private:
     bool writing_ = false;
     bool unicode_ = false;
     bool failed_ = false;
+    std::error_code error_;
     // Reading: the whole file; pos_ is the byte position.
     std::vector<unsigned char> data_;
     std::size_t pos_ = 0;
@@ -74,6 +82,18 @@ private:
     std::filesystem::path target_;
     std::filesystem::path temp_;
 };
+
+// Opens `path` for reading in Unicode mode. A failure tells a missing file
+// (Missing, also when a folder on the way is missing) from one that exists but
+// cannot be opened or read (Unreadable). Nothing is reported.
+FileResult OpenForReading(CStdioFileEx& file, const std::filesystem::path& path);
+
+// Writes `text` as the whole Unicode file `path` (byte-order mark, temporary
+// file, flush, fsync, rename, folder fsync). A failure is reported once as
+// "<what> <path>: cannot be written: <why>"; the old file is then as it was,
+// unless only the folder sync after the rename failed.
+FileResult WriteUnicodeFile(const std::filesystem::path& path, std::u16string_view text,
+                            std::string_view what);
 
 // Copies `path` to `path` + ".bak" (replacing an older backup) before a damaged file
 // is replaced with defaults. Does nothing when the file does not exist. Returns the

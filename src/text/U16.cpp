@@ -1,7 +1,5 @@
 #include "text/U16.h"
 
-#include <cinttypes>
-#include <cstdio>
 #include <limits>
 
 namespace tarvik {
@@ -103,13 +101,15 @@ namespace {
 bool IsBlank(char16_t c) {
     return c == u' ' || (c >= u'\t' && c <= u'\r');
 }
-int HexDigit(char16_t c) {
+constexpr char16_t kHexDigits[] = u"0123456789ABCDEF";
+} // namespace
+
+int HexDigitValue(char16_t c) {
     if (c >= u'0' && c <= u'9') return c - u'0';
     if (c >= u'a' && c <= u'f') return c - u'a' + 10;
     if (c >= u'A' && c <= u'F') return c - u'A' + 10;
     return -1;
 }
-} // namespace
 
 std::int64_t ParseDec(std::u16string_view s) {
     std::size_t i = 0;
@@ -133,11 +133,11 @@ std::uint64_t ParseHex(std::u16string_view s) {
     std::size_t i = 0;
     while (i < s.size() && IsBlank(s[i])) ++i;
     if (i + 1 < s.size() && s[i] == u'0' && (s[i + 1] == u'x' || s[i + 1] == u'X') && i + 2 < s.size() &&
-        HexDigit(s[i + 2]) >= 0)
+        HexDigitValue(s[i + 2]) >= 0)
         i += 2;
     std::uint64_t v = 0;
     for (; i < s.size(); ++i) {
-        int d = HexDigit(s[i]);
+        int d = HexDigitValue(s[i]);
         if (d < 0) break;
         if (v > (std::numeric_limits<std::uint64_t>::max() >> 4))
             return std::numeric_limits<std::uint64_t>::max();
@@ -149,23 +149,39 @@ std::uint64_t ParseHex(std::u16string_view s) {
 std::uint32_t HexField(std::u16string_view s, std::size_t pos, std::size_t width) {
     std::uint32_t v = 0;
     for (std::size_t i = pos; i < s.size() && i < pos + width; ++i) {
-        int d = HexDigit(s[i]);
+        int d = HexDigitValue(s[i]);
         if (d < 0) break;
         v = (v << 4) | static_cast<unsigned>(d);
     }
     return v;
 }
 
+void AppendHex(std::u16string& out, std::uint64_t v, int digits) {
+    int n = 1;
+    while (n < 16 && (v >> (4 * n)) != 0) ++n;
+    if (digits > n) out.append(static_cast<std::size_t>(digits - n), u'0');
+    for (int i = n - 1; i >= 0; --i) out.push_back(kHexDigits[(v >> (4 * i)) & 0xF]);
+}
+
 std::u16string Hex(std::uint64_t v, int digits) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.*" PRIX64, digits, v);
-    return FromUtf8(buf);
+    std::u16string out;
+    AppendHex(out, v, digits);
+    return out;
+}
+
+void AppendHexBytes(std::u16string& out, std::span<const std::uint8_t> bytes) {
+    for (std::uint8_t b : bytes) {
+        out.push_back(kHexDigits[b >> 4]);
+        out.push_back(kHexDigits[b & 0xF]);
+    }
 }
 
 std::u16string HexBlank4(std::uint32_t v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "0x%4X", v);
-    return FromUtf8(buf);
+    std::u16string digits = Hex(v, 1);
+    std::u16string out = u"0x";
+    if (digits.size() < 4) out.append(4 - digits.size(), u' ');
+    out += digits;
+    return out;
 }
 
 std::u16string Dec(std::int64_t v) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,9 @@ std::int64_t ParseDec(std::u16string_view s);
 // values beyond 64 bits saturate.
 std::uint64_t ParseHex(std::u16string_view s);
 
+// The value of one hexadecimal digit (either case), or -1.
+int HexDigitValue(char16_t c);
+
 // The hex digits of a fixed-width field: at most `width` characters from `pos`
 // (fewer when the text ends), parsed as ParseHex without the blank/prefix rules:
 // parsing stops at the first non-hex character.
@@ -34,6 +38,9 @@ std::uint32_t HexField(std::u16string_view s, std::size_t pos, std::size_t width
 
 // "%.NX": upper-case hex, zero-padded to at least `digits` digits.
 std::u16string Hex(std::uint64_t v, int digits);
+void AppendHex(std::u16string& out, std::uint64_t v, int digits);
+// Each byte as "%.2X", in order (the files' byte runs: steps, actions, colours).
+void AppendHexBytes(std::u16string& out, std::span<const std::uint8_t> bytes);
 // "0x%4X": "0x" and at least four upper-case hex digits, padded on the left with blanks.
 std::u16string HexBlank4(std::uint32_t v);
 // "%d" / "%u".

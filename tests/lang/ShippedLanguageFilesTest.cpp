@@ -91,11 +91,9 @@ void PrintTo(const ShippedLanguage& lang, std::ostream* os) {
 class ShippedLanguageFile : public ::testing::TestWithParam<ShippedLanguage> {
 protected:
     // Both language files sit in the folder, so the selector really chooses.
-    bool LoadShipped(LanguageTable& table) {
-        if (config_.Dir().empty()) {
-            ADD_FAILURE() << "no temporary config folder";
-            return false;
-        }
+    FileResult LoadShipped(LanguageTable& table) {
+        if (config_.Dir().empty())
+            return FileResult::Failure(FileError::Missing, "no temporary config folder");
         config_.Copy("Lan_EN.txt");
         config_.Copy("Lan.txt");
         if (GetParam().selectEnglish) config_.Copy("LanSetting.ini");
@@ -108,7 +106,8 @@ protected:
 TEST_P(ShippedLanguageFile, LoadsCompletelyWithItsFont) {
     const ShippedLanguage& lang = GetParam();
     LanguageTable table;
-    ASSERT_TRUE(LoadShipped(table)) << table.Problem();
+    const FileResult loaded = LoadShipped(table);
+    ASSERT_TRUE(loaded) << loaded.Describe();
     EXPECT_EQ(table.File().filename(), lang.file);
     EXPECT_EQ(table.Code(), lang.selectEnglish ? u"EN" : u"");
     EXPECT_EQ(table.String(0), lang.name);
@@ -118,7 +117,8 @@ TEST_P(ShippedLanguageFile, LoadsCompletelyWithItsFont) {
 
 TEST_P(ShippedLanguageFile, FillsEverySlotTheInterfaceReads) {
     LanguageTable table;
-    ASSERT_TRUE(LoadShipped(table)) << table.Problem();
+    const FileResult loaded = LoadShipped(table);
+    ASSERT_TRUE(loaded) << loaded.Describe();
     for (const IndexRange& r : kUsedIndexes)
         for (int i = r.first; i <= r.last; ++i)
             EXPECT_FALSE(table.String(i).empty()) << GetParam().file << ": index " << i << " has no text";

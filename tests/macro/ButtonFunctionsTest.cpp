@@ -191,7 +191,7 @@ TEST_F(ButtonFunctions, LeftButtonRule) {
             p, kFirstButtonControl + c.button, ButtonChoice{u"chosen", c.assigned}, isMacro ? &m : nullptr);
         EXPECT_TRUE(out.assigned);
         EXPECT_EQ(out.reverted, c.reverted);
-        EXPECT_EQ(out.Notice(), c.reverted ? 151 : 0);
+        EXPECT_EQ(out.Notice(), c.reverted ? Notice::LeftButtonKept : Notice::None);
         const KeySlot& k = p.Keys[static_cast<std::size_t>(c.button)];
         EXPECT_EQ(k.Action, c.reverted ? left : c.assigned);
         EXPECT_EQ(ToUtf8(k.Name), c.reverted ? "S20" : "chosen");
@@ -217,7 +217,7 @@ TEST_F(ButtonFunctions, ShortcutAndFireKeyResults) {
     for (const char* bad : {"ctrl+a+b", "ctrl+", "ctrl+nokey", "shift_l", "", "ctrl+0x03"})
         EXPECT_FALSE(ParseShortcut(bad)) << bad;
 
-    EXPECT_EQ(FireKeyChoice(4, 0).notice, 174);
+    EXPECT_EQ(FireKeyChoice(4, 0).notice, Notice::FireRateTooLow);
     EXPECT_FALSE(FireKeyChoice(4, 0).choice);
     EXPECT_EQ(FireKeyChoice(5, 0).choice, (ButtonChoice{u"S26", A(0x30, 5, 0)}));
     EXPECT_EQ(FireKeyChoice(300, 257).choice->action, A(0x30, 44, 1)); // low bytes

@@ -29,8 +29,8 @@ TEST_F(LibraryFile, GoldenFileLoadsAndSavesByteForByte) {
     test::WriteUtf16(in, golden_);
     MacroLibrary lib;
     MacroLocation sel = L::At(5);
-    const LibraryLoadResult r = lib.Load(in, &sel);
-    ASSERT_TRUE(r) << r.line << ": " << r.reason;
+    const FileResult r = lib.Load(in, &sel);
+    ASSERT_TRUE(r) << r.Describe();
     EXPECT_EQ(sel, L::None());
     EXPECT_EQ(lib.NextMacroKeyIndex, 6u);
     EXPECT_EQ(lib.NodeCount(), 7u);
@@ -141,9 +141,8 @@ TEST_F(LibraryFile, LoadStopsAtTheFirstBadLineAndKeepsWhatCameBefore) {
         auto lines = test::SplitLines(golden_);
         c.edit(lines);
         MacroLibrary lib;
-        const LibraryLoadResult r = lib.Load(WriteLines(lines));
-        EXPECT_FALSE(r.ok);
-        EXPECT_TRUE(r.opened);
+        const FileResult r = lib.Load(WriteLines(lines));
+        EXPECT_EQ(r.error, FileError::Damaged);
         EXPECT_EQ(r.line, c.line) << r.reason;
         EXPECT_EQ(lib.NodeCount(), c.kept);
     }
@@ -194,9 +193,11 @@ TEST_F(LibraryFile, UnreadableFileLeavesTheLibraryAlone) {
     MacroLibrary lib;
     MacroLocation sel;
     lib.AddMacro(u"kept", sel);
-    const LibraryLoadResult r = lib.Load(Path("missing.mlf"));
-    EXPECT_FALSE(r.ok);
-    EXPECT_FALSE(r.opened);
+    EXPECT_EQ(lib.Load(Path("missing.mlf")).error, FileError::Missing);
+    EXPECT_EQ(lib.NodeCount(), 1u);
+    // A folder where the file should be exists but cannot be read.
+    std::filesystem::create_directory(Path("folder.mlf"));
+    EXPECT_EQ(lib.Load(Path("folder.mlf")).error, FileError::Unreadable);
     EXPECT_EQ(lib.NodeCount(), 1u);
 }
 
@@ -205,14 +206,17 @@ TEST_F(LibraryFile, DamagedMainLibraryIsKeptAsBackupAndLoggedOnce) {
     auto old = SetProblemSink([&](const std::string& m) { problems.push_back(m); }, true);
 
     MacroLibrary lib;
-    EXPECT_FALSE(LoadMainLibrary(lib, Path("MacroLibraryFile.mlf")).ok); // first run: nothing to report
+    EXPECT_EQ(LoadMainLibrary(lib, Path("MacroLibraryFile.mlf")).state,
+              LoadState::Missing); // first run: nothing to report
     EXPECT_TRUE(problems.empty());
 
     auto lines = test::SplitLines(golden_);
     lines[22] = "\tMacroItemLocation:stage=9;stage0Index=0;stage1Index=0;stage2Index=0;";
     const auto path = WriteLines(lines, "MacroLibraryFile.mlf");
     const std::string damaged = test::ReadBytes(path);
-    EXPECT_FALSE(LoadMainLibrary(lib, path).ok);
+    const LoadOutcome damagedLoad = LoadMainLibrary(lib, path);
+    EXPECT_EQ(damagedLoad.state, LoadState::Replaced);
+    EXPECT_EQ(damagedLoad.backup, Path("MacroLibraryFile.mlf.bak"));
     EXPECT_EQ(lib.NodeCount(), 3u);
     EXPECT_EQ(test::ReadBytes(Path("MacroLibraryFile.mlf.bak")), damaged);
     ASSERT_EQ(problems.size(), 1u);
@@ -220,7 +224,7 @@ TEST_F(LibraryFile, DamagedMainLibraryIsKeptAsBackupAndLoggedOnce) {
 
     std::filesystem::remove(Path("MacroLibraryFile.mlf.bak"));
     test::WriteUtf16(path, golden_);
-    EXPECT_TRUE(LoadMainLibrary(lib, path).ok);
+    EXPECT_EQ(LoadMainLibrary(lib, path).state, LoadState::Loaded);
     EXPECT_FALSE(std::filesystem::exists(Path("MacroLibraryFile.mlf.bak")));
     EXPECT_EQ(problems.size(), 1u);
     SetProblemSink(old);

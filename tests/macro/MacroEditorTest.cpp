@@ -4,6 +4,7 @@
 
 #include "TestFiles.h"
 #include "macro/MacroEditor.h"
+#include "text/Log.h"
 #include "text/U16.h"
 
 namespace tarvik {
@@ -28,7 +29,7 @@ protected:
         TempDirTest::SetUp();
         editor_ = std::make_unique<MacroEditor>(lib_, Path("MacroLibraryFile.mlf"));
         editor_->Open();
-        ASSERT_EQ(editor_->NewMacro(u"m"), 0);
+        ASSERT_EQ(editor_->NewMacro(u"m"), Notice::None);
     }
     MacroKey& M() { return *editor_->CurrentMacro(); }
     // A macro of `n` key presses, N = n.
@@ -82,11 +83,11 @@ TEST_F(MacroEditorTest, RecordingFromKeyMessages) {
         SCOPED_TRACE(c.what);
         M().InsertAction(0, MacroAction::Press(0x55)); // old steps are discarded
         editor_->recordDelays = c.delays;
-        ASSERT_EQ(editor_->StartRecording(), 0);
+        ASSERT_EQ(editor_->StartRecording(), Notice::None);
         for (auto [w, l] : c.messages) editor_->OnKeyMessage(w, l);
         EXPECT_EQ(Steps(M()), c.steps);
         EXPECT_EQ(M().MacroCommandActionNum, c.count);
-        editor_->StopRecording();
+        EXPECT_TRUE(editor_->StopRecording());
         EXPECT_FALSE(editor_->Recording());
     }
     // Stopping saved the library.
@@ -98,7 +99,7 @@ TEST_F(MacroEditorTest, RecordingFromKeyMessages) {
 }
 
 TEST_F(MacroEditorTest, TheStepLimitEndsTheRecording) {
-    ASSERT_EQ(editor_->StartRecording(), 0);
+    ASSERT_EQ(editor_->StartRecording(), Notice::None);
     std::uint32_t t = 0;
     for (int i = 0; i < 168; ++i) {
         const bool up = i % 2;
@@ -109,7 +110,8 @@ TEST_F(MacroEditorTest, TheStepLimitEndsTheRecording) {
     const auto r = editor_->OnKeyMessage(0x42, t + 10); // the 169th key event
     EXPECT_FALSE(r.added);
     EXPECT_TRUE(r.stopped);
-    EXPECT_EQ(r.notice, 235);
+    EXPECT_EQ(r.notice, Notice::RecordingLimit);
+    EXPECT_TRUE(r.saved);
     EXPECT_FALSE(editor_->Recording());
     EXPECT_EQ(M().MacroActionNum, 335u);
     EXPECT_TRUE(std::filesystem::exists(Path("MacroLibraryFile.mlf")));
@@ -117,9 +119,9 @@ TEST_F(MacroEditorTest, TheStepLimitEndsTheRecording) {
 
 TEST_F(MacroEditorTest, RecordingNeedsAMacro) {
     editor_->Select(L::None());
-    EXPECT_EQ(editor_->StartRecording(), 234);
+    EXPECT_EQ(editor_->StartRecording(), Notice::NoMacroSelected);
     EXPECT_FALSE(editor_->Recording());
-    EXPECT_EQ(editor_->InsertStep(kInsertLeftClick, {}), 236);
+    EXPECT_EQ(editor_->InsertStep(kInsertLeftClick, {}), Notice::NoMacroForStep);
 }
 
 TEST_F(MacroEditorTest, InsertingStepsAndTheirLimits) {
@@ -128,7 +130,7 @@ TEST_F(MacroEditorTest, InsertingStepsAndTheirLimits) {
         int before;   // key steps already there (N)
         int selected; // step selected before, -1 none
         int kind;
-        int notice;
+        Notice notice;
         int count;                         // N afterwards
         std::vector<MacroAction> inserted; // at the insertion point
         int at;
@@ -138,7 +140,7 @@ TEST_F(MacroEditorTest, InsertingStepsAndTheirLimits) {
          2,
          -1,
          kInsertLeftClick,
-         0,
+         Notice::None,
          4,
          {S(0xE0, 0, 0, 0), S(3, 0, 0, 0x32), S(0xE0, 0x80, 0, 0)},
          2},
@@ -146,17 +148,24 @@ TEST_F(MacroEditorTest, InsertingStepsAndTheirLimits) {
          2,
          0,
          kInsertMiddleClick,
-         0,
+         Notice::None,
          4,
          {S(0xE2, 0, 0, 0), S(3, 0, 0, 0x32), S(0xE2, 0x80, 0, 0)},
          1},
-        {"click at N = 166", 166, -1, kInsertRightClick, 0, 168, {S(0xE1, 0, 0, 0)}, 166},
-        {"click at N = 167", 167, -1, kInsertRightClick, 237, 167, {}, 0},
-        {"move at N = 167", 167, -1, kMoveRight, 0, 168, {S(0xE5, 0, 0, 9)}, 167},
-        {"move at N = 168", 168, -1, kMoveRight, 237, 168, {}, 0},
-        {"move up", 0, -1, kMoveUp, 0, 1, {S(0xE6, 0, 0, 0xF7)}, 0},
-        {"key", 1, -1, kInsertKey, 0, 3, {S(0xA0, 0, 0, 0), S(3, 0, 0, 0x32), S(0xA0, 0x80, 0, 0)}, 1},
-        {"delay of 100 ms edited to 9 ms", 1, -1, kInsertDelay, 0, 1, {S(3, 0, 0, 9)}, 1},
+        {"click at N = 166", 166, -1, kInsertRightClick, Notice::None, 168, {S(0xE1, 0, 0, 0)}, 166},
+        {"click at N = 167", 167, -1, kInsertRightClick, Notice::StepLimit, 167, {}, 0},
+        {"move at N = 167", 167, -1, kMoveRight, Notice::None, 168, {S(0xE5, 0, 0, 9)}, 167},
+        {"move at N = 168", 168, -1, kMoveRight, Notice::StepLimit, 168, {}, 0},
+        {"move up", 0, -1, kMoveUp, Notice::None, 1, {S(0xE6, 0, 0, 0xF7)}, 0},
+        {"key",
+         1,
+         -1,
+         kInsertKey,
+         Notice::None,
+         3,
+         {S(0xA0, 0, 0, 0), S(3, 0, 0, 0x32), S(0xA0, 0x80, 0, 0)},
+         1},
+        {"delay of 100 ms edited to 9 ms", 1, -1, kInsertDelay, Notice::None, 1, {S(3, 0, 0, 9)}, 1},
     };
     StepDialogs ok;
     ok.key = [](const MacroAction& s) {
@@ -177,7 +186,7 @@ TEST_F(MacroEditorTest, InsertingStepsAndTheirLimits) {
         EXPECT_EQ(M().MacroCommandActionNum, c.count);
         for (std::size_t i = 0; i < c.inserted.size(); ++i)
             EXPECT_EQ(M().GetAction(static_cast<std::size_t>(c.at) + i), c.inserted[i]) << i;
-        if (!c.notice) {
+        if (c.notice == Notice::None) {
             const int last = c.kind <= kInsertMiddleClick || c.kind == kInsertKey ? c.at + 2 : c.at;
             EXPECT_EQ(editor_->SelectedStep(), last);
         }
@@ -192,18 +201,18 @@ TEST_F(MacroEditorTest, CancelledInsertionsLeaveNothing) {
     Fill(2);
     const auto before = M();
     for (int kind : {int{kInsertKey}, int{kInsertDelay}, int{kMoveLeft}, int{kMoveDown}}) {
-        EXPECT_EQ(editor_->InsertStep(kind, cancel), 0);
+        EXPECT_EQ(editor_->InsertStep(kind, cancel), Notice::None);
         EXPECT_EQ(M(), before) << kind;
     }
     // Without room for all three steps of a click nothing goes in.
     M().MacroActionNum = 334;
-    EXPECT_EQ(editor_->InsertStep(kInsertLeftClick, cancel), 237);
+    EXPECT_EQ(editor_->InsertStep(kInsertLeftClick, cancel), Notice::StepLimit);
     EXPECT_EQ(M().MacroActionNum, 334u);
     // A full macro takes no delay after key step 0; step 1 (a key) stays.
     M().MacroActionNum = 336;
     editor_->SelectStep(0);
     const auto full = M();
-    EXPECT_EQ(editor_->InsertStep(kInsertDelay, cancel), 237);
+    EXPECT_EQ(editor_->InsertStep(kInsertDelay, cancel), Notice::StepLimit);
     EXPECT_EQ(M(), full);
 }
 
@@ -214,12 +223,12 @@ TEST_F(MacroEditorTest, DelaysCrossing127msCountAsSteps) {
     Fill(1);
     // A new delay (100 ms) set to 300 ms.
     entered = u"300";
-    ASSERT_EQ(editor_->InsertStep(kInsertDelay, d), 0);
+    ASSERT_EQ(editor_->InsertStep(kInsertDelay, d), Notice::None);
     EXPECT_EQ(M().GetAction(1), MacroAction::Delay(300));
     EXPECT_EQ(M().MacroCommandActionNum, 2);
     // Inserting a delay right after a delay edits that one: 300 → 127.
     entered = u"127";
-    ASSERT_EQ(editor_->InsertStep(kInsertDelay, d), 0);
+    ASSERT_EQ(editor_->InsertStep(kInsertDelay, d), Notice::None);
     EXPECT_EQ(M().ValidCount(), 2u);
     EXPECT_EQ(M().MacroCommandActionNum, 1);
     // Edit step: 127 → 128 → 20000000 (capped, stays above).
@@ -290,35 +299,35 @@ TEST_F(MacroEditorTest, LoopSettings) {
 }
 
 TEST_F(MacroEditorTest, TreeCommands) {
-    EXPECT_EQ(editor_->NewMacro(u""), 242);
+    EXPECT_EQ(editor_->NewMacro(u""), Notice::EmptyName);
     editor_->Select(L::None());
-    EXPECT_EQ(editor_->NewMacro(u"m"), 241);
-    EXPECT_EQ(editor_->NewFolder(u"f"), 0);
+    EXPECT_EQ(editor_->NewMacro(u"m"), Notice::NameTaken);
+    EXPECT_EQ(editor_->NewFolder(u"f"), Notice::None);
     const MacroLocation f = editor_->Selection();
     EXPECT_TRUE(lib_.NodeAt(f)->FolderIsOpen);
-    EXPECT_EQ(editor_->NewMacro(u"inner"), 0);
+    EXPECT_EQ(editor_->NewMacro(u"inner"), Notice::None);
     EXPECT_EQ(editor_->Selection(), L::At(1, 0));
     EXPECT_EQ(editor_->SelectedStep(), -1);
 
-    EXPECT_EQ(editor_->Rename(u""), 242);
-    EXPECT_EQ(editor_->Rename(u"inner"), 0); // unchanged: nothing happens
+    EXPECT_EQ(editor_->Rename(u""), Notice::EmptyName);
+    EXPECT_EQ(editor_->Rename(u"inner"), Notice::None); // unchanged: nothing happens
     editor_->Select(f);
-    EXPECT_EQ(editor_->Rename(u"m"), 241);
-    EXPECT_EQ(editor_->Rename(u"g"), 0);
+    EXPECT_EQ(editor_->Rename(u"m"), Notice::NameTaken);
+    EXPECT_EQ(editor_->Rename(u"g"), Notice::None);
     EXPECT_EQ(lib_.NodeAt(f)->Name, u"g");
 
     // A button of the current profile uses the macro inside the folder.
     std::array<KeySlot, 6> keys{};
     keys[3].Action = KeyAction{0x90, 0x21, 0};
     keys[3].MacroKeyIndex = lib_.MacroAt(L::At(1, 0))->MacroKeyIndex;
-    EXPECT_EQ(editor_->DeleteNode(keys), 257);
+    EXPECT_EQ(editor_->DeleteNode(keys), Notice::MacroInUse);
     EXPECT_EQ(lib_.NodeCount(), 3u);
     keys[3].Action = KeyAction{0x10, 0x01, 0}; // the number alone does not count
-    EXPECT_EQ(editor_->DeleteNode(keys), 0);
+    EXPECT_EQ(editor_->DeleteNode(keys), Notice::None);
     EXPECT_EQ(lib_.NodeCount(), 1u);
     EXPECT_EQ(editor_->Selection(), L::None());
-    EXPECT_EQ(editor_->CanDelete(), 233);
-    EXPECT_EQ(editor_->DeleteNode(keys), 233);
+    EXPECT_EQ(editor_->CanDelete(), Notice::NothingSelected);
+    EXPECT_EQ(editor_->DeleteNode(keys), Notice::NothingSelected);
 }
 
 TEST_F(MacroEditorTest, TreeClicksAndSelectionChange) {
@@ -346,6 +355,38 @@ TEST_F(MacroEditorTest, TreeClicksAndSelectionChange) {
     ASSERT_TRUE(saved.Load(Path("MacroLibraryFile.mlf"), &sel));
     EXPECT_EQ(sel, L::None());
     EXPECT_EQ(saved.NodeCount(), 3u);
+}
+
+// The library file cannot be created (its folder is a regular file): every
+// save says so, the failure is reported once per save, and the recorded steps
+// stay in memory for the window to try again.
+TEST_F(MacroEditorTest, SavesThatCannotBeWrittenComeBackAsFailures) {
+    test::WriteUtf16(Path("file"), "not a folder");
+    std::vector<std::string> problems;
+    auto old = SetProblemSink([&](const std::string& m) { problems.push_back(m); }, /*quiet=*/true);
+    MacroEditor editor(lib_, Path("file") / "MacroLibraryFile.mlf");
+    editor.Select(L::At(0));
+
+    ASSERT_EQ(editor.StartRecording(), Notice::None);
+    ASSERT_TRUE(editor.OnKeyMessage(0x41, 100).added);
+    const FileResult stopped = editor.StopRecording();
+    EXPECT_EQ(stopped.error, FileError::NotWritten);
+    EXPECT_EQ(M().ValidCount(), 1u);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("MacroLibraryFile.mlf: cannot be written: Not a directory"), std::string::npos)
+        << problems[0];
+
+    // The step limit ends a recording with the same save.
+    ASSERT_EQ(editor.StartRecording(), Notice::None);
+    M().MacroCommandActionNum = MacroEditor::kMaxCommandSteps;
+    const auto atLimit = editor.OnKeyMessage(0x42, 200);
+    EXPECT_TRUE(atLimit.stopped);
+    EXPECT_EQ(atLimit.saved.error, FileError::NotWritten);
+
+    EXPECT_FALSE(editor.Close());
+    EXPECT_FALSE(std::filesystem::exists(Path("file") / "MacroLibraryFile.mlf"));
+    EXPECT_TRUE(editor.StopRecording()); // no recording: nothing was due
+    SetProblemSink(old);
 }
 
 } // namespace

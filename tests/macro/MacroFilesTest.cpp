@@ -63,18 +63,20 @@ TEST_F(MacroFiles, MacroImport) {
         MacroLocation fileSelection;
         CopyIn copyIn;
         bool selectFolder; // the manager has its folder "Dest" selected
-        int notice;
+        Notice notice;
         const char* tree;
     };
     const Case cases[] = {
-        {"macro to the top level", L::At(1), kNoCopy, false, 0, "Dest/ Copy "},
-        {"macro into the selected folder", L::At(1), kNoCopy, true, 0, "Dest/ Dest/Copy "},
-        {"name taken", L::At(1), kTopCopy, false, 241, "Dest/ Copy "},
-        {"name taken in the selected folder", L::At(1), kDestCopy, true, 241, "Dest/ Dest/Copy "},
-        {"same name elsewhere is no conflict", L::At(1), kTopCopy, true, 0, "Dest/ Copy Dest/Copy "},
-        {"a folder gives an empty macro", L::At(2), kNoCopy, false, 0, "Dest/ Office "},
-        {"nothing named", L::None(), kNoCopy, false, 0, "Dest/ "},
-        {"an empty entry named", L::At(40), kNoCopy, false, 0, "Dest/ "},
+        {"macro to the top level", L::At(1), kNoCopy, false, Notice::None, "Dest/ Copy "},
+        {"macro into the selected folder", L::At(1), kNoCopy, true, Notice::None, "Dest/ Dest/Copy "},
+        {"name taken", L::At(1), kTopCopy, false, Notice::NameTaken, "Dest/ Copy "},
+        {"name taken in the selected folder", L::At(1), kDestCopy, true, Notice::NameTaken,
+         "Dest/ Dest/Copy "},
+        {"same name elsewhere is no conflict", L::At(1), kTopCopy, true, Notice::None,
+         "Dest/ Copy Dest/Copy "},
+        {"a folder gives an empty macro", L::At(2), kNoCopy, false, Notice::None, "Dest/ Office "},
+        {"nothing named", L::None(), kNoCopy, false, Notice::None, "Dest/ "},
+        {"an empty entry named", L::At(40), kNoCopy, false, Notice::None, "Dest/ "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -88,7 +90,7 @@ TEST_F(MacroFiles, MacroImport) {
         sel = c.selectFolder ? dest : L::None();
         const MacroLocation before = sel;
         const ImportResult r = ImportMacroFile(main, staging_, sel, file);
-        EXPECT_TRUE(r.load.ok);
+        EXPECT_TRUE(r.load);
         EXPECT_EQ(r.notice, c.notice);
         EXPECT_EQ(Tree(main), c.tree);
         EXPECT_TRUE(staging_.Empty());
@@ -139,7 +141,7 @@ TEST_F(MacroFiles, LibraryImportToTheTopLevel) {
             main.AddMacro(u"Top", top);
             MacroLocation sel = selectMacro ? top : L::None();
             const ImportResult r = ImportLibraryFile(main, staging_, sel, file);
-            EXPECT_EQ(r.notice, 0);
+            EXPECT_EQ(r.notice, Notice::None);
             EXPECT_EQ(Tree(main), c.tree);
             EXPECT_EQ(ToUtf8(PathOf(main, sel)), *c.last ? c.last : (selectMacro ? "Top" : ""));
             EXPECT_TRUE(staging_.Empty());
@@ -174,7 +176,7 @@ TEST_F(MacroFiles, LibraryImportIntoAFolder) {
         if (c.intoSecondLevel) main.AddFolder(u"S", sel);
         const MacroLocation dest = sel;
         const ImportResult r = ImportLibraryFile(main, staging_, sel, file);
-        EXPECT_EQ(r.notice, 0);
+        EXPECT_EQ(r.notice, Notice::None);
         EXPECT_EQ(Tree(main), c.tree);
         EXPECT_TRUE(main.NodeAt(dest)->FolderIsOpen);
     }
@@ -189,7 +191,7 @@ TEST_F(MacroFiles, LibraryImportChecksEveryNameFirst) {
     const auto next = main.NextMacroKeyIndex;
     sel = L::None();
     const ImportResult r = ImportLibraryFile(main, staging_, sel, file);
-    EXPECT_EQ(r.notice, 241);
+    EXPECT_EQ(r.notice, Notice::NameTaken);
     EXPECT_EQ(r.created, 0);
     EXPECT_EQ(Tree(main), "Other Office/ ");
     EXPECT_EQ(main.NextMacroKeyIndex, next);
@@ -207,7 +209,7 @@ TEST_F(MacroFiles, LibraryImportSkipsWhatAFullFolderRefuses) {
     }
     MacroLocation sel = d;
     const ImportResult r = ImportLibraryFile(main, staging_, sel, file);
-    EXPECT_EQ(r.notice, 0);
+    EXPECT_EQ(r.notice, Notice::None);
     EXPECT_EQ(r.created, 2); // Games and its macro Jump; Copy and Office find no room
     EXPECT_EQ(ToUtf8(PathOf(main, sel)), "D/Games/Jump");
 }
@@ -219,7 +221,8 @@ TEST_F(MacroFiles, DamagedFileImportsWhatWasRead) {
     MacroLibrary main;
     MacroLocation sel;
     const ImportResult r = ImportLibraryFile(main, staging_, sel, Path("cut.mbf"));
-    EXPECT_FALSE(r.load.ok);
+    EXPECT_FALSE(r.load);
+    EXPECT_EQ(r.load.error, FileError::Damaged);
     EXPECT_EQ(Tree(main), "Games/ Copy Office/ ");
     EXPECT_EQ(ImportLibraryFile(main, staging_, sel, Path("none.mbf")).created, 0);
 }
@@ -227,11 +230,11 @@ TEST_F(MacroFiles, DamagedFileImportsWhatWasRead) {
 TEST_F(MacroFiles, SelectionDialogNeedsAMacro) {
     Language().Set(190, u"Macro:");
     MacroLibrary lib = Golden();
-    EXPECT_EQ(ChooseMacro(lib, L::At(0)).notice, 234);
-    EXPECT_EQ(ChooseMacro(lib, L::None()).notice, 234);
+    EXPECT_EQ(ChooseMacro(lib, L::At(0)).notice, Notice::NoMacroSelected);
+    EXPECT_EQ(ChooseMacro(lib, L::None()).notice, Notice::NoMacroSelected);
     const MacroSelectResult r = ChooseMacro(lib, L::At(0, 0));
     ASSERT_TRUE(r.choice);
-    EXPECT_EQ(r.notice, 0);
+    EXPECT_EQ(r.notice, Notice::None);
     EXPECT_EQ(ToUtf8(r.choice->name), "Macro:Jump");
     EXPECT_EQ(r.choice->action, (KeyAction{0x90, 0, 0}));
     EXPECT_EQ(r.macro, lib.MacroAt(L::At(0, 0)));

@@ -108,10 +108,10 @@ TEST(StepRules, KeyRenameLoopCountAndTyping) {
                   c.replacement ? c.replacement : "-");
     }
 
-    EXPECT_EQ(TypedCharNotice(u'7'), 0);
-    EXPECT_EQ(TypedCharNotice(u'\b'), 0);
-    EXPECT_EQ(TypedCharNotice(u'a'), 175);
-    EXPECT_EQ(TypedCharNotice(u'-'), 175);
+    EXPECT_EQ(TypedCharNotice(u'7'), Notice::None);
+    EXPECT_EQ(TypedCharNotice(u'\b'), Notice::None);
+    EXPECT_EQ(TypedCharNotice(u'a'), Notice::DigitsOnly);
+    EXPECT_EQ(TypedCharNotice(u'-'), Notice::DigitsOnly);
 }
 
 } // namespace

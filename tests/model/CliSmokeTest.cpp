@@ -2,6 +2,8 @@
 #include "ModelFixture.h"
 
 #include "support/RunCtl.h"
+#include <algorithm>
+#include <functional>
 #include <nlohmann/json.hpp>
 
 namespace tarvik::test {
@@ -52,6 +54,65 @@ TEST(CliSmoke, InitShowExportImportCheck) {
     EXPECT_TRUE(std::filesystem::exists(data / "config" / "default3.psf.bak"));
     EXPECT_EQ(Ctl(data, "import --slot 3 '" + (dir / "missing.psf").string() + "'").status, 1);
     EXPECT_EQ(Ctl(data, "check '" + (dir / "x.txt").string() + "'").status, 2);
+}
+
+// Every changing command exits 1 when its save fails. Each command runs twice:
+// on a working data folder, where it succeeds, and on one whose path runs
+// through a regular file, where nothing can be written (also for root).
+TEST(CliSmoke, ChangingCommandsExitOneWhenTheirSaveFails) {
+    TempDir dir;
+    const auto source = dir / "source";
+    ASSERT_EQ(Ctl(source, "init").status, 0);
+    const auto psf = dir / "p.psf";
+    ASSERT_EQ(Ctl(source, "export --slot 1 '" + psf.string() + "'").status, 0);
+    const std::string library =
+        ReadBytes(std::filesystem::path(TARVIK_TEST_DATA) / "macro/data/library.mlf.txt");
+    WriteBytes(source / "config" / "MacroLibraryFile.mlf", Utf16Bytes(FromUtf8(library)));
+    const auto mkf = dir / "copy.mkf";
+    ASSERT_EQ(Ctl(source, "macro export --path Copy '" + mkf.string() + "'").status, 0);
+
+    struct Case {
+        const char* what;
+        std::function<std::string(const std::filesystem::path& folder)> args;
+    };
+    auto fixed = [](std::string args) { return [args](const std::filesystem::path&) { return args; }; };
+    // A command that writes `verb` to a file in the folder.
+    auto into = [](const char* verb, const char* name) {
+        return [verb, name](const std::filesystem::path& folder) {
+            std::string args = verb;
+            args += " '";
+            args += (folder / name).string();
+            args += "'";
+            return args;
+        };
+    };
+    const Case cases[] = {
+        {"init", fixed("init")},
+        {"profile add", fixed("profile add Extra")},
+        {"profile rename", fixed("profile rename 1 Renamed")},
+        {"profile delete", fixed("profile delete 1")},
+        {"profile select", fixed("profile select 2")},
+        {"assign", fixed("assign --button 2 dpi-up")},
+        {"import", fixed("import --slot 2 '" + psf.string() + "'")},
+        {"macro import", fixed("macro import '" + mkf.string() + "'")},
+        {"export", into("export --slot 0", "out.psf")},
+        {"macro export", into("macro export --all", "out.mbf")},
+    };
+    WriteBytes(dir / "file", "a regular file");
+    const auto good = dir / "good";
+    const auto blocked = dir / "file" / "data";
+    ASSERT_EQ(Ctl(good, "init").status, 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const CtlResult ok = Ctl(good, c.args(good));
+        EXPECT_EQ(ok.status, 0) << (ok.err.empty() ? "" : ok.err[0]);
+        const CtlResult failed = Ctl(blocked, c.args(blocked));
+        EXPECT_EQ(failed.status, 1);
+        const bool said = std::any_of(failed.err.begin(), failed.err.end(), [](const std::string& l) {
+            return l.find("cannot be written: Not a directory") != std::string::npos;
+        });
+        EXPECT_TRUE(said) << (failed.err.empty() ? "nothing on stderr" : failed.err.back());
+    }
 }
 
 } // namespace

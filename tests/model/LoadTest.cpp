@@ -35,8 +35,7 @@ protected:
         first.Profiles[2].Settings[kSetProfileName].Value = u"Mine";
         first.Profiles[2].Keys[1].Macro.MacroActionNum = 2;
         first.SetCurrentProfile(3);
-        first.SaveCurrentProfileAndSettings();
-        first.SaveAllProfiles();
+        ASSERT_TRUE(first.SaveSettingsAndProfiles());
         problems.clear();
     }
 };
@@ -143,7 +142,6 @@ TEST_F(Load, DamagedAndHandEditedFiles) {
          0, u"\n", 0,
          [](const SettingsModel& m, auto&) {
              EXPECT_EQ(m.GetCurrentProfile(), 0);
-             EXPECT_EQ(m.CurrentProfile, 0);
              EXPECT_EQ(m.GetShowCount(), 3);
              EXPECT_EQ(m.GetShowList(3), 3);
              EXPECT_EQ(m.Ini[kIniCurrentProfile].Value, u"9"); // kept as written
@@ -162,8 +160,8 @@ TEST_F(Load, DamagedAndHandEditedFiles) {
         WriteBytes(target, edited);
 
         const bool isProfile = std::string(c.file).ends_with(".psf");
-        const ReadResult checked = isProfile ? CheckProfileFile(target) : CheckSettingsFile(target);
-        EXPECT_EQ(checked.ok, c.failLine == 0) << checked.reason;
+        const FileResult checked = isProfile ? CheckProfileFile(target) : CheckSettingsFile(target);
+        EXPECT_EQ(checked.ok(), c.failLine == 0) << checked.reason;
         EXPECT_EQ(checked.line, c.failLine) << checked.reason;
 
         SettingsModel m(dir.path());
@@ -232,7 +230,7 @@ TEST_F(Load, ImportAndExport) {
     m.Profiles[0].Settings[0].Value = u"Exported";
     m.Profiles[0].Keys[3].Action = {0x20, 0x04, 0x00};
     m.Profiles[2].Settings[0].Value = u"Mine";
-    m.SaveAllProfiles();
+    ASSERT_TRUE(m.SaveAllProfiles());
     std::filesystem::create_directory(dir / "elsewhere");
     ASSERT_TRUE(m.ExportProfile(0, dir / "elsewhere" / "p.psf"));
 
@@ -250,7 +248,7 @@ TEST_F(Load, ImportAndExport) {
     const std::string damaged = JoinLines(lines);
     WriteBytes(dir / "elsewhere" / "bad.psf", damaged);
     m.SetCurrentProfile(1);
-    const ReadResult r = m.ImportProfile(2, dir / "elsewhere" / "bad.psf");
+    const FileResult r = m.ImportProfile(2, dir / "elsewhere" / "bad.psf");
     EXPECT_FALSE(r);
     EXPECT_EQ(r.line, 60);
     EXPECT_EQ(m.Profiles[2].Settings[0].Value, u"Profil 3 — Jeu");

@@ -67,9 +67,9 @@ TEST_F(Sensors, TablesAndDefaultLevels) {
 TEST_F(Sensors, ChangeSensorKeepsTheTableTail) {
     SettingsModel m(dir.path());
     FirstStart(m);
-    m.ChangeSensor(0x3395);
+    ASSERT_TRUE(m.ChangeSensor(0x3395));
     EXPECT_EQ(m.DpiStepCount, 520u);
-    m.ChangeSensor(0x3325);
+    ASSERT_TRUE(m.ChangeSensor(0x3325));
     EXPECT_EQ(m.DpiStepCount, 59u);
     EXPECT_EQ(m.DpiStepTable[58] * 50, 10000u);
     EXPECT_EQ(m.DpiStepTable[59] * 50, 3000u); // entry 59 of 0x3395: 50 + 59 * 50

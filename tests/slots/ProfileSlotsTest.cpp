@@ -73,20 +73,20 @@ TEST_F(ProfileSlotsTest, RefusalsNameTheirNoticeAndChangeNothing) {
     struct Case {
         const char* what;
         std::function<SlotResult(SettingsModel&)> op;
-        int notice;
+        Notice notice;
     };
     const Case cases[] = {
         {"delete current", [](SettingsModel& m) { return DeleteProfile(m, m.GetCurrentProfile()); },
-         kNoticeCurrentNotDeletable},
-        {"add empty name", [](SettingsModel& m) { return AddProfile(m, u""); }, kNoticeEmptyName},
-        {"rename empty", [](SettingsModel& m) { return RenameProfile(m, 2, u""); }, kNoticeEmptyName},
+         Notice::CurrentProfileNotDeletable},
+        {"add empty name", [](SettingsModel& m) { return AddProfile(m, u""); }, Notice::EmptyProfileName},
+        {"rename empty", [](SettingsModel& m) { return RenameProfile(m, 2, u""); }, Notice::EmptyProfileName},
         {"add when all shown",
          [](SettingsModel& m) {
              m.SetShowCount(5);
              return AddProfile(m, u"Sixth");
          },
-         kNoticeNoFreeSlot},
-        {"delete hidden slot", [](SettingsModel& m) { return DeleteProfile(m, 4); }, 0},
+         Notice::NoFreeProfileSlot},
+        {"delete hidden slot", [](SettingsModel& m) { return DeleteProfile(m, 4); }, Notice::None},
     };
     for (const Case& c : cases) {
         auto before = model_->Profiles;

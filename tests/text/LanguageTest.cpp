@@ -18,7 +18,7 @@ struct LanguageCase {
     std::u16string english;                 // Lan_EN.txt
     std::u16string chinese;                 // Lan.txt
     double scale;
-    bool loaded;
+    FileError error;  // how the load ended
     const char* file; // the file that was read
     InterfaceFont font;
     std::vector<std::pair<int, std::u16string>> strings;
@@ -35,7 +35,7 @@ TEST(Language, LoadTable) {
          kEn,
          kZh,
          1.0,
-         true,
+         FileError::None,
          "Lan_EN.txt",
          {u"Tahoma", 16, 1},
          {{0, u"English"}, {1, u"File"}}},
@@ -44,7 +44,7 @@ TEST(Language, LoadTable) {
          kEn,
          kZh,
          1.0,
-         true,
+         FileError::None,
          "Lan.txt",
          {u"宋体", 12, 134},
          {{0, u"中文"}, {1, u"文件"}}},
@@ -53,7 +53,7 @@ TEST(Language, LoadTable) {
          kEn,
          kZh,
          1.5,
-         true,
+         FileError::None,
          "Lan.txt",
          {u"宋体", 18, 134},
          {{1, u"文件"}}},
@@ -62,7 +62,7 @@ TEST(Language, LoadTable) {
          kEn,
          kZh,
          2.0,
-         true,
+         FileError::None,
          "Lan_EN.txt",
          {u"Tahoma", 32, 1},
          {{1, u"File"}}},
@@ -71,7 +71,7 @@ TEST(Language, LoadTable) {
          kEn,
          kZh,
          1.0,
-         true,
+         FileError::None,
          "Lan_EN.txt",
          {u"Tahoma", 16, 1},
          {}},
@@ -80,7 +80,7 @@ TEST(Language, LoadTable) {
          kEn,
          kZh,
          1.5,
-         true,
+         FileError::None,
          "Lan_EN.txt",
          {u"Tahoma", 24, 1},
          {}},
@@ -89,7 +89,7 @@ TEST(Language, LoadTable) {
          u"[Setting]\n0=English\n1=a\n\n2=b\n",
          kZh,
          1.0,
-         false,
+         FileError::Damaged,
          "Lan_EN.txt",
          kInitial,
          {{0, u"English"}, {1, u"a"}, {2, u""}}},
@@ -98,7 +98,7 @@ TEST(Language, LoadTable) {
          u"[Setting]\n3=x\n4=\n5=y\n",
          kZh,
          1.0,
-         false,
+         FileError::Damaged,
          "Lan_EN.txt",
          kInitial,
          {{3, u"x"}, {5, u""}}},
@@ -107,7 +107,7 @@ TEST(Language, LoadTable) {
          u"[Setting]\n0=English\nabc=q\n",
          kZh,
          1.0,
-         true,
+         FileError::None,
          "Lan_EN.txt",
          {u"Tahoma", 16, 1},
          {{0, u"q"}}},
@@ -116,7 +116,7 @@ TEST(Language, LoadTable) {
          u"[Setting]\n499=last\n500=over\n-1=under\n7=seven\n",
          kZh,
          1.0,
-         true,
+         FileError::None,
          "Lan_EN.txt",
          {u"Tahoma", 16, 1},
          {{499, u"last"}, {7, u"seven"}, {0, u""}}},
@@ -125,7 +125,7 @@ TEST(Language, LoadTable) {
          u"[Setting]\n5=a\n5= b = c \n",
          kZh,
          1.0,
-         true,
+         FileError::None,
          "Lan_EN.txt",
          {u"Tahoma", 16, 1},
          {{5, u" b = c "}}},
@@ -134,11 +134,19 @@ TEST(Language, LoadTable) {
          u"[Setting]\r\n0=English\r\n",
          kZh,
          1.0,
-         false,
+         FileError::Damaged,
          "Lan_EN.txt",
          kInitial,
          {{0, u""}}},
-        {"missing language file", u"EN", u"", kZh, 1.0, false, "Lan_EN.txt", kInitial, {{0, u""}}},
+        {"missing language file",
+         u"EN",
+         u"",
+         kZh,
+         1.0,
+         FileError::Missing,
+         "Lan_EN.txt",
+         kInitial,
+         {{0, u""}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -147,12 +155,13 @@ TEST(Language, LoadTable) {
         if (!c.english.empty()) WriteBytes(dir / "Lan_EN.txt", Utf16Bytes(c.english));
         WriteBytes(dir / "Lan.txt", Utf16Bytes(c.chinese));
         LanguageTable table;
-        EXPECT_EQ(table.Load(dir.path(), c.scale), c.loaded);
+        const FileResult r = table.Load(dir.path(), c.scale);
+        EXPECT_EQ(r.error, c.error) << r.Describe();
+        EXPECT_EQ(r.line > 0, c.error == FileError::Damaged) << r.Describe();
         EXPECT_EQ(table.File(), dir / c.file);
         EXPECT_EQ(table.Font().face, c.font.face);
         EXPECT_EQ(table.Font().height, c.font.height);
         EXPECT_EQ(table.Font().charSet, c.font.charSet);
-        EXPECT_EQ(table.Problem().empty(), c.loaded);
         for (const auto& [index, text] : c.strings) EXPECT_EQ(table.String(index), text) << index;
     }
 }

@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "support/TempDir.h"
+#include "text/Log.h"
+#include "text/SettingLines.h"
 #include "text/StdioFileEx.h"
 
 namespace tarvik {
@@ -112,6 +114,112 @@ TEST(TextFile, OpenFailures) {
     WriteBytes(dir / "u.txt", Utf16Bytes(u"abc\n"));
     EXPECT_TRUE(f.OpenTextFile(dir / "u.txt", CStdioFileEx::typeText));
     EXPECT_TRUE(f.IsUnicode());
+}
+
+// Why a file could not be read, as the loads tell it apart.
+TEST(TextFile, OpenForReadingTellsMissingFromUnreadable) {
+    TempDir dir;
+    WriteBytes(dir / "u.txt", Utf16Bytes(u"x\n"));
+    WriteBytes(dir / "regular", "x");
+    std::filesystem::create_directory(dir / "folder");
+    struct Case {
+        const char* name;
+        std::filesystem::path path;
+        FileError error;
+    };
+    const Case cases[] = {
+        {"there", dir / "u.txt", FileError::None},
+        {"missing", dir / "missing.txt", FileError::Missing},
+        {"missing folder on the way", dir / "no" / "f.txt", FileError::Missing},
+        {"a regular file on the way", dir / "regular" / "f.txt", FileError::Missing},
+        {"a folder", dir / "folder", FileError::Unreadable},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CStdioFileEx f;
+        const FileResult r = OpenForReading(f, c.path);
+        EXPECT_EQ(r.error, c.error) << r.reason;
+        EXPECT_EQ(f.IsOpen(), c.error == FileError::None);
+        EXPECT_EQ(r.reason.empty(), c.error == FileError::None) << r.reason;
+    }
+}
+
+// A write that cannot be made says why, once, and leaves nothing behind.
+TEST(TextFile, FailedWriteIsReportedOnceWithItsReason) {
+    TempDir dir;
+    WriteBytes(dir / "regular", "x");
+    std::filesystem::create_directories(dir / "busy" / "inside");
+    std::vector<std::string> problems;
+    auto old = SetProblemSink([&](const std::string& m) { problems.push_back(m); }, /*quiet=*/true);
+    struct Case {
+        std::filesystem::path path;
+        const char* why;
+    };
+    const Case cases[] = {
+        {dir / "regular" / "f.ini", "cannot be written: Not a directory"},
+        {dir / "missing" / "f.ini", "cannot be written: No such file or directory"},
+        {dir / "busy", "cannot be written: "}, // the rename cannot replace a non-empty folder
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.string());
+        problems.clear();
+        const FileResult r = WriteUnicodeFile(c.path, u"[Setting]\n", "test file");
+        EXPECT_EQ(r.error, FileError::NotWritten);
+        EXPECT_EQ(r.reason.rfind(c.why, 0), 0u) << r.reason;
+        ASSERT_EQ(problems.size(), 1u);
+        std::string expected = "test file ";
+        expected += c.path.string();
+        expected += ": ";
+        expected += r.reason;
+        EXPECT_EQ(problems[0], expected);
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "busy" / "inside"));
+    int files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
+    EXPECT_EQ(files, 2); // no temporary file left
+    EXPECT_TRUE(WriteUnicodeFile(dir / "ok.ini", u"a\n", "test file"));
+    EXPECT_EQ(ReadBytes(dir / "ok.ini"), Utf16Bytes(u"a\n"));
+    SetProblemSink(old);
+}
+
+TEST(TextFile, SettingLines) {
+    struct Header {
+        bool read;
+        std::u16string line;
+        const char* problem;
+    };
+    const Header headers[] = {
+        {true, u"[Setting]", nullptr},
+        {false, u"", "the file is empty"},
+        {true, u"[Setting]\r", "not \"[Setting]\" (the line ends in a carriage return)"},
+        {true, u"[setting]", "not \"[Setting]\""},
+        {true, u"[Setting] ", "not \"[Setting]\""},
+    };
+    for (const auto& h : headers) {
+        const char* got = SettingHeaderProblem(h.read, h.line);
+        EXPECT_STREQ(got, h.problem);
+    }
+    struct Pair {
+        std::u16string line;
+        PairNeeds needs;
+        const char* problem;
+        std::size_t p;
+    };
+    const Pair pairs[] = {
+        {u"a=b", PairNeeds::NameAndValue, nullptr, 1},
+        {u"a=", PairNeeds::Name, nullptr, 1},
+        {u"a=", PairNeeds::Value, "empty value after \"=\"", 1},
+        {u"=b", PairNeeds::Value, nullptr, 0},
+        {u"=b", PairNeeds::Name, "empty name before \"=\"", 0},
+        {u"=", PairNeeds::Equals, nullptr, 0},
+        {u"ab", PairNeeds::Equals, "no \"=\"", std::u16string::npos},
+        {u"a==b", PairNeeds::NameAndValue, nullptr, 1},
+    };
+    for (const auto& c : pairs) {
+        std::size_t p = 99;
+        EXPECT_STREQ(SplitPair(c.line, c.needs, p), c.problem);
+        EXPECT_EQ(p, c.p);
+    }
 }
 
 TEST(TextFile, KeepBackupKeepsTheMostRecentCopy) {

@@ -12,6 +12,15 @@ TEST(U16, FormatsAsTheFilesNeed) {
     EXPECT_EQ(HexBlank4(0x12345), u"0x12345");
     EXPECT_EQ(Hex(0xA, 2), u"0A");
     EXPECT_EQ(Hex(0x1F, 4), u"001F");
+    EXPECT_EQ(Hex(0x12345, 4), u"12345"); // at least, not at most
+    EXPECT_EQ(Hex(0, 1), u"0");
+    EXPECT_EQ(Hex(0xFFFFFFFFFFFFFFFFu, 2), u"FFFFFFFFFFFFFFFF");
+    std::u16string bytes = u"=";
+    const std::uint8_t run[] = {0x00, 0x0B, 0xA0, 0xFF};
+    AppendHexBytes(bytes, run);
+    EXPECT_EQ(bytes, u"=000BA0FF"); // in order, two digits each
+    EXPECT_EQ(HexDigitValue(u'f'), 15);
+    EXPECT_EQ(HexDigitValue(u'G'), -1);
     EXPECT_EQ(Dec(-12), u"-12");
 }
 

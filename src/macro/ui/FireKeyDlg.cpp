@@ -125,20 +125,20 @@ bool CFireKeyDlg::CorrectFields() {
     if (LeadingNumber(first_->text()) >= 256) {
         first_->setText(QStringLiteral("255"));
         corrected = true;
-        if (!ShowNotice(kNoticeFirst)) return true;
+        if (!ShowNotice(Notice::FireRateTooLow)) return true;
     }
     if (second_ && LeadingNumber(second_->text()) > 255) {
         second_->setText(QStringLiteral("255"));
         corrected = true;
-        if (!ShowNotice(kNoticeSecond)) return true;
+        if (!ShowNotice(Notice::FireCountTooHigh)) return true;
     }
     return corrected;
 }
 
-bool CFireKeyDlg::ShowNotice(int text) {
+bool CFireKeyDlg::ShowNotice(Notice notice) {
     if (notice_ || !isVisible()) return true;
     QPointer<CFireKeyDlg> self(this);
-    notice_ = new CAttentionDlg(L(kNoticeTitle), L(text), this);
+    notice_ = new CAttentionDlg(L(kAttentionTitleString), L(NoticeString(notice)), this);
     notice_->exec();
     // The notice is this dialog's child: if the dialog went while the notice
     // was open, the notice went with it.
@@ -164,7 +164,7 @@ void CFireKeyDlg::Confirm() {
     // sees it before anything is stored.
     if (CorrectFields() || !first_ || !second_) return;
     const FireKeyResult r = FireKeyChoice(LeadingNumber(first_->text()), LeadingNumber(second_->text()));
-    if (r.notice) {
+    if (r.notice != Notice::None) {
         ShowNotice(r.notice); // the dialog stays open
         return;
     }
@@ -192,7 +192,7 @@ bool CFireKeyDlg::eventFilter(QObject* watched, QEvent* event) {
         if (!text.isEmpty() && text.front().isPrint() &&
             (text.front() < QLatin1Char('0') || text.front() > QLatin1Char('9'))) {
             QMetaObject::invokeMethod(
-                this, [this] { ShowNotice(kNoticeDigits); }, Qt::QueuedConnection);
+                this, [this] { ShowNotice(Notice::DigitsOnly); }, Qt::QueuedConnection);
         }
     }
     return CDlgBase::eventFilter(watched, event);

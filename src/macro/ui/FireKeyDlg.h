@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "skin/DlgBase.h"
+#include "text/Notices.h"
 
 class QLineEdit;
 
@@ -23,10 +24,6 @@ public:
     static constexpr int kTimerCheck = 1;
     static constexpr int kCheckMs = 100;
     // Language strings of the notices.
-    static constexpr int kNoticeTitle = 150;
-    static constexpr int kNoticeFirst = 174;
-    static constexpr int kNoticeDigits = 175;
-    static constexpr int kNoticeSecond = 176;
 
     // `owner` (the main window) receives the result; it also parents the dialog.
     explicit CFireKeyDlg(CDlgBase* owner);
@@ -59,7 +56,7 @@ private:
     bool CorrectFields();
     // Shows the notice dialog with language string `text` (one at a time).
     // False when this dialog was destroyed while the notice was open.
-    bool ShowNotice(int text);
+    bool ShowNotice(Notice notice);
     void Confirm();
     QLineEdit* MakeField(const Rect& r, const QString& text);
 
