@@ -40,6 +40,7 @@ expected=(
 )
 if $window; then
     expected+=(
+        "$prefix/bin/tarvik"
         "$prefix/share/applications/$app_id.desktop" "$prefix/share/metainfo/$app_id.metainfo.xml"
         "$prefix/share/icons/hicolor/scalable/apps/$app_id.svg"
         "$prefix"/share/icons/hicolor/{48x48,128x128,256x256}/apps/"$app_id.png"
@@ -106,9 +107,13 @@ cmp -s data/lang/Lan_EN.txt "$root/data/config/Lan_EN.txt" ||
 if $window; then
     version=$("$prefix/bin/tarvik" --version)
     [ "$version" = "tarvik $(cache CMAKE_PROJECT_VERSION)" ] || fail "tarvik --version printed '$version'"
-    QT_QPA_PLATFORM=offscreen "$prefix/bin/tarvik" --simulate --data-dir "$root/window-data" \
-        --screenshot "$root/window.png" || fail "the installed tarvik could not take its screenshot"
-    [ -s "$root/window.png" ] || fail "the installed tarvik wrote no screenshot"
+    # Its own runtime folder: the single-instance lock and socket stay apart from a running window.
+    mkdir -m 0700 "$root/runtime"
+    XDG_RUNTIME_DIR=$root/runtime QT_QPA_PLATFORM=offscreen "$prefix/bin/tarvik" --simulate \
+        --data-dir "$root/window-data" --screenshot "$root/window.png" ||
+        fail "the installed tarvik could not take its screenshot"
+    [ "$(head -c 8 "$root/window.png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
+        fail "the installed tarvik wrote no PNG screenshot"
 fi
 
 # A small program built against the installed libraries and headers.

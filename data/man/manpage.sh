@@ -46,14 +46,17 @@ describe() {
     done
 }
 
-{
-    if [ -n "$(run --help | subcommands)" ]; then
+includes=()
+if [ -n "$(run --help | subcommands)" ]; then
+    {
         echo '[COMMANDS]'
         describe
-    fi
-} >"$work/commands.h2m"
+    } >"$work/commands.h2m"
+    includes+=(--include="$work/commands.h2m")
+fi
+includes+=(--include="$include")
 
 ln -s "$(cd "$(dirname "$program")" && pwd)/$name" "$work/$name"
 PATH="$work:$PATH" help2man --no-info --no-discard-stderr --version-string="$version" \
-    --name="$summary" --include="$work/commands.h2m" --include="$include" --output="$work/$name.1" "$name"
+    --name="$summary" "${includes[@]}" --output="$work/$name.1" "$name"
 gzip -9n <"$work/$name.1" >"$out"
