@@ -109,11 +109,21 @@ if $window; then
     [ "$version" = "tarvik $(cache CMAKE_PROJECT_VERSION)" ] || fail "tarvik --version printed '$version'"
     # Its own runtime folder: the single-instance lock and socket stay apart from a running window.
     mkdir -m 0700 "$root/runtime"
-    XDG_RUNTIME_DIR=$root/runtime QT_QPA_PLATFORM=offscreen "$prefix/bin/tarvik" --simulate \
-        --data-dir "$root/window-data" --screenshot "$root/window.png" ||
-        fail "the installed tarvik could not take its screenshot"
-    [ "$(head -c 8 "$root/window.png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
-        fail "the installed tarvik wrote no PNG screenshot"
+    screenshot() { # FILE [ENV...]: the installed window, drawn into FILE
+        local file=$1
+        shift
+        env "$@" XDG_RUNTIME_DIR="$root/runtime" QT_QPA_PLATFORM=offscreen "$prefix/bin/tarvik" --simulate \
+            --data-dir "$root/window-data" --scale 1 --screenshot "$file" ||
+            fail "the installed tarvik could not take its screenshot"
+        [ "$(head -c 8 "$file" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
+            fail "the installed tarvik wrote no PNG screenshot"
+    }
+    screenshot "$root/window.png"
+    # The same window without a program folder draws only fill colours and texts:
+    # the first picture differs from it when the skins came from share/tarvik.
+    screenshot "$root/window-bare.png" TARVIK_PROGRAM_DIR="$root/nothing"
+    ! cmp -s "$root/window.png" "$root/window-bare.png" ||
+        fail "the installed tarvik draws no skin pictures (share/tarvik/skins not found)"
 fi
 
 # A small program built against the installed libraries and headers.
