@@ -95,6 +95,16 @@ appstreamcli validate --no-net "$metainfo" >/dev/null || {
     fail "appstreamcli validate: $metainfo"
 }
 grep -qx "Icon=$app_id" "$desktop" || fail "the desktop file does not name the icon $app_id"
+# Each PNG icon has the size its folder names (a theme looks icons up by that folder).
+icons=$build/icons/hicolor
+$window && icons=$prefix/share/icons/hicolor
+for size in 48 128 256; do
+    png=$icons/${size}x${size}/apps/$app_id.png
+    [ -f "$png" ] || fail "no ${size}x${size} icon"
+    dims=$(od -An -tu1 -j16 -N8 "$png" | awk '{ print $3 * 256 + $4 "x" $7 * 256 + $8 }')
+    [ "$dims" = "${size}x${size}" ] || fail "${png#"$root"} is $dims"
+done
+grep -q 'viewBox="0 0 256 256"' "$icons/scalable/apps/$app_id.svg" || fail "the SVG icon has no 256 x 256 view box"
 grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainfo" ||
     fail "the metainfo does not launch $app_id.desktop"
 
