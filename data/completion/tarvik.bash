@@ -71,7 +71,9 @@ _tarvik() {
     for ((i = 1; i < cword; i++)); do
         word=${words[i]}
         if ((skip)); then
+            # "--option = value" arrives as three words.
             skip=0
+            [[ $word == = ]] && skip=1
         elif [[ $word == -* ]]; then
             # An option of this level or of one above (given after the subcommand) may take a value.
             [[ $word != *=* ]] && grep -q "^val $word\( \|$\)" <<<"$all" && skip=1

@@ -47,6 +47,7 @@ rows=(
     "tarvikctl --hid sim sh|show|sim"
     "tarvikctl --data-dir $dir/|$dir/folder|$dir/mouse.sock"
     "tarvikctl --data-dir $dir/folder ma|macro|show"
+    "tarvikctl --data-dir=$dir/folder sh|show|$dir/folder"
     "tarvikctl show --|--slot --all --json|--data-dir"
     "tarvikctl show --slot |0 1 2 3 4|5"
     "tarvikctl show --slot=|0 4|--json"
