@@ -71,11 +71,10 @@ _tarvik() {
     for ((i = 1; i < cword; i++)); do
         word=${words[i]}
         if ((skip)); then
-            # "--option = value" arrives as three words.
             skip=0
-            [[ $word == = ]] && skip=1
         elif [[ $word == -* ]]; then
-            # An option of this level or of one above (given after the subcommand) may take a value.
+            # An option of this level or of one above (given after the subcommand) may take a
+            # value as the next word; "--option=value" is one word (_init_completion -s).
             [[ $word != *=* ]] && grep -q "^val $word\( \|$\)" <<<"$all" && skip=1
         elif ((positionals == 0)) && grep -qx "sub $word" <<<"$facts"; then
             command+=("$word")
