@@ -88,6 +88,11 @@ void CMacroManagerDlg::CreateControls(const Rect&) {
         return AddControl(0, std::make_unique<CStaticText>(this, id, ScaledRect(l, t, r, b), LangText(text),
                                                            kLabelGrey, kDtLeft | kDtSingleLine));
     };
+    // The title: the frame's header would be empty otherwise.
+    auto title = std::make_unique<CStaticText>(this, kIdTitle, ScaledRect(20, 3, 230, 27), LangText(240),
+                                               Rgb(255, 255, 255), kDtLeft);
+    title->SetFont(Scaled(18), QString::fromStdU16String(Language().Font().face));
+    AddControl(0, std::move(title));
     label(2025, 24, 35, 124, 52, 191);
     label(2026, 189, 35, 289, 52, 192);
 

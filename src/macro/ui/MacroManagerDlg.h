@@ -68,6 +68,7 @@ public:
     static constexpr int kIdCountEdit = 2034;
     static constexpr int kIdInsert = 2035;
     static constexpr int kIdCaptureNote = 2036;
+    static constexpr int kIdTitle = 2037;
 
     // Pop-up messages: the insert combo's click, the insert pop-up's choice and
     // close, the tree menu's choice and close.

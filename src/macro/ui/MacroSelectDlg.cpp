@@ -7,6 +7,7 @@
 #include "macro/ui/DialogParts.h"
 #include "skin/OpenDialogList.h"
 #include "skin/StaticControls.h"
+#include "text/Language.h"
 
 namespace tarvik {
 
@@ -35,6 +36,11 @@ bool CMacroSelectDlg::OnInitDialog() {
 }
 
 void CMacroSelectDlg::CreateControls(const Rect&) {
+    // The title: the frame's header would be empty otherwise.
+    auto title = std::make_unique<CStaticText>(this, kIdTitle, ScaledRect(20, 3, 230, 27), LangText(244),
+                                               Rgb(255, 255, 255), kDtLeft);
+    title->SetFont(Scaled(18), QString::fromStdU16String(Language().Font().face));
+    AddControl(0, std::move(title));
     AddControl(0, std::make_unique<CStaticText>(this, kIdCaption, ScaledRect(24, 35, 124, 52), LangText(191),
                                                 Rgb(180, 180, 180), kDtLeft | kDtSingleLine));
     auto tree = std::make_unique<CEditShowList>(this, ScaledRect(25, 54, 488, 323));

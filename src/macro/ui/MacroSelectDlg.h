@@ -30,6 +30,7 @@ public:
     static constexpr int kIdCaption = 2025;
     static constexpr int kIdTree = 2015;
     static constexpr int kIdTreeScroll = 2021;
+    static constexpr int kIdTitle = 2037;
 
     // `owner` (the main window) receives the result; it also parents the dialog.
     CMacroSelectDlg(CDlgBase* owner, MacroLibrary& library);

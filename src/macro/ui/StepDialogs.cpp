@@ -102,6 +102,18 @@ void CMacroFieldDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 bool CMacroFieldDlg::eventFilter(QObject* watched, QEvent* event) {
+    // The field takes the focus with its text selected; the caret starts at the
+    // end of the text instead.
+    if (watched == edit_.data() && event->type() == QEvent::FocusIn && !caretPlaced_) {
+        caretPlaced_ = true;
+        QMetaObject::invokeMethod(
+            edit_.data(),
+            [e = edit_.data()] {
+                e->deselect();
+                e->end(false);
+            },
+            Qt::QueuedConnection);
+    }
     if (watched == edit_.data() && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (IsEnter(key->key())) {

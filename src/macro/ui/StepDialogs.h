@@ -70,6 +70,7 @@ private:
     QString text_;
     QPointer<QLineEdit> edit_;
     CStaticText* keyText_ = nullptr;
+    bool caretPlaced_ = false;
 };
 
 // The key of a key step: the next key pressed (any key, modifiers included)
