@@ -185,15 +185,21 @@ void CMacroManagerDlg::DrawWindow(QPainter& dc, const Rect& client) {
 // ---- what the window shows --------------------------------------------------------------
 
 void CMacroManagerDlg::SelectNode(const MacroLocation& at) {
-    MacroLibrary& library = editor_.Library();
-    // The node's folders open, so its row is shown.
-    if (at.stage >= 1)
-        if (MacroItem* f = library.NodeAt(MacroLocation::At(at.stage0Index))) f->FolderIsOpen = true;
-    if (at.stage == 2)
-        if (MacroItem* f = library.NodeAt(MacroLocation::At(at.stage0Index, at.stage1Index)))
-            f->FolderIsOpen = true;
     editor_.Select(at);
+    RevealSelection();
     RefreshSelection();
+}
+
+void CMacroManagerDlg::RevealSelection() {
+    MacroLibrary& library = editor_.Library();
+    const MacroLocation at = editor_.Selection();
+    if (at.stage >= 1)
+        if (MacroItem* f = library.NodeAt(MacroLocation::At(at.stage0Index)); f && !f->FolderIsOpen)
+            f->FolderIsOpen = true;
+    if (at.stage == 2)
+        if (MacroItem* f = library.NodeAt(MacroLocation::At(at.stage0Index, at.stage1Index));
+            f && !f->FolderIsOpen)
+            f->FolderIsOpen = true;
 }
 
 void CMacroManagerDlg::RefreshSelection() {
@@ -535,6 +541,7 @@ void CMacroManagerDlg::RunTreeCommand(int command) {
         // A file that cannot be read imports nothing; the reason is logged.
         const ImportResult r = macro ? editor_.ImportMacro(PathOf(path), staging_)
                                      : editor_.ImportLibrary(PathOf(path), staging_);
+        RevealSelection();
         RefreshSelection();
         Tell(r.notice);
         break;
@@ -562,6 +569,7 @@ void CMacroManagerDlg::NewNode(bool folder) {
     }
     if (!ok || closeRequested_) return;
     const Notice n = folder ? editor_.NewFolder(name) : editor_.NewMacro(name);
+    RevealSelection();
     RefreshSelection();
     Tell(n);
 }
@@ -601,7 +609,7 @@ void CMacroManagerDlg::DeleteNode() {
 }
 
 void CMacroManagerDlg::Tell(Notice notice) {
-    if (notice == Notice::None || closeRequested_ || closed_) return;
+    if (notice == Notice::None || closeRequested_ || closed_ || !isVisible()) return;
     ModalScope scope(*this);
     ShowNotice(this, notice);
 }

@@ -137,6 +137,9 @@ private:
 
     // What the window shows after the selection, the tree or the steps changed.
     void RefreshSelection();
+    // Opens the folders above the selected node, so its row is shown (a new or
+    // imported node inside a closed folder).
+    void RevealSelection();
     void RefreshSteps(bool scrollToEnd);
     void RefreshLoopControls();
     void SetScrollBarsEnabled(bool on);

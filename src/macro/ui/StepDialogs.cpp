@@ -124,7 +124,11 @@ bool CMacroFieldDlg::eventFilter(QObject* watched, QEvent* event) {
         // The character is still entered; the notice follows once the field has it.
         if (kind_ == FieldKind::DigitsEdit && IsNonDigitCharacter(key->text()))
             QMetaObject::invokeMethod(
-                this, [this] { ShowNotice(this, Notice::DigitsOnly); }, Qt::QueuedConnection);
+                this,
+                [this] {
+                    if (isVisible()) ShowNotice(this, Notice::DigitsOnly);
+                },
+                Qt::QueuedConnection);
     }
     return CDlgBase::eventFilter(watched, event);
 }
