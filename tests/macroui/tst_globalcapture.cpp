@@ -164,6 +164,7 @@ void TestGlobalCapture::managerRecordsKeysTypedElsewhere() {
     QCOMPARE(codes.join(' '), QStringLiteral("A1v delay 58v delay 58^ delay A1^"));
     ClickId(manager, CDlgBase::kIdClose);
     QVERIFY(!manager.Hook().IsStarted());
+    QTRY_VERIFY(!manager.isVisible()); // once the library is written
     QVERIFY(manager.LibrarySaved());
 }
 

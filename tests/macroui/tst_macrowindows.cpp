@@ -168,10 +168,12 @@ void TestMacroWindows::recordingTakesTheKeysWithTheirDelays() {
     const auto* list = static_cast<const CImageShowList*>(dlg.FindControl(CImageShowList::kId));
     QCOMPARE(list->DataRowCount(), static_cast<int>(rec.ValidCount()));
 
-    // Stopping saves the library.
+    // Stopping saves the library (written on the saver's thread).
     ClickId(dlg, Mgr::kIdRecord);
     QVERIFY(!dlg.Recording());
     QVERIFY(!dlg.Hook().IsStarted());
+    QTRY_COMPARE(dlg.SavesPending(), 0);
+    QVERIFY(dlg.LastSave().ok());
     MacroLibrary saved;
     QVERIFY(saved.Load(f.File()).ok());
     QCOMPARE(StepsHex(*saved.MacroAt(m)), steps);
@@ -198,6 +200,7 @@ void TestMacroWindows::recordingStopsAtTheStepLimit() {
     QVERIFY(!dlg.Recording());
     QVERIFY(!dlg.Hook().IsStarted());
     QVERIFY(!static_cast<const CCheckButton*>(dlg.FindControl(Mgr::kIdRecord))->IsChecked());
+    QTRY_COMPARE(dlg.SavesPending(), 0);
     MacroLibrary saved;
     QVERIFY(saved.Load(f.File()).ok());
     QCOMPARE(int(saved.MacroAt(m)->MacroCommandActionNum), 168);
@@ -532,8 +535,8 @@ void TestMacroWindows::failedSavesAreShown() {
     QTRY_COMPARE(answers.notices, QStringList{L(258)});
     QVERIFY(!dlg.LastSave().ok());
     ClickId(dlg, CDlgBase::kIdClose);
-    QCOMPARE(answers.notices, (QStringList{L(258), L(258)}));
-    QVERIFY(!dlg.isVisible());
+    QTRY_COMPARE(answers.notices, (QStringList{L(258), L(258)}));
+    QTRY_VERIFY(!dlg.isVisible());
     QVERIFY(!dlg.LibrarySaved());
     QCOMPARE(StepsHex(*f.library.MacroAt(m)), QStringLiteral("41000000"));
 }

@@ -44,7 +44,7 @@ class CMacroManagerDlg::ModalScope {
 public:
     explicit ModalScope(CMacroManagerDlg& dlg) : dlg_(dlg) { ++dlg_.modalDepth_; }
     ~ModalScope() {
-        if (--dlg_.modalDepth_ > 0 || !dlg_.closeRequested_ || dlg_.closed_) return;
+        if (--dlg_.modalDepth_ > 0 || !dlg_.closeRequested_ || dlg_.closing_) return;
         QMetaObject::invokeMethod(
             &dlg_, [d = &dlg_] { d->CloseWithSave(QDialog::Rejected); }, Qt::QueuedConnection);
     }
@@ -57,8 +57,8 @@ private:
 
 CMacroManagerDlg::CMacroManagerDlg(QWidget* owner, MacroLibrary& library, std::filesystem::path libraryFile,
                                    KeysFn currentKeys)
-    : CDlgBase(owner), editor_(library, std::move(libraryFile)), currentKeys_(std::move(currentKeys)),
-      fileDialog_(&RunFileDialog), treeRows_(library, [this](int row) {
+    : CDlgBase(owner), editor_(library, libraryFile), saver_(libraryFile),
+      currentKeys_(std::move(currentKeys)), fileDialog_(&RunFileDialog), treeRows_(library, [this](int row) {
           editor_.SelectRow(row);
           RefreshSelection();
       }) {
@@ -68,6 +68,11 @@ CMacroManagerDlg::CMacroManagerDlg(QWidget* owner, MacroLibrary& library, std::f
     Messages().Add(CKeyboardHook::kKeyMessage, CKeyboardHook::kKeyMessage, this, &CMacroManagerDlg::OnKey);
     Messages().Add(kInsertComboMessage, kTreeMenuClosed, this, &CMacroManagerDlg::OnPopup);
     Messages().Add(kIdClose, kIdInsert, this, &CMacroManagerDlg::OnCommand);
+    // The library is written on the saver's thread; the result comes back here.
+    editor_.SetSaveHandler([this] {
+        saver_.Save(editor_.Library(), [this](const FileResult& r) { OnSaved(r); });
+        return FileResult();
+    });
     // The manager's creation: every folder closed, nothing selected.
     editor_.Open();
 }
@@ -266,6 +271,7 @@ void CMacroManagerDlg::TakeStepSelection() {
 // ---- messages -----------------------------------------------------------------------------
 
 LResult CMacroManagerDlg::OnCommand(int msg, WParam wParam, LParam event) {
+    if (closing_) return 0; // the window waits for its last save
     switch (msg) {
     case kIdClose:
         if (event == kNotifyClick) CloseWithSave(QDialog::Accepted);
@@ -323,15 +329,16 @@ LResult CMacroManagerDlg::OnCommand(int msg, WParam wParam, LParam event) {
 }
 
 LResult CMacroManagerDlg::OnKey(int, WParam wParam, LParam lParam) {
-    if (!editor_.Recording()) return 0;
+    if (!editor_.Recording() || closing_) return 0;
     const MacroEditor::KeyResult r =
         editor_.OnKeyMessage(static_cast<std::uint32_t>(wParam), static_cast<std::uint32_t>(lParam));
     if (r.added) RefreshSteps(true);
-    if (r.stopped) EndRecording(true, r.saved);
+    if (r.stopped) EndRecording(true); // its save is on the way
     return 0;
 }
 
 LResult CMacroManagerDlg::OnPopup(int msg, WParam, LParam lParam) {
+    if (closing_) return 0;
     const auto* result = reinterpret_cast<const PopupResult*>(lParam);
     switch (msg) {
     case kInsertComboMessage:
@@ -388,7 +395,7 @@ void CMacroManagerDlg::OpenTreeMenu(QPoint point) {
 }
 
 void CMacroManagerDlg::RunPending() {
-    if (closeRequested_ || closed_) {
+    if (closeRequested_ || closing_) {
         pendingInsert_.reset();
         pendingTreeCommand_.reset();
         return;
@@ -404,7 +411,9 @@ void CMacroManagerDlg::ToggleRecording() {
     if (!record_) return;
     if (!record_->IsChecked()) {
         hook_.StopHook();
-        EndRecording(false, editor_.StopRecording());
+        // The end of the recording saves; the result comes back to OnSaved.
+        [[maybe_unused]] const FileResult handedOver = editor_.StopRecording();
+        EndRecording(false);
         return;
     }
     if (const Notice n = editor_.StartRecording(); n != Notice::None) {
@@ -423,14 +432,20 @@ void CMacroManagerDlg::ToggleRecording() {
     InvalidateAll();
 }
 
-void CMacroManagerDlg::EndRecording(bool limitReached, const FileResult& saved) {
+void CMacroManagerDlg::EndRecording(bool limitReached) {
     hook_.StopHook();
     if (record_) record_->SetChecked(false);
     SetScrollBarsEnabled(true);
-    lastSave_ = saved;
     InvalidateAll();
     if (limitReached) Tell(Notice::RecordingLimit);
-    if (!saved) Tell(Notice::LibraryNotSaved);
+}
+
+void CMacroManagerDlg::OnSaved(const FileResult& result) {
+    lastSave_ = result;
+    // The user hears of a failed save, also on the close button; on a close
+    // request the program is ending and the failure is in the log.
+    if (!result) Tell(Notice::LibraryNotSaved);
+    if (closing_ && saver_.Pending() == 0) FinishClose();
 }
 
 // ---- steps --------------------------------------------------------------------------------
@@ -627,7 +642,7 @@ void CMacroManagerDlg::keyPressEvent(QKeyEvent* event) {
 void CMacroManagerDlg::wheelEvent(QWheelEvent* event) {
     event->accept();
     // The lists stay where the recording puts them.
-    if (editor_.Recording()) return;
+    if (editor_.Recording() || closing_) return;
     const int delta = event->angleDelta().y();
     if (delta == 0) return;
     int notches = delta / 120;
@@ -651,20 +666,25 @@ bool CMacroManagerDlg::eventFilter(QObject* watched, QEvent* event) {
 // ---- closing --------------------------------------------------------------------------------
 
 void CMacroManagerDlg::CloseWithSave(int result) {
-    if (closed_) return;
-    closed_ = true;
+    if (closing_) return;
+    closing_ = true;
+    endResult_ = result;
     ClosePopup(kInsertPopupSlot);
     ClosePopup(kTreeMenuSlot);
     hook_.StopHook();
-    lastSave_ = editor_.Close(); // ends a recording, saves, clears the selection
-    // The user hears of a failed save; on a close request the program is ending
-    // and the failure is in the log.
-    if (!lastSave_ && !closeRequested_) {
-        SetScrollBarsEnabled(true);
-        ShowNotice(this, Notice::LibraryNotSaved);
-    }
+    SetScrollBarsEnabled(true);
+    // Ends a recording, clears the selection and hands the save to the saver;
+    // the window ends once the write is done (OnSaved).
+    const FileResult handedOver = editor_.Close();
+    if (!handedOver || saver_.Pending() == 0) FinishClose();
+}
+
+void CMacroManagerDlg::FinishClose() {
+    if (closed_) return;
+    closed_ = true;
+    RejectChildDialogs(this);
     ReleaseControlImages();
-    CDlgBase::done(result);
+    CDlgBase::done(endResult_);
 }
 
 void CMacroManagerDlg::done(int result) {
@@ -678,7 +698,9 @@ void CMacroManagerDlg::done(int result) {
     ClosePopup(kInsertPopupSlot);
     ClosePopup(kTreeMenuSlot);
     RejectChildDialogs(this);
-    if (modalDepth_ > 0) return; // the handler that runs the dialog closes the window when it returns
+    // While the last save is written (or a handler runs a dialog) the window
+    // ends when that is done.
+    if (closing_ || modalDepth_ > 0) return;
     CloseWithSave(result);
 }
 

@@ -12,11 +12,15 @@
 //   CMacroManagerDlg manager(this, library, LibraryFilePath, [this] { return CurrentKeys(); });
 //   manager.exec();
 //   // The library has been saved to the library file (the close button, or a
-//   // close request). When manager.LibrarySaved(): reload the library from
-//   // the file, set the device's resync request, and when a button of the
-//   // current profile carries a macro, send the buttons. When the save failed
-//   // (the user saw a notice on the close button), the library in memory is
-//   // the only copy of the user's work: do not reload over it.
+//   // close request): the window ends once a worker thread has written it, so
+//   // the UI thread never waits for the disk. When manager.LibrarySaved():
+//   // reload the library from the file, set the device's resync request, and
+//   // when a button of the current profile carries a macro, send the buttons;
+//   // the resync request must come before that send, or the send numbers the
+//   // buttons with their old macro copies (and the recorded steps would reach
+//   // the mouse only with a later send). When the save failed (the user saw a
+//   // notice), the library in memory is the only copy of the user's work: do
+//   // not reload over it.
 //
 // The window enters OpenDialogList; a close request (tray exit, removal of the
 // mouse) ends it like the close button, also during a recording (the key
@@ -24,6 +28,7 @@
 // a step it was inserting is taken back before the library is saved).
 #pragma once
 
+#include <QLineEdit>
 #include <QPointer>
 
 #include <filesystem>
@@ -34,11 +39,10 @@
 #include "macro/MacroEditor.h"
 #include "macro/ui/FileDialogs.h"
 #include "macro/ui/KeyboardHook.h"
+#include "macro/ui/LibrarySaver.h"
 #include "macro/ui/ListScroll.h"
 #include "macro/ui/MacroRows.h"
 #include "skin/DlgBase.h"
-
-class QLineEdit;
 
 namespace tarvik {
 
@@ -111,8 +115,10 @@ public:
     const CKeyboardHook& Hook() const { return hook_; }
     bool Recording() const { return editor_.Recording(); }
     // How the last save went (the close, or the end of a recording); ok
-    // before any save.
+    // before any save. Saves are written on a thread of their own, so the
+    // result comes a moment after the click that asked for it.
     const FileResult& LastSave() const { return lastSave_; }
+    int SavesPending() const { return saver_.Pending(); }
     // The window ended and the library file holds the library.
     bool LibrarySaved() const { return closed_ && lastSave_.ok(); }
     QLineEdit* CountEdit() const { return countEdit_.data(); }
@@ -147,7 +153,8 @@ private:
     void TakeStepSelection();
 
     void ToggleRecording();
-    void EndRecording(bool limitReached, const FileResult& saved);
+    void EndRecording(bool limitReached);
+    void OnSaved(const FileResult& result);
     void OpenInsertPopup();
     void OpenTreeMenu(QPoint at);
     void RunPending();
@@ -160,13 +167,16 @@ private:
     void DeleteNode();
     QString AskFile(FileDialogRequest request);
     void OnCountEdited(const QString& text);
+    // Saves and ends the window once the write is done.
     void CloseWithSave(int result);
+    void FinishClose();
 
     // Shows a notice (nothing once the window is closing).
     void Tell(Notice notice);
     StepDialogs Dialogs();
 
     MacroEditor editor_;
+    LibrarySaver saver_;
     MacroLibrary staging_;
     KeysFn currentKeys_;
     FileDialogFn fileDialog_;
@@ -190,7 +200,9 @@ private:
     FileResult lastSave_;
     int modalDepth_ = 0;
     bool closeRequested_ = false;
-    bool closed_ = false;
+    bool closing_ = false; // the close has begun: the last save is being written
+    bool closed_ = false;  // the window has ended
+    int endResult_ = QDialog::Rejected;
 };
 
 } // namespace tarvik
