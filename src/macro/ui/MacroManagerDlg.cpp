@@ -481,10 +481,12 @@ void CMacroManagerDlg::InsertStep(int kind) {
         ModalScope scope(*this);
         n = editor_.InsertStep(kind, Dialogs());
     }
-    if (paused && editor_.Recording() && !closeRequested_)
-        hook_.StartHook(this, CKeyboardHook::Scope::Global);
     RefreshSteps(false);
+    // A refusal is shown before the capture resumes, so keys typed at the
+    // notice are not recorded either.
     Tell(n);
+    if (paused && editor_.Recording() && !closeRequested_ && !closing_)
+        hook_.StartHook(this, CKeyboardHook::Scope::Global);
 }
 
 void CMacroManagerDlg::EditStep() {
@@ -495,7 +497,7 @@ void CMacroManagerDlg::EditStep() {
         ModalScope scope(*this);
         editor_.EditStep(Dialogs());
     }
-    if (paused && editor_.Recording() && !closeRequested_)
+    if (paused && editor_.Recording() && !closeRequested_ && !closing_)
         hook_.StartHook(this, CKeyboardHook::Scope::Global);
     RefreshSteps(false);
 }
