@@ -1,5 +1,7 @@
 // tarvikctl: the scriptable command-line tool on Tarvik's libraries.
 #include <algorithm>
+#include <chrono>
+#include <iostream>
 #include <vector>
 
 #include "cli/Cli.h"
@@ -19,23 +21,46 @@ RegisterCommands::RegisterCommands(int order, Registrar registrar) {
     Registry().emplace_back(order, std::move(registrar));
 }
 
-void CliContext::Load() {
-    if (model) return;
+bool CliContext::Load(Access access) {
+    if (model) return true;
     std::optional<std::filesystem::path> override;
     if (!dataDirOption.empty()) override = std::filesystem::path(dataDirOption);
     // The virtual mouse gets its own data folder (see ResolveDataFolder).
     const std::string hid = ResolveHidChoice(hidOption);
     const bool simulated = hid == "sim" || hid.starts_with("socket:");
     dataFolder = ResolveDataFolder(override, simulated);
+    const auto refuse = [&](const std::string& why, int code) {
+        std::cerr << "tarvikctl: data folder " << dataFolder.string() << ": " << why << "\n";
+        exitCode = code;
+        return false;
+    };
+    if (const std::string problem = DataFolderProblem(dataFolder); !problem.empty())
+        return refuse(problem, kExitUsage);
+    if (const FileResult prepared = PrepareDataFolder(dataFolder); !prepared)
+        return refuse(prepared.reason + "; nothing was read or changed", kExitFailed);
+
+    const auto wait = std::chrono::milliseconds(static_cast<long long>(lockTimeout * 1000.0));
+    lock = FolderLock::Acquire(dataFolder, wait);
+    if (lock.failure() == FolderLock::Failure::TimedOut)
+        return refuse(lock.Reason() + "; nothing was changed", kExitFailed);
+    // A lock file that cannot be made means a folder nothing can be saved in:
+    // reading it is fine, changing it is not.
+    if (!lock.Held() && access == Access::Change)
+        return refuse("cannot be locked: " + lock.Reason() + "; nothing was changed", kExitFailed);
+
     programFolder = ResolveProgramFolder();
-    StartupData loaded = LoadStartupData(dataFolder, programFolder, 1.0);
+    StartupData loaded = LoadStartupData(dataFolder, programFolder, 1.0, &lock);
     model = std::move(loaded.model);
     library = std::move(loaded.library);
     startup = std::move(loaded.report);
+    if (access == Access::Read) lock.Release();
+    // Reported by the load; the files are there, and were not used.
+    if (startup.AnyLeftAlone()) exitCode = kExitFailed;
+    return true;
 }
 
 bool CliContext::CheckSaved(const FileResult& saved) {
-    if (!saved) exitCode = 1;
+    if (!saved) exitCode = kExitFailed;
     return saved.ok();
 }
 
@@ -51,6 +76,9 @@ int main(int argc, char** argv) {
     app.add_option("--hid", ctx.hidOption,
                    "HID backend: linux, sim or socket:PATH (default: $TARVIK_HID or linux)");
     app.add_flag("--trace", ctx.trace, "print every report written (W) or read (R) on stderr");
+    app.add_option("--lock-timeout", ctx.lockTimeout,
+                   "seconds to wait while another program changes the data folder (default 10)")
+        ->check(CLI::Range(0.0, 3600.0));
     auto& registry = Registry();
     std::stable_sort(registry.begin(), registry.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });

@@ -14,6 +14,10 @@ namespace tarvik {
 std::u16string FromUtf8(std::string_view s);
 std::string ToUtf8(std::u16string_view s);
 
+// True when the text holds a line feed or a carriage return: such a text cannot
+// be kept as (part of) one line of the settings, profile or library files.
+bool HasLineBreak(std::u16string_view s);
+
 // Paths are kept as UTF-16 text in the settings files and converted here.
 std::filesystem::path PathFromU16(std::u16string_view s);
 std::u16string PathToU16(const std::filesystem::path& p);
