@@ -150,11 +150,10 @@ FileResult SettingsModel::ChangeSensor(std::uint16_t id) {
     // The profiles first: should the run end between the two saves, the next
     // start finds the old "PreST" and resets the DPI levels again.
     for (auto& r : Profiles) ApplySensorDpiDefaults(r);
-    FileResult profiles = SaveAllProfiles();
-    FileResult saved = SaveCurrentProfileAndSettings();
+    FileResult saved = SaveSettingsAndProfiles();
     BuildDpiTables();
     NotifyChanged(kAllSlots, ModelChange::Sensor | ModelChange::Dpi);
-    return profiles ? saved : profiles;
+    return saved;
 }
 
 FileResult SettingsModel::SaveAllProfiles() {
@@ -209,9 +208,11 @@ FileResult SettingsModel::SaveCurrentProfileAndSettings() {
 }
 
 FileResult SettingsModel::SaveSettingsAndProfiles() {
+    // config.ini may show a slot (a profile just added) only once its file is
+    // written: when a profile file fails, config.ini stays as it was.
     FileResult profiles = SaveAllProfiles();
-    FileResult settings = SaveCurrentProfileAndSettings();
-    return profiles ? settings : profiles;
+    if (!profiles) return profiles;
+    return SaveCurrentProfileAndSettings();
 }
 
 bool SettingsLoadReport::AllWritten() const {
@@ -294,7 +295,8 @@ std::array<SlotFile, kProfileCount> SettingsModel::SlotFiles() const {
         std::string name;
         bool usable = false;
         if (!stored.empty()) {
-            const std::filesystem::path p = (stored.is_relative() ? config / stored : stored).lexically_normal();
+            const std::filesystem::path p =
+                (stored.is_relative() ? config / stored : stored).lexically_normal();
             name = p.filename().string();
             usable = IsProfileFileName(name) && SameFolder(p.parent_path(), config);
         }
@@ -348,8 +350,9 @@ FileResult SettingsModel::RefuseLeftAlone(const LeftAlone<T>& file, const char* 
 }
 
 template FileResult SettingsModel::RefuseLeftAlone(const LeftAlone<ProfileRecord>&, const char*) const;
-template FileResult SettingsModel::RefuseLeftAlone(const LeftAlone<std::array<ProfileSetting, kIniPairCount>>&,
-                                                   const char*) const;
+template FileResult
+SettingsModel::RefuseLeftAlone(const LeftAlone<std::array<ProfileSetting, kIniPairCount>>&,
+                               const char*) const;
 
 // ---------------------------------------------------------------- start-up load
 
@@ -415,8 +418,8 @@ SettingsLoadReport SettingsModel::LoadSettingsModel() {
             }
         }
         if (settings.LeftAlone())
-            settingsLeftAlone_ =
-                LeftAlone<std::array<ProfileSetting, kIniPairCount>>{settingsPath, Ini, std::move(leftAloneWhy)};
+            settingsLeftAlone_ = LeftAlone<std::array<ProfileSetting, kIniPairCount>>{
+                settingsPath, Ini, std::move(leftAloneWhy)};
         if (!message.empty()) ReportProblem(message);
     }
 
@@ -455,9 +458,7 @@ SettingsLoadReport SettingsModel::LoadSettingsModel() {
         Ini[kIniPreST].Value = HexBlank4(static_cast<std::uint16_t>(~SensorId));
         SetCurrentProfile(0);
         for (auto& r : Profiles) ApplySensorDpiDefaults(r);
-        FileResult profiles = SaveAllProfiles();
-        FileResult saved = SaveCurrentProfileAndSettings();
-        report.sensorCheckSave = profiles ? std::move(saved) : std::move(profiles);
+        report.sensorCheckSave = SaveSettingsAndProfiles();
     }
     NotifyChanged(kAllSlots, ModelChange::All);
     return report;

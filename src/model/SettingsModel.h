@@ -84,9 +84,9 @@ public:
     // Stores the current slot as "%d" (a hand-edited value outside 0-4 becomes
     // the slot GetCurrentProfile reads) and writes config.ini.
     FileResult SaveCurrentProfileAndSettings();
-    // The five profile files, then config.ini (so that config.ini never shows
-    // a slot whose file is not written yet), as after every profile operation
-    // and ten seconds after a send.
+    // The five profile files, then config.ini, which is written only when they
+    // all were (so that it never shows a slot whose file is not written), as
+    // after every profile operation and ten seconds after a send.
     FileResult SaveSettingsAndProfiles();
     // The current profile lives in the "CurrentProfile" pair only. Out-of-range
     // hand-edited values read as the pair's default, so nothing indexes outside
