@@ -19,8 +19,8 @@ bool StartupReport::AnyLeftAlone() const {
 }
 
 StartupData LoadStartupData(const std::filesystem::path& dataFolder,
-                            const std::filesystem::path& programFolder, double uiScale, const FolderLock* held,
-                            std::chrono::milliseconds lockWait) {
+                            const std::filesystem::path& programFolder, double uiScale,
+                            const FolderLock* held, std::chrono::milliseconds lockWait) {
     ProblemCollector problems;
     StartupData data;
     StartupReport& report = data.report;

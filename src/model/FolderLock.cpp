@@ -46,7 +46,8 @@ FolderLock FolderLock::Acquire(const std::filesystem::path& dataFolder, std::chr
     int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
     // A lock file someone else created may be open for reading only; flock
     // works on that as well.
-    if (fd < 0 && (errno == EACCES || errno == EROFS)) fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 && (errno == EACCES || errno == EROFS))
+        fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         lock.failure_ = Failure::CannotOpen;
         lock.reason_ = "cannot open its lock file ";
@@ -75,8 +76,8 @@ FolderLock FolderLock::Acquire(const std::filesystem::path& dataFolder, std::chr
         }
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) break;
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-            std::chrono::milliseconds(20), deadline - now));
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(std::chrono::milliseconds(20), deadline - now));
     }
     ::close(fd);
     lock.failure_ = Failure::TimedOut;

@@ -414,7 +414,8 @@ const char* RecordTextProblem(const ProfileRecord& r) {
     if (HasLineBreak(r.PollingRateName) || HasLineBreak(r.Lighting1Name) || HasLineBreak(r.Lighting2Name))
         return "a name holds a line break";
     for (const KeySlot& k : r.Keys)
-        if (HasLineBreak(k.Name) || HasLineBreak(k.Macro.Name)) return "a button or macro name holds a line break";
+        if (HasLineBreak(k.Name) || HasLineBreak(k.Macro.Name))
+            return "a button or macro name holds a line break";
     return nullptr;
 }
 
@@ -449,7 +450,8 @@ LoadOutcome SettingsModel::ReadProfileFile(int slot, const std::filesystem::path
     return out;
 }
 
-LoadOutcome SettingsModel::ReadProfileInto(int slot, const std::filesystem::path& path, bool quietWhenMissing) {
+LoadOutcome SettingsModel::ReadProfileInto(int slot, const std::filesystem::path& path,
+                                           bool quietWhenMissing) {
     LoadOutcome out;
     if (slot < 0 || slot >= kProfileCount) {
         out.state = LoadState::Missing;
@@ -533,7 +535,8 @@ LoadOutcome SettingsModel::ReadProfileInto(int slot, const std::filesystem::path
     else if (out.write)
         leftAlone.reset();
     // On a first start no profile file is there yet: nothing to tell.
-    if (!(quietWhenMissing && ownFailed && out.state == LoadState::Missing && out.write)) ReportProblem(message);
+    if (!(quietWhenMissing && ownFailed && out.state == LoadState::Missing && out.write))
+        ReportProblem(message);
     return out;
 }
 

@@ -90,7 +90,8 @@ std::filesystem::path ResolveProgramFolder() {
     return (exeDir / ".." / "share" / "tarvik").lexically_normal();
 }
 
-FileResult PrepareDataFolder(const std::filesystem::path& dataFolder, const std::filesystem::path& programFolder) {
+FileResult PrepareDataFolder(const std::filesystem::path& dataFolder,
+                             const std::filesystem::path& programFolder) {
     std::error_code ec;
     if (!std::filesystem::is_directory(dataFolder, ec)) std::filesystem::create_directories(dataFolder, ec);
     const std::filesystem::path config = dataFolder / "config";
@@ -110,7 +111,8 @@ FileResult PrepareDataFolder(const std::filesystem::path& dataFolder, const std:
     return {};
 }
 
-void InstallLanguageFiles(const std::filesystem::path& dataFolder, const std::filesystem::path& programFolder) {
+void InstallLanguageFiles(const std::filesystem::path& dataFolder,
+                          const std::filesystem::path& programFolder) {
     const std::filesystem::path config = dataFolder / "config";
     std::error_code ec;
     // First run: the shipped language files join the user's config folder. A file

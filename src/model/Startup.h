@@ -37,7 +37,8 @@ FileResult PrepareDataFolder(const std::filesystem::path& dataFolder,
 // Copies the shipped language files (Lan_EN.txt, Lan.txt, LanSetting.ini from
 // programFolder/lang) into config/ where absent; a file already there (maybe
 // edited by the user) is never replaced, and none appears half-written.
-void InstallLanguageFiles(const std::filesystem::path& dataFolder, const std::filesystem::path& programFolder);
+void InstallLanguageFiles(const std::filesystem::path& dataFolder,
+                          const std::filesystem::path& programFolder);
 
 // A private folder of the user for sockets: $XDG_RUNTIME_DIR when it is an
 // absolute folder, else PrivateRuntimeFolder().

@@ -120,8 +120,10 @@ int main(int argc, char** argv) {
 
     CLI11_PARSE(app, argc, argv);
     if (socketPath.empty()) {
-        std::cerr << "tarvik-mousesim: no private runtime folder for the socket ($XDG_RUNTIME_DIR is not set and "
-                     "/tmp/tarvik-runtime-UID is not a folder of this user with mode 0700); name one with --socket\n";
+        std::cerr
+            << "tarvik-mousesim: no private runtime folder for the socket ($XDG_RUNTIME_DIR is not set and "
+               "/tmp/tarvik-runtime-UID is not a folder of this user with mode 0700); name one with "
+               "--socket\n";
         return 2;
     }
 

@@ -120,7 +120,8 @@ bool SameAsFile(int fd, std::uint64_t size, const std::filesystem::path& other) 
     const int ofd = OpenNoWait(other, O_NOFOLLOW);
     if (ofd < 0) return false;
     struct stat st {};
-    bool same = ::fstat(ofd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) == size;
+    bool same =
+        ::fstat(ofd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) == size;
     char a[65536];
     char b[65536];
     for (std::uint64_t at = 0; same && at < size;) {
@@ -532,7 +533,8 @@ int RemoveStaleTemporaryFiles(const std::filesystem::path& folder) {
         if (!IsTemporaryName(name)) continue;
         struct stat st {};
         // A link is removed, never followed; a folder is not ours to remove.
-        if (::lstat(entry.path().c_str(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode))) continue;
+        if (::lstat(entry.path().c_str(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
+            continue;
         if (::unlink(entry.path().c_str()) == 0) ++removed;
     }
     return removed;

@@ -343,9 +343,15 @@ TEST(TextFile, RemoveStaleTemporaryFiles) {
         bool removed;
     };
     const Case cases[] = {
-        {"config.ini.tmp123456-0", true}, {"default2.psf.bak.tmp77-12", true}, {"default3.psf.bak.tmp", true},
-        {"config.ini", false},            {"default2.psf.bak", false},         {"notes.tmp", false},
-        {"x.tmp12-", false},              {"x.tmp-3", false},                  {"x.tmp12-3a", false},
+        {"config.ini.tmp123456-0", true},
+        {"default2.psf.bak.tmp77-12", true},
+        {"default3.psf.bak.tmp", true},
+        {"config.ini", false},
+        {"default2.psf.bak", false},
+        {"notes.tmp", false},
+        {"x.tmp12-", false},
+        {"x.tmp-3", false},
+        {"x.tmp12-3a", false},
     };
     for (const auto& c : cases) WriteBytes(dir / c.name, "x");
     std::filesystem::create_symlink("/nonexistent", dir / "link.tmp5-5");

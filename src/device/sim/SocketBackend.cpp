@@ -51,7 +51,7 @@ bool IsReplyTo(const Message& m, std::uint32_t request) {
 // ---- Connection ----
 
 std::unique_ptr<Connection> Connection::Connect(const std::string& socketPath, std::string* error,
-                                               int timeoutMs) {
+                                                int timeoutMs) {
     const auto fail = [&](std::string why, int fd) -> std::unique_ptr<Connection> {
         if (error) *error = std::move(why);
         if (fd >= 0) ::close(fd);
