@@ -39,14 +39,16 @@ bool CliContext::Load(Access access) {
     if (const FileResult prepared = PrepareDataFolder(dataFolder); !prepared)
         return refuse(prepared.reason + "; nothing was read or changed", kExitFailed);
 
+    // A changing command holds the lock to its end; a reading one only needs it
+    // for the repairs of the start-up load, and reads without them when
+    // another program holds it, or when the folder cannot be written at all.
     const auto wait = std::chrono::milliseconds(static_cast<long long>(lockTimeout * 1000.0));
     lock = FolderLock::Acquire(dataFolder, wait);
-    if (lock.failure() == FolderLock::Failure::TimedOut)
-        return refuse(lock.Reason() + "; nothing was changed", kExitFailed);
-    // A lock file that cannot be made means a folder nothing can be saved in:
-    // reading it is fine, changing it is not.
-    if (!lock.Held() && access == Access::Change)
-        return refuse("cannot be locked: " + lock.Reason() + "; nothing was changed", kExitFailed);
+    if (!lock.Held() && access == Access::Change) {
+        const bool busy = lock.failure() == FolderLock::Failure::TimedOut;
+        return refuse((busy ? "" : "cannot be locked: ") + lock.Reason() + "; nothing was changed",
+                      kExitFailed);
+    }
 
     programFolder = ResolveProgramFolder();
     StartupData loaded = LoadStartupData(dataFolder, programFolder, 1.0, &lock);

@@ -56,17 +56,27 @@ StartupData LoadStartupData(const std::filesystem::path& dataFolder,
     // One writer at a time: the repairs below are writes too.
     FolderLock own;
     if (!held) own = FolderLock::Acquire(dataFolder, lockWait);
-    const bool locked = held ? held->Held() : own.Held();
-    if (!locked) {
-        std::string reason = held ? std::string("the lock is not held") : own.Reason();
-        std::string message = "data folder ";
-        message += dataFolder.string();
-        message += ": ";
-        message += reason;
-        message += "; the start-up load replaces no file";
-        ReportProblem(message);
-        report.lock = FileResult::Failure(FileError::NotWritten, std::move(reason));
-        model.SetRepairsAllowed(false, "the data folder is in use by another program");
+    const FolderLock& lock = held ? *held : own;
+    std::string noRepairs;
+    if (!lock.Held()) {
+        const std::string why = lock.Reason().empty() ? std::string("its lock is not held") : lock.Reason();
+        report.lock = FileResult::Failure(FileError::NotWritten, why);
+        // A folder whose lock file cannot be made cannot be written either;
+        // only another program at work is worth a word here.
+        if (lock.failure() == FolderLock::Failure::TimedOut) {
+            std::string message = "data folder ";
+            message += dataFolder.string();
+            message += ": ";
+            message += why;
+            message += "; the start-up load replaces no file";
+            ReportProblem(message);
+            noRepairs = "the data folder is in use by another program";
+        } else {
+            noRepairs = "the data folder cannot be locked (";
+            noRepairs += why;
+            noRepairs += ')';
+        }
+        model.SetRepairsAllowed(false, noRepairs);
     } else {
         report.staleFilesRemoved = RemoveStaleTemporaryFiles(dataFolder / "config");
         InstallLanguageFiles(dataFolder, programFolder);
@@ -82,8 +92,7 @@ StartupData LoadStartupData(const std::filesystem::path& dataFolder,
         ReportProblem(message);
     }
 
-    report.library = LoadMainLibrary(*data.library, MacroLibraryPath(dataFolder), locked,
-                                     "the data folder is in use by another program");
+    report.library = LoadMainLibrary(*data.library, MacroLibraryPath(dataFolder), lock.Held(), noRepairs);
     report.settings = model.LoadSettingsModel();
     model.SetRepairsAllowed(true);
     model.BuildDpiTables();
