@@ -11,6 +11,7 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 
+#include "macro/MacroLibrary.h"
 #include "model/FolderLock.h"
 #include "support/RunCtl.h"
 
@@ -398,6 +399,97 @@ TEST_F(CliFolderProbe, HostileFilesAndPaths) {
         }
         row.check(data, base, results);
     }
+}
+
+// Writers at the same time: each holds the folder's lock for its whole
+// read-modify-write, so none overwrites another's change. Every round starts
+// the writers of a scenario together and then looks for each change.
+TEST_F(CliFolderProbe, WritersAtTheSameTimeLoseNoChange) {
+    const fs::path data = dir / "data";
+    const fs::path config = data / "config";
+    ASSERT_EQ(RunTarvikctl(data, "init").status, 0);
+    // Two macro files with different names, from the test library.
+    const fs::path source = dir / "source";
+    ASSERT_EQ(RunTarvikctl(source, "init").status, 0);
+    WriteBytes(source / "config" / "MacroLibraryFile.mlf",
+               Utf16Bytes(FromUtf8(ReadBytes(fs::path(TARVIK_TEST_DATA) / "macro/data/library.mlf.txt"))));
+    ASSERT_EQ(RunTarvikctl(source, "macro export --path Copy " + Quoted(dir / "a.mkf")).status, 0);
+    ASSERT_EQ(RunTarvikctl(source, "macro export --path Games/Jump " + Quoted(dir / "b.mkf")).status, 0);
+    const std::string emptyLibrary =
+        Utf16Bytes(u"[MacroLibrary]\nMacroKeyIndex=1\nSelect "
+                   u"Locaton:stage=-1;stage0Index=0;stage1Index=0;stage2Index=0;\n");
+
+    const std::vector<std::string> base = {"--data-dir", data.string()};
+    const auto together = [&](const std::vector<std::vector<std::string>>& commands) {
+        std::vector<pid_t> pids;
+        for (const auto& c : commands) {
+            std::vector<std::string> args = base;
+            args.insert(args.end(), c.begin(), c.end());
+            pids.push_back(SpawnTarvikctl(args));
+        }
+        for (pid_t pid : pids) EXPECT_EQ(WaitExit(pid), 0);
+    };
+    const auto record = [&](int slot) {
+        ProfileRecord r;
+        EXPECT_TRUE(ReadProfileRecord(config / ("default" + std::to_string(slot) + ".psf"), r));
+        return r;
+    };
+    const KeyAction up{0x40, 0x02, 0x00};
+    const KeyAction down{0x40, 0x03, 0x00};
+    constexpr int kRounds = 10;
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE(round);
+        const bool odd = round % 2 != 0;
+        const std::string tag = std::to_string(round);
+
+        together({{"assign", "--slot", "1", "--button", "2", odd ? "dpi-up" : "dpi-down"},
+                  {"assign", "--slot", "3", "--button", "3", odd ? "dpi-down" : "dpi-up"}});
+        EXPECT_EQ(record(1).Keys[1].Action, odd ? up : down);
+        EXPECT_EQ(record(3).Keys[2].Action, odd ? down : up);
+
+        together({{"profile", "rename", "1", "A" + tag},
+                  {"profile", "rename", "2", "B" + tag},
+                  {"profile", "rename", "3", "C" + tag}});
+        EXPECT_EQ(ProfileName(config / "default1.psf"), FromUtf8("A" + tag));
+        EXPECT_EQ(ProfileName(config / "default2.psf"), FromUtf8("B" + tag));
+        EXPECT_EQ(ProfileName(config / "default3.psf"), FromUtf8("C" + tag));
+
+        together({{"profile", "select", odd ? "2" : "4"},
+                  {"assign", "--slot", "1", "--button", "4", odd ? "dpi-up" : "dpi-down"}});
+        SettingsModel settings(data);
+        ASSERT_TRUE(settings.ReadSettingsFile(config / "config.ini"));
+        EXPECT_EQ(settings.GetCurrentProfile(), odd ? 2 : 4);
+        EXPECT_EQ(record(1).Keys[3].Action, odd ? up : down);
+
+        WriteBytes(config / "MacroLibraryFile.mlf", emptyLibrary);
+        together(
+            {{"macro", "import", (dir / "a.mkf").string()}, {"macro", "import", (dir / "b.mkf").string()}});
+        MacroLibrary library;
+        ASSERT_TRUE(library.Load(config / "MacroLibraryFile.mlf"));
+        EXPECT_EQ(library.MacroCount(), 2u);
+    }
+}
+
+// A second writer waits a bounded time for the first, then gives up with a
+// clear message and changes nothing; a reader goes on without the lock.
+TEST_F(CliFolderProbe, ASecondWriterGivesUpAfterTheWait) {
+    const fs::path data = dir / "data";
+    ASSERT_EQ(RunTarvikctl(data, "init").status, 0);
+    const auto before = Snapshot(data / "config");
+    {
+        FolderLock first = FolderLock::Acquire(data);
+        ASSERT_TRUE(first.Held()) << first.Reason();
+        const CtlResult writer = RunTarvikctl(data, "--lock-timeout 0.3 profile rename 1 Late");
+        EXPECT_EQ(writer.status, 1);
+        EXPECT_NE(writer.Err().find("is in use by another program (waited 300 ms"), std::string::npos)
+            << writer.Err();
+        EXPECT_NE(writer.Err().find("nothing was changed"), std::string::npos) << writer.Err();
+        EXPECT_TRUE(Snapshot(data / "config") == before);
+        const CtlResult reader = RunTarvikctl(data, "--lock-timeout 0.3 show --slot 1");
+        EXPECT_EQ(reader.status, 0) << reader.Err();
+    }
+    EXPECT_EQ(RunTarvikctl(data, "--lock-timeout 0.3 profile rename 1 Late").status, 0);
+    EXPECT_EQ(ProfileName(data / "config" / "default1.psf"), u"Late");
 }
 
 } // namespace
