@@ -133,7 +133,8 @@ TEST_F(CliDeviceTest, DevicesStatusWatchAndReset) {
         << errText(socket);
     EXPECT_EQ(Ctl("--hid socket: apply").status, 2);
     // No interface found is a failure, with or without --json.
-    for (const char* args : {"--hid socket:/nonexistent devices", "--hid socket:/nonexistent devices --json"}) {
+    for (const char* args :
+         {"--hid socket:/nonexistent devices", "--hid socket:/nonexistent devices --json"}) {
         const CtlResult none = Ctl(args);
         EXPECT_EQ(none.status, 1) << args;
         EXPECT_NE(errText(none).find("no mouse interface found"), std::string::npos) << errText(none);
