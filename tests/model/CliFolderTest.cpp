@@ -146,14 +146,16 @@ TEST(CliFolder, ChangingCommandsFailAndChangeNothingWhereTheyCannotSave) {
              if (!f.mount->Make("size=1m")) return std::string("needs root to mount a small tmpfs");
              f.data = f.base / "mnt" / "data";
              if (std::string made = initialised(f); !made.empty()) return made;
-             // Fill what is left.
+             // A damaged profile that the next start would replace, once a
+             // copy of it is kept; then fill what is left.
+             WriteBytes(f.data / "config" / "default4.psf", "damaged");
              std::ofstream filler(f.base / "mnt" / "filler", std::ios::binary);
              const std::string block(4096, 'f');
              while (filler.write(block.data(), block.size())) {
              }
              return std::string();
          },
-         0},
+         1}, // the damaged profile cannot be copied, so it is left as it is
     };
     int index = 0;
     for (const Hostile& row : rows) {
@@ -228,6 +230,17 @@ TEST_F(CliFolderProbe, HostileFilesAndPaths) {
     std::string slotFile; // bytes a row keeps to compare
 
     const Probe rows[] = {
+        // A file that fails to import changes nothing, however often it is tried.
+        {"a failed import, twice",
+         [&](const fs::path& d, const fs::path& b) {
+             ASSERT_EQ(RunTarvikctl(d, "profile rename 2 Mine").status, 0);
+             WriteBytes(b / "bad.psf", std::string("\xff\xfe[\x00", 4));
+         },
+         {{"", "import --slot 2 {B}/bad.psf", 1}, {"", "import --slot 2 {B}/bad.psf", 1}},
+         [&](const fs::path& d, const fs::path&, const auto&) {
+             EXPECT_EQ(ProfileName(config(d) / "default2.psf"), u"Mine");
+             EXPECT_FALSE(fs::exists(config(d) / "default2.psf.bak"));
+         }},
         {"a link planted where earlier versions copied backups through",
          [&](const fs::path& d, const fs::path& b) {
              WriteBytes(b / "victim.txt", "victim");
@@ -294,10 +307,13 @@ TEST_F(CliFolderProbe, HostileFilesAndPaths) {
          },
          {{"", "check {D}/config/config.ini", 1},
           {"", "show --slot 2", 0},
+          {"", "show --slot 2", 0},
           {"", "check {D}/config/config.ini", 0}},
          [&](const fs::path& d, const fs::path&, const auto& r) {
              EXPECT_EQ(ReadBytes(config(d) / "config.ini.bak"), Utf16Bytes(u"[Setting]\n"));
              EXPECT_NE(r[1].out.find("Mine"), std::string::npos); // the profiles were kept
+             EXPECT_NE(r[2].out.find("Mine"), std::string::npos); // also on the next run
+             EXPECT_FALSE(fs::exists(config(d) / "default2.psf.bak"));
          }},
         {"files past the size limit",
          [&](const fs::path& d, const fs::path& b) {
