@@ -160,6 +160,8 @@ FileResult SettingsModel::SaveAllProfiles() {
     FileResult first;
     const auto files = SlotFiles();
     for (int k = 0; k < kProfileCount; ++k) {
+        // A model without a data folder (in memory only) has no files.
+        if (files[static_cast<std::size_t>(k)].path.empty()) continue;
         FileResult r = WriteProfileFile(k, files[static_cast<std::size_t>(k)].path);
         if (first && !r) first = std::move(r);
     }
@@ -287,8 +289,9 @@ bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b) 
 } // namespace
 
 std::array<SlotFile, kProfileCount> SettingsModel::SlotFiles() const {
-    const std::filesystem::path config = ConfigDir().lexically_normal();
     std::array<SlotFile, kProfileCount> files{};
+    if (dataFolder_.empty()) return files;
+    const std::filesystem::path config = ConfigDir().lexically_normal();
     std::array<std::string, kProfileCount> names{};
     for (int k = 0; k < kProfileCount; ++k) {
         const std::filesystem::path stored = PathFromU16(Ini[kIniSlotUrl0 + k].Value);

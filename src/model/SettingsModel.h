@@ -106,7 +106,8 @@ public:
     // into another folder (a copied data folder still naming the original's
     // files, or anything else), a name without ".psf", another slot's default
     // name, or a name an earlier slot uses is ignored, and the slot's default
-    // file "defaultN.psf" serves instead.
+    // file "defaultN.psf" serves instead. A model without a data folder has
+    // no files (empty paths).
     std::array<SlotFile, kProfileCount> SlotFiles() const;
 
     // ---- profile files (93 lines)
