@@ -36,8 +36,11 @@ bool CliContext::Load(Access access) {
     };
     if (const std::string problem = DataFolderProblem(dataFolder); !problem.empty())
         return refuse(problem, kExitUsage);
-    if (const FileResult prepared = PrepareDataFolder(dataFolder); !prepared)
-        return refuse(prepared.reason + "; nothing was read or changed", kExitFailed);
+    if (const FileResult prepared = PrepareDataFolder(dataFolder); !prepared) {
+        std::string why = prepared.reason;
+        why += "; nothing was read or changed";
+        return refuse(why, kExitFailed);
+    }
 
     // A changing command holds the lock to its end; a reading one only needs it
     // for the repairs of the start-up load, and reads without them when
@@ -45,9 +48,10 @@ bool CliContext::Load(Access access) {
     const auto wait = std::chrono::milliseconds(static_cast<long long>(lockTimeout * 1000.0));
     lock = FolderLock::Acquire(dataFolder, wait);
     if (!lock.Held() && access == Access::Change) {
-        const bool busy = lock.failure() == FolderLock::Failure::TimedOut;
-        return refuse((busy ? "" : "cannot be locked: ") + lock.Reason() + "; nothing was changed",
-                      kExitFailed);
+        std::string why = lock.failure() == FolderLock::Failure::TimedOut ? "" : "cannot be locked: ";
+        why += lock.Reason();
+        why += "; nothing was changed";
+        return refuse(why, kExitFailed);
     }
 
     programFolder = ResolveProgramFolder();

@@ -408,13 +408,13 @@ namespace {
 const char* RecordTextProblem(const ProfileRecord& r) {
     for (const ProfileSetting& s : r.Settings) {
         if (s.Name.empty()) return "a setting has an empty name";
-        if (HasLineBreak(s.Name) || HasLineBreak(s.Value) || s.Name.find(u'=') != std::u16string::npos)
+        if (!FitsOnALine(s.Name) || !FitsOnALine(s.Value) || s.Name.find(u'=') != std::u16string::npos)
             return "a setting holds a line break or a name with \"=\"";
     }
-    if (HasLineBreak(r.PollingRateName) || HasLineBreak(r.Lighting1Name) || HasLineBreak(r.Lighting2Name))
+    if (!FitsOnALine(r.PollingRateName) || !FitsOnALine(r.Lighting1Name) || !FitsOnALine(r.Lighting2Name))
         return "a name holds a line break";
     for (const KeySlot& k : r.Keys)
-        if (HasLineBreak(k.Name) || HasLineBreak(k.Macro.Name))
+        if (!FitsOnALine(k.Name) || !FitsOnALine(k.Macro.Name))
             return "a button or macro name holds a line break";
     return nullptr;
 }

@@ -45,7 +45,7 @@ FileResult ParseSettings(CStdioFileEx& f, std::array<ProfileSetting, kIniPairCou
 const char* PairsProblem(const std::array<ProfileSetting, kIniPairCount>& pairs) {
     for (const auto& pair : pairs) {
         if (pair.Name.empty() || pair.Value.empty()) return "a pair has an empty name or value";
-        if (HasLineBreak(pair.Name) || HasLineBreak(pair.Value)) return "a pair holds a line break";
+        if (!FitsOnALine(pair.Name) || !FitsOnALine(pair.Value)) return "a pair holds a line break";
         if (pair.Name.find(u'=') != std::u16string::npos) return "a name holds \"=\"";
     }
     return nullptr;

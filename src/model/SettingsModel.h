@@ -162,6 +162,8 @@ public:
 
 private:
     template <class T> struct LeftAlone {
+        LeftAlone(std::filesystem::path p, T l, std::string w)
+            : path(std::move(p)), loaded(std::move(l)), why(std::move(w)) {}
         std::filesystem::path path;
         T loaded; // what the load left in memory for the file
         std::string why;

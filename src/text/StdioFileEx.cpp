@@ -263,9 +263,11 @@ void CStdioFileEx::OpenBuffer(std::string_view bytes) {
 
 // One line: the characters up to and including the next line feed, or to the
 // end of the file. The line feed is removed from a line of two or more
-// characters, and a carriage return before it with it, so files that arrive
-// with CR LF line ends read as if they had LF. An empty line comes back as a
-// lone line feed, the end of the file as an empty text with false.
+// characters, and the carriage returns at the end of the line with it, so
+// files that arrive with CR LF line ends (or CR CR LF, after a second
+// conversion) read as if they had LF; a line therefore never ends in a CR. An
+// empty line comes back as a lone line feed, the end of the file as an empty
+// text with false.
 bool CStdioFileEx::ReadLine(std::u16string& line) {
     line.clear();
     if (!open_ || writing_) return false;
@@ -277,12 +279,10 @@ bool CStdioFileEx::ReadLine(std::u16string& line) {
         if (c == u'\n') break;
     }
     if (pos_ + 1 >= data_.size()) pos_ = data_.size(); // a lone trailing byte is no character
-    if (line.size() >= 2 && line.back() == u'\n') {
-        line.pop_back();
-        if (line.back() == u'\r') {
-            line.pop_back();
-            if (line.empty()) line = u"\n";
-        }
+    if (line.size() >= 2 && line.back() == u'\n') line.pop_back();
+    if (!line.empty() && line.back() == u'\r') {
+        while (!line.empty() && line.back() == u'\r') line.pop_back();
+        if (line.empty()) line = u"\n";
     }
     return !line.empty();
 }

@@ -40,7 +40,8 @@ TEST(TextFile, ReadsLinesAsStored) {
         // Files edited on another system arrive with CR LF: read as LF.
         {"CR LF ends a line", Utf16Bytes(u"[Setting]\r\nx\r\n"), {u"[Setting]", u"x"}},
         {"empty CR LF line is a line feed", Utf16Bytes(u"a\r\n\r\nb"), {u"a", u"\n", u"b"}},
-        {"CR elsewhere stays", Utf16Bytes(u"a\rb\n\r\r\n"), {u"a\rb", u"\r"}},
+        {"CR CR LF ends a line too", Utf16Bytes(u"a\r\r\nb\r"), {u"a", u"b"}},
+        {"CR inside a line stays", Utf16Bytes(u"a\rb\n\r\r\n"), {u"a\rb", u"\n"}},
         {"empty line is a line feed", Utf16Bytes(u"a\n\nb"), {u"a", u"\n", u"b"}},
         {"last line without line feed", Utf16Bytes(u"a\nlast"), {u"a", u"last"}},
         {"odd trailing byte is no character", Utf16Bytes(u"a\nb") + "X", {u"a", u"b"}},

@@ -89,8 +89,12 @@ std::unique_ptr<Connection> Connection::Connect(const std::string& socketPath, s
     socklen_t len = sizeof peer;
     if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &len) != 0)
         return fail(std::string("cannot tell who serves it: ") + std::strerror(errno), fd);
-    if (peer.uid != ::getuid() && peer.uid != 0)
-        return fail("it is served by another user (uid " + std::to_string(peer.uid) + ")", fd);
+    if (peer.uid != ::getuid() && peer.uid != 0) {
+        std::string why = "it is served by another user (uid ";
+        why += std::to_string(peer.uid);
+        why += ')';
+        return fail(std::move(why), fd);
+    }
     // Back to blocking sends, bounded: a daemon that stops reading must not
     // hang the caller for ever.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
