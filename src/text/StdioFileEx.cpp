@@ -282,7 +282,7 @@ bool CStdioFileEx::ReadLine(std::u16string& line) {
     if (line.size() >= 2 && line.back() == u'\n') line.pop_back();
     if (!line.empty() && line.back() == u'\r') {
         while (!line.empty() && line.back() == u'\r') line.pop_back();
-        if (line.empty()) line = u"\n";
+        if (line.empty()) line.push_back(u'\n'); // (not `= u"\n"`: a false -Wrestrict of GCC 12 at -O3)
     }
     return !line.empty();
 }
