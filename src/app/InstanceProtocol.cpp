@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "model/Startup.h"
+
 namespace tarvik::app {
 
 std::optional<InstanceRequest> ParseRequestLine(std::string_view line) {
@@ -42,18 +44,6 @@ std::string FormatRequestLine(std::string_view verb, std::string_view args) {
 
 namespace {
 
-std::filesystem::path PrivateTmpFolder() {
-    std::string name = "/tmp/tarvik-runtime-";
-    name += std::to_string(::getuid());
-    const std::filesystem::path dir = name;
-    ::mkdir(dir.c_str(), 0700);
-    struct stat st {};
-    // lstat: a link planted by someone else is not followed.
-    if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) return {};
-    if ((st.st_mode & 077) != 0 && ::chmod(dir.c_str(), 0700) != 0) return {};
-    return dir;
-}
-
 std::uint64_t Fnv1a64(std::string_view bytes) {
     std::uint64_t h = 0xcbf29ce484222325ull;
     for (unsigned char c : bytes) {
@@ -66,12 +56,7 @@ std::uint64_t Fnv1a64(std::string_view bytes) {
 } // namespace
 
 std::filesystem::path InstanceRuntimeFolder() {
-    if (const char* env = std::getenv("XDG_RUNTIME_DIR"); env && *env) {
-        const std::filesystem::path dir(env);
-        std::error_code ec;
-        if (dir.is_absolute() && std::filesystem::is_directory(dir, ec)) return dir;
-    }
-    return PrivateTmpFolder();
+    return UserRuntimeFolder();
 }
 
 std::filesystem::path NormalisedDataFolder(const std::filesystem::path& dataFolder) {
@@ -95,7 +80,7 @@ std::filesystem::path InstanceBase(const std::filesystem::path& dataFolder,
     std::filesystem::path base = runtimeFolder / name;
     constexpr std::size_t kSocketNameRoom = sizeof(sockaddr_un::sun_path) - 1;
     if (runtimeFolder.empty() || base.native().size() + 5 > kSocketNameRoom) {
-        const std::filesystem::path fallback = PrivateTmpFolder();
+        const std::filesystem::path fallback = tarvik::PrivateRuntimeFolder();
         base = fallback.empty() ? std::filesystem::path() : fallback / name;
     }
     return base;

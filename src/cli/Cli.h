@@ -11,15 +11,31 @@
 
 #include "macro/MacroLibrary.h"
 #include "macro/StartupLoad.h"
+#include "model/FolderLock.h"
 #include "model/SettingsModel.h"
 
 namespace tarvik::cli {
+
+// Exit codes, the same for every command.
+enum ExitCode : int {
+    kExitOk = 0,
+    kExitFailed = 1,     // the operation failed: a refused file, a failed save, the folder in use
+    kExitUsage = 2,      // the command line asks for something impossible
+    kExitLeftButton = 3, // assign: the left-button rule set the button back
+};
+
+// What a command does with the data folder.
+enum class Access : unsigned char {
+    Read,   // reads it: the lock only for the start-up load, which may repair files
+    Change, // changes it: the lock from before the load to the end of the run
+};
 
 struct CliContext {
     // Global options.
     std::string dataDirOption;
     std::string hidOption;
     bool trace = false;
+    double lockTimeout = static_cast<double>(FolderLock::kDefaultWait.count()) / 1000.0;
 
     // Filled by Load().
     std::filesystem::path dataFolder;
@@ -27,12 +43,16 @@ struct CliContext {
     std::unique_ptr<MacroLibrary> library; // the main macro library
     std::unique_ptr<SettingsModel> model;
     StartupReport startup;
+    FolderLock lock; // held until the end of a changing command
 
-    int exitCode = 0;
+    int exitCode = kExitOk;
 
     // The window's start-up load (LoadStartupData) on the folders the options
-    // name. Every file it replaced is reported on stderr. Runs once.
-    void Load();
+    // name, under the data folder's lock. Every file it replaced or left alone
+    // is reported on stderr; a file left alone makes the run exit 1. False
+    // (with the reason on stderr and the exit code set) when the folder cannot
+    // be used or is in use by another program: the command then stops. Runs once.
+    [[nodiscard]] bool Load(Access access);
     std::filesystem::path LibraryPath() const { return MacroLibraryPath(dataFolder); }
     // A changing command passes each save here: a failure (already reported on
     // stderr) makes tarvikctl exit 1. Returns whether the save went through.

@@ -65,18 +65,20 @@ struct Session {
     }
 };
 
-// Null (with the reason on stderr and exit code 2) when the backend is not available.
-std::unique_ptr<Session> OpenSession(CliContext& ctx, bool needModel) {
+// Null (with the reason on stderr and exit code 2) when the backend is not
+// available, or when the data folder cannot be loaded (Load says why). Without
+// `access` no model is loaded.
+std::unique_ptr<Session> OpenSession(CliContext& ctx, std::optional<Access> access) {
     auto s = std::make_unique<Session>();
     s->choice = OpenBackend(ctx.hidOption, TraceRequested(ctx.trace));
     if (!s->choice.backend) {
         std::cerr << "tarvikctl: " << s->choice.error << "\n";
-        ctx.exitCode = 2;
+        ctx.exitCode = kExitUsage;
         return nullptr;
     }
     s->link = std::make_unique<DeviceLink>(*s->choice.backend, s->queue.Poster());
-    if (needModel) {
-        ctx.Load();
+    if (access) {
+        if (!ctx.Load(*access)) return nullptr;
         s->controller = std::make_unique<DeviceController>(*ctx.model, *s->link, s->pacer, s->scheduler,
                                                            s->queue.Poster());
         s->controller->SetMacroFinder(LibraryFinder(*ctx.library));
@@ -87,12 +89,12 @@ std::unique_ptr<Session> OpenSession(CliContext& ctx, bool needModel) {
 bool RequireDevice(CliContext& ctx, Session& s) {
     if (s.link->SendTarget()) return true;
     std::cerr << "tarvikctl: no mouse found (" << s.choice.name << ")\n";
-    ctx.exitCode = 1;
+    ctx.exitCode = kExitFailed;
     return false;
 }
 
 void Devices(CliContext& ctx, bool json) {
-    auto s = OpenSession(ctx, false);
+    auto s = OpenSession(ctx, std::nullopt);
     if (!s) return;
     const auto list = s->choice.backend->Enumerate();
     nlohmann::ordered_json doc = nlohmann::ordered_json::array();
@@ -113,11 +115,15 @@ void Devices(CliContext& ctx, bool json) {
         }
     }
     if (json) std::cout << doc.dump(2) << "\n";
-    if (found == 0 && !json) std::cerr << "tarvikctl: no mouse interface found\n";
+    if (found == 0) {
+        std::cerr << "tarvikctl: no mouse interface found\n";
+        ctx.exitCode = kExitFailed;
+    }
 }
 
 void Status(CliContext& ctx, bool json) {
-    auto s = OpenSession(ctx, true);
+    // The mouse may report another sensor, which resets and saves the DPI levels.
+    auto s = OpenSession(ctx, Access::Change);
     if (!s) return;
     s->link->ScanDevices();
     if (!RequireDevice(ctx, *s)) return;
@@ -130,12 +136,12 @@ void Status(CliContext& ctx, bool json) {
                           : r.outcome == StatusOutcome::Foreign ? "the reply was for another command"
                                                                 : "the status query failed";
         std::cerr << "tarvikctl: " << why << "\n";
-        ctx.exitCode = 1;
+        ctx.exitCode = kExitFailed;
         return;
     }
     const StatusReply& reply = *r.reply;
     const std::uint16_t sensor = ctx.model->SensorId;
-    if (!r.sensorSaved) ctx.exitCode = 1; // reported by the model
+    if (!r.sensorSaved) ctx.exitCode = kExitFailed; // reported by the model
     if (json) {
         nlohmann::ordered_json doc;
         doc["identity"] = NameOf(*r.identity);
@@ -161,7 +167,7 @@ void Status(CliContext& ctx, bool json) {
 }
 
 void Apply(CliContext& ctx, std::optional<int> slot) {
-    auto s = OpenSession(ctx, true);
+    auto s = OpenSession(ctx, Access::Change);
     if (!s) return;
     SettingsModel& model = *ctx.model;
     if (slot) {
@@ -194,16 +200,16 @@ void Apply(CliContext& ctx, std::optional<int> slot) {
                   << " not sent: it needs " << m.chunks << " chunks, the mouse takes at most "
                   << kMaxMacroChunks << "\n";
     }
-    if (r.writesFailed || !r.refusedMacros.empty() || !saved) ctx.exitCode = 1;
+    if (r.writesFailed || !r.refusedMacros.empty() || !saved) ctx.exitCode = kExitFailed;
 }
 
 void Reset(CliContext& ctx, bool yes) {
     if (!yes) {
         std::cerr << "tarvikctl: reset needs --yes (the current profile goes back to its defaults)\n";
-        ctx.exitCode = 2;
+        ctx.exitCode = kExitUsage;
         return;
     }
-    auto s = OpenSession(ctx, true);
+    auto s = OpenSession(ctx, Access::Change);
     if (!s) return;
     s->link->ScanDevices();
     std::optional<ResetResult> finished;
@@ -217,19 +223,20 @@ void Reset(CliContext& ctx, bool yes) {
         std::cout << "no mouse found: only the profile was reset\n";
     } else if (!r.commandWritten) {
         std::cerr << "tarvikctl: the reset command did not reach the mouse\n";
-        ctx.exitCode = 1;
+        ctx.exitCode = kExitFailed;
     } else {
         std::cout << "mouse reset\n";
     }
-    if (!r.fileWritten) ctx.exitCode = 1;
+    if (!r.fileWritten) ctx.exitCode = kExitFailed;
 }
 
 void Watch(CliContext& ctx, int presses, double timeout) {
-    auto s = OpenSession(ctx, true);
+    // Watching saves nothing: the lock is held only for the start-up load.
+    auto s = OpenSession(ctx, Access::Read);
     if (!s) return;
     if (presses > 0 && !s->choice.mouse) {
         std::cerr << "tarvikctl: --press needs --hid sim\n";
-        ctx.exitCode = 2;
+        ctx.exitCode = kExitUsage;
         return;
     }
     DeviceController& c = *s->controller;
@@ -251,7 +258,7 @@ void Watch(CliContext& ctx, int presses, double timeout) {
     c.ScanDevices();
     if (!s->link->Connected()) {
         std::cerr << "tarvikctl: no mouse found (" << s->choice.name << ")\n";
-        ctx.exitCode = 1;
+        ctx.exitCode = kExitFailed;
         return;
     }
     g_interrupted = false;
@@ -268,7 +275,7 @@ void Watch(CliContext& ctx, int presses, double timeout) {
     s->queue.RunPending();
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
-    if (events == 0 && presses > 0) ctx.exitCode = 1;
+    if (events == 0 && presses > 0) ctx.exitCode = kExitFailed;
 }
 
 struct DeviceArgs {

@@ -219,7 +219,7 @@ void Register(CLI::App& app, CliContext& ctx) {
     auto* list = macro->add_subcommand("list", "print the library tree with every macro's steps");
     list->add_flag("--json", opt->json, "print JSON");
     list->callback([&ctx, opt] {
-        ctx.Load();
+        if (!ctx.Load(Access::Read)) return;
         const MacroLibrary& lib = *ctx.library;
         if (opt->json) {
             json j;
@@ -242,16 +242,16 @@ void Register(CLI::App& app, CliContext& ctx) {
     exp->callback([&ctx, opt] {
         if (opt->path.empty() == !opt->all) {
             std::cerr << "tarvikctl: give --path A/B/NAME or --all\n";
-            ctx.exitCode = 2;
+            ctx.exitCode = kExitUsage;
             return;
         }
-        ctx.Load();
+        if (!ctx.Load(Access::Read)) return;
         MacroLocation sel = MacroLocation::None();
         if (!opt->all) {
             sel = FindByPath(*ctx.library, FromUtf8(opt->path));
             if (!sel.IsNode()) {
                 std::cerr << "tarvikctl: no node \"" << opt->path << "\" in the library\n";
-                ctx.exitCode = 1;
+                ctx.exitCode = kExitFailed;
                 return;
             }
         }
@@ -264,7 +264,7 @@ void Register(CLI::App& app, CliContext& ctx) {
     imp->add_option("FILE", opt->file, "file to import")->required();
     imp->add_option("--into", opt->into, "destination folder A or A/B (default: the top level)");
     imp->callback([&ctx, opt] {
-        ctx.Load();
+        if (!ctx.Load(Access::Change)) return;
         MacroLibrary& lib = *ctx.library;
         MacroLocation sel = MacroLocation::None();
         if (!opt->into.empty()) {
@@ -272,7 +272,7 @@ void Register(CLI::App& app, CliContext& ctx) {
             const MacroItem* node = lib.NodeAt(sel);
             if (!node || !node->IsFolder || sel.stage > 1) {
                 std::cerr << "tarvikctl: no folder \"" << opt->into << "\" to import into\n";
-                ctx.exitCode = 1;
+                ctx.exitCode = kExitFailed;
                 return;
             }
         }
@@ -284,7 +284,7 @@ void Register(CLI::App& app, CliContext& ctx) {
                                          : ImportLibraryFile(lib, staging, sel, opt->file);
         if (!r.load.opened()) {
             std::cerr << "tarvikctl: " << opt->file << ": " << r.load.reason << "\n";
-            ctx.exitCode = 1;
+            ctx.exitCode = kExitFailed;
             return;
         }
         if (!r.load)
@@ -292,14 +292,14 @@ void Register(CLI::App& app, CliContext& ctx) {
                       << "; importing what came before\n";
         if (r.notice != Notice::None) {
             std::cerr << "tarvikctl: nothing imported, a name is taken (" << NoticeText(r.notice) << ")\n";
-            ctx.exitCode = 1;
+            ctx.exitCode = kExitFailed;
             return;
         }
         if (r.created && !ctx.CheckSaved(lib.Save(ctx.LibraryPath()))) return;
         std::cout << "imported " << r.created << (r.created == 1 ? " node" : " nodes");
         if (r.created) std::cout << ", last \"" << ToUtf8(PathOf(lib, sel)) << "\"";
         std::cout << "\n";
-        if (!r.created) ctx.exitCode = 1;
+        if (!r.created) ctx.exitCode = kExitFailed;
     });
 
     auto aopt = std::make_shared<AssignOptions>();
@@ -332,13 +332,13 @@ void Register(CLI::App& app, CliContext& ctx) {
         "lose its last left button and the button was set back to left click; exit 1 when\n"
         "the profile could not be saved.");
     assign->callback([&ctx, aopt] {
-        ctx.Load();
+        if (!ctx.Load(Access::Change)) return;
         ButtonChoice choice;
         const MacroKey* macro = nullptr;
         std::string error;
         if (!ParseFunction(ctx, aopt->function, choice, macro, error)) {
             std::cerr << "tarvikctl: " << error << "\n";
-            ctx.exitCode = 2;
+            ctx.exitCode = kExitUsage;
             return;
         }
         SettingsModel& model = *ctx.model;
@@ -353,7 +353,7 @@ void Register(CLI::App& app, CliContext& ctx) {
         if (out.reverted) {
             std::cerr << "tarvikctl: no button would act as the left button; button " << aopt->button
                       << " is left click again (" << NoticeText(out.Notice()) << ")\n";
-            if (saved) ctx.exitCode = 3;
+            if (saved && ctx.exitCode == kExitOk) ctx.exitCode = kExitLeftButton;
         }
     });
 }

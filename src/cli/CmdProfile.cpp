@@ -96,8 +96,8 @@ void Register(CLI::App& app, CliContext& ctx) {
         app.add_subcommand("init", "run the start-up load (create or repair the data folder) and exit");
     // Exit 1 when a file the load had to write could not be written.
     init->callback([&ctx] {
-        ctx.Load();
-        if (!ctx.startup.AllWritten()) ctx.exitCode = 1;
+        if (!ctx.Load(Access::Change)) return;
+        if (!ctx.startup.AllWritten()) ctx.exitCode = kExitFailed;
     });
 
     auto showOpt = std::make_shared<Options>();
@@ -106,7 +106,7 @@ void Register(CLI::App& app, CliContext& ctx) {
     show->add_flag("--all", showOpt->all, "every profile slot")->excludes(slotFlag);
     show->add_flag("--json", showOpt->json, "print JSON");
     show->callback([&ctx, showOpt] {
-        ctx.Load();
+        if (!ctx.Load(Access::Read)) return;
         std::optional<int> slot;
         if (!showOpt->all) slot = showOpt->slot >= 0 ? showOpt->slot : ctx.model->GetCurrentProfile();
         const json view = ModelJson(*ctx.model, slot);
@@ -126,7 +126,7 @@ void Register(CLI::App& app, CliContext& ctx) {
         ->required()
         ->check(CLI::Range(0, LanguageTable::kSize - 1));
     text->callback([&ctx, textOpt] {
-        ctx.Load();
+        if (!ctx.Load(Access::Read)) return;
         std::cout << ToUtf8(LanguageString(textOpt->index)) << "\n";
     });
 
@@ -135,7 +135,7 @@ void Register(CLI::App& app, CliContext& ctx) {
     exp->add_option("--slot", exportOpt->slot, "profile slot 0-4")->required()->check(CLI::Range(0, 4));
     exp->add_option("FILE", exportOpt->file, "profile file to write")->required();
     exp->callback([&ctx, exportOpt] {
-        ctx.Load();
+        if (!ctx.Load(Access::Read)) return;
         ctx.CheckSaved(ctx.model->ExportProfile(exportOpt->slot, exportOpt->file));
     });
 
@@ -144,18 +144,10 @@ void Register(CLI::App& app, CliContext& ctx) {
     imp->add_option("--slot", importOpt->slot, "profile slot 0-4")->required()->check(CLI::Range(0, 4));
     imp->add_option("FILE", importOpt->file, "profile file to read")->required();
     imp->callback([&ctx, importOpt] {
-        // A file that does not open changes nothing (the window's file dialog only
-        // offers existing files; a mistyped name must not reset the slot).
-        const FileResult opened = CheckProfileFile(importOpt->file);
-        if (!opened.opened()) {
-            std::cerr << "tarvikctl: " << importOpt->file << ": " << opened.reason << "\n";
-            ctx.exitCode = 1;
-            return;
-        }
-        ctx.Load();
-        // A refused file (the slot reset to defaults) and a failed save are both
-        // reported by the model; either exits 1.
-        if (!ctx.model->ImportProfile(importOpt->slot, importOpt->file)) ctx.exitCode = 1;
+        if (!ctx.Load(Access::Change)) return;
+        // A file that cannot be read completely changes nothing; it and a failed
+        // save are both reported by the model, and either exits 1.
+        if (!ctx.model->ImportProfile(importOpt->slot, importOpt->file)) ctx.exitCode = kExitFailed;
     });
 
     auto checkOpt = std::make_shared<Options>();
@@ -168,12 +160,12 @@ void Register(CLI::App& app, CliContext& ctx) {
                                       [&](const FileChecker& c) { return ext == c.extension; });
         if (row == std::end(kFileCheckers)) {
             std::cout << "unsupported file type\n";
-            ctx.exitCode = 2;
+            ctx.exitCode = kExitUsage;
             return;
         }
         const FileResult r = row->check(checkOpt->file);
         std::cout << (r ? std::string("valid") : r.Describe()) << "\n";
-        ctx.exitCode = r ? 0 : 1;
+        ctx.exitCode = r ? kExitOk : kExitFailed;
     });
 }
 

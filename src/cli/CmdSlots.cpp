@@ -10,6 +10,14 @@
 namespace tarvik::cli {
 namespace {
 
+// A name the files could not keep is a usage error, found before anything is read.
+bool NameUsable(CliContext& ctx, const std::string& name) {
+    if (!HasLineBreak(FromUtf8(name))) return true;
+    std::cerr << "tarvikctl: a profile name cannot hold a line break\n";
+    ctx.exitCode = kExitUsage;
+    return false;
+}
+
 // Prints what changed, or why nothing did; exit 1 for a refusal or a failed save.
 void Report(CliContext& ctx, const SlotResult& r, const char* what) {
     if (r.changed) {
@@ -22,10 +30,12 @@ void Report(CliContext& ctx, const SlotResult& r, const char* what) {
     if (r.notice != Notice::None) {
         std::cerr << "tarvikctl: " << ToUtf8(LanguageString(NoticeString(r.notice))) << " (notice "
                   << NoticeString(r.notice) << ")\n";
+    } else if (!r.refusal.empty()) {
+        std::cerr << "tarvikctl: " << r.refusal << "\n";
     } else {
         std::cerr << "tarvikctl: nothing to do for slot " << r.slot << "\n";
     }
-    ctx.exitCode = 1;
+    ctx.exitCode = kExitFailed;
 }
 
 struct SlotCommands {
@@ -41,7 +51,7 @@ void Register(CLI::App& app, CliContext& ctx) {
     auto* add = profile->add_subcommand("add", "show the first hidden slot as a new profile");
     add->add_option("NAME", args->name, "profile name")->required();
     add->callback([&ctx, args] {
-        ctx.Load();
+        if (!NameUsable(ctx, args->name) || !ctx.Load(Access::Change)) return;
         Report(ctx, AddProfile(*ctx.model, FromUtf8(args->name)), "added");
     });
 
@@ -49,21 +59,21 @@ void Register(CLI::App& app, CliContext& ctx) {
     rename->add_option("SLOT", args->slot, "slot 0-4")->required()->check(CLI::Range(0, 4));
     rename->add_option("NAME", args->name, "new name")->required();
     rename->callback([&ctx, args] {
-        ctx.Load();
+        if (!NameUsable(ctx, args->name) || !ctx.Load(Access::Change)) return;
         Report(ctx, RenameProfile(*ctx.model, args->slot, FromUtf8(args->name)), "renamed");
     });
 
     auto* del = profile->add_subcommand("delete", "hide a profile slot (not the current one)");
     del->add_option("SLOT", args->slot, "slot 0-4")->required()->check(CLI::Range(0, 4));
     del->callback([&ctx, args] {
-        ctx.Load();
+        if (!ctx.Load(Access::Change)) return;
         Report(ctx, DeleteProfile(*ctx.model, args->slot), "deleted");
     });
 
     auto* select = profile->add_subcommand("select", "make a slot the current profile");
     select->add_option("SLOT", args->slot, "slot 0-4")->required()->check(CLI::Range(0, 4));
     select->callback([&ctx, args] {
-        ctx.Load();
+        if (!ctx.Load(Access::Change)) return;
         // The window keeps a selection in memory until its next save; here the
         // run ends first, so it is saved at once.
         SlotResult r = SelectProfile(*ctx.model, args->slot);

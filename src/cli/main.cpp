@@ -1,5 +1,7 @@
 // tarvikctl: the scriptable command-line tool on Tarvik's libraries.
 #include <algorithm>
+#include <chrono>
+#include <iostream>
 #include <vector>
 
 #include "cli/Cli.h"
@@ -19,23 +21,52 @@ RegisterCommands::RegisterCommands(int order, Registrar registrar) {
     Registry().emplace_back(order, std::move(registrar));
 }
 
-void CliContext::Load() {
-    if (model) return;
+bool CliContext::Load(Access access) {
+    if (model) return true;
     std::optional<std::filesystem::path> override;
     if (!dataDirOption.empty()) override = std::filesystem::path(dataDirOption);
     // The virtual mouse gets its own data folder (see ResolveDataFolder).
     const std::string hid = ResolveHidChoice(hidOption);
     const bool simulated = hid == "sim" || hid.starts_with("socket:");
     dataFolder = ResolveDataFolder(override, simulated);
+    const auto refuse = [&](const std::string& why, int code) {
+        std::cerr << "tarvikctl: data folder " << dataFolder.string() << ": " << why << "\n";
+        exitCode = code;
+        return false;
+    };
+    if (const std::string problem = DataFolderProblem(dataFolder); !problem.empty())
+        return refuse(problem, kExitUsage);
+    if (const FileResult prepared = PrepareDataFolder(dataFolder); !prepared) {
+        std::string why = prepared.reason;
+        why += "; nothing was read or changed";
+        return refuse(why, kExitFailed);
+    }
+
+    // A changing command holds the lock to its end; a reading one only needs it
+    // for the repairs of the start-up load, and reads without them when
+    // another program holds it, or when the folder cannot be written at all.
+    const auto wait = std::chrono::milliseconds(static_cast<long long>(lockTimeout * 1000.0));
+    lock = FolderLock::Acquire(dataFolder, wait);
+    if (!lock.Held() && access == Access::Change) {
+        std::string why = lock.failure() == FolderLock::Failure::TimedOut ? "" : "cannot be locked: ";
+        why += lock.Reason();
+        why += "; nothing was changed";
+        return refuse(why, kExitFailed);
+    }
+
     programFolder = ResolveProgramFolder();
-    StartupData loaded = LoadStartupData(dataFolder, programFolder, 1.0);
+    StartupData loaded = LoadStartupData(dataFolder, programFolder, 1.0, &lock);
     model = std::move(loaded.model);
     library = std::move(loaded.library);
     startup = std::move(loaded.report);
+    if (access == Access::Read) lock.Release();
+    // Reported by the load; the files are there, and were not used.
+    if (startup.AnyLeftAlone()) exitCode = kExitFailed;
+    return true;
 }
 
 bool CliContext::CheckSaved(const FileResult& saved) {
-    if (!saved) exitCode = 1;
+    if (!saved) exitCode = kExitFailed;
     return saved.ok();
 }
 
@@ -51,6 +82,9 @@ int main(int argc, char** argv) {
     app.add_option("--hid", ctx.hidOption,
                    "HID backend: linux, sim or socket:PATH (default: $TARVIK_HID or linux)");
     app.add_flag("--trace", ctx.trace, "print every report written (W) or read (R) on stderr");
+    app.add_option("--lock-timeout", ctx.lockTimeout,
+                   "seconds to wait while another program changes the data folder (default 10)")
+        ->check(CLI::Range(0.0, 3600.0));
     auto& registry = Registry();
     std::stable_sort(registry.begin(), registry.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });

@@ -121,7 +121,7 @@ std::pair<std::uint32_t, std::uint32_t> ChildRange(const MacroLocation& parent) 
 }
 
 bool ValidName(std::u16string_view name) {
-    return !name.empty() && name.find(u'\n') == std::u16string_view::npos;
+    return !name.empty() && !HasLineBreak(name);
 }
 
 } // namespace
@@ -595,12 +595,31 @@ std::u16string MacroLibrary::ToText(const MacroLocation& selection) const {
 }
 
 FileResult MacroLibrary::Save(const std::filesystem::path& path, const MacroLocation& selection) const {
+    if (leftAlone_ && leftAlone_->path == path) {
+        if (ToText(MacroLocation::None()) == leftAlone_->loaded) return {}; // nothing to save, nothing lost
+        std::string reason = "not saved: ";
+        reason += leftAlone_->why;
+        reason += "; the file is left as it is in this run";
+        if (!leftAlone_->reported) {
+            leftAlone_->reported = true;
+            std::string message = "macro library ";
+            message += path.string();
+            message += ": ";
+            message += reason;
+            ReportProblem(message);
+        }
+        return FileResult::Failure(FileError::NotWritten, std::move(reason));
+    }
     return WriteUnicodeFile(path, ToText(selection), "macro library file");
+}
+
+void MacroLibrary::LeaveFileAlone(const std::filesystem::path& path, std::string why) {
+    leftAlone_ = std::make_unique<LeftAlone>(LeftAlone{path, ToText(MacroLocation::None()), std::move(why)});
 }
 
 FileResult MacroLibrary::Load(const std::filesystem::path& path, MacroLocation* selection) {
     CStdioFileEx f;
-    if (FileResult opened = OpenForReading(f, path); !opened) return opened;
+    if (FileResult opened = OpenForReading(f, path, kMaxLibraryFileBytes); !opened) return opened;
     return Read(f, selection);
 }
 
@@ -666,24 +685,46 @@ FileResult MacroLibrary::Read(CStdioFileEx& f, MacroLocation* selection) {
     return r;
 }
 
-LoadOutcome LoadMainLibrary(MacroLibrary& library, const std::filesystem::path& path) {
+LoadOutcome LoadMainLibrary(MacroLibrary& library, const std::filesystem::path& path, bool repairs,
+                            const std::string& noRepairs) {
     LoadOutcome out;
     out.read = library.Load(path);
     if (out.read) return out;
     out.state = StateAfter(out.read);
     if (out.state == LoadState::Missing) return out; // a first start: nothing to tell
-    // The next save replaces the file: what it held is kept beside it first.
-    out.backup = KeepBackup(path);
     std::string msg = "macro library ";
     msg += path.string();
     msg += ": ";
     msg += out.read.Describe();
-    if (out.backup.empty()) {
-        msg += "; no copy could be kept";
+    std::string why;
+    if (out.state == LoadState::Unreadable) {
+        why = "it could not be read at start-up (";
+        why += out.read.reason;
+        why += ')';
+        msg += "; the library is empty in memory and the file is not saved over";
+    } else if (!repairs) {
+        out.state = LoadState::Kept;
+        why = "it is damaged and was not replaced: ";
+        why += noRepairs;
+        msg += "; the file is left as it is: ";
+        msg += noRepairs;
     } else {
-        msg += "; kept as ";
-        msg += out.backup.string();
+        // The next save replaces the file: what it held is kept beside it first.
+        Backup kept = KeepBackup(path);
+        if (!kept.result) {
+            out.state = LoadState::Kept;
+            why = "it is damaged, and ";
+            why += kept.result.reason;
+            msg += "; ";
+            msg += kept.result.reason;
+            msg += ", so the file is left as it is";
+        } else {
+            out.backup = kept.path;
+            msg += "; kept as ";
+            msg += kept.path.string();
+        }
     }
+    if (!why.empty()) library.LeaveFileAlone(path, std::move(why));
     ReportProblem(msg);
     return out;
 }

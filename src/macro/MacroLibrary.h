@@ -66,7 +66,7 @@ public:
         NameConflict, // a sibling at the destination has this name
         Full,         // all 60 entries of the destination are taken
         NotAllowed,   // a folder inside a second-level folder
-        InvalidName,  // empty, or holds a line feed (the file could not keep it)
+        InvalidName,  // empty, or holds a line break (the file could not keep it)
         NoIndex,      // NextMacroKeyIndex ran out (0 after wrapping)
     };
 
@@ -152,17 +152,24 @@ public:
     // Visits every stored node in file order (level by level, by indices).
     void ForEach(const std::function<void(const MacroLocation&, const MacroItem&)>& fn) const;
 
-    // Reads a library file. Unopenable (Missing, Unreadable): the library stays
-    // as it was. Otherwise it is cleared and filled record by record; a bad line
-    // ends the load as Damaged (with the line) and keeps the records before it.
-    // With `selection`, the file's "Select Locaton" line is stored there.
+    // Reads a library file. Unopenable (Missing, Unreadable, or Damaged at line
+    // 0 for a file past kMaxLibraryFileBytes, which is not read): the library
+    // stays as it was. Otherwise it is cleared and filled record by record; a
+    // bad line ends the load as Damaged (with the line) and keeps the records
+    // before it. With `selection`, the file's "Select Locaton" line is stored there.
     FileResult Load(const std::filesystem::path& path, MacroLocation* selection = nullptr);
     // The same on the bytes of a whole file (byte-order mark included).
     FileResult LoadData(std::string_view bytes, MacroLocation* selection = nullptr);
     // Writes the library with `selection` on its third line. A failure is
-    // reported once and leaves the old file as it was.
+    // reported once and leaves the old file as it was. A file left alone (see
+    // LeaveFileAlone) is not written.
     FileResult Save(const std::filesystem::path& path,
                     const MacroLocation& selection = MacroLocation::None()) const;
+    // The main library's file could not be read (or not be copied before it
+    // was replaced) at start-up: it is never saved over in this run. While the
+    // library is still as the load left it, a save to `path` is skipped and
+    // counts as done; after a change it is refused (NotWritten), and said once.
+    void LeaveFileAlone(const std::filesystem::path& path, std::string why);
     // The file text Save writes (without the byte-order mark).
     std::u16string ToText(const MacroLocation& selection) const;
 
@@ -176,14 +183,30 @@ private:
     std::map<std::uint32_t, MacroItem> nodes_;
     mutable std::vector<MacroLocation> rows_;
     mutable bool rowsValid_ = false;
+
+    struct LeftAlone {
+        std::filesystem::path path;
+        std::u16string loaded; // the library's text when the file was left alone
+        std::string why;
+        bool reported = false;
+    };
+    std::unique_ptr<LeftAlone> leftAlone_;
 };
+
+// The largest library file a read accepts: about 46,000 macros, far more than
+// a library the macro manager is used with, and a bound on the memory a read
+// may take.
+inline constexpr std::uint64_t kMaxLibraryFileBytes = 256u << 20;
 
 // The start-up (and manager-close) load of the main library from `path`. A
 // missing file leaves an empty library (Missing, nothing reported). A damaged
 // one loads up to its first bad line; the file is then kept as <path>.bak,
-// since the next save replaces it (Replaced), and the reason is reported once,
-// as for a file that cannot be read (Unreadable).
-LoadOutcome LoadMainLibrary(MacroLibrary& library, const std::filesystem::path& path);
+// since the next save replaces it (Replaced). A file that cannot be read
+// (Unreadable), or a damaged one of which no copy can be kept or that may not
+// be repaired now (`repairs` false; Kept), is left alone: the library is
+// never saved over it in this run. Each problem is reported once.
+LoadOutcome LoadMainLibrary(MacroLibrary& library, const std::filesystem::path& path, bool repairs = true,
+                            const std::string& noRepairs = {});
 
 // Parses a library file (.mlf, .mkf, .mbf) without keeping it, for `tarvikctl check`.
 FileResult CheckLibraryFile(const std::filesystem::path& path);

@@ -3,6 +3,7 @@
 #include "model/Startup.h"
 #include "text/Language.h"
 #include "text/Log.h"
+#include "text/StdioFileEx.h"
 
 namespace tarvik {
 
@@ -10,12 +11,76 @@ std::filesystem::path MacroLibraryPath(const std::filesystem::path& dataFolder) 
     return dataFolder / "config" / "MacroLibraryFile.mlf";
 }
 
+bool StartupReport::AnyLeftAlone() const {
+    if (library.LeftAlone() || settings.settings.LeftAlone()) return true;
+    for (const LoadOutcome& p : settings.profiles)
+        if (p.LeftAlone()) return true;
+    return false;
+}
+
 StartupData LoadStartupData(const std::filesystem::path& dataFolder,
-                            const std::filesystem::path& programFolder, double uiScale) {
+                            const std::filesystem::path& programFolder, double uiScale,
+                            const FolderLock* held, std::chrono::milliseconds lockWait) {
     ProblemCollector problems;
     StartupData data;
     StartupReport& report = data.report;
-    PrepareDataFolder(dataFolder, programFolder);
+    data.library = std::make_unique<MacroLibrary>();
+    data.model = std::make_unique<SettingsModel>(dataFolder);
+    SettingsModel& model = *data.model;
+
+    // A folder that cannot be used: defaults in memory, and nothing touched.
+    std::string problem = DataFolderProblem(dataFolder);
+    if (problem.empty()) {
+        report.folder = PrepareDataFolder(dataFolder);
+        problem = report.folder.reason;
+    } else {
+        report.folder = FileResult::Failure(FileError::Unreadable, problem);
+    }
+    if (!report.folder) {
+        std::string message = "data folder ";
+        message += dataFolder.string();
+        message += ": ";
+        message += problem;
+        message += "; nothing is read or saved there";
+        ReportProblem(message);
+        model.SensorId = kDefaultSensorId;
+        model.Ini = model.DefaultIni();
+        for (int k = 0; k < kProfileCount; ++k) model.ResetProfileToDefaults(k);
+        model.BuildDpiTables();
+        model.LeaveAllFilesAlone("the data folder cannot be used");
+        data.library->LeaveFileAlone(MacroLibraryPath(dataFolder), "the data folder cannot be used");
+        report.problems = problems.Take();
+        return data;
+    }
+
+    // One writer at a time: the repairs below are writes too.
+    FolderLock own;
+    if (!held) own = FolderLock::Acquire(dataFolder, lockWait);
+    const FolderLock& lock = held ? *held : own;
+    std::string noRepairs;
+    if (!lock.Held()) {
+        const std::string why = lock.Reason().empty() ? std::string("its lock is not held") : lock.Reason();
+        report.lock = FileResult::Failure(FileError::NotWritten, why);
+        // A folder whose lock file cannot be made cannot be written either;
+        // only another program at work is worth a word here.
+        if (lock.failure() == FolderLock::Failure::TimedOut) {
+            std::string message = "data folder ";
+            message += dataFolder.string();
+            message += ": ";
+            message += why;
+            message += "; the start-up load replaces no file";
+            ReportProblem(message);
+            noRepairs = "the data folder is in use by another program";
+        } else {
+            noRepairs = "the data folder cannot be locked (";
+            noRepairs += why;
+            noRepairs += ')';
+        }
+        model.SetRepairsAllowed(false, noRepairs);
+    } else {
+        report.staleFilesRemoved = RemoveStaleTemporaryFiles(dataFolder / "config");
+        InstallLanguageFiles(dataFolder, programFolder);
+    }
 
     report.language = Language().Load(dataFolder / "config", uiScale);
     report.languageFile = Language().File();
@@ -27,12 +92,10 @@ StartupData LoadStartupData(const std::filesystem::path& dataFolder,
         ReportProblem(message);
     }
 
-    data.library = std::make_unique<MacroLibrary>();
-    report.library = LoadMainLibrary(*data.library, MacroLibraryPath(dataFolder));
-
-    data.model = std::make_unique<SettingsModel>(dataFolder);
-    report.settings = data.model->LoadSettingsModel();
-    data.model->BuildDpiTables();
+    report.library = LoadMainLibrary(*data.library, MacroLibraryPath(dataFolder), lock.Held(), noRepairs);
+    report.settings = model.LoadSettingsModel();
+    model.SetRepairsAllowed(true);
+    model.BuildDpiTables();
 
     report.problems = problems.Take();
     return data;

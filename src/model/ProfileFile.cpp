@@ -390,19 +390,58 @@ FileResult ParseProfileData(std::string_view bytes, ProfileRecord& record) {
     return ParseProfile(f, record);
 }
 
-FileResult CheckProfileFile(const std::filesystem::path& path) {
+FileResult ReadProfileRecord(const std::filesystem::path& path, ProfileRecord& record) {
     CStdioFileEx f;
-    if (FileResult opened = OpenForReading(f, path); !opened) return opened;
-    ProfileRecord record;
+    if (FileResult opened = OpenForReading(f, path, kMaxProfileFileBytes); !opened) return opened;
     return ParseProfile(f, record);
 }
 
+FileResult CheckProfileFile(const std::filesystem::path& path) {
+    ProfileRecord record;
+    return ReadProfileRecord(path, record);
+}
+
+namespace {
+
+// Why the record's texts cannot be written so that the reader takes them back
+// (a line break would split a line; a setting needs a name), or nullptr.
+const char* RecordTextProblem(const ProfileRecord& r) {
+    for (const ProfileSetting& s : r.Settings) {
+        if (s.Name.empty()) return "a setting has an empty name";
+        if (!FitsOnALine(s.Name) || !FitsOnALine(s.Value) || s.Name.find(u'=') != std::u16string::npos)
+            return "a setting holds a line break or a name with \"=\"";
+    }
+    if (!FitsOnALine(r.PollingRateName) || !FitsOnALine(r.Lighting1Name) || !FitsOnALine(r.Lighting2Name))
+        return "a name holds a line break";
+    for (const KeySlot& k : r.Keys)
+        if (!FitsOnALine(k.Name) || !FitsOnALine(k.Macro.Name))
+            return "a button or macro name holds a line break";
+    return nullptr;
+}
+
+} // namespace
+
 FileResult SettingsModel::WriteProfileFile(int slot, const std::filesystem::path& path) const {
-    // A slot without a path (a settings file that names none) writes nothing.
     if (slot < 0 || slot >= kProfileCount) return FileResult::Failure(FileError::NotWritten, NoSlot(slot));
     if (path.empty()) return FileResult::Failure(FileError::NotWritten, "no file path");
-    return WriteUnicodeFile(path, FormatProfileText(Profiles[static_cast<std::size_t>(slot)]),
-                            "profile file");
+    const ProfileRecord& record = Profiles[static_cast<std::size_t>(slot)];
+    for (int k = 0; k < kProfileCount; ++k) {
+        const auto& left = profilesLeftAlone_[static_cast<std::size_t>(k)];
+        if (!left || left->path != path) continue;
+        if (k == slot && record == left->loaded) return {}; // nothing to save, nothing lost
+        return RefuseLeftAlone(*left, "profile file");
+    }
+    if (const char* problem = RecordTextProblem(record)) {
+        std::string reason = "not written: ";
+        reason += problem;
+        std::string message = "profile file ";
+        message += path.string();
+        message += ": ";
+        message += reason;
+        ReportProblem(message);
+        return FileResult::Failure(FileError::NotWritten, std::move(reason));
+    }
+    return WriteUnicodeFile(path, FormatProfileText(record), "profile file");
 }
 
 LoadOutcome SettingsModel::ReadProfileFile(int slot, const std::filesystem::path& path) {
@@ -411,7 +450,8 @@ LoadOutcome SettingsModel::ReadProfileFile(int slot, const std::filesystem::path
     return out;
 }
 
-LoadOutcome SettingsModel::ReadProfileInto(int slot, const std::filesystem::path& path) {
+LoadOutcome SettingsModel::ReadProfileInto(int slot, const std::filesystem::path& path,
+                                           bool quietWhenMissing) {
     LoadOutcome out;
     if (slot < 0 || slot >= kProfileCount) {
         out.state = LoadState::Missing;
@@ -419,26 +459,24 @@ LoadOutcome SettingsModel::ReadProfileInto(int slot, const std::filesystem::path
         return out;
     }
     ProfileRecord& live = Profiles[static_cast<std::size_t>(slot)];
+    auto& leftAlone = profilesLeftAlone_[static_cast<std::size_t>(slot)];
+    const std::filesystem::path own = GetSlotPath(slot);
     if (path.empty()) {
         out.read = FileResult::Failure(FileError::Missing, "no file path for the slot in the settings file");
     } else {
-        CStdioFileEx f;
-        out.read = OpenForReading(f, path);
-        if (out.read) {
-            // Read into a copy so that the macro header fields the file does not
-            // carry keep their values, and commit only a complete read.
-            ProfileRecord record = live;
-            out.read = ParseProfile(f, record);
-            if (out.read) live = std::move(record);
-        }
+        // Read into a copy so that the macro header fields the file does not
+        // carry keep their values, and commit only a complete read.
+        ProfileRecord record = live;
+        out.read = ReadProfileRecord(path, record);
+        if (out.read) live = std::move(record);
     }
-    if (out.read) return out;
+    if (out.read) {
+        if (path == own) leftAlone.reset();
+        return out;
+    }
 
     out.state = StateAfter(out.read);
     ResetRecord(slot);
-    const std::filesystem::path own = GetSlotPath(slot);
-    out.backup = KeepBackup(own);
-    if (!own.empty()) out.write = WriteProfileFile(slot, own);
     std::string message;
     if (path.empty()) {
         message = "profile slot ";
@@ -450,19 +488,55 @@ LoadOutcome SettingsModel::ReadProfileInto(int slot, const std::filesystem::path
         message += ": ";
     }
     message += out.read.Describe();
-    if (!path.empty()) {
-        message += "; slot ";
-        message += std::to_string(slot);
-        message += ' ';
+    message += "; slot ";
+    message += std::to_string(slot);
+    message += " reset to defaults";
+
+    // What becomes of the slot's own file: a missing one is written, a damaged
+    // one replaced once a copy of it is kept, and one that cannot be read (or
+    // not be copied) is left as it is.
+    std::string leftAloneWhy;
+    const bool ownFailed = path == own;
+    if (ownFailed && out.state == LoadState::Unreadable) {
+        leftAloneWhy = "it could not be read at start-up (";
+        leftAloneWhy += out.read.reason;
+        leftAloneWhy += ')';
+        message += " in memory; the file is not saved over";
+    } else if (!repairs_) {
+        if (ownFailed && out.state == LoadState::Replaced) {
+            out.state = LoadState::Kept;
+            leftAloneWhy = "it is damaged and was not replaced: ";
+            leftAloneWhy += noRepairs_;
+        }
+        message += " in memory; not written: ";
+        message += noRepairs_;
     } else {
-        message += "; ";
+        Backup kept = KeepBackup(own, UnicodeFileBytes(FormatProfileText(live)));
+        if (!kept.result) {
+            if (ownFailed) out.state = LoadState::Kept;
+            leftAloneWhy = "it could not be replaced safely: ";
+            leftAloneWhy += kept.result.reason;
+            message += " in memory; ";
+            message += own.string();
+            message += ": ";
+            message += kept.result.reason;
+            message += ", so it is left as it is";
+        } else {
+            out.backup = kept.path;
+            out.write = WriteProfileFile(slot, own);
+            if (!kept.path.empty()) {
+                message += ", previous file kept as ";
+                message += kept.path.string();
+            }
+        }
     }
-    message += "reset to defaults";
-    if (!out.backup.empty()) {
-        message += ", previous file kept as ";
-        message += out.backup.string();
-    }
-    ReportProblem(message);
+    if (!leftAloneWhy.empty())
+        leftAlone = LeftAlone<ProfileRecord>{own, live, std::move(leftAloneWhy)};
+    else if (out.write)
+        leftAlone.reset();
+    // On a first start no profile file is there yet: nothing to tell.
+    if (!(quietWhenMissing && ownFailed && out.state == LoadState::Missing && out.write))
+        ReportProblem(message);
     return out;
 }
 

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "text/U16.h"
+
 namespace tarvik {
 
 namespace {
@@ -20,6 +22,20 @@ SlotResult Refused(int slot, Notice notice) {
     r.slot = slot;
     r.notice = notice;
     return r;
+}
+
+// An empty name, or one the profile file could not keep on its line.
+bool NameRefused(const std::u16string& name, int slot, SlotResult& r) {
+    if (name.empty()) {
+        r = Refused(slot, Notice::EmptyProfileName);
+        return true;
+    }
+    if (HasLineBreak(name)) {
+        r = Refused(slot, Notice::None);
+        r.refusal = "a profile name cannot hold a line break";
+        return true;
+    }
+    return false;
 }
 
 // After a change: everything saved, as the window's "save and refresh" does,
@@ -47,7 +63,7 @@ SlotResult SelectProfile(SettingsModel& model, int slot) {
 SlotResult AddProfile(SettingsModel& model, const std::u16string& name) {
     const int count = model.GetShowCount();
     if (count >= kProfileCount) return Refused(-1, Notice::NoFreeProfileSlot);
-    if (name.empty()) return Refused(-1, Notice::EmptyProfileName);
+    if (SlotResult r; NameRefused(name, -1, r)) return r;
     const int slot = ReadShowList(model)[static_cast<std::size_t>(count)];
     model.SetShowCount(count + 1);
     model.ResetProfileToDefaults(slot);
@@ -57,7 +73,7 @@ SlotResult AddProfile(SettingsModel& model, const std::u16string& name) {
 
 SlotResult RenameProfile(SettingsModel& model, int slot, const std::u16string& name) {
     if (!ValidSlot(slot)) return {};
-    if (name.empty()) return Refused(slot, Notice::EmptyProfileName);
+    if (SlotResult r; NameRefused(name, slot, r)) return r;
     model.Profiles[static_cast<std::size_t>(slot)].Settings[kSetProfileName].Value = name;
     return SavedChange(model, slot, ModelChange::ProfileName);
 }

@@ -15,6 +15,7 @@ struct [[nodiscard]] SlotResult {
     bool changed = false;         // the model changed (and a save was attempted)
     int slot = -1;                // the slot the operation acted on
     Notice notice = Notice::None; // the attention notice to show
+    std::string refusal;          // why it was refused when no notice says it
     FileResult saved;             // config.ini and the profiles; ok when nothing was due
 };
 
@@ -24,10 +25,11 @@ SlotResult SelectProfile(SettingsModel& model, int slot);
 
 // Shows the first hidden slot as a new profile named `name`, reset to
 // defaults. Refused with NoFreeProfileSlot when five slots are shown, with
-// EmptyProfileName for an empty name.
+// EmptyProfileName for an empty name, and (`refusal`) for a name with a line
+// break, which the profile file could not keep.
 SlotResult AddProfile(SettingsModel& model, const std::u16string& name);
 
-// Renames a slot; refused with EmptyProfileName for an empty name.
+// Renames a slot; refused as AddProfile refuses a name.
 SlotResult RenameProfile(SettingsModel& model, int slot, const std::u16string& name);
 
 // Hides a shown slot: it moves to the end of the show list and the count drops

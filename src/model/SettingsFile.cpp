@@ -13,9 +13,10 @@ FileResult Damaged(int line, std::string reason) {
     return FileResult::Failure(FileError::Damaged, std::move(reason), line);
 }
 
-// Reads the header and up to 17 pairs. A pair needs a non-empty name and a
-// non-empty value; a line after the 17th pair, or any line that is no pair,
-// refuses the whole file.
+// Reads the header and the 17 pairs. A pair needs a non-empty name and a
+// non-empty value; a line after the 17th pair, any line that is no pair, or a
+// file that ends before the 17th pair refuses the whole file: what the reader
+// accepts, the writer writes back unchanged.
 FileResult ParseSettings(CStdioFileEx& f, std::array<ProfileSetting, kIniPairCount>& pairs, int& count) {
     count = 0;
     std::u16string s;
@@ -30,7 +31,24 @@ FileResult ParseSettings(CStdioFileEx& f, std::array<ProfileSetting, kIniPairCou
         pairs[static_cast<std::size_t>(count)] = {s.substr(0, p), s.substr(p + 1)};
         ++count;
     }
+    if (count < kIniPairCount) {
+        std::string reason = "the file ends after ";
+        reason += std::to_string(count);
+        reason += count == 1 ? " pair" : " pairs";
+        reason += "; 17 are needed";
+        return Damaged(line + 1, std::move(reason));
+    }
     return {};
+}
+
+// Why the pairs cannot be written so that the reader takes them back, or nullptr.
+const char* PairsProblem(const std::array<ProfileSetting, kIniPairCount>& pairs) {
+    for (const auto& pair : pairs) {
+        if (pair.Name.empty() || pair.Value.empty()) return "a pair has an empty name or value";
+        if (!FitsOnALine(pair.Name) || !FitsOnALine(pair.Value)) return "a pair holds a line break";
+        if (pair.Name.find(u'=') != std::u16string::npos) return "a name holds \"=\"";
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -56,7 +74,7 @@ FileResult ParseSettingsData(std::string_view bytes, std::array<ProfileSetting, 
 
 FileResult CheckSettingsFile(const std::filesystem::path& path) {
     CStdioFileEx f;
-    if (FileResult opened = OpenForReading(f, path); !opened) return opened;
+    if (FileResult opened = OpenForReading(f, path, kMaxSettingsFileBytes); !opened) return opened;
     std::array<ProfileSetting, kIniPairCount> pairs{};
     int count = 0;
     return ParseSettings(f, pairs, count);
@@ -64,7 +82,7 @@ FileResult CheckSettingsFile(const std::filesystem::path& path) {
 
 FileResult SettingsModel::ReadSettingsFile(const std::filesystem::path& path) {
     CStdioFileEx f;
-    if (FileResult opened = OpenForReading(f, path); !opened) return opened;
+    if (FileResult opened = OpenForReading(f, path, kMaxSettingsFileBytes); !opened) return opened;
     std::array<ProfileSetting, kIniPairCount> pairs{};
     int count = 0;
     FileResult r = ParseSettings(f, pairs, count);
@@ -76,6 +94,20 @@ FileResult SettingsModel::ReadSettingsFile(const std::filesystem::path& path) {
 }
 
 FileResult SettingsModel::SaveSettingsFile() {
+    if (settingsLeftAlone_) {
+        if (Ini == settingsLeftAlone_->loaded) return {};
+        return RefuseLeftAlone(*settingsLeftAlone_, "settings file");
+    }
+    if (const char* problem = PairsProblem(Ini)) {
+        std::string reason = "not written: ";
+        reason += problem;
+        std::string message = "settings file ";
+        message += SettingsPath().string();
+        message += ": ";
+        message += reason;
+        ReportProblem(message);
+        return FileResult::Failure(FileError::NotWritten, std::move(reason));
+    }
     return WriteUnicodeFile(SettingsPath(), FormatSettingsText(Ini), "settings file");
 }
 

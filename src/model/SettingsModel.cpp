@@ -55,7 +55,14 @@ bool ValidSlot(int slot) {
 
 } // namespace
 
-SettingsModel::SettingsModel(std::filesystem::path dataFolder) : dataFolder_(std::move(dataFolder)) {}
+SettingsModel::SettingsModel(std::filesystem::path dataFolder) : dataFolder_(std::move(dataFolder)) {
+    // config.ini stores paths in the folder: they must hold from any directory.
+    if (!dataFolder_.empty()) {
+        std::error_code ec;
+        std::filesystem::path abs = std::filesystem::absolute(dataFolder_, ec);
+        if (!ec) dataFolder_ = abs.lexically_normal();
+    }
+}
 
 // ---------------------------------------------------------------- defaults
 
@@ -140,21 +147,22 @@ FileResult SettingsModel::ChangeSensor(std::uint16_t id) {
     SensorId = id;
     Ini[kIniSensor].Value = HexBlank4(id);
     Ini[kIniPreST].Value = HexBlank4(static_cast<std::uint16_t>(~id));
-    FileResult saved = SaveCurrentProfileAndSettings();
+    // The profiles first: should the run end between the two saves, the next
+    // start finds the old "PreST" and resets the DPI levels again.
     for (auto& r : Profiles) ApplySensorDpiDefaults(r);
-    FileResult profiles = SaveAllProfiles();
+    FileResult saved = SaveSettingsAndProfiles();
     BuildDpiTables();
     NotifyChanged(kAllSlots, ModelChange::Sensor | ModelChange::Dpi);
-    return saved ? profiles : saved;
+    return saved;
 }
 
 FileResult SettingsModel::SaveAllProfiles() {
     FileResult first;
+    const auto files = SlotFiles();
     for (int k = 0; k < kProfileCount; ++k) {
-        // A slot without a path (a settings file that names none) is not an error.
-        const std::filesystem::path path = GetSlotPath(k);
-        if (path.empty()) continue;
-        FileResult r = WriteProfileFile(k, path);
+        // A model without a data folder (in memory only) has no files.
+        if (files[static_cast<std::size_t>(k)].path.empty()) continue;
+        FileResult r = WriteProfileFile(k, files[static_cast<std::size_t>(k)].path);
         if (first && !r) first = std::move(r);
     }
     return first;
@@ -202,9 +210,11 @@ FileResult SettingsModel::SaveCurrentProfileAndSettings() {
 }
 
 FileResult SettingsModel::SaveSettingsAndProfiles() {
-    FileResult settings = SaveCurrentProfileAndSettings();
+    // config.ini may show a slot (a profile just added) only once its file is
+    // written: when a profile file fails, config.ini stays as it was.
     FileResult profiles = SaveAllProfiles();
-    return settings ? profiles : settings;
+    if (!profiles) return profiles;
+    return SaveCurrentProfileAndSettings();
 }
 
 bool SettingsLoadReport::AllWritten() const {
@@ -251,8 +261,101 @@ void SettingsModel::SetShowList(int position, int slot) {
 
 std::filesystem::path SettingsModel::GetSlotPath(int slot) const {
     if (!ValidSlot(slot)) return {};
-    return PathFromU16(Ini[kIniSlotUrl0 + slot].Value);
+    return SlotFiles()[static_cast<std::size_t>(slot)].path;
 }
+
+namespace {
+
+std::string DefaultSlotFileName(int slot) {
+    std::string name = "default";
+    name += std::to_string(slot);
+    name += ".psf";
+    return name;
+}
+
+bool IsProfileFileName(const std::string& name) {
+    if (name.size() <= 4 || name == "." || name == "..") return false;
+    std::string ext = name.substr(name.size() - 4);
+    for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return ext == ".psf";
+}
+
+bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b) {
+    if (a == b) return true;
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+} // namespace
+
+std::array<SlotFile, kProfileCount> SettingsModel::SlotFiles() const {
+    std::array<SlotFile, kProfileCount> files{};
+    if (dataFolder_.empty()) return files;
+    const std::filesystem::path config = ConfigDir().lexically_normal();
+    std::array<std::string, kProfileCount> names{};
+    for (int k = 0; k < kProfileCount; ++k) {
+        const std::filesystem::path stored = PathFromU16(Ini[kIniSlotUrl0 + k].Value);
+        std::string name;
+        bool usable = false;
+        if (!stored.empty()) {
+            const std::filesystem::path p =
+                (stored.is_relative() ? config / stored : stored).lexically_normal();
+            name = p.filename().string();
+            usable = IsProfileFileName(name) && SameFolder(p.parent_path(), config);
+        }
+        for (int j = 0; usable && j < kProfileCount; ++j) {
+            if (j != k && name == DefaultSlotFileName(j)) usable = false;
+            if (j < k && name == names[static_cast<std::size_t>(j)]) usable = false;
+        }
+        names[static_cast<std::size_t>(k)] = usable ? name : DefaultSlotFileName(k);
+        files[static_cast<std::size_t>(k)] = {config / names[static_cast<std::size_t>(k)], !usable};
+    }
+    return files;
+}
+
+// ---------------------------------------------------------------- files left alone
+
+bool SettingsModel::IsLeftAlone(const std::filesystem::path& path) const {
+    if (settingsLeftAlone_ && settingsLeftAlone_->path == path) return true;
+    for (const auto& p : profilesLeftAlone_)
+        if (p && p->path == path) return true;
+    return false;
+}
+
+void SettingsModel::SetRepairsAllowed(bool allowed, std::string why) {
+    repairs_ = allowed;
+    noRepairs_ = std::move(why);
+}
+
+void SettingsModel::LeaveAllFilesAlone(const std::string& why) {
+    settingsLeftAlone_ = LeftAlone<std::array<ProfileSetting, kIniPairCount>>{SettingsPath(), Ini, why};
+    const auto files = SlotFiles();
+    for (int k = 0; k < kProfileCount; ++k)
+        profilesLeftAlone_[static_cast<std::size_t>(k)] = LeftAlone<ProfileRecord>{
+            files[static_cast<std::size_t>(k)].path, Profiles[static_cast<std::size_t>(k)], why};
+}
+
+template <class T>
+FileResult SettingsModel::RefuseLeftAlone(const LeftAlone<T>& file, const char* what) const {
+    std::string reason = "not saved: ";
+    reason += file.why;
+    reason += "; the file is left as it is in this run";
+    if (!file.reported) {
+        file.reported = true;
+        std::string message = what;
+        message += ' ';
+        message += file.path.string();
+        message += ": ";
+        message += reason;
+        ReportProblem(message);
+    }
+    return FileResult::Failure(FileError::NotWritten, std::move(reason));
+}
+
+template FileResult SettingsModel::RefuseLeftAlone(const LeftAlone<ProfileRecord>&, const char*) const;
+template FileResult
+SettingsModel::RefuseLeftAlone(const LeftAlone<std::array<ProfileSetting, kIniPairCount>>&,
+                               const char*) const;
 
 // ---------------------------------------------------------------- start-up load
 
@@ -271,57 +374,84 @@ std::string LoadProblem(const char* what, const std::filesystem::path& path, con
 
 SettingsLoadReport SettingsModel::LoadSettingsModel() {
     SettingsLoadReport report;
+    settingsLeftAlone_.reset();
+    for (auto& p : profilesLeftAlone_) p.reset();
     const std::filesystem::path settingsPath = SettingsPath();
     LoadOutcome& settings = report.settings;
     settings.read = ReadSettingsFile(settingsPath);
-    // What the defaults path did to each profile file, merged into its read below.
-    std::array<LoadOutcome, kProfileCount> replaced{};
     if (!settings.read) {
+        // config.ini alone is rebuilt: the profile files it named are read below
+        // like any others, and those that read correctly stay as they are.
         settings.state = StateAfter(settings.read);
-        const bool existed = settings.state != LoadState::Missing;
-        if (existed) settings.backup = KeepBackup(settingsPath);
         Ini = DefaultIni();
-        settings.write = SaveSettingsFile();
-        SensorId = static_cast<std::uint16_t>(ParseHex(Ini[kIniSensor].Value));
-        bool profilesKept = false;
-        for (int k = 0; k < kProfileCount; ++k) {
-            ResetRecord(k);
-            // The defaults replace the profiles the settings file pointed at; a
-            // file already there is kept beside them.
-            const std::filesystem::path slotPath = GetSlotPath(k);
-            LoadOutcome& p = replaced[static_cast<std::size_t>(k)];
-            p.backup = KeepBackup(slotPath);
-            if (!p.backup.empty()) {
-                p.state = LoadState::Replaced;
-                p.read = FileResult::Failure(FileError::Damaged, "replaced along with the settings file");
-                profilesKept = true;
+        std::string message = LoadProblem("settings file", settingsPath, settings.read);
+        std::string leftAloneWhy;
+        if (settings.state == LoadState::Missing) {
+            message.clear(); // a first start: nothing to tell
+            if (repairs_) settings.write = SaveSettingsFile();
+        } else if (settings.state == LoadState::Unreadable) {
+            leftAloneWhy = "it could not be read at start-up (";
+            leftAloneWhy += settings.read.reason;
+            leftAloneWhy += ')';
+            message += "; defaults in memory, the file is not saved over";
+        } else if (!repairs_) {
+            settings.state = LoadState::Kept;
+            leftAloneWhy = "it is damaged and was not replaced: ";
+            leftAloneWhy += noRepairs_;
+            message += "; not replaced: ";
+            message += noRepairs_;
+        } else {
+            Backup kept = KeepBackup(settingsPath, UnicodeFileBytes(FormatSettingsText(Ini)));
+            if (!kept.result) {
+                settings.state = LoadState::Kept;
+                leftAloneWhy = "it is damaged, and ";
+                leftAloneWhy += kept.result.reason;
+                message += "; ";
+                message += kept.result.reason;
+                message += ", so it is left as it is; defaults in memory";
+            } else {
+                settings.backup = kept.path;
+                settings.write = SaveSettingsFile();
+                message += "; rebuilt with defaults";
+                if (!kept.path.empty()) {
+                    message += ", old file kept as ";
+                    message += kept.path.string();
+                }
+                message += "; the profile files are kept";
             }
-            p.write = WriteProfileFile(k, slotPath);
         }
-        // A first start (nothing there) is no problem; anything replaced is told, once.
-        if (existed || profilesKept) {
-            std::string message = LoadProblem("settings file", settingsPath, settings.read);
-            message += "; defaults restored";
-            if (!settings.backup.empty()) {
-                message += ", old file kept as ";
-                message += settings.backup.string();
-            }
-            if (profilesKept)
-                message += "; the profile files were reset too, each old one kept as <name>.bak";
-            ReportProblem(message);
-        }
+        if (settings.LeftAlone())
+            settingsLeftAlone_ = LeftAlone<std::array<ProfileSetting, kIniPairCount>>{
+                settingsPath, Ini, std::move(leftAloneWhy)};
+        if (!message.empty()) ReportProblem(message);
+    }
+
+    // A slot path into another folder is not followed: the slot's own file in
+    // config/ serves, and the pair is mended for the next save.
+    const auto files = SlotFiles();
+    for (int k = 0; k < kProfileCount && settings.state == LoadState::Loaded; ++k) {
+        const SlotFile& f = files[static_cast<std::size_t>(k)];
+        if (!f.ignored) continue;
+        std::string message = "settings file ";
+        message += settingsPath.string();
+        message += ": ProfileSlot";
+        message += std::to_string(k);
+        message += "URL names ";
+        message += ToUtf8(Ini[kIniSlotUrl0 + k].Value);
+        message += ", which is not a profile file of this data folder; slot ";
+        message += std::to_string(k);
+        message += " uses ";
+        message += f.path.string();
+        ReportProblem(message);
+        Ini[kIniSlotUrl0 + k].Value = PathToU16(f.path);
     }
 
     // The sensor is known before the profiles are read, so a profile that falls
     // back to its defaults gets the DPI levels of the configured sensor.
     SensorId = static_cast<std::uint16_t>(ParseHex(Ini[kIniSensor].Value));
-    for (int k = 0; k < kProfileCount; ++k) {
-        LoadOutcome read = ReadProfileInto(k, GetSlotPath(k));
-        LoadOutcome& before = replaced[static_cast<std::size_t>(k)];
-        if (read.state == LoadState::Loaded && before.state == LoadState::Replaced) read = before;
-        if (!before.write && read.write) read.write = before.write;
-        report.profiles[static_cast<std::size_t>(k)] = std::move(read);
-    }
+    const bool firstStart = settings.state == LoadState::Missing;
+    for (int k = 0; k < kProfileCount; ++k)
+        report.profiles[static_cast<std::size_t>(k)] = ReadProfileInto(k, GetSlotPath(k), firstStart);
 
     // Sensor check: "PreST" holds the complement of the sensor the DPI levels were
     // last set for. A mismatch resets them and makes slot 0 the current profile.
@@ -330,10 +460,8 @@ SettingsLoadReport SettingsModel::LoadSettingsModel() {
         report.sensorCheckReset = true;
         Ini[kIniPreST].Value = HexBlank4(static_cast<std::uint16_t>(~SensorId));
         SetCurrentProfile(0);
-        FileResult saved = SaveCurrentProfileAndSettings();
         for (auto& r : Profiles) ApplySensorDpiDefaults(r);
-        FileResult profiles = SaveAllProfiles();
-        report.sensorCheckSave = saved ? std::move(profiles) : std::move(saved);
+        report.sensorCheckSave = SaveSettingsAndProfiles();
     }
     NotifyChanged(kAllSlots, ModelChange::All);
     return report;
@@ -347,10 +475,21 @@ FileResult SettingsModel::ImportProfile(int slot, const std::filesystem::path& p
         reason += std::to_string(slot);
         return FileResult::Failure(FileError::Missing, std::move(reason));
     }
-    LoadOutcome read = ReadProfileFile(slot, path);
-    FileResult saved = SaveSettingsAndProfiles();
-    if (!read.read) return std::move(read.read);
-    return saved;
+    // The whole file is read into a copy first (the macro header fields the file
+    // does not carry keep theirs); a file that fails changes nothing.
+    ProfileRecord staged = Profiles[static_cast<std::size_t>(slot)];
+    FileResult read = ReadProfileRecord(path, staged);
+    if (!read) {
+        std::string message = LoadProblem("profile file", path, read);
+        message += "; not imported, slot ";
+        message += std::to_string(slot);
+        message += " is unchanged";
+        ReportProblem(message);
+        return read;
+    }
+    Profiles[static_cast<std::size_t>(slot)] = std::move(staged);
+    NotifyChanged(slot, ModelChange::Profile);
+    return SaveSettingsAndProfiles();
 }
 
 FileResult SettingsModel::ExportProfile(int slot, const std::filesystem::path& path) const {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,18 @@
 #include "text/FileResult.h"
 
 namespace tarvik {
+
+// The largest config.ini and profile file a read accepts: far above the
+// largest the program writes (a few kilobytes, plus what long names add). A
+// larger file is damaged, and is not read.
+inline constexpr std::uint64_t kMaxSettingsFileBytes = 1u << 20;
+inline constexpr std::uint64_t kMaxProfileFileBytes = 1u << 20;
+
+// Where a profile slot's file is, and whether config.ini named another place.
+struct SlotFile {
+    std::filesystem::path path; // always <data folder>/config/<file name>
+    bool ignored = false;       // the stored path was not used (see SlotFiles)
+};
 
 // What the start-up load of the settings model did with each of its files.
 struct SettingsLoadReport {
@@ -51,7 +64,7 @@ public:
     // The sensor-change sequence: sensor pairs, settings saved, every DPI block
     // to the new sensor's defaults, profiles saved, tables built.
     FileResult ChangeSensor(std::uint16_t id);
-    // Writes every slot that has a path; the first failure (each is reported).
+    // Writes the five slot files; the first failure (each is reported).
     FileResult SaveAllProfiles();
     int GetSettingInt(int slot, int index) const;
     void SetSettingInt(int slot, int index, int value);
@@ -62,14 +75,18 @@ public:
     std::array<ProfileSetting, kIniPairCount> Ini{};
     // Default pairs; the slot paths are built from the data folder.
     std::array<ProfileSetting, kIniPairCount> DefaultIni() const;
-    // Reads the pairs the file holds (the others keep theirs); nothing changes on failure.
+    // Reads the file's 17 pairs; nothing changes on failure (a file with fewer
+    // pairs is damaged: the writer could not write it back as it was read).
     FileResult ReadSettingsFile(const std::filesystem::path& path);
+    // Refuses (NotWritten, reported) a pair with an empty name or value or a
+    // line break, which the reader would refuse.
     FileResult SaveSettingsFile();
     // Stores the current slot as "%d" (a hand-edited value outside 0-4 becomes
     // the slot GetCurrentProfile reads) and writes config.ini.
     FileResult SaveCurrentProfileAndSettings();
-    // config.ini and the five profile files, as after every profile operation
-    // and ten seconds after a send.
+    // The five profile files, then config.ini, which is written only when they
+    // all were (so that it never shows a slot whose file is not written), as
+    // after every profile operation and ten seconds after a send.
     FileResult SaveSettingsAndProfiles();
     // The current profile lives in the "CurrentProfile" pair only. Out-of-range
     // hand-edited values read as the pair's default, so nothing indexes outside
@@ -82,22 +99,51 @@ public:
     void SetShowCount(int count);
     int GetShowList(int position) const;
     void SetShowList(int position, int slot);
+    // The slot's file (empty for a slot outside 0-4): see SlotFiles.
     std::filesystem::path GetSlotPath(int slot) const;
+    // The five slot files. A slot file always lies in <data folder>/config/: a
+    // stored path there names it (a relative one counts from config/). A path
+    // into another folder (a copied data folder still naming the original's
+    // files, or anything else), a name without ".psf", another slot's default
+    // name, or a name an earlier slot uses is ignored, and the slot's default
+    // file "defaultN.psf" serves instead. A model without a data folder has
+    // no files (empty paths).
+    std::array<SlotFile, kProfileCount> SlotFiles() const;
 
     // ---- profile files (93 lines)
-    // Fails without a report for a slot outside 0-4 or an empty path.
+    // Fails without a report for a slot outside 0-4 or an empty path; refuses
+    // (reported) a record whose texts the file could not keep (a line break,
+    // an empty setting name).
     FileResult WriteProfileFile(int slot, const std::filesystem::path& path) const;
-    // Reads `path` into the slot. On failure the slot is reset to defaults, its
-    // own file is kept as .bak and rewritten with them, and the reason is
-    // reported; the outcome says which of that happened.
+    // Reads `path` into the slot, as the start-up load does. On failure the
+    // slot is reset to defaults and the reason is reported; a missing or
+    // damaged own file is then written with the defaults (a damaged one kept
+    // as .bak first), and an own file that cannot be read, or not be kept, is
+    // left alone (see LeftAlone). The outcome says which of that happened.
     LoadOutcome ReadProfileFile(int slot, const std::filesystem::path& path);
 
     // ---- import and export of one slot
-    // ReadProfileFile, then config.ini and all five profiles saved. Fails when
-    // the file was refused (how: Missing, Unreadable, Damaged with its line) or
-    // when a save failed (NotWritten).
+    // Reads the whole file into a staging record first: a file that is
+    // missing, unreadable or damaged changes nothing (the reason is reported
+    // and returned). Otherwise the slot takes the record and the profiles and
+    // config.ini are saved (NotWritten when a save failed).
     FileResult ImportProfile(int slot, const std::filesystem::path& path);
     FileResult ExportProfile(int slot, const std::filesystem::path& path) const;
+
+    // ---- files left alone
+    // A file the load could not read, or could not keep a copy of before
+    // replacing it, is never saved over in this run. While the model still
+    // holds what the load gave it for that file (the defaults), its save is
+    // skipped and counts as done; once that was changed, the save is refused
+    // (NotWritten), and said once.
+    bool IsLeftAlone(const std::filesystem::path& path) const;
+    // Without repairs (the load could not take the folder's lock) the load
+    // replaces no file: damaged ones are left alone as Kept, missing ones are
+    // not created. `why` goes into the messages.
+    void SetRepairsAllowed(bool allowed, std::string why = {});
+    // Every file of the folder left alone, with the model as it is now (the
+    // start-up load on a folder it must not touch).
+    void LeaveAllFilesAlone(const std::string& why);
 
     // ---- start-up
     // Settings file, the five profiles and the sensor check, as at start-up.
@@ -115,16 +161,34 @@ public:
     void NotifyChanged(int slot, ModelChange what) const { listeners_.Notify(slot, what); }
 
 private:
+    template <class T> struct LeftAlone {
+        LeftAlone(std::filesystem::path p, T l, std::string w)
+            : path(std::move(p)), loaded(std::move(l)), why(std::move(w)) {}
+        std::filesystem::path path;
+        T loaded; // what the load left in memory for the file
+        std::string why;
+        mutable bool reported = false;
+    };
     void ResetRecord(int slot);
-    LoadOutcome ReadProfileInto(int slot, const std::filesystem::path& path);
+    LoadOutcome ReadProfileInto(int slot, const std::filesystem::path& path, bool quietWhenMissing = false);
+    template <class T> FileResult RefuseLeftAlone(const LeftAlone<T>& file, const char* what) const;
 
     std::filesystem::path dataFolder_;
     ModelListeners listeners_;
+    bool repairs_ = true;
+    std::string noRepairs_;
+    std::optional<LeftAlone<std::array<ProfileSetting, kIniPairCount>>> settingsLeftAlone_;
+    std::array<std::optional<LeftAlone<ProfileRecord>>, kProfileCount> profilesLeftAlone_;
 };
 
-// Parsers that only validate, for `tarvikctl check` and the fuzzers.
+// Parsers that only validate, for `tarvikctl check` and the fuzzers. They agree
+// with the load: a file they accept loads, and is written back unchanged.
 FileResult CheckSettingsFile(const std::filesystem::path& path);
 FileResult CheckProfileFile(const std::filesystem::path& path);
+
+// Reads a whole profile file into `record` (every field the file carries; the
+// others keep theirs). On failure `record` holds what was read before the fault.
+FileResult ReadProfileRecord(const std::filesystem::path& path, ProfileRecord& record);
 
 // The readers on file contents held in memory (the bytes of a whole file,
 // byte-order mark included). `pairs` / `record` receive what was read, line by

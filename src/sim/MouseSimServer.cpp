@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "device/sim/SimBackend.h"
+#include "model/Startup.h"
 
 namespace tarvik {
 
@@ -44,9 +45,9 @@ std::optional<Identity> IdentityFromCode(std::uint8_t code) {
 } // namespace
 
 std::string DefaultMouseSimSocket() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime && *runtime) return std::string(runtime) + "/tarvik-mousesim.sock";
-    return "/tmp/tarvik-mousesim-" + std::to_string(getuid()) + ".sock";
+    const std::filesystem::path folder = UserRuntimeFolder();
+    if (folder.empty()) return {}; // no private folder: the caller must name a socket
+    return (folder / "tarvik-mousesim.sock").string();
 }
 
 MouseSimServer::MouseSimServer(std::shared_ptr<VirtualMouse> mouse) : mouse_(std::move(mouse)) {

@@ -83,8 +83,10 @@ private:
     std::uint32_t nextHandle_ = 1;
 };
 
-// The default socket: $XDG_RUNTIME_DIR/tarvik-mousesim.sock, or
-// /tmp/tarvik-mousesim-<uid>.sock without a runtime folder.
+// The default socket: $XDG_RUNTIME_DIR/tarvik-mousesim.sock, or, without a
+// runtime folder, the same name in the private folder /tmp/tarvik-runtime-<uid>
+// (mode 0700, checked to be the user's own), so that no other user can bind
+// the name first. Empty when no such folder can be had.
 std::string DefaultMouseSimSocket();
 
 } // namespace tarvik

@@ -79,7 +79,9 @@ std::uint8_t IdentityCode(const std::string& name) {
 int main(int argc, char** argv) {
     CLI::App app{"tarvik-mousesim: a virtual mouse served on a Unix socket"};
     std::string socketPath = tarvik::DefaultMouseSimSocket();
-    app.add_option("--socket", socketPath, "socket path (default $XDG_RUNTIME_DIR/tarvik-mousesim.sock)");
+    app.add_option("--socket", socketPath,
+                   "socket path (default $XDG_RUNTIME_DIR/tarvik-mousesim.sock, else in the private folder "
+                   "/tmp/tarvik-runtime-UID)");
 
     auto* serve = app.add_subcommand("serve", "run the daemon in the foreground (the default)");
     serve->add_option("--socket", socketPath, "socket path");
@@ -117,6 +119,13 @@ int main(int argc, char** argv) {
     dump->add_flag("--json", json, "as a JSON document");
 
     CLI11_PARSE(app, argc, argv);
+    if (socketPath.empty()) {
+        std::cerr
+            << "tarvik-mousesim: no private runtime folder for the socket ($XDG_RUNTIME_DIR is not set and "
+               "/tmp/tarvik-runtime-UID is not a folder of this user with mode 0700); name one with "
+               "--socket\n";
+        return 2;
+    }
 
     if (!ctl->parsed()) return Serve(socketPath);
 

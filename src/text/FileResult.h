@@ -50,24 +50,29 @@ public:
     }
 };
 
-// What a load did with one file it found (or did not find) at start-up or on
-// import. A caller can tell a file that was loaded from one that was damaged
-// and replaced (its old content kept as .bak) and from one that exists but
-// could not be read.
+// What a load did with one file it found (or did not find) at start-up. A
+// caller can tell a file that was loaded from one that was damaged and replaced
+// (its old content kept as .bak) and from one that is there but was left alone.
+// A file left alone (Unreadable, Kept) is never saved over in that run: the
+// program works on defaults in memory for it.
 enum class LoadState : unsigned char {
     Loaded,     // read as it stood
-    Missing,    // not there (or no path named): defaults in memory, written where a path exists
-    Replaced,   // damaged, or discarded with a damaged settings file: kept as .bak, defaults written
-    Unreadable, // there, but it could not be opened or read: defaults in memory
+    Missing,    // not there: defaults in memory, and written
+    Replaced,   // damaged: kept as .bak (or equal to a kept copy), defaults written
+    Unreadable, // there, but it could not be opened or read, or is no regular file
+    Kept,       // damaged, but no copy of it could be kept (or the load could not
+                // take the folder's lock), so it was not replaced
 };
 
 struct LoadOutcome {
     LoadState state = LoadState::Loaded;
     FileResult read;              // ok, or why the file was refused
-    std::filesystem::path backup; // Replaced: the copy kept (empty when none could be made)
+    std::filesystem::path backup; // Replaced: the copy that holds the old content
     FileResult write;             // the defaults written in its place (ok when none were due)
 
     explicit operator bool() const { return state == LoadState::Loaded; }
+    // The file is there and was left as it was: nothing may be saved over it.
+    bool LeftAlone() const { return state == LoadState::Unreadable || state == LoadState::Kept; }
 };
 
 // The state a failed read leads to.

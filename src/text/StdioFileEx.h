@@ -1,15 +1,20 @@
 // The text-file class through which every settings, profile, language and macro
 // file is read and written: UTF-16LE with the byte-order mark FF FE and LF line ends.
 //
-// Reading loads the file at open and hands out lines. Writing goes to a temporary
-// file beside the target; Close() flushes it to disk, renames it over the target
-// and syncs the folder, so a crash or a failed write never leaves a half-written
-// file behind. No member throws for a file-system failure: each returns false and
-// keeps the reason in Error().
+// Reading loads the file at open and hands out lines. Only a regular file is
+// read (a FIFO or a device is refused without waiting on it), and only up to a
+// size limit, so a hostile path can neither hang nor exhaust the program. Writing
+// goes to a temporary file beside the target, created exclusively and never
+// through a link; Close() flushes it to disk, gives it the target's mode, renames
+// it over the target and syncs the folder, so a crash or a failed write never
+// leaves a half-written file behind. No member throws for a file-system failure:
+// each returns false and keeps the reason in Error().
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -32,6 +37,16 @@ public:
     // What every reader and writer of the program passes.
     static constexpr unsigned kReadUnicode = 0x108002;
     static constexpr unsigned kWriteUnicode = 0x109001;
+    // The largest file a read takes unless SetReadLimit says otherwise, far
+    // above any settings, profile or language file the program writes.
+    static constexpr std::uint64_t kDefaultReadLimit = 4u << 20;
+
+    // Why an open for reading refused a file that exists.
+    enum class Refusal : unsigned char {
+        None,
+        NotRegular, // a folder, FIFO, socket or device
+        TooLarge,   // larger than the read limit; not read at all
+    };
 
     CStdioFileEx() = default;
     CStdioFileEx(const CStdioFileEx&) = delete;
@@ -43,11 +58,16 @@ public:
     // files are supported: an open that would be 8-bit fails.
     bool OpenTextFile(const std::filesystem::path& path, unsigned flags);
 
+    // The largest file the next open for reading accepts.
+    void SetReadLimit(std::uint64_t bytes) { readLimit_ = bytes; }
+    std::uint64_t ReadLimit() const { return readLimit_; }
+
     // Reads from a copy of `bytes` as if they were the content of a Unicode file
     // (the fuzzers and the in-memory checkers use it).
     void OpenBuffer(std::string_view bytes);
 
-    // Reads one line (see the .cpp for the exact rules). False at the end of file.
+    // Reads one line (see the .cpp for the exact rules; a CR LF pair ends a line
+    // as a LF does). False at the end of file.
     bool ReadLine(std::u16string& line);
 
     // Appends text; the byte-order mark precedes the first write. A failed write
@@ -63,8 +83,12 @@ public:
     bool Failed() const { return failed_; }
     // Why the last open or commit failed (empty after a success).
     const std::error_code& Error() const { return error_; }
+    // Set when the last open for reading refused an existing file; FileSize()
+    // is its size then.
+    Refusal LastRefusal() const { return refusal_; }
+    std::uint64_t FileSize() const { return size_; }
 
-    // True when the file exists and its first two bytes are FF FE.
+    // True when the path is a regular file whose first two bytes are FF FE.
     static bool HasUnicodeMark(const std::filesystem::path& path);
 
 private:
@@ -73,6 +97,9 @@ private:
     bool unicode_ = false;
     bool failed_ = false;
     std::error_code error_;
+    Refusal refusal_ = Refusal::None;
+    std::uint64_t readLimit_ = kDefaultReadLimit;
+    std::uint64_t size_ = 0;
     // Reading: the whole file; pos_ is the byte position.
     std::vector<unsigned char> data_;
     std::size_t pos_ = 0;
@@ -83,21 +110,54 @@ private:
     std::filesystem::path temp_;
 };
 
-// Opens `path` for reading in Unicode mode. A failure tells a missing file
-// (Missing, also when a folder on the way is missing) from one that exists but
-// cannot be opened or read (Unreadable). Nothing is reported.
-FileResult OpenForReading(CStdioFileEx& file, const std::filesystem::path& path);
+// Opens `path` for reading in Unicode mode, accepting at most `limit` bytes. A
+// failure tells a missing file (Missing, also when a folder on the way is
+// missing) from one that exists but cannot be opened or read, or is no regular
+// file (Unreadable), and from one past the limit (Damaged, line 0: it is not
+// read). Nothing is reported.
+FileResult OpenForReading(CStdioFileEx& file, const std::filesystem::path& path,
+                          std::uint64_t limit = CStdioFileEx::kDefaultReadLimit);
 
 // Writes `text` as the whole Unicode file `path` (byte-order mark, temporary
-// file, flush, fsync, rename, folder fsync). A failure is reported once as
-// "<what> <path>: cannot be written: <why>"; the old file is then as it was,
-// unless only the folder sync after the rename failed.
+// file, flush, fsync, rename, folder fsync; an existing file's mode is kept). A
+// failure is reported once as "<what> <path>: cannot be written: <why>"; the old
+// file is then as it was, unless only the folder sync after the rename failed.
 FileResult WriteUnicodeFile(const std::filesystem::path& path, std::u16string_view text,
                             std::string_view what);
 
-// Copies `path` to `path` + ".bak" (replacing an older backup) before a damaged file
-// is replaced with defaults. Does nothing when the file does not exist. Returns the
-// backup path, or an empty path when nothing was kept.
-std::filesystem::path KeepBackup(const std::filesystem::path& path);
+// The bytes WriteUnicodeFile writes for `text`.
+std::string UnicodeFileBytes(std::u16string_view text);
+
+// How many generations of a replaced file are kept: <name>.bak (the newest),
+// <name>.bak.1 and <name>.bak.2. Three let a file that is damaged again, or
+// replaced twice in a row by mistake, still be found in the state before.
+inline constexpr int kBackupGenerations = 3;
+
+// The generation-th backup name of `path` (0: ".bak").
+std::filesystem::path BackupName(const std::filesystem::path& path, int generation);
+
+struct Backup {
+    // The copy that holds the file's content: the new .bak, or the newest
+    // backup when it already held the same bytes. Empty when no copy was due.
+    std::filesystem::path path;
+    // NotWritten when a copy was due and could not be made (reported once);
+    // the caller then leaves the file as it is.
+    FileResult result;
+};
+
+// Keeps `path` as <name>.bak before it is replaced: older backups move one
+// generation down (.bak -> .bak.1 -> .bak.2, the oldest dropped), and the copy
+// goes through an exclusively created temporary file that is never a link. No
+// copy is made when the file does not exist, when it holds exactly the bytes
+// that replace it (`replacement`, when given), or when the newest backup holds
+// the same bytes already, so a backup never overwrites an older, different one.
+Backup KeepBackup(const std::filesystem::path& path,
+                  std::optional<std::string_view> replacement = std::nullopt);
+
+// Removes what a save that was killed may have left in `folder`: the
+// temporary files "<name>.tmp<pid>-<n>" and "<name>.bak.tmp". Only to be called
+// by the holder of the folder's lock, when no save of another process can be
+// under way. Returns how many were removed.
+int RemoveStaleTemporaryFiles(const std::filesystem::path& folder);
 
 } // namespace tarvik

@@ -4,6 +4,14 @@
 
 namespace tarvik {
 
+bool HasLineBreak(std::u16string_view s) {
+    return s.find_first_of(u"\r\n") != std::u16string_view::npos;
+}
+
+bool FitsOnALine(std::u16string_view s) {
+    return s.find(u'\n') == std::u16string_view::npos && (s.empty() || s.back() != u'\r');
+}
+
 std::u16string FromUtf8(std::string_view s) {
     std::u16string out;
     out.reserve(s.size());

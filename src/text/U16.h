@@ -14,6 +14,15 @@ namespace tarvik {
 std::u16string FromUtf8(std::string_view s);
 std::string ToUtf8(std::u16string_view s);
 
+// True when the text holds a line feed or a carriage return. Names typed by
+// the user are refused with one.
+bool HasLineBreak(std::u16string_view s);
+
+// True when the text reads back as it was written as (the end of) one line of
+// the settings, profile or library files: no line feed, and no carriage return
+// at its end (the reader takes that for a part of the line end).
+bool FitsOnALine(std::u16string_view s);
+
 // Paths are kept as UTF-16 text in the settings files and converted here.
 std::filesystem::path PathFromU16(std::u16string_view s);
 std::u16string PathToU16(const std::filesystem::path& p);

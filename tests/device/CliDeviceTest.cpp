@@ -70,18 +70,21 @@ TEST_F(CliDeviceTest, ApplyTraceIsCompleteAndDeterministic) {
     EXPECT_EQ(nlohmann::json::parse(show.out)["CurrentProfile"], 2) << show.out;
 }
 
-TEST_F(CliDeviceTest, ApplyWhoseSaveFailsSaysSoAndFails) {
+// A profile file that cannot be read is not saved over: apply still sends the
+// slot (defaults in memory), says why, and fails.
+TEST_F(CliDeviceTest, ApplyWithAFileItCannotReadSaysSoAndFails) {
     ASSERT_EQ(Ctl("init").status, 0);
-    // A folder where the first profile file belongs: it can be neither read nor written.
+    // A folder where the first profile file belongs: it can be neither read nor replaced.
     const auto file = dir_ / "data" / "config" / "default0.psf";
     std::filesystem::remove(file);
-    std::filesystem::create_directory(file);
+    std::filesystem::create_directories(file / "inside");
     const CtlResult r = Ctl("--hid sim apply");
     EXPECT_EQ(r.status, 1);
     std::string err;
     for (const std::string& line : r.err) err += line + "\n";
-    // The model reports the file that could not be written; the exit code says the rest.
-    EXPECT_NE(err.find("default0.psf: cannot be written"), std::string::npos) << err;
+    EXPECT_NE(err.find("default0.psf: cannot be read: it is a folder"), std::string::npos) << err;
+    EXPECT_NE(err.find("the file is not saved over"), std::string::npos) << err;
+    EXPECT_TRUE(std::filesystem::is_directory(file / "inside"));
 }
 
 TEST_F(CliDeviceTest, DevicesStatusWatchAndReset) {
@@ -129,6 +132,13 @@ TEST_F(CliDeviceTest, DevicesStatusWatchAndReset) {
     EXPECT_NE(errText(socket).find("cannot reach the mouse simulator at /nonexistent"), std::string::npos)
         << errText(socket);
     EXPECT_EQ(Ctl("--hid socket: apply").status, 2);
+    // No interface found is a failure, with or without --json.
+    for (const char* args :
+         {"--hid socket:/nonexistent devices", "--hid socket:/nonexistent devices --json"}) {
+        const CtlResult none = Ctl(args);
+        EXPECT_EQ(none.status, 1) << args;
+        EXPECT_NE(errText(none).find("no mouse interface found"), std::string::npos) << errText(none);
+    }
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 // 3, edits one file, loads, and checks what the load kept, replaced and reported.
 #include "ModelFixture.h"
 
+#include <sys/stat.h>
+
 #include <functional>
 
 namespace tarvik::test {
@@ -50,7 +52,9 @@ bool IsDefaultRecord(const SettingsModel& m, int slot) {
 TEST_F(Load, DamagedAndHandEditedFiles) {
     const std::vector<LoadCase> cases = {
         // ---- profile file
-        {"profile with carriage returns", "default2.psf", [](Lines&) {}, 1, u"\r\n"},
+        // CR LF line ends (a file edited on another system) read as LF.
+        {"profile with CR LF line ends", "default2.psf", [](Lines&) {}, 0, u"\r\n", 0,
+         [](const SettingsModel& m, auto&) { EXPECT_EQ(m.Profiles[2].Settings[0].Value, u"Mine"); }},
         {"AllAction of 2687 digits", "default2.psf", [](Lines& l) { L(l, kAllActionLine0).pop_back(); },
          kAllActionLine0},
         {"AllAction of 2690 digits", "default2.psf", [](Lines& l) { L(l, kAllActionLine0) += u"000"; },
@@ -94,23 +98,14 @@ TEST_F(Load, DamagedAndHandEditedFiles) {
          [](Lines& l) { l.push_back(u"anything at all"); }, 0, u"\n", 0,
          [](const SettingsModel& m, auto&) { EXPECT_EQ(m.Profiles[2].Settings[0].Value, u"Mine"); }},
         // ---- settings file
-        {"settings with carriage returns", "config.ini", [](Lines&) {}, 1, u"\r\n"},
+        {"settings with CR LF line ends", "config.ini", [](Lines&) {}, 0, u"\r\n", 0,
+         [](const SettingsModel& m, auto&) { EXPECT_EQ(m.GetCurrentProfile(), 3); }},
         {"empty ProfileSlot2URL", "config.ini", [](Lines& l) { L(l, 16) = u"ProfileSlot2URL="; }, 16},
         {"more than 17 pairs", "config.ini", [](Lines& l) { l.insert(l.end() - 1, u"Extra=1"); }, 19},
         {"empty Sensor value", "config.ini", [](Lines& l) { L(l, 3) = u"Sensor="; }, 3},
-        {"only [Setting]", "config.ini", [](Lines& l) { l = {u"[Setting]"}; }, 0, u"\n", 5,
-         [](const SettingsModel& m, const std::filesystem::path& config) {
-             for (int k = 0; k < kProfileCount; ++k) {
-                 EXPECT_TRUE(m.GetSlotPath(k).empty());
-                 EXPECT_TRUE(IsDefaultRecord(m, k)) << k;
-             }
-             EXPECT_EQ(m.Ini[kIniSensor].Value, u"");
-             EXPECT_EQ(m.Ini[kIniPreST].Value, u"0xFFFF"); // the sensor check ran and saved
-             // The profile files themselves were not touched.
-             SettingsModel probe(m.DataFolder());
-             ASSERT_TRUE(probe.ReadProfileFile(2, config / "default2.psf"));
-             EXPECT_EQ(probe.Profiles[2].Settings[0].Value, u"Mine");
-         }},
+        // A file missing pairs is damaged: the writer could not give it back.
+        {"only [Setting]", "config.ini", [](Lines& l) { l = {u"[Setting]"}; }, 2},
+        {"cut after three pairs", "config.ini", [](Lines& l) { l.resize(4); }, 5},
         {"hand-edited Sensor resets every DPI block", "config.ini",
          [](Lines& l) { L(l, 3) = u"Sensor=0x3395"; }, 0, u"\n", 0,
          [](const SettingsModel& m, const std::filesystem::path& config) {
@@ -175,23 +170,23 @@ TEST_F(Load, DamagedAndHandEditedFiles) {
             continue;
         }
         // Refused: the damaged file is kept, one reason is logged, defaults take over.
-        EXPECT_EQ(ReadBytes(target.string() + ".bak"), edited);
+        EXPECT_TRUE(ReadBytes(target.string() + ".bak") == edited);
         ASSERT_EQ(problems.size(), 1u);
         EXPECT_NE(problems[0].find(target.string() + ": line " + std::to_string(c.failLine) + ": "),
                   std::string::npos)
             << problems[0];
         EXPECT_TRUE(CheckProfileFile(Config("default2.psf")));
         EXPECT_TRUE(CheckSettingsFile(Config("config.ini")));
-        EXPECT_TRUE(IsDefaultRecord(m, 2));
-        EXPECT_EQ(m.Profiles[2].Settings[0].Value, u"Profil 3 — Jeu");
         if (isProfile) {
+            EXPECT_TRUE(IsDefaultRecord(m, 2));
+            EXPECT_EQ(m.Profiles[2].Settings[0].Value, u"Profil 3 — Jeu");
             EXPECT_EQ(m.GetCurrentProfile(), 3); // the settings file was not touched
         } else {
-            // The whole model is rebuilt; the profiles it replaced are kept beside it.
+            // config.ini alone is rebuilt; the profile files that read correctly stay.
             EXPECT_EQ(m.GetCurrentProfile(), 0);
-            SettingsModel probe(dir.path());
-            ASSERT_TRUE(probe.ReadProfileFile(2, Config("default2.psf.bak")));
-            EXPECT_EQ(probe.Profiles[2].Settings[0].Value, u"Mine");
+            EXPECT_EQ(m.Profiles[2].Settings[0].Value, u"Mine");
+            EXPECT_EQ(m.Profiles[2].Keys[1].Macro.MacroActionNum, 2u);
+            EXPECT_FALSE(std::filesystem::exists(Config("default2.psf.bak")));
         }
     }
 }
@@ -240,27 +235,119 @@ TEST_F(Load, ImportAndExport) {
     ASSERT_TRUE(probe.ReadProfileFile(4, Config("default4.psf"))); // saved into the slot's own file
     EXPECT_EQ(probe.Profiles[4].Settings[0].Value, u"Exported");
 
-    // A damaged file: the slot falls back to defaults, its own file is rewritten
-    // and kept as .bak first, and the imported file stays as it was.
+    ASSERT_EQ(problems.size(), 0u);
+}
+
+// An import reads the whole file before it changes anything: a file that
+// fails leaves the slot, its file and config.ini as they were, also when the
+// same bad file is imported again.
+TEST_F(Load, FailedImportChangesNothing) {
+    SettingsModel m(dir.path());
+    FirstStart(m);
+    m.Profiles[2].Settings[0].Value = u"Mine";
+    ASSERT_TRUE(m.SaveSettingsAndProfiles());
+    std::filesystem::create_directory(dir / "elsewhere");
+    ASSERT_TRUE(m.ExportProfile(2, dir / "elsewhere" / "p.psf"));
     Lines lines = SplitLines(ReadBytes(dir / "elsewhere" / "p.psf"));
     L(lines, 60) = u"\tMacroKeyIndex=";
     lines.pop_back();
-    const std::string damaged = JoinLines(lines);
-    WriteBytes(dir / "elsewhere" / "bad.psf", damaged);
-    m.SetCurrentProfile(1);
-    const FileResult r = m.ImportProfile(2, dir / "elsewhere" / "bad.psf");
-    EXPECT_FALSE(r);
-    EXPECT_EQ(r.line, 60);
-    EXPECT_EQ(m.Profiles[2].Settings[0].Value, u"Profil 3 — Jeu");
-    EXPECT_EQ(ReadBytes(dir / "elsewhere" / "bad.psf"), damaged);
-    ASSERT_TRUE(probe.ReadProfileFile(2, Config("default2.psf.bak")));
-    EXPECT_EQ(probe.Profiles[2].Settings[0].Value, u"Mine");
-    ASSERT_TRUE(probe.ReadProfileFile(2, Config("default2.psf")));
-    EXPECT_EQ(probe.Profiles[2].Settings[0].Value, u"Profil 3 — Jeu");
-    ASSERT_TRUE(probe.ReadSettingsFile(Config("config.ini")));
-    EXPECT_EQ(probe.GetCurrentProfile(), 1); // the settings were saved too
+    WriteBytes(dir / "elsewhere" / "damaged.psf", JoinLines(lines));
+    WriteBytes(dir / "elsewhere" / "garbage.psf", std::string("\xff\xfe[\x00", 4));
+    WriteBytes(dir / "elsewhere" / "huge.psf", std::string(kMaxProfileFileBytes + 1, 'x'));
+    ASSERT_EQ(::mkfifo((dir / "elsewhere" / "fifo.psf").c_str(), 0600), 0);
+    struct Case {
+        const char* file;
+        FileError error;
+        int line;
+    };
+    const Case cases[] = {
+        {"damaged.psf", FileError::Damaged, 60}, {"garbage.psf", FileError::Damaged, 1},
+        {"huge.psf", FileError::Damaged, 0},     {"fifo.psf", FileError::Unreadable, 0},
+        {"missing.psf", FileError::Missing, 0},
+    };
+    const std::string slotFile = ReadBytes(Config("default2.psf"));
+    const std::string settingsFile = ReadBytes(Config("config.ini"));
+    m.SetCurrentProfile(1); // in memory only: a failed import saves nothing
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            problems.clear();
+            const FileResult r = m.ImportProfile(2, dir / "elsewhere" / c.file);
+            EXPECT_EQ(r.error, c.error) << r.reason;
+            EXPECT_EQ(r.line, c.line);
+            EXPECT_EQ(m.Profiles[2].Settings[0].Value, u"Mine");
+            // Said once (the same message twice in a row is not repeated).
+            ASSERT_EQ(problems.size(), attempt == 0 ? 1u : 0u);
+            if (attempt == 0) {
+                EXPECT_NE(problems[0].find("; not imported, slot 2 is unchanged"), std::string::npos)
+                    << problems[0];
+            }
+        }
+        EXPECT_TRUE(ReadBytes(Config("default2.psf")) == slotFile);
+        EXPECT_TRUE(ReadBytes(Config("config.ini")) == settingsFile);
+        EXPECT_FALSE(std::filesystem::exists(Config("default2.psf.bak")));
+    }
+}
+
+// Slot files always lie in the data folder's config/: a stored path that points
+// elsewhere is not followed, so a crafted or copied config.ini cannot make the
+// program write outside its folder, or into another folder's files.
+TEST_F(Load, SlotFilesStayInTheDataFolder) {
+    SettingsModel m(dir.path());
+    FirstStart(m);
+    const std::filesystem::path config = dir / "config";
+    const auto at = [&](const char* name) { return PathToU16(config / name); };
+    struct Case {
+        const char* what;
+        std::u16string stored; // ProfileSlot3URL
+        const char* file;      // the file slot 3 uses
+        bool ignored;
+    };
+    const Case cases[] = {
+        {"as the program writes it", at("default3.psf"), "default3.psf", false},
+        {"another profile file in config/", at("mine.psf"), "mine.psf", false},
+        {"a bare file name", u"mine.psf", "mine.psf", false},
+        {"a file elsewhere", u"/tmp/victim.txt", "default3.psf", true},
+        {"the original of a copied data folder", PathToU16(dir / "original" / "config" / "mine.psf"),
+         "default3.psf", true},
+        {"a way out of config/", u"../default3.psf", "default3.psf", true},
+        {"the settings file", at("config.ini"), "default3.psf", true},
+        {"another slot's file", at("default1.psf"), "default3.psf", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        m.Ini = m.DefaultIni();
+        m.Ini[kIniSlotUrl0 + 3].Value = c.stored;
+        const SlotFile f = m.SlotFiles()[3];
+        EXPECT_EQ(f.path, config / c.file);
+        EXPECT_EQ(f.ignored, c.ignored);
+    }
+    // Two slots cannot share a file: the later one uses its own.
+    m.Ini = m.DefaultIni();
+    m.Ini[kIniSlotUrl0 + 0].Value = at("mine.psf");
+    m.Ini[kIniSlotUrl0 + 2].Value = at("mine.psf");
+    EXPECT_EQ(m.GetSlotPath(0), config / "mine.psf");
+    EXPECT_EQ(m.GetSlotPath(2), config / "default2.psf");
+
+    // A start with a crafted path reads and writes the slot's own file, says
+    // so once, and mends the pair; the file the path named is untouched.
+    WriteBytes(dir / "victim.txt", "victim");
+    m.Ini = m.DefaultIni();
+    m.Ini[kIniSlotUrl0 + 3].Value = PathToU16(dir / "victim.txt");
+    ASSERT_TRUE(m.SaveSettingsFile());
+    problems.clear();
+    SettingsModel crafted(dir.path());
+    crafted.LoadSettingsModel();
     ASSERT_EQ(problems.size(), 1u);
-    EXPECT_NE(problems[0].find("bad.psf: line 60: "), std::string::npos);
+    EXPECT_NE(problems[0].find("ProfileSlot3URL names " + (dir / "victim.txt").string()), std::string::npos)
+        << problems[0];
+    EXPECT_EQ(crafted.Ini[kIniSlotUrl0 + 3].Value, at("default3.psf"));
+    ASSERT_TRUE(crafted.SaveSettingsAndProfiles());
+    EXPECT_EQ(ReadBytes(dir / "victim.txt"), "victim");
+
+    // A relative data folder is made absolute, so the stored paths hold from
+    // any directory.
+    EXPECT_TRUE(SettingsModel("relative/data").DataFolder().is_absolute());
 }
 
 } // namespace

@@ -70,7 +70,7 @@ protected:
 
     // A first start in the temporary folder: defaults written, then loaded.
     void FirstStart(SettingsModel& m) {
-        PrepareDataFolder(dir.path(), dir / "no-program-folder");
+        ASSERT_TRUE(PrepareDataFolder(dir.path(), dir / "no-program-folder"));
         m.LoadSettingsModel();
         m.BuildDpiTables();
     }

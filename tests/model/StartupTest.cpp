@@ -82,7 +82,7 @@ TEST(Startup, PrepareDataFolderInstallsLanguageFilesOnce) {
     const auto config = data / "config";
     std::filesystem::create_directories(config.parent_path().parent_path());
 
-    PrepareDataFolder(data, program);
+    ASSERT_TRUE(PrepareDataFolder(data, program));
     EXPECT_TRUE(std::filesystem::is_directory(config));
     EXPECT_EQ(ReadBytes(config / "Lan_EN.txt"), ReadBytes(program / "lang" / "Lan_EN.txt"));
     EXPECT_TRUE(std::filesystem::exists(config / "LanSetting.ini"));
@@ -90,7 +90,7 @@ TEST(Startup, PrepareDataFolderInstallsLanguageFilesOnce) {
 
     // A file already there is the user's: never replaced.
     WriteBytes(config / "Lan_EN.txt", "edited");
-    PrepareDataFolder(data, program);
+    ASSERT_TRUE(PrepareDataFolder(data, program));
     EXPECT_EQ(ReadBytes(config / "Lan_EN.txt"), "edited");
 
     LanguageTable table;
@@ -98,9 +98,11 @@ TEST(Startup, PrepareDataFolderInstallsLanguageFilesOnce) {
     EXPECT_TRUE(table.Load(config));
     EXPECT_EQ(table.String(0), u"English");
 
-    // A data folder that cannot be created is not fatal.
+    // A data folder that cannot be created says why.
     WriteBytes(dir / "file", "x");
-    PrepareDataFolder(dir / "file" / "sub", program);
+    const FileResult blocked = PrepareDataFolder(dir / "file" / "sub", program);
+    EXPECT_EQ(blocked.error, FileError::NotWritten);
+    EXPECT_NE(blocked.reason.find("Not a directory"), std::string::npos) << blocked.reason;
     EXPECT_FALSE(std::filesystem::exists(dir / "file" / "sub"));
 }
 

@@ -3,7 +3,14 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
 
 #include <atomic>
 #include <chrono>
@@ -17,6 +24,7 @@
 #include "device/FeatureReport.h"
 #include "device/Wakeup.h"
 #include "device/sim/SocketBackend.h"
+#include "model/Startup.h"
 #include "sim/MouseSimServer.h"
 
 namespace tarvik {
@@ -348,6 +356,139 @@ TEST_F(MouseSimServerTest, GarbageTruncationAndVanishingClientsLeaveTheDaemonSer
         types.push_back(simproto::Decode(body)->type);
     EXPECT_EQ(types, (std::vector<Type>{Type::Error, Type::EnumerateReply}));
     EXPECT_EQ(mouse_->Snapshot().malformedFrames, 0u);
+}
+
+} // namespace
+} // namespace tarvik
+
+namespace tarvik {
+namespace {
+
+// A daemon that stopped accepting (stopped with SIGSTOP, say) fills its queue
+// of new connections; a client must then give up at its deadline instead of
+// waiting in connect() for ever.
+TEST(SocketConnect, GivesUpOnADaemonWhoseQueueIsFull) {
+    std::string pattern = (fs::temp_directory_path() / "tarvik-connect-XXXXXX").string();
+    const fs::path dir = mkdtemp(pattern.data());
+    const std::string path = (dir / "stuck.sock").string();
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path, path.data(), path.size());
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(listener, 0), 0); // and never accept
+    std::vector<int> queued;
+    for (int i = 0; i < 64; ++i) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+            ::close(fd);
+            break;
+        }
+        queued.push_back(fd);
+    }
+    ASSERT_FALSE(queued.empty());
+    std::string error;
+    EXPECT_FALSE(Connection::Connect(path, &error, 200));
+    EXPECT_EQ(error, "no answer (its queue of connections stays full)");
+    for (int fd : queued) ::close(fd);
+    ::close(listener);
+    fs::remove_all(dir);
+}
+
+// Anyone may bind a name in a shared folder first: the client talks only to a
+// daemon of its own user. Needs root to be another user for a moment.
+TEST(SocketConnect, RefusesADaemonOfAnotherUser) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to serve a socket as another user";
+    std::string pattern = (fs::temp_directory_path() / "tarvik-impostor-XXXXXX").string();
+    const fs::path dir = mkdtemp(pattern.data());
+    fs::permissions(dir, fs::perms::all);
+    const std::string path = (dir / "impostor.sock").string();
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The impostor: another user, serving the name.
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) _exit(1);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::memcpy(addr.sun_path, path.data(), path.size());
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 4) != 0)
+            _exit(1);
+        const char one = 1;
+        if (::write(ready[1], &one, 1) != 1) _exit(1);
+        for (;;) ::pause();
+    }
+    ::close(ready[1]);
+    char got = 0;
+    ASSERT_EQ(::read(ready[0], &got, 1), 1);
+    std::string error;
+    EXPECT_FALSE(Connection::Connect(path, &error, 1000));
+    EXPECT_EQ(error, "it is served by another user (uid 65534)");
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ::close(ready[0]);
+    fs::remove_all(dir);
+}
+
+// Without $XDG_RUNTIME_DIR the socket lives in a private folder of the user,
+// which is used only when nobody else could have made or changed it.
+TEST(SocketConnect, FallbackFolderIsPrivate) {
+    std::string pattern = (fs::temp_directory_path() / "tarvik-runtime-base-XXXXXX").string();
+    const fs::path base = mkdtemp(pattern.data());
+    const fs::path folder = base / ("tarvik-runtime-" + std::to_string(::getuid()));
+    struct Case {
+        const char* what;
+        std::function<void()> plant; // what is at the name beforehand
+        bool usable;
+    };
+    const Case cases[] = {
+        {"nothing there", [] {}, true},
+        {"a folder of the user open to all",
+         [&] {
+             fs::create_directory(folder);
+             fs::permissions(folder, fs::perms::all);
+         },
+         true},
+        {"a link to another folder", [&] { fs::create_directory_symlink(base, folder); }, false},
+        {"a file", [&] { std::ofstream(folder) << "x"; }, false},
+        {"a folder of another user",
+         [&] {
+             fs::create_directory(folder);
+             if (::geteuid() == 0 && ::chown(folder.c_str(), 65534, 65534) != 0) std::abort();
+         },
+         ::geteuid() != 0}, // only root can give a folder away; for others it stays theirs
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(folder);
+        c.plant();
+        const fs::path got = PrivateRuntimeFolder(base);
+        EXPECT_EQ(got.empty(), !c.usable) << got;
+        if (c.usable) {
+            struct stat st {};
+            ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
+            EXPECT_TRUE(S_ISDIR(st.st_mode));
+            EXPECT_EQ(st.st_mode & 0777, 0700u);
+            EXPECT_EQ(st.st_uid, ::getuid());
+        }
+    }
+    fs::remove_all(base);
+
+    // The default socket follows: $XDG_RUNTIME_DIR, else the private folder.
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string saved = runtime ? runtime : "";
+    ::unsetenv("XDG_RUNTIME_DIR");
+    const fs::path fallback = DefaultMouseSimSocket();
+    EXPECT_EQ(fallback, PrivateRuntimeFolder() / "tarvik-mousesim.sock");
+    const fs::path temp = fs::temp_directory_path();
+    ::setenv("XDG_RUNTIME_DIR", temp.c_str(), 1);
+    EXPECT_EQ(fs::path(DefaultMouseSimSocket()), temp / "tarvik-mousesim.sock");
+    if (runtime)
+        ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+    else
+        ::unsetenv("XDG_RUNTIME_DIR");
 }
 
 } // namespace

@@ -80,6 +80,12 @@ TEST_F(ProfileSlotsTest, RefusalsNameTheirNoticeAndChangeNothing) {
          Notice::CurrentProfileNotDeletable},
         {"add empty name", [](SettingsModel& m) { return AddProfile(m, u""); }, Notice::EmptyProfileName},
         {"rename empty", [](SettingsModel& m) { return RenameProfile(m, 2, u""); }, Notice::EmptyProfileName},
+        // A line break would split the name's line: the next start would reset the slot.
+        {"add with a line feed", [](SettingsModel& m) { return AddProfile(m, u"a\nb"); }, Notice::None},
+        {"rename with a line feed", [](SettingsModel& m) { return RenameProfile(m, 1, u"a\nb"); },
+         Notice::None},
+        {"rename with a line-ending carriage return",
+         [](SettingsModel& m) { return RenameProfile(m, 1, u"ab\r"); }, Notice::None},
         {"add when all shown",
          [](SettingsModel& m) {
              m.SetShowCount(5);
@@ -94,9 +100,25 @@ TEST_F(ProfileSlotsTest, RefusalsNameTheirNoticeAndChangeNothing) {
         EXPECT_FALSE(r.changed) << c.what;
         EXPECT_EQ(r.notice, c.notice) << c.what;
         EXPECT_EQ(model_->Profiles, before) << c.what;
+        EXPECT_EQ(r.refusal.empty(), std::string(c.what).find("line") == std::string::npos) << c.what;
         TearDown(); // a fresh data folder for the next case
         SetUp();
     }
+}
+
+// A kill between the two saves of an add must not leave config.ini showing the
+// new slot while its file still holds the old profile: the profile file comes
+// first, and config.ini waits for it.
+TEST_F(ProfileSlotsTest, AddWritesTheProfileBeforeTheSettingsThatShowIt) {
+    const auto slotFile = dir_ / "config" / "default3.psf";
+    std::filesystem::remove(slotFile);
+    std::filesystem::create_directories(slotFile / "in-the-way"); // the rename over it fails
+    const SlotResult r = AddProfile(*model_, u"Sniper");
+    EXPECT_TRUE(r.changed);
+    EXPECT_EQ(r.saved.error, FileError::NotWritten);
+    std::filesystem::remove_all(slotFile);
+    SettingsModel again = Reloaded();
+    EXPECT_EQ(again.GetShowCount(), 3); // config.ini does not show slot 3
 }
 
 TEST_F(ProfileSlotsTest, RenameAndSelect) {

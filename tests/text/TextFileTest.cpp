@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <optional>
 #include <vector>
 
 #include "support/TempDir.h"
@@ -34,7 +37,11 @@ struct ReadCase {
 TEST(TextFile, ReadsLinesAsStored) {
     const std::vector<ReadCase> cases = {
         {"mark is skipped unexamined", "\x01\x02" + Utf16Bytes(u"a\nb\n", false), {u"a", u"b"}},
-        {"carriage return stays", Utf16Bytes(u"[Setting]\r\nx\r\n"), {u"[Setting]\r", u"x\r"}},
+        // Files edited on another system arrive with CR LF: read as LF.
+        {"CR LF ends a line", Utf16Bytes(u"[Setting]\r\nx\r\n"), {u"[Setting]", u"x"}},
+        {"empty CR LF line is a line feed", Utf16Bytes(u"a\r\n\r\nb"), {u"a", u"\n", u"b"}},
+        {"CR CR LF ends a line too", Utf16Bytes(u"a\r\r\nb\r"), {u"a", u"b"}},
+        {"CR inside a line stays", Utf16Bytes(u"a\rb\n\r\r\n"), {u"a\rb", u"\n"}},
         {"empty line is a line feed", Utf16Bytes(u"a\n\nb"), {u"a", u"\n", u"b"}},
         {"last line without line feed", Utf16Bytes(u"a\nlast"), {u"a", u"last"}},
         {"odd trailing byte is no character", Utf16Bytes(u"a\nb") + "X", {u"a", u"b"}},
@@ -222,17 +229,138 @@ TEST(TextFile, SettingLines) {
     }
 }
 
-TEST(TextFile, KeepBackupKeepsTheMostRecentCopy) {
+// Only regular files are read, and only up to the limit: a FIFO must not
+// block, a device must not be read for ever, a huge file must not be read.
+TEST(TextFile, ReadRefusesWhatIsNoRegularFileOrTooLarge) {
     TempDir dir;
-    EXPECT_TRUE(KeepBackup(dir / "absent.ini").empty());
-    EXPECT_FALSE(std::filesystem::exists(dir / "absent.ini.bak"));
+    ASSERT_EQ(::mkfifo((dir / "fifo.psf").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir / "zero.psf");
+    std::filesystem::create_directory(dir / "folder.psf");
+    WriteBytes(dir / "limit.psf", std::string(100, 'x'));
+    WriteBytes(dir / "over.psf", std::string(101, 'x'));
+    std::filesystem::create_symlink(dir / "limit.psf", dir / "link.psf");
+    struct Case {
+        const char* name;
+        FileError error;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"fifo.psf", FileError::Unreadable, "cannot be read: it is a FIFO"},
+        {"zero.psf", FileError::Unreadable, "cannot be read: it is a device"},
+        {"folder.psf", FileError::Unreadable, "cannot be read: it is a folder"},
+        {"limit.psf", FileError::None, ""},
+        {"link.psf", FileError::None, ""}, // a link to a regular file is read
+        {"over.psf", FileError::Damaged, "the file holds 101 bytes, more than the 100"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CStdioFileEx f;
+        const FileResult r = OpenForReading(f, dir / c.name, 100);
+        EXPECT_EQ(r.error, c.error) << r.reason;
+        EXPECT_EQ(r.reason.rfind(c.reason, 0), 0u) << r.reason;
+        EXPECT_EQ(r.line, 0);
+        EXPECT_FALSE(CStdioFileEx::HasUnicodeMark(dir / c.name)); // and no wait there either
+    }
+}
 
-    WriteBytes(dir / "c.ini", "first");
-    EXPECT_EQ(KeepBackup(dir / "c.ini"), dir / "c.ini.bak");
-    WriteBytes(dir / "c.ini", "second");
-    KeepBackup(dir / "c.ini");
-    EXPECT_EQ(ReadBytes(dir / "c.ini.bak"), "second");
-    EXPECT_EQ(ReadBytes(dir / "c.ini"), "second");
+// A save keeps the mode of the file it replaces (a private file stays private).
+TEST(TextFile, WriteKeepsTheFileMode) {
+    TempDir dir;
+    for (mode_t mode : {0600, 0640, 0644}) {
+        const auto path = dir / ("m" + std::to_string(mode));
+        WriteBytes(path, "old");
+        ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+        ASSERT_TRUE(WriteUnicodeFile(path, u"new", "test file"));
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, mode);
+        EXPECT_EQ(ReadBytes(path), Utf16Bytes(u"new"));
+    }
+}
+
+// Backups keep generations, copy nothing that would be lost anyway, and never
+// overwrite an older, different backup.
+TEST(TextFile, KeepBackupKeepsGenerations) {
+    TempDir dir;
+    const auto file = dir / "c.ini";
+    const auto bak = [&](int g) { return BackupName(file, g); };
+    const auto keep = [&](std::optional<std::string_view> replacement = std::nullopt) {
+        const Backup b = KeepBackup(file, replacement);
+        EXPECT_TRUE(b.result) << b.result.reason;
+        return b.path;
+    };
+    EXPECT_TRUE(keep().empty()); // nothing there
+    EXPECT_FALSE(std::filesystem::exists(bak(0)));
+
+    WriteBytes(file, "first");
+    EXPECT_EQ(keep(), bak(0));
+    EXPECT_EQ(keep(), bak(0)); // the same bytes again: no second generation
+    EXPECT_FALSE(std::filesystem::exists(bak(1)));
+    EXPECT_TRUE(keep("first").empty()); // equal to what replaces it: nothing to keep
+    for (const char* next : {"second", "third", "fourth"}) {
+        WriteBytes(file, next);
+        EXPECT_EQ(keep("defaults"), bak(0));
+    }
+    EXPECT_EQ(ReadBytes(bak(0)), "fourth");
+    EXPECT_EQ(ReadBytes(bak(1)), "third");
+    EXPECT_EQ(ReadBytes(bak(2)), "second"); // the oldest dropped out
+    EXPECT_FALSE(std::filesystem::exists(bak(3)));
+    ::chmod(file.c_str(), 0600);
+    WriteBytes(file, "fifth");
+    keep();
+    struct stat st {};
+    ASSERT_EQ(::stat(bak(0).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u); // the copy is as private as the file
+
+    // A link planted under the name earlier versions copied through is not
+    // followed.
+    WriteBytes(dir / "victim", "victim");
+    std::filesystem::create_symlink(dir / "victim", dir / "c.ini.bak.tmp");
+    WriteBytes(file, "sixth");
+    keep();
+    EXPECT_EQ(ReadBytes(dir / "victim"), "victim");
+    EXPECT_EQ(ReadBytes(bak(0)), "sixth");
+
+    // A copy that cannot be put in place leaves no temporary file and no
+    // changed backup: here an older generation cannot be moved down.
+    std::filesystem::remove(bak(1));
+    std::filesystem::create_directories(bak(1) / "inside");
+    WriteBytes(file, "seventh");
+    const Backup failed = KeepBackup(file);
+    EXPECT_EQ(failed.result.error, FileError::NotWritten);
+    EXPECT_TRUE(failed.path.empty());
+    EXPECT_EQ(failed.result.reason.rfind("no backup could be kept (rename: ", 0), 0u) << failed.result.reason;
+    EXPECT_EQ(ReadBytes(bak(0)), "sixth");
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+        const std::string name = e.path().filename().string();
+        EXPECT_TRUE(name == "c.ini.bak.tmp" || name.find(".tmp") == std::string::npos) << name;
+    }
+}
+
+TEST(TextFile, RemoveStaleTemporaryFiles) {
+    TempDir dir;
+    struct Case {
+        const char* name;
+        bool removed;
+    };
+    const Case cases[] = {
+        {"config.ini.tmp123456-0", true},
+        {"default2.psf.bak.tmp77-12", true},
+        {"default3.psf.bak.tmp", true},
+        {"config.ini", false},
+        {"default2.psf.bak", false},
+        {"notes.tmp", false},
+        {"x.tmp12-", false},
+        {"x.tmp-3", false},
+        {"x.tmp12-3a", false},
+    };
+    for (const auto& c : cases) WriteBytes(dir / c.name, "x");
+    std::filesystem::create_symlink("/nonexistent", dir / "link.tmp5-5");
+    std::filesystem::create_directory(dir / "folder.tmp5-6"); // not a file: left
+    EXPECT_EQ(RemoveStaleTemporaryFiles(dir.path()), 4);
+    for (const auto& c : cases) EXPECT_EQ(std::filesystem::exists(dir / c.name), !c.removed) << c.name;
+    EXPECT_FALSE(std::filesystem::is_symlink(dir / "link.tmp5-5"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "folder.tmp5-6"));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "device/sim/SocketBackend.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -12,6 +13,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <string>
 
 #include "device/Wakeup.h"
 #include "text/Log.h"
@@ -48,25 +50,54 @@ bool IsReplyTo(const Message& m, std::uint32_t request) {
 
 // ---- Connection ----
 
-std::unique_ptr<Connection> Connection::Connect(const std::string& socketPath, std::string* error) {
+std::unique_ptr<Connection> Connection::Connect(const std::string& socketPath, std::string* error,
+                                                int timeoutMs) {
+    const auto fail = [&](std::string why, int fd) -> std::unique_ptr<Connection> {
+        if (error) *error = std::move(why);
+        if (fd >= 0) ::close(fd);
+        return nullptr;
+    };
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
-    if (socketPath.empty() || socketPath.size() >= sizeof addr.sun_path) {
-        if (error) *error = "socket path is empty or too long";
-        return nullptr;
-    }
+    if (socketPath.empty() || socketPath.size() >= sizeof addr.sun_path)
+        return fail("socket path is empty or too long", -1);
     std::memcpy(addr.sun_path, socketPath.data(), socketPath.size());
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        if (error) *error = std::strerror(errno);
-        return nullptr;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) return fail(std::strerror(errno), -1);
+    // Without blocking: a Unix socket whose daemon's queue is full answers
+    // EAGAIN at once, and the connect is tried again until the deadline.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) break;
+        const int e = errno;
+        if (e == EINTR) continue;
+        if (e == EINPROGRESS) {
+            pollfd p{fd, POLLOUT, 0};
+            int soError = 0;
+            socklen_t len = sizeof soError;
+            if (::poll(&p, 1, MillisLeft(deadline)) <= 0) return fail("no answer (connect timed out)", fd);
+            ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &len);
+            if (soError != 0) return fail(std::strerror(soError), fd);
+            break;
+        }
+        if (e != EAGAIN) return fail(std::strerror(e), fd);
+        if (Clock::now() >= deadline) return fail("no answer (its queue of connections stays full)", fd);
+        ::poll(nullptr, 0, std::min(20, MillisLeft(deadline)));
     }
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) < 0) {
-        if (error) *error = std::strerror(errno);
-        ::close(fd);
-        return nullptr;
+    // Only a daemon of this user (or root) is trusted with the requests.
+    ucred peer{};
+    socklen_t len = sizeof peer;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &len) != 0)
+        return fail(std::string("cannot tell who serves it: ") + std::strerror(errno), fd);
+    if (peer.uid != ::getuid() && peer.uid != 0) {
+        std::string why = "it is served by another user (uid ";
+        why += std::to_string(peer.uid);
+        why += ')';
+        return fail(std::move(why), fd);
     }
-    // A daemon that stops reading must not hang the caller for ever.
+    // Back to blocking sends, bounded: a daemon that stops reading must not
+    // hang the caller for ever.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     timeval tv{3, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
     return std::unique_ptr<Connection>(new Connection(fd));

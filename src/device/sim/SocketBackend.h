@@ -27,8 +27,15 @@ namespace simproto {
 // One connection to the daemon. Send is thread-safe; receiving is left to the owner.
 class Connection {
 public:
-    // Null with the reason in `error` when the daemon cannot be reached.
-    static std::unique_ptr<Connection> Connect(const std::string& socketPath, std::string* error);
+    // How long a connect waits for a daemon whose queue of new connections is
+    // full (a daemon that stopped accepting, e.g. stopped with SIGSTOP).
+    static constexpr int kConnectTimeoutMs = 3000;
+
+    // Null with the reason in `error` when the daemon cannot be reached within
+    // `timeoutMs`, or when the socket is served by a process of another user
+    // (SO_PEERCRED): anyone may bind a name in a shared folder first.
+    static std::unique_ptr<Connection> Connect(const std::string& socketPath, std::string* error,
+                                               int timeoutMs = kConnectTimeoutMs);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
