@@ -148,6 +148,7 @@ CTarvikDlg::CTarvikDlg(MainWindowSetup setup, WindowSeams seams)
 
 CTarvikDlg::~CTarvikDlg() {
     Shutdown();
+    delete startupNotice_.data(); // it has no parent
     model_.RemoveListener(modelListener_);
     // The controller stops and joins its worker, then the link its readers.
     controller_.reset();

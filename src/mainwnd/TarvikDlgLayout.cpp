@@ -28,6 +28,8 @@ QString L(int n) {
 
 constexpr Colour kGrey = Rgb(180, 180, 180);
 constexpr Colour kActiveLevel = Rgb(255, 0, 0);
+// The numbers in the narrowest places (DPI values, battery percentage).
+constexpr const char* kNarrowFace = "DejaVu Sans Condensed";
 
 Rect BodyRect(int bodyTop, int l, int t, int r, int b) {
     return ScaledRect(kColumnX + l, bodyTop + t, kColumnX + r, bodyTop + b);
@@ -87,6 +89,8 @@ void CTarvikDlg::CreateLeftColumn() {
         battery_ = Passive(AddControl(0, std::move(b)));
     }
     batteryText_ = text(kIdBatteryText, ScaledRect(115, 480, 155, 498), QStringLiteral("100%"), kDtLeft);
+    // "100%" has to fit its 40 pixels.
+    batteryText_->SetFont(Scaled(16), QString::fromLatin1(kNarrowFace));
     {
         static const SkinName kDots[] = {SkinName("skins\\battery_green.png"),
                                          SkinName("skins\\battery_orange.png"),
@@ -239,7 +243,8 @@ void CTarvikDlg::CreatePanels() {
         c->LoadNormalImage(SkinName("skins\\dpi_value.png"));
         c->LoadHoverImage(SkinName("skins\\dpi_value.png"));
         c->LoadSelectedImage(SkinName("skins\\dpi_value.png"));
-        c->SetFont(Scaled(11), QStringLiteral("Tahoma"));
+        // "10000" has to fit the 26-pixel picture.
+        c->SetFont(Scaled(10), QString::fromLatin1(kNarrowFace));
         levelButtons_[static_cast<std::size_t>(k)] = AddControl(1, std::move(c));
     }
 
