@@ -49,6 +49,14 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     const double scale = app::ConfigureApplication(application, options.scale);
 
+    // SIGTERM, SIGINT and the end of the session run the window's exit, which
+    // saves what is pending. Caught from here on; the handler runs in the event
+    // loop, by when the window exists.
+    CTarvikDlg* running = nullptr;
+    app::ShutdownSignals shutdownSignals([&running](int) {
+        if (running) running->Exit();
+    });
+
     // One instance per user and data folder: a second start brings the first
     // one's window up and ends before it reads or writes anything.
     const std::filesystem::path dataFolder = options.DataFolder();
@@ -85,8 +93,7 @@ int main(int argc, char** argv) {
         window.BringUp();
         return std::string();
     });
-    // SIGTERM, SIGINT and the end of the session save what is pending.
-    app::ShutdownSignals shutdownSignals([&window](int) { window.Exit(); });
+    running = &window;
     app::SaveOnSessionEnd(application, [&window] { window.SavePending(); });
 
     window.Start();

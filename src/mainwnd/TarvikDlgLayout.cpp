@@ -28,7 +28,7 @@ QString L(int n) {
 
 constexpr Colour kGrey = Rgb(180, 180, 180);
 constexpr Colour kActiveLevel = Rgb(255, 0, 0);
-// The numbers in the narrowest places (DPI values, battery percentage).
+// The numbers in the narrowest places (DPI values, percentages).
 constexpr const char* kNarrowFace = "DejaVu Sans Condensed";
 
 Rect BodyRect(int bodyTop, int l, int t, int r, int b) {

@@ -284,7 +284,10 @@ private slots:
         QFETCH(bool, direction);
         Harness h;
         QVERIFY(h.Start());
+        // The effect with its name, as the lighting pop-up stores them.
+        static constexpr int kNames[] = {109, 100, 101, 102, 103, 110, 105, 106, 107, 108};
         h.Current().Lighting1Mode[0] = static_cast<std::uint8_t>(effect);
+        h.Current().Lighting1Name = LanguageString(kNames[effect]);
         h.window->RefreshFromProfile(ModelChange::Lighting);
         auto shown = [&](int id) { return h.window->FindControl(id)->IsShown(); };
         QCOMPARE(shown(kIdSpeedSlider), speed);
