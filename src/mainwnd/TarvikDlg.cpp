@@ -130,10 +130,18 @@ CTarvikDlg::CTarvikDlg(MainWindowSetup setup, WindowSeams seams)
     controller_ =
         std::make_unique<DeviceController>(model_, *link_, pacer_, *scheduler_, post, std::move(events));
     controller_->SetMacroFinder(LibraryFinder(library_));
+    // The delayed save writes a copy of the tables on the saver thread; a change
+    // that came while it wrote is saved again after it.
+    saver_ = std::make_unique<DelayedSaver>(post);
+    saver_->SetDone([this](const FileResult&) {
+        if (resaveNeeded_ && !ended_) SaveInBackground();
+    });
+    controller_->SetDelayedSave([this] { SaveInBackground(); });
 
     // Changes made outside the window's own handlers (level and rate reports,
     // sensor changes, the factory reset) repaint what they touched.
     modelListener_ = model_.AddListener([this](int slot, ModelChange what) {
+        if (saver_ && saver_->Busy()) resaveNeeded_ = true;
         if (!started_ || ended_) return;
         if (slot != kAllSlots && slot != model_.GetCurrentProfile() && !Any(what & ModelChange::CurrentSlot))
             return;
@@ -238,7 +246,8 @@ void CTarvikDlg::Shutdown() {
     backend_.SetHotplugHandler({});
     controller_->StopWorker();
     // A delayed save that is still waiting is written now (a failure has been
-    // reported by the model).
+    // reported by the model), after the one the saver may be writing.
+    saver_->Drain();
     static_cast<void>(controller_->FlushDelayedSave());
     link_->Close();
     if (tray_) tray_->Remove();
@@ -286,7 +295,19 @@ void CTarvikDlg::End(int exitCode) {
 }
 
 void CTarvikDlg::SavePending() {
+    saver_->Drain();
     static_cast<void>(controller_->FlushDelayedSave()); // a failure has been reported by the model
+}
+
+void CTarvikDlg::SaveInBackground() {
+    resaveNeeded_ = false;
+    // As the save on this thread does: the current slot is stored in the settings table.
+    model_.SetCurrentProfile(model_.GetCurrentProfile());
+    saver_->Save(model_);
+}
+
+void CTarvikDlg::FinishBackgroundSave() {
+    saver_->Drain();
 }
 
 mainwnd::PanelState CTarvikDlg::Panels() const {

@@ -21,6 +21,7 @@
 #include <string>
 
 #include "device/DeviceController.h"
+#include "mainwnd/DelayedSaver.h"
 #include "mainwnd/MainLayout.h"
 #include "mainwnd/OSDDialog.h"
 #include "mainwnd/WindowSeams.h"
@@ -82,8 +83,9 @@ public:
     // report caches primed, device scan, the first status query and the
     // start-up notice's timer. `show` puts the window on the screen.
     void Start(bool show = true);
-    // The shutdown sequence, once: a pending delayed save written, the device
-    // worker and the reader threads woken and joined, the tray icon removed.
+    // The shutdown sequence, once: a pending delayed save written (here, on
+    // this thread), the device worker and the reader threads woken and joined,
+    // the tray icon removed.
     void Shutdown();
     // Brings the window up (a second start, the tray), unless the program is ending.
     void BringUp();
@@ -101,6 +103,7 @@ public:
 
     SettingsModel& Model() { return model_; }
     DeviceController& Device() { return *controller_; }
+    DelayedSaver& Saver() { return *saver_; }
     DeviceLink& Link() { return *link_; }
     OsdDisplay& Osd() { return osd_; }
     app::CTrayIcon* Tray() { return tray_.get(); }
@@ -210,8 +213,11 @@ private:
     void RunProfileOperation(int code, int slot);
     void ImportProfile(int slot);
     void ExportProfile(int slot);
-    void SaveAndRefresh();
     void SendRequest(SendGroups groups);
+    // The delayed save: the tables copied, written by the saver thread.
+    void SaveInBackground();
+    // Before the model saves on this thread: the saver's older copy must not land after it.
+    void FinishBackgroundSave();
 
     // ---- dialogs
     // Opens a dialog window-modal; `then` hears its result once it ended.
@@ -234,6 +240,8 @@ private:
     std::unique_ptr<WindowScheduler> scheduler_;
     std::unique_ptr<DeviceLink> link_;
     std::unique_ptr<DeviceController> controller_;
+    std::unique_ptr<DelayedSaver> saver_;
+    bool resaveNeeded_ = false; // the model changed while the saver was writing
     OsdDisplay osd_;
     std::unique_ptr<app::CTrayIcon> tray_;
     int modelListener_ = 0;

@@ -175,7 +175,8 @@ LResult CTarvikDlg::OnFactoryReset(int, WParam, LParam code) {
     RunDialog(new CFirmwareResetDlg(this), [this](int result) {
         if (result != QDialog::Accepted || ended_) return;
         // The reset's progress opens the progress dialog; the profile's change
-        // refreshes the controls.
+        // refreshes the controls. It writes the profile file on this thread.
+        FinishBackgroundSave();
         controller_->FactoryReset();
     });
     return 0;
@@ -302,6 +303,8 @@ LResult CTarvikDlg::OnProfileCommand(int, WParam w, LParam l) {
 
 void CTarvikDlg::RunProfileOperation(int code, int slot) {
     if (ended_) return;
+    // Each operation below saves on this thread.
+    FinishBackgroundSave();
     const auto after = [this](const SlotResult& r) {
         if (r.notice != Notice::None) ShowNotice(NoticeString(r.notice));
         if (!r.saved)
@@ -332,7 +335,9 @@ void CTarvikDlg::RunProfileOperation(int code, int slot) {
     case 4: {
         auto* dialog = new CAddProfileDlg(this);
         RunDialog(dialog, [this, dialog, after](int result) {
-            if (result == QDialog::Accepted) after(AddProfile(model_, dialog->Name().toStdU16String()));
+            if (result != QDialog::Accepted) return;
+            FinishBackgroundSave();
+            after(AddProfile(model_, dialog->Name().toStdU16String()));
         });
         break;
     }
@@ -349,6 +354,7 @@ void CTarvikDlg::ImportProfile(int slot) {
     seams_.chooseFile(this, request, [this, slot](const QString& path) {
         if (path.isEmpty() || ended_) return;
         // The model reads the file aside first: a file it refuses changes nothing.
+        FinishBackgroundSave();
         const FileResult r = model_.ImportProfile(slot, path.toStdString());
         if (!r)
             ShowNoticeText(
