@@ -609,8 +609,7 @@ void CTarvikDlg::CollectControls() {
 
     // The settings without a control are normalised as they are collected.
     const auto keepOneOrZero = [&](int index) {
-        std::u16string& value = rec.Settings[static_cast<std::size_t>(index)].Value;
-        if (value != u"1") value = u"0";
+        if (rec.Settings[static_cast<std::size_t>(index)].Value != u"1") model_.SetSettingInt(slot, index, 0);
     };
     keepOneOrZero(kSetAccelerationEnable);
     keepOneOrZero(kSetScrollWheelPageEnable);

@@ -4,6 +4,7 @@
 // operations, the factory reset, the on-screen display, the keyboard filter,
 // the start-up notice and the end without a device. Timers run 20 times faster.
 #include <QLineEdit>
+#include <QPointer>
 #include <QTest>
 
 #include "MainWindowHarness.h"
@@ -11,6 +12,7 @@
 #include "device/sim/SocketBackend.h"
 #include "device/ui/NoticeDialogs.h"
 #include "macro/ui/FunctionPopups.h"
+#include "macro/ui/ShortcutDlg.h"
 #include "mainwnd/MainLayout.h"
 #include "mainwnd/ProfileNameDlg.h"
 #include "model/ProfileSlots.h"
@@ -18,6 +20,7 @@
 #include "skin/ComboButton.h"
 #include "skin/Popups.h"
 #include "skin/RadioButton.h"
+#include "skin/Sliders.h"
 #include "skin/StaticControls.h"
 #include "text/Language.h"
 
@@ -465,6 +468,126 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
             MessageOf(h.window->ActiveDialog()).startsWith(QStringLiteral("The profile was not imported")),
             kWait);
+    }
+
+    // ---- button functions ---------------------------------------------------------------------------
+
+    // A DPI-lock resolution from the sub-menu of button 2, then the disabled
+    // function on button 1, the only left button: put back, with its notice.
+    void functionMenuAndLeftButtonRule() {
+        Harness h;
+        QVERIFY(h.Start());
+        h.ClickControl(kIdFirstCombo + 1);
+        auto* menu = dynamic_cast<CListPopup*>(h.window->Popup(CTarvikDlg::kSlotFunctionMenu));
+        QVERIFY(menu);
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        const int lock = menu->IndexOfValue(15);
+        QVERIFY(lock >= 0);
+        QTest::mouseMove(menu->windowHandle(), Centre(menu->Items()[static_cast<std::size_t>(lock)].rect));
+        QTRY_VERIFY_WITH_TIMEOUT(h.window->Popup(CTarvikDlg::kSlotSubMenu) != nullptr, kWait);
+        auto* sub = dynamic_cast<CListPopup*>(h.window->Popup(CTarvikDlg::kSlotSubMenu));
+        QVERIFY(QTest::qWaitForWindowExposed(sub));
+        ClickItem(*sub, 7); // "800"
+        QCOMPARE(h.Current().Keys[1].Action, (KeyAction{0x50, 0x07, 0x00}));
+        QCOMPARE(h.Current().Keys[1].Name, LanguageString(36) + u"-800");
+        QTRY_VERIFY_WITH_TIMEOUT(h.window->Popup(CTarvikDlg::kSlotFunctionMenu) == nullptr, kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(h.writes.Count(0x04) > 0, kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(h.window->ProgressDialog() == nullptr, kWait);
+
+        const int writes = h.writes.Count(0x04);
+        h.ClickControl(kIdFirstCombo);
+        menu = dynamic_cast<CListPopup*>(h.window->Popup(CTarvikDlg::kSlotFunctionMenu));
+        QVERIFY(menu);
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        ClickItem(*menu, 16); // disabled
+        QCOMPARE(h.Current().Keys[0].Action, (KeyAction{0x10, 0x01, 0x00}));
+        QTRY_COMPARE_WITH_TIMEOUT(MessageOf(h.window->ActiveDialog()),
+                                  QString::fromStdU16String(LanguageString(151)), kWait);
+        auto* combo = static_cast<CComboButton*>(h.window->FindControl(kIdFirstCombo));
+        QCOMPARE(combo->DisplayText(), QString::fromStdU16String(LanguageString(20)));
+        QCOMPARE(h.writes.Count(0x04), writes);
+        QVERIFY(!h.window->Device().SendRequested(SendGroup::Buttons));
+    }
+
+    // The tray's exit closes an open key dialog first and ends with 0.
+    void exitClosesOpenDialogs() {
+        Harness h;
+        QVERIFY(h.Start());
+        h.ClickControl(kIdFirstCombo + 2);
+        auto* menu = dynamic_cast<CListPopup*>(h.window->Popup(CTarvikDlg::kSlotFunctionMenu));
+        QVERIFY(menu);
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        ClickItem(*menu, 10); // shortcut
+        QTRY_VERIFY_WITH_TIMEOUT(dynamic_cast<CShortcutDlg*>(h.window->ActiveDialog()) != nullptr, kWait);
+        QPointer<QDialog> dialog = h.window->ActiveDialog();
+        h.window->Exit();
+        QCOMPARE(h.endCode, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.isNull() || !dialog->isVisible(), kWait);
+    }
+
+    // ---- lighting sliders, battery, pointer panel ------------------------------------------------
+
+    // The label follows the drag at once; the send waits until the drag has ended.
+    void sliderDragSendsAfterItEnded() {
+        Harness h;
+        QVERIFY(h.Start());
+        auto* slider = static_cast<CSliderControl*>(h.window->FindControl(kIdSpeedSlider));
+        auto* value = static_cast<CStaticText*>(h.window->FindControl(kIdSpeedValue));
+        QVERIFY(slider->IsShown());
+        const Rect thumb = slider->ThumbRect();
+        const QPoint start = Centre(thumb);
+        skintest::Move(*h.window, start);
+        skintest::Press(*h.window, start);
+        const int last = slider->Stops().back();
+        QTest::mouseMove(h.window->windowHandle(), QPoint(last + Scaled(20), start.y()));
+        QCOMPARE(value->GetText(), QString::number(kSpeedStops));
+        QCOMPARE(h.Current().Lighting1Speed[1], std::uint8_t(kSpeedStops - 1));
+        QVERIFY(!h.window->Device().SendRequested(SendGroup::MainSettings));
+        const QPoint outside(last + Scaled(20), start.y() + Scaled(40));
+        QTest::mouseMove(h.window->windowHandle(), outside);
+        skintest::Release(*h.window, outside);
+        QCOMPARE(h.writes.Count(0x08), 0);
+        skintest::Move(*h.window, outside + QPoint(0, Scaled(5)));
+        QTRY_COMPARE_WITH_TIMEOUT(h.writes.Count(0x08), 1, kWait);
+    }
+
+    void batteryFromTheStatusPoll_data() {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<int>("charge");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("textShown");
+        QTest::newRow("not charging") << 55 << 0 << QStringLiteral("55%") << true;
+        QTest::newRow("charging") << 40 << 1 << QStringLiteral("40%") << false;
+        QTest::newRow("full") << 30 << 2 << QStringLiteral("100%") << true;
+    }
+    void batteryFromTheStatusPoll() {
+        QFETCH(int, level);
+        QFETCH(int, charge);
+        QFETCH(QString, text);
+        QFETCH(bool, textShown);
+        Harness h;
+        h.mouse->SetBattery(static_cast<std::uint8_t>(level));
+        h.mouse->SetChargeState(static_cast<std::uint8_t>(charge));
+        QVERIFY(h.Start());
+        auto* label = static_cast<CStaticText*>(h.window->FindControl(kIdBatteryText));
+        auto* gauge = static_cast<CBattery*>(h.window->FindControl(kIdBattery));
+        // The label starts as "100%": wait for the gauge to show the answer.
+        QTRY_COMPARE_WITH_TIMEOUT(gauge->mode, charge, kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(label->GetText(), text, kWait);
+        QCOMPARE(label->IsVisible(), textShown);
+    }
+
+    void mouseSettingsWithoutAProgram() {
+        Harness h;
+        QVERIFY(h.Start());
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", h.dir.path().toLocal8Bit()); // no desktop's settings program there
+        h.ClickControl(kIdHeaderPointer);
+        QVERIFY(h.window->FindControl(kIdMouseSettings)->IsShown());
+        h.ClickControl(kIdMouseSettings);
+        qputenv("PATH", path);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            MessageOf(h.window->ActiveDialog()).contains(QStringLiteral("mouse settings")), kWait);
     }
 
     // ---- factory reset, on-screen display ---------------------------------------------------------------
