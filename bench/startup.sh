@@ -42,7 +42,8 @@ median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] 
 measure() {
   local start end rss
   start=$(date +%s.%N)
-  rss=$( { /usr/bin/time -f "%M" "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -1)
+  /usr/bin/time -f "%M" -o "$work/rss" "$@" >/dev/null 2>&1
+  rss=$(tail -1 "$work/rss")
   end=$(date +%s.%N)
   echo "$(echo "$end - $start" | bc) $rss"
 }
@@ -63,17 +64,17 @@ printf '  floor (empty 1127 x 740 window) %6.1f ms  %6.1f MiB\n' "$(echo "$fw * 
 printf '  ratio                           %6.2f x    %6.2f x\n' "$(echo "$tw / $fw" | bc -l)" "$(echo "$tr / $fr" | bc -l)"
 
 # Idle CPU: the hidden window in the probe, then the real program shown.
-"$bin/tarvik-idle" --seconds "$seconds" --settle "$settle" 2>/dev/null | sed 's/^/  /'
-ticks=$(getconf CLK_TCK)
+"$bin/tarvik-idle" --seconds "$seconds" --settle "$settle" 2>/dev/null
 "$bin/tarvik" --simulate --data-dir "$data" >/dev/null 2>&1 &
 tpid=$!
 sleep "$settle"
-cpu() { awk '{ print $14 + $15 }' "/proc/$tpid/stat"; }
+# The scheduler's run time of every thread, in nanoseconds.
+cpu() { cat /proc/"$tpid"/task/*/schedstat | awk '{ s += $1 } END { print s }'; }
 c0=$(cpu)
 sleep "$seconds"
 c1=$(cpu)
 kill -TERM "$tpid"
 wait "$tpid" || true
 tpid=
-printf '  idle shown (tarvik): %.3f s CPU over %d s = %.3f %% of one core\n' \
-  "$(echo "($c1 - $c0) / $ticks" | bc -l)" "$seconds" "$(echo "100 * ($c1 - $c0) / $ticks / $seconds" | bc -l)"
+printf 'idle shown (tarvik): %.3f s CPU over %d s = %.3f %% of one core\n' \
+  "$(echo "($c1 - $c0) / 1000000000" | bc -l)" "$seconds" "$(echo "100 * ($c1 - $c0) / 1000000000 / $seconds" | bc -l)"

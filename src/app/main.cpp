@@ -20,6 +20,7 @@
 #include "mainwnd/TarvikDlg.h"
 #include "model/Startup.h"
 #include "skin/Skin.h"
+#include "skin/SkinImage.h"
 #include "text/Log.h"
 
 namespace {
@@ -45,6 +46,10 @@ int main(int argc, char** argv) {
     }
     const app::AppOptions& options = parsed.options;
 
+    // The window's pictures are decoded on another thread while Qt starts.
+    SetProgramFolder(ResolveProgramFolder());
+    SkinPreload preload(CTarvikDlg::StartPictures(), {CTarvikDlg::kBackgroundBitmap});
+
     app::PreparePlatform();
     QApplication application(argc, argv);
     const double scale = app::ConfigureApplication(application, options.scale);
@@ -69,7 +74,7 @@ int main(int argc, char** argv) {
         ReportProblem(message);
     }
 
-    const std::filesystem::path programFolder = ResolveProgramFolder();
+    const std::filesystem::path programFolder = ProgramFolder();
     std::error_code ec;
     if (!std::filesystem::is_directory(ProgramFolder() / "skins", ec)) {
         std::string message = "no skins folder in ";

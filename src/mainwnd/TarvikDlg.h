@@ -97,6 +97,11 @@ public:
     // the application with it).
     void SetEndCallback(std::function<void(int exitCode)> end) { end_ = std::move(end); }
 
+    // The window's larger pictures and its background bitmap, which the program
+    // starts decoding before the window exists (SkinPreload).
+    static std::vector<QString> StartPictures();
+    static constexpr int kBackgroundBitmap = 364;
+
     // Every timer period is multiplied by this (tests shorten them); 1 by default.
     static void SetTimerScale(double scale);
     static double TimerScale();
@@ -264,7 +269,6 @@ private:
     bool layoutValid_ = false;
 
     // Pictures of the paint, decoded once.
-    SkinBitmap background_;
     QImage backgroundScaled_;
     double backgroundScale_ = 0;
     SkinBitmap frame_;

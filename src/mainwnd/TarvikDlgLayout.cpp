@@ -52,6 +52,22 @@ int CTarvikDlg::Effect() {
 
 // ---- creation -----------------------------------------------------------------------
 
+std::vector<QString> CTarvikDlg::StartPictures() {
+    // The ones whose decoding takes longest; the small ones follow quickly.
+    return {SkinName("skins\\mouse\\mouse_nr.png"),   SkinName("skins\\Frame_Lighting_Setting.bmp"),
+            SkinName("skins\\power_manage_3min.png"), SkinName("skins\\power_manage_4min.png"),
+            SkinName("skins\\power_manage_5min.png"), SkinName("skins\\power_manage_6min.png"),
+            SkinName("skins\\power_manage_7min.png"), SkinName("skins\\power_manage_8min.png"),
+            SkinName("skins\\power_manage_9min.png"), SkinName("skins\\power_manage_10min.png"),
+            SkinName("skins\\header_nr.png"),         SkinName("skins\\header_ov.png"),
+            SkinName("skins\\header2_nr.png"),        SkinName("skins\\header2_ov.png"),
+            SkinName("skins\\combo2_nr.png"),         SkinName("skins\\combo2_ov.png"),
+            SkinName("skins\\combo3_nr.png"),         SkinName("skins\\button1_nr.png"),
+            SkinName("skins\\button4_nr.png"),        SkinName("skins\\battery_full.png"),
+            SkinName("skins\\battery_empty.png"),     SkinName("skins\\mouse\\dpi_bar_1.png"),
+            SkinName("skins\\mouse\\dpi_bar_2.png")};
+}
+
 void CTarvikDlg::CreateControls(const Rect&) {
     if (controlsCreated_) return;
     controlsCreated_ = 1;
@@ -417,24 +433,37 @@ void CTarvikDlg::InvalidateMousePicture() {
 // ---- painting -------------------------------------------------------------------------
 
 void CTarvikDlg::EnsureBackground() {
-    if (background_.IsNull()) LoadBitmapResource(364, background_);
     const double s = UiScale();
-    if (background_.IsNull() || backgroundScale_ == s) return;
-    // Stretched once per scale, so a paint only copies.
-    QImage scaled(Scaled(kWindowWidth), Scaled(kWindowHeight), QImage::Format_RGB32);
+    if (backgroundScale_ == s) return;
+    backgroundScale_ = s;
+    SkinBitmap background;
+    if (!LoadBitmapResource(364, background)) {
+        backgroundScaled_ = QImage();
+        return;
+    }
+    // At its design size the decoded picture itself is drawn (shared, not
+    // copied); otherwise it is stretched once per scale, so a paint only copies.
+    const QSize size(Scaled(kWindowWidth), Scaled(kWindowHeight));
+    if (background.image.size() == size) {
+        backgroundScaled_ = background.image;
+        return;
+    }
+    QImage scaled(size, QImage::Format_RGB32);
     scaled.fill(Qt::black);
     QPainter p(&scaled);
-    StretchBitmap(p, background_.image, scaled.rect(), QRect(0, 0, background_.width, background_.height));
+    StretchBitmap(p, background.image, scaled.rect(), QRect(0, 0, background.width, background.height));
     p.end();
     backgroundScaled_ = std::move(scaled);
-    backgroundScale_ = s;
 }
 
 void CTarvikDlg::DrawWindow(QPainter& dc, const Rect& client) {
     LayoutColumn();
     EnsureBackground();
-    FillSolidRect(dc, client, FillColour());
-    if (!backgroundScaled_.isNull()) dc.drawImage(QPoint(0, 0), backgroundScaled_);
+    // Only the part being painted is copied from the pictures.
+    const QRect area =
+        dc.hasClipping() ? dc.clipBoundingRect().toAlignedRect() & client.ToQRect() : client.ToQRect();
+    FillSolidRect(dc, Rect::FromQRect(area), FillColour());
+    if (!backgroundScaled_.isNull()) dc.drawImage(area.topLeft(), backgroundScaled_, area);
 
     // The frames of the left part and of the open panels, all cut from one picture.
     if (!frame_.IsNull()) {
@@ -442,18 +471,18 @@ void CTarvikDlg::DrawWindow(QPainter& dc, const Rect& client) {
         struct Frame {
             int x, y, w, h;
         };
+        const auto stretch = [&](const Rect& target) {
+            if (target.ToQRect().intersects(area)) StretchBitmap(dc, frame_.image, target.ToQRect(), source);
+        };
         for (const Frame& f : {Frame{36, 62, 230, 205}, Frame{36, 311, 230, 43}, Frame{36, 423, 230, 82},
                                Frame{36, 550, 230, 146}})
-            StretchBitmap(dc, frame_.image, ScaledRect(f.x, f.y, f.x + f.w, f.y + f.h).ToQRect(), source);
+            stretch(ScaledRect(f.x, f.y, f.x + f.w, f.y + f.h));
         const auto places = ColumnLayout(Panels(), model_.SensorPageEnabled);
         for (const PanelRow& row : kPanels) {
             const PanelPlace& place = places[static_cast<std::size_t>(row.panel)];
             if (!place.bodyOpen) continue;
-            StretchBitmap(
-                dc, frame_.image,
-                ScaledRect(kColumnX, place.bodyTop, kColumnX + kColumnWidth, place.bodyTop + row.openHeight)
-                    .ToQRect(),
-                source);
+            stretch(
+                ScaledRect(kColumnX, place.bodyTop, kColumnX + kColumnWidth, place.bodyTop + row.openHeight));
         }
     }
 
@@ -576,10 +605,15 @@ void CTarvikDlg::RefreshSettings() {
 
 void CTarvikDlg::OnBattery(const BatteryDisplay& d) {
     if (!battery_) return;
-    battery_->level = static_cast<std::uint8_t>(std::clamp(d.level, 0, 255));
-    battery_->mode = static_cast<int>(d.charge);
+    // The poll reports every second; the gauge is repainted only when its look changes.
+    const auto level = static_cast<std::uint8_t>(std::clamp(d.level, 0, 255));
+    const int mode = static_cast<int>(d.charge);
+    const bool changed = battery_->level != level || battery_->mode != mode ||
+                         (mode == CBattery::kCharging && battery_->chargingLevel != d.chargingLevel);
+    battery_->level = level;
+    battery_->mode = mode;
     battery_->chargingLevel = d.chargingLevel;
-    InvalidateRect(battery_->GetRect());
+    if (changed) InvalidateRect(battery_->GetRect());
     batteryText_->SetText(QString::fromStdString(d.text));
     if (batteryText_->IsVisible() != d.textVisible) {
         batteryText_->SetVisible(d.textVisible);

@@ -96,6 +96,12 @@ struct Harness {
     bool Start() {
         window->Start();
         if (!QTest::qWaitForWindowExposed(window.get())) return false;
+        // The scan's own send of what differs has run: a test's change is its own.
+        const int sendTimer = TimingOf(Task::SendChanges).windowTimerId;
+        if (!QTest::qWaitFor(
+                [this, sendTimer] { return !window->IsTimerArmed(sendTimer) && !window->Device().Busy(); },
+                10000))
+            return false;
         // The pointer starts on an empty spot, so the first move of a test is a real move.
         skintest::Move(*window, QPoint(window->width() - 2, window->height() - 2));
         return true;

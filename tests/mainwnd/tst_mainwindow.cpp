@@ -337,6 +337,7 @@ private slots:
         QVERIFY(h.Start());
         SettingsModel& m = h.Model();
         const int second = m.GetShowList(1);
+        m.Profiles[second].PollingRate = {1, 0, 0}; // 250 Hz: the selection sends it
         h.ClickControl(kIdProfileButton);
         auto* list = dynamic_cast<CListPopup*>(h.window->Popup(CTarvikDlg::kSlotProfileList));
         QVERIFY(list);
@@ -344,7 +345,7 @@ private slots:
         ClickItem(*list, 3); // show position 1
         QCOMPARE(m.GetCurrentProfile(), second);
         QVERIFY(h.window->Popup(CTarvikDlg::kSlotProfileList) == nullptr);
-        QVERIFY(h.window->Device().SendRequested(SendGroup::Buttons));
+        QTRY_COMPARE_WITH_TIMEOUT(h.mouse->Snapshot().polling, std::optional<std::uint8_t>(4), kWait);
         auto* combo = static_cast<CComboButton*>(h.window->FindControl(kIdFirstCombo));
         QCOMPARE(combo->DisplayText(), QString::fromStdU16String(h.Current().Keys[0].Name));
     }
