@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "app/AppOptions.h"
@@ -46,12 +47,15 @@ int main(int argc, char** argv) {
     }
     const app::AppOptions& options = parsed.options;
 
-    // The window's pictures are decoded on another thread while Qt starts.
     SetProgramFolder(ResolveProgramFolder());
-    SkinPreload preload(CTarvikDlg::StartPictures(), {CTarvikDlg::kBackgroundBitmap});
-
     app::PreparePlatform();
     QApplication application(argc, argv);
+    std::optional<SkinPreload> preload;
+    // The preload thread ends before the application object goes, on every way out.
+    struct EndPreload {
+        std::optional<SkinPreload>& preload;
+        ~EndPreload() { preload.reset(); }
+    } endPreload{preload};
     const double scale = app::ConfigureApplication(application, options.scale);
 
     // SIGTERM, SIGINT and the end of the session run the window's exit, which
@@ -73,6 +77,11 @@ int main(int argc, char** argv) {
         message += instance.Problem();
         ReportProblem(message);
     }
+
+    // The window's pictures are decoded on another thread while the start-up
+    // goes on. (Not before the application object exists: Qt's image readers
+    // must not run while it is being made.)
+    preload.emplace(CTarvikDlg::StartPictures(), std::vector<int>{CTarvikDlg::kBackgroundBitmap});
 
     const std::filesystem::path programFolder = ProgramFolder();
     std::error_code ec;
@@ -102,6 +111,7 @@ int main(int argc, char** argv) {
     app::SaveOnSessionEnd(application, [&window] { window.SavePending(); });
 
     window.Start();
+    preload.reset(); // every picture it decodes has been asked for by now
     if (!options.screenshot.isEmpty()) app::ScheduleScreenshot(window, options.screenshot, options.afterMs);
 
     const int exitCode = application.exec();

@@ -142,6 +142,7 @@ CTarvikDlg::CTarvikDlg(MainWindowSetup setup, WindowSeams seams)
     // sensor changes, the factory reset) repaint what they touched.
     modelListener_ = model_.AddListener([this](int slot, ModelChange what) {
         if (saver_ && saver_->Busy()) resaveNeeded_ = true;
+        if (started_) unsavedChanges_ = true;
         if (!started_ || ended_) return;
         if (slot != kAllSlots && slot != model_.GetCurrentProfile() && !Any(what & ModelChange::CurrentSlot))
             return;
@@ -245,10 +246,7 @@ void CTarvikDlg::Shutdown() {
     // progress stops at its next step) and the readers are woken and joined.
     backend_.SetHotplugHandler({});
     controller_->StopWorker();
-    // A delayed save that is still waiting is written now (a failure has been
-    // reported by the model), after the one the saver may be writing.
-    saver_->Drain();
-    static_cast<void>(controller_->FlushDelayedSave());
+    SavePending();
     link_->Close();
     if (tray_) tray_->Remove();
 }
@@ -295,12 +293,19 @@ void CTarvikDlg::End(int exitCode) {
 }
 
 void CTarvikDlg::SavePending() {
+    // After the copy the saver may be writing: a delayed save that is still
+    // waiting, or a change whose send (and so its delayed save) has not come
+    // yet, is written now on this thread. A failure has been reported by the model.
     saver_->Drain();
-    static_cast<void>(controller_->FlushDelayedSave()); // a failure has been reported by the model
+    const bool waiting = scheduler_->Armed(Task::SaveProfiles);
+    static_cast<void>(controller_->FlushDelayedSave());
+    if (!waiting && unsavedChanges_) static_cast<void>(model_.SaveSettingsAndProfiles());
+    unsavedChanges_ = false;
 }
 
 void CTarvikDlg::SaveInBackground() {
     resaveNeeded_ = false;
+    unsavedChanges_ = false; // the copy holds them
     // As the save on this thread does: the current slot is stored in the settings table.
     model_.SetCurrentProfile(model_.GetCurrentProfile());
     saver_->Save(model_);

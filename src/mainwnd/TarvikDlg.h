@@ -91,7 +91,8 @@ public:
     void BringUp();
     // The tray's exit: open dialogs are closed, then the program ends (exit 0).
     void Exit();
-    // Writes a delayed save that is still waiting (the desktop session ends).
+    // Writes a delayed save that is still waiting, and changes whose send has
+    // not run yet (the desktop session ends, the program ends).
     void SavePending();
     // Receives the exit code when the window ends the program (default: quit
     // the application with it).
@@ -246,7 +247,8 @@ private:
     std::unique_ptr<DeviceLink> link_;
     std::unique_ptr<DeviceController> controller_;
     std::unique_ptr<DelayedSaver> saver_;
-    bool resaveNeeded_ = false; // the model changed while the saver was writing
+    bool resaveNeeded_ = false;   // the model changed while the saver was writing
+    bool unsavedChanges_ = false; // changed since the last copy was handed to the saver
     OsdDisplay osd_;
     std::unique_ptr<app::CTrayIcon> tray_;
     int modelListener_ = 0;

@@ -160,6 +160,7 @@ void CTarvikDlg::BuildMessageTable() {
 }
 
 void CTarvikDlg::SendRequest(SendGroups groups) {
+    unsavedChanges_ = true; // saved 10 s after the send, or at the end if that is sooner
     controller_->RequestSend(groups);
 }
 

@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
-#include <QThread>
 
 #include <future>
 #include <map>
@@ -97,9 +96,6 @@ SkinPreload::SkinPreload(std::vector<QString> files, std::vector<int> bitmaps) {
     for (const QString& name : files)
         work.emplace_back(SkinFile(name), name.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive));
     RegisterSkinResources();
-    // Qt takes the first thread that asks for its thread data as its main
-    // thread: this one, which will make the application object.
-    static_cast<void>(QThread::currentThread());
     thread_ = std::thread([this, work = std::move(work)] {
         for (const auto& [path, opaque] : work) {
             if (stop_) return;

@@ -58,9 +58,9 @@ bool LoadBitmapResource(int number, SkinBitmap& out);
 // first window finds them decoded: skin files (names as the program spells
 // them, resolved below the program folder, which must be set) and embedded
 // bitmaps by number. A picture asked for while it is being decoded is waited
-// for, not decoded twice. Made on the thread that makes (or made) the
-// application object. Destroying it stops after the picture in progress and
-// waits for the thread.
+// for, not decoded twice. Made once the application object exists, on its
+// thread; destroyed (it stops after the picture in progress and waits for the
+// thread) before the application object goes.
 class SkinPreload {
 public:
     SkinPreload(std::vector<QString> files, std::vector<int> bitmaps);

@@ -189,6 +189,19 @@ private slots:
         QCOMPARE(h.writes.Count(0x07), 1);
     }
 
+    // The end comes before the change's send (and so before its delayed save):
+    // the change is written all the same.
+    void changeBeforeItsSendIsSavedAtTheEnd() {
+        Harness h;
+        QVERIFY(h.Start());
+        CTarvikDlg::SetTimerScale(500); // the send would wait 10 s
+        h.ClickControl(kIdHeaderPolling);
+        h.ClickControl(kIdFirstRate + 2);
+        QCOMPARE(h.writes.Count(0x07), 0);
+        h.window->Shutdown();
+        QCOMPARE(ReadProfile(h.SlotFile(h.Model().GetCurrentProfile())).PollingRate[0], std::uint8_t(2));
+    }
+
     // A change that waits for its send is still sent when the mouse reports a
     // level change before the send runs.
     void waitingChangeSurvivesLevelReport() {
