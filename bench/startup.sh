@@ -38,14 +38,14 @@ export TARVIK_PROGRAM_DIR="$PWD/$bin"
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-# One run: wall seconds and peak RSS in KiB.
+# One run: wall seconds, peak RSS in KiB, CPU seconds (user + system, 10 ms steps).
 measure() {
-  local start end rss
+  local start end
   start=$(date +%s.%N)
-  /usr/bin/time -f "%M" -o "$work/rss" "$@" >/dev/null 2>&1
-  rss=$(tail -1 "$work/rss")
+  /usr/bin/time -f "%M %U %S" -o "$work/rss" "$@" >/dev/null 2>&1
   end=$(date +%s.%N)
-  echo "$(echo "$end - $start" | bc) $rss"
+  read -r rss user sys < <(tail -1 "$work/rss")
+  echo "$(echo "$end - $start" | bc) $rss $(echo "$user + $sys" | bc)"
 }
 
 data="$work/data"
@@ -56,11 +56,17 @@ for _ in $(seq "$runs"); do
   measure "$bin/tarvik-floor" --screenshot "$work/floor.png" >> "$work/floor.txt"
   measure "$bin/tarvik" --simulate --data-dir "$data" --screenshot "$work/tarvik.png" >> "$work/tarvik.txt"
 done
+cat "$work/tarvik.txt" "$work/floor.txt" > "${RUN_LOG:-/dev/null}"
 tw=$(cut -d' ' -f1 "$work/tarvik.txt" | median); tr=$(cut -d' ' -f2 "$work/tarvik.txt" | median)
+tc=$(cut -d' ' -f3 "$work/tarvik.txt" | median)
 fw=$(cut -d' ' -f1 "$work/floor.txt" | median); fr=$(cut -d' ' -f2 "$work/floor.txt" | median)
-printf 'start-up, median of %d runs\n' "$runs"
-printf '  tarvik --simulate --screenshot  %6.1f ms  %6.1f MiB\n' "$(echo "$tw * 1000" | bc)" "$(echo "$tr / 1024" | bc -l)"
-printf '  floor (empty 1127 x 740 window) %6.1f ms  %6.1f MiB\n' "$(echo "$fw * 1000" | bc)" "$(echo "$fr / 1024" | bc -l)"
+fc=$(cut -d' ' -f3 "$work/floor.txt" | median)
+printf 'start-up, median of %d runs (load average %s)\n' "$runs" "$(cut -d' ' -f1 /proc/loadavg)"
+printf '                                   wall       peak RSS    CPU\n'
+printf '  tarvik --simulate --screenshot  %6.1f ms  %6.1f MiB  %5.0f ms\n' "$(echo "$tw * 1000" | bc)" \
+  "$(echo "$tr / 1024" | bc -l)" "$(echo "$tc * 1000" | bc)"
+printf '  floor (empty 1127 x 740 window) %6.1f ms  %6.1f MiB  %5.0f ms\n' "$(echo "$fw * 1000" | bc)" \
+  "$(echo "$fr / 1024" | bc -l)" "$(echo "$fc * 1000" | bc)"
 printf '  ratio                           %6.2f x    %6.2f x\n' "$(echo "$tw / $fw" | bc -l)" "$(echo "$tr / $fr" | bc -l)"
 
 # Idle CPU: the hidden window in the probe, then the real program shown.

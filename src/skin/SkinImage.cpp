@@ -36,20 +36,22 @@ QImage Decode(const QString& path) {
     reader.setAutoTransform(false);
     QImage img = reader.read();
     if (img.isNull()) return img;
-    return img.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // In place: a large picture is not held twice while it is converted.
+    img.convertTo(QImage::Format_ARGB32_Premultiplied);
+    return img;
 }
 
 // The picture composed over black. Its pixels are premultiplied, so over black
-// they keep their colour and only lose their alpha. (No painter: this may run
-// on the preload thread while the application object is being made.)
-QImage Opaque(const QImage& decoded) {
-    QImage out = decoded.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < out.height(); ++y) {
-        QRgb* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < out.width(); ++x) line[x] |= 0xFF000000u;
+// they keep their colour and only lose their alpha. (No painter: this runs on
+// the preload thread too.)
+QImage Opaque(QImage img) {
+    img.convertTo(QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < img.height(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < img.width(); ++x) line[x] |= 0xFF000000u;
     }
-    out.reinterpretAsFormat(QImage::Format_RGB32);
-    return out;
+    img.reinterpretAsFormat(QImage::Format_RGB32);
+    return img;
 }
 
 // The decoded pictures by path and kind, with the size and time of change of
@@ -81,7 +83,7 @@ QImage CachedDecode(const QString& path, bool opaque) {
     }
     if (mine) {
         QImage img = Decode(path);
-        if (opaque && !img.isNull()) img = Opaque(img);
+        if (opaque && !img.isNull()) img = Opaque(std::move(img));
         promise.set_value(std::move(img));
     }
     return future.get();
