@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package Tarvik needs to build, test, benchmark and fuzz.
+# Installs every Debian package Tarvik needs to build, test, benchmark, fuzz and
+# package (man pages, completion, desktop file and metainfo checks, the .deb).
 # Idempotent: packages already present are not touched and nothing is fetched
 # when the machine already has them all.
 set -euo pipefail
@@ -13,6 +14,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libx11-dev libxi-dev libxtst-dev
   xvfb xauth fonts-dejavu-core fonts-dejavu-extra fonts-wqy-microhei dbus-daemon
+  help2man man-db bash-completion desktop-file-utils appstream dpkg-dev lintian
 )
 
 missing=()

@@ -13,7 +13,8 @@ class QScreen;
 
 namespace tarvik::app {
 
-inline constexpr const char* kDesktopFileName = "tarvik";
+// The application id: the name of the desktop file (without ".desktop") and of the icon.
+inline constexpr const char* kDesktopFileName = TARVIK_APP_ID;
 
 // The environment variables the choices below read (empty = unset, as Qt reads them).
 struct PlatformEnvironment {

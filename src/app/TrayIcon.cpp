@@ -1,5 +1,7 @@
 #include "app/TrayIcon.h"
 
+#include "app/Platform.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -64,7 +66,7 @@ TrayClick TrayClickAction(QSystemTrayIcon::ActivationReason reason, bool statusN
 QIcon TarvikIcon() {
     QIcon drawn;
     for (int size : {16, 22, 24, 32, 48, 64, 128}) drawn.addPixmap(DrawIcon(size));
-    return QIcon::fromTheme(QStringLiteral("tarvik"), drawn);
+    return QIcon::fromTheme(QString::fromLatin1(kDesktopFileName), drawn);
 }
 
 CTrayIcon::CTrayIcon(QObject* parent) : QObject(parent) {

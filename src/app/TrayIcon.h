@@ -28,7 +28,7 @@ inline constexpr int kTrayHostWaitMs = 30000;
 enum class TrayClick { Nothing, BringUp, Toggle };
 TrayClick TrayClickAction(QSystemTrayIcon::ActivationReason reason, bool statusNotifier);
 
-// The program's icon: "tarvik" from the icon theme, else one drawn here.
+// The program's icon: the application id's icon from the icon theme, else one drawn here.
 QIcon TarvikIcon();
 
 class CTrayIcon : public QObject {

@@ -42,6 +42,7 @@ void MacroEditor::Open() {
 }
 
 FileResult MacroEditor::Save() const {
+    if (saveHandler_) return saveHandler_();
     if (libraryPath_.empty()) return FileResult::Failure(FileError::NotWritten, "no library file path");
     return library_.Save(libraryPath_, MacroLocation::None());
 }

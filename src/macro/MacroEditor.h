@@ -54,8 +54,14 @@ public:
     // The close button: stops a recording, saves, clears the selection.
     FileResult Close();
     // Saves the library with the selection line -1, 0, 0, 0 (fails, unreported,
-    // when the editor was given no path).
+    // when the editor was given no path), or runs the save handler.
     FileResult Save() const;
+    // How the library is saved when a recording ends and when the manager
+    // closes: by default written to the library path at once. A window that
+    // writes on another thread sets its own; its result then tells whether the
+    // write could be handed over.
+    using SaveHandler = std::function<FileResult()>;
+    void SetSaveHandler(SaveHandler handler) { saveHandler_ = std::move(handler); }
 
     MacroLibrary& Library() { return library_; }
 
@@ -142,6 +148,7 @@ private:
 
     MacroLibrary& library_;
     std::filesystem::path libraryPath_;
+    SaveHandler saveHandler_;
     MacroLocation selection_;
     const MacroKey* shown_ = nullptr; // the macro the step list shows
     int selectedStep_ = -1;

@@ -279,6 +279,19 @@ bool MacroLibrary::Delete(const MacroLocation& at) {
     return true;
 }
 
+MacroLibrary MacroLibrary::Clone() const {
+    MacroLibrary copy;
+    copy.NextMacroKeyIndex = NextMacroKeyIndex;
+    for (const auto& [key, item] : nodes_) {
+        MacroItem& to = copy.nodes_[key];
+        to.Name = item.Name;
+        to.IsFolder = item.IsFolder;
+        to.FolderIsOpen = item.FolderIsOpen;
+        if (item.Macro) to.Macro = std::make_unique<MacroKey>(*item.Macro);
+    }
+    return copy;
+}
+
 void MacroLibrary::Clear() {
     nodes_.clear();
     TreeChanged();

@@ -75,6 +75,9 @@ public:
     MacroLibrary& operator=(const MacroLibrary&) = delete;
     MacroLibrary(MacroLibrary&&) = default;
     MacroLibrary& operator=(MacroLibrary&&) = default;
+    // A copy of every node and of NextMacroKeyIndex (copies are explicit: a
+    // library owns its macros). A window saving on another thread writes one.
+    MacroLibrary Clone() const;
 
     // The number the next new macro receives; only grows.
     std::uint32_t NextMacroKeyIndex = 1;

@@ -25,6 +25,8 @@ enum class Notice : int {
     NameTaken = 241,       // a sibling already has this name
     EmptyName = 242,       // a macro or folder needs a name
     MacroInUse = 257,      // a button of the current profile uses a macro being deleted
+    LibraryNotSaved = 258, // the macro library file could not be written (the library stays in memory)
+    FileNotWritten = 259,  // an export file could not be written
 };
 
 // The title of the attention dialog that shows every notice.

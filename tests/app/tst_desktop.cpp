@@ -65,7 +65,7 @@ private slots:
         QCOMPARE(UiScale(), 1.5);
         // Hidden in the tray, the window is not open: closing a notice then must not end the program.
         QVERIFY(!QGuiApplication::quitOnLastWindowClosed());
-        QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("tarvik"));
+        QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral(TARVIK_APP_ID));
         QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("tarvik"));
         // The offscreen screen is 800 x 600: the screen rule gives 1.
         QCOMPARE(ConfigureApplication(*app, std::nullopt), 1.0);

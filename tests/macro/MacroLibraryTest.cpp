@@ -222,6 +222,21 @@ TEST(MacroLibrary, RowsFollowEveryChangeOfTheTree) {
     EXPECT_EQ(copy.LocationOfRow(0), L::None());
 }
 
+// A clone writes the same file and is a library of its own.
+TEST(MacroLibrary, CloneIsAWholeIndependentCopy) {
+    SmallTree t;
+    t.lib.MacroAt(t.x)->InsertAction(0, MacroAction::Press(0x41));
+    t.lib.NodeAt(t.F0)->FolderIsOpen = true;
+    MacroLibrary copy = t.lib.Clone();
+    EXPECT_EQ(copy.ToText(L::None()), t.lib.ToText(L::None()));
+    EXPECT_EQ(copy.NextMacroKeyIndex, t.lib.NextMacroKeyIndex);
+    EXPECT_EQ(copy.RowCount(), t.lib.RowCount());
+    copy.MacroAt(t.x)->InsertAction(0, MacroAction::Press(0x42));
+    copy.Delete(t.M1);
+    EXPECT_EQ(t.lib.MacroAt(t.x)->ValidCount(), 1u);
+    EXPECT_EQ(NameAt(t.lib, t.M1), "M1");
+}
+
 TEST(MacroLibrary, ContainsMacroLooksIntoFolders) {
     SmallTree t;
     const auto idx = [&](const MacroLocation& at) { return t.lib.MacroAt(at)->MacroKeyIndex; };

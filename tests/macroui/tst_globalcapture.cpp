@@ -5,7 +5,8 @@
 #include <QStandardPaths>
 #include <QTest>
 
-#include "MacroUiTestSupport.h"
+#include "MacroWindowsTestSupport.h"
+#include "macro/ui/MacroManagerDlg.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -27,6 +28,7 @@ private slots:
     void cleanupTestCase();
     void keysTypedIntoAnotherClientAreRecorded();
     void onlyAGlobalReceiverGetsOtherClientsKeys();
+    void managerRecordsKeysTypedElsewhere();
     void lostServerFallsBackToOwnWindows();
 
 private:
@@ -135,6 +137,35 @@ void TestGlobalCapture::onlyAGlobalReceiverGetsOtherClientsKeys() {
     QTRY_VERIFY_WITH_TIMEOUT(KeysOf(recorder.messages).size() >= 2, 10000);
     QCOMPARE(Describe(KeysOf(recorder.messages)), QStringLiteral("43v 43^"));
     QCOMPARE(Describe(KeysOf(dialog.messages)), QStringLiteral("44v 44^"));
+}
+
+// The macro manager records what is typed into another program while its
+// record button is down, with the delays between the keys.
+void TestGlobalCapture::managerRecordsKeysTypedElsewhere() {
+    LibraryFolder f;
+    const MacroLocation m = f.Add(MacroLocation::None(), u"m", false);
+    TestDlg owner;
+    CMacroManagerDlg manager(&owner, f.library, f.File());
+    QVERIFY(Show(manager));
+    ClickAt(manager, RowCentre(*manager.FindControl(CEditShowList::kId), 0));
+    ClickId(manager, CMacroManagerDlg::kIdRecord);
+    QVERIFY(manager.Recording());
+    QVERIFY(manager.Hook().CapturesGlobally());
+    QVERIFY(!manager.FindControl(CMacroManagerDlg::kIdCaptureNote)->IsShown());
+    Type({XK_Shift_R, XK_x});
+    const MacroKey& rec = *f.library.MacroAt(m);
+    QTRY_VERIFY_WITH_TIMEOUT(rec.MacroCommandActionNum == 4, 10000);
+    QStringList codes;
+    for (std::size_t i = 0; i < rec.ValidCount(); ++i) {
+        const MacroAction a = rec.GetAction(i);
+        codes << (a.IsDelay() ? QStringLiteral("delay")
+                              : QString::asprintf("%02X%s", a.b[0], a.IsRelease() ? "^" : "v"));
+    }
+    QCOMPARE(codes.join(' '), QStringLiteral("A1v delay 58v delay 58^ delay A1^"));
+    ClickId(manager, CDlgBase::kIdClose);
+    QVERIFY(!manager.Hook().IsStarted());
+    QTRY_VERIFY(!manager.isVisible()); // once the library is written
+    QVERIFY(manager.LibrarySaved());
 }
 
 // When the X server goes away the program keeps running and the hook falls back

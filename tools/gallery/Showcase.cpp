@@ -7,9 +7,14 @@
 #include <climits>
 
 #include "device/ui/NoticeDialogs.h"
+#include "macro/MacroFiles.h"
+#include "macro/ui/DialogParts.h"
 #include "macro/ui/FireKeyDlg.h"
 #include "macro/ui/FunctionPopups.h"
+#include "macro/ui/MacroManagerDlg.h"
+#include "macro/ui/MacroSelectDlg.h"
 #include "macro/ui/ShortcutDlg.h"
+#include "macro/ui/StepDialogs.h"
 #include "skin/ColorPaletteDlg.h"
 #include "skin/DPIValueSettingDlg.h"
 #include "skin/ImageButton.h"
@@ -49,8 +54,8 @@ void FillSampleLibrary(MacroLibrary& lib) {
         MacroAction::Press(0x52),   MacroAction::Delay(35),      MacroAction::Release(0x52),
         MacroAction::Delay(120),    MacroAction::Press(0xA2),    MacroAction::Delay(80),
         MacroAction::Release(0xA2), MacroAction::Move(0xE5, 12), MacroAction::Move(0xE6, -4),
-        MacroAction::Move(0xE7, 1), MacroAction::Press(0x01),    MacroAction::Delay(20),
-        MacroAction::Release(0x01),
+        MacroAction::Move(0xE7, 1), MacroAction::Press(0xE0),    MacroAction::Delay(20),
+        MacroAction::Release(0xE0),
     };
     for (std::size_t i = 0; i < std::size(steps); ++i) m->SetAction(i, steps[i]);
     m->MacroActionNum = static_cast<std::uint32_t>(std::size(steps));
@@ -74,16 +79,33 @@ bool LoadGalleryLanguage() {
 }
 
 QStringList SampleClasses() {
-    return {QStringLiteral("CComboPopup"),         QStringLiteral("CComboActionInsertPopup"),
-            QStringLiteral("CComboLightingPopup"), QStringLiteral("CComboPollingRatePopup"),
-            QStringLiteral("CComboProfilePopup"),  QStringLiteral("CDPILockPopup"),
-            QStringLiteral("CDPIPopup"),           QStringLiteral("CMacroListPopup"),
-            QStringLiteral("CMultimediaPopup"),    QStringLiteral("COfficePopup"),
-            QStringLiteral("CProfileRKeyPopup"),   QStringLiteral("CWindowsManagePopup"),
-            QStringLiteral("CColorPaletteDlg"),    QStringLiteral("CDPIValueSettingDlg"),
-            QStringLiteral("CAttentionDlg"),       QStringLiteral("CFirmwareResetDlg"),
-            QStringLiteral("CProgressBarDlg"),     QStringLiteral("CShortcutDlg"),
-            QStringLiteral("CFireKeyDlg")};
+    return {QStringLiteral("CComboPopup"),
+            QStringLiteral("CComboActionInsertPopup"),
+            QStringLiteral("CComboLightingPopup"),
+            QStringLiteral("CComboPollingRatePopup"),
+            QStringLiteral("CComboProfilePopup"),
+            QStringLiteral("CDPILockPopup"),
+            QStringLiteral("CDPIPopup"),
+            QStringLiteral("CMacroListPopup"),
+            QStringLiteral("CMultimediaPopup"),
+            QStringLiteral("COfficePopup"),
+            QStringLiteral("CProfileRKeyPopup"),
+            QStringLiteral("CWindowsManagePopup"),
+            QStringLiteral("CColorPaletteDlg"),
+            QStringLiteral("CDPIValueSettingDlg"),
+            QStringLiteral("CAttentionDlg"),
+            QStringLiteral("CFirmwareResetDlg"),
+            QStringLiteral("CProgressBarDlg"),
+            QStringLiteral("CShortcutDlg"),
+            QStringLiteral("CFireKeyDlg"),
+            QStringLiteral("CMacroManagerDlg"),
+            QStringLiteral("CMacroSelectDlg"),
+            QStringLiteral("CActionKeyModifyDlg"),
+            QStringLiteral("CActionTimeModifyDlg"),
+            QStringLiteral("CActionXYModifyDlg"),
+            QStringLiteral("CMacroKeyOrFolderNameDlg"),
+            QStringLiteral("CMacroKeyRenameDlg"),
+            QStringLiteral("CConfirmDlg")};
 }
 
 CControlsGalleryDlg::CControlsGalleryDlg(QWidget* parent) : CDlgBase(parent) {
@@ -343,6 +365,33 @@ QWidget* CControlsGalleryDlg::ShowSample(const QString& name) {
         return new CProgressBarDlg(QString::fromStdU16String(LanguageString(146)), QString(), this);
     if (name == QLatin1String("CShortcutDlg")) return new CShortcutDlg(this);
     if (name == QLatin1String("CFireKeyDlg")) return new CFireKeyDlg(this);
+    // The macro windows show the sample library with its first macro selected.
+    const MacroLocation sampleMacro = FindByPath(library_, u"Games/Shooter/Reload and crouch");
+    if (name == QLatin1String("CMacroManagerDlg")) {
+        auto* dlg = new CMacroManagerDlg(
+            this, library_,
+            std::filesystem::path(sampleDir_.filePath(QStringLiteral("Macros.mlf")).toStdString()),
+            [this] { return std::span<const KeySlot>(profile_.Keys); });
+        dlg->InitDialog();
+        dlg->SelectNode(sampleMacro);
+        return dlg;
+    }
+    if (name == QLatin1String("CMacroSelectDlg")) {
+        auto* dlg = new CMacroSelectDlg(this, library_);
+        dlg->InitDialog();
+        dlg->SelectNode(sampleMacro);
+        return dlg;
+    }
+    if (name == QLatin1String("CActionKeyModifyDlg"))
+        return new CActionKeyModifyDlg(this, MacroAction::Press(0x41));
+    if (name == QLatin1String("CActionTimeModifyDlg"))
+        return new CActionTimeModifyDlg(this, MacroAction::Delay(120));
+    if (name == QLatin1String("CActionXYModifyDlg"))
+        return new CActionXYModifyDlg(this, MacroAction::Move(0xE5, -12), kMoveLeft);
+    if (name == QLatin1String("CMacroKeyOrFolderNameDlg")) return new CMacroKeyOrFolderNameDlg(this, false);
+    if (name == QLatin1String("CMacroKeyRenameDlg"))
+        return new CMacroKeyRenameDlg(this, u"Reload and crouch");
+    if (name == QLatin1String("CConfirmDlg")) return new CConfirmDlg(LangText(232), this);
     return nullptr;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QWidget>
 
 #include <memory>
@@ -28,7 +29,7 @@ QStringList SampleClasses();
 class CControlsGalleryDlg : public CDlgBase {
 public:
     static constexpr int kDesignWidth = 960;
-    static constexpr int kDesignHeight = 700;
+    static constexpr int kDesignHeight = 760;
 
     explicit CControlsGalleryDlg(QWidget* parent = nullptr);
     ~CControlsGalleryDlg() override;
@@ -65,6 +66,8 @@ private:
     CImageShowList* steps_ = nullptr;
     CVScrollBar* stepScroll_ = nullptr;
     QStringList sampleNames_;
+    // Where the sample macro manager saves the sample library.
+    QTemporaryDir sampleDir_;
 };
 
 } // namespace tarvik

@@ -301,7 +301,6 @@ void AddFramePictures(std::vector<Picture>& out) {
         DialogFrame(p, r, 24);
         p.save();
         p.setRenderHint(QPainter::Antialiasing, false);
-        p.fillRect(QRectF(361, 45, 1, 285), QColor(53, 160, 222, 90));
         p.fillRect(QRectF(8, 329, r.width() - 16, 1), QColor(52, 52, 58));
         p.restore();
     });

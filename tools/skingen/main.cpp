@@ -2,6 +2,7 @@
 //
 //   skingen --out PROGRAM_DIR [--embedded DIR]   writes PROGRAM_DIR/skins/... and the embedded pictures
 //   skingen --contact-sheet FILE.png             renders every picture with its name, for review
+//   skingen --icons DIR --icon-name NAME         writes the desktop icons DIR/hicolor/.../NAME.svg|png
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "AppIcon.h"
 #include "Artwork.h"
 
 using skingen::Picture;
@@ -111,7 +113,8 @@ bool ContactSheet(const QString& file) {
 
 int Usage() {
     std::fprintf(stderr, "usage: skingen --out PROGRAM_DIR [--embedded DIR]\n"
-                         "       skingen --contact-sheet FILE.png\n");
+                         "       skingen --contact-sheet FILE.png\n"
+                         "       skingen --icons DIR --icon-name NAME\n");
     return 2;
 }
 
@@ -122,7 +125,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
 
-    QString out, embedded, sheet;
+    QString out, embedded, sheet, icons, iconName;
     for (int i = 1; i < argc; ++i) {
         auto value = [&](QString& target) {
             if (i + 1 >= argc) return false;
@@ -136,9 +139,14 @@ int main(int argc, char** argv) {
             ok = value(embedded);
         else if (std::strcmp(argv[i], "--contact-sheet") == 0)
             ok = value(sheet);
+        else if (std::strcmp(argv[i], "--icons") == 0)
+            ok = value(icons);
+        else if (std::strcmp(argv[i], "--icon-name") == 0)
+            ok = value(iconName);
         if (!ok) return Usage();
     }
-    if (out.isEmpty() && embedded.isEmpty() && sheet.isEmpty()) return Usage();
+    if (out.isEmpty() && embedded.isEmpty() && sheet.isEmpty() && icons.isEmpty()) return Usage();
+    if (icons.isEmpty() != iconName.isEmpty()) return Usage();
 
     // Every picture the manifest names is drawn once, at the manifest's size.
     const QStringList problems = skingen::ManifestProblems();
@@ -149,5 +157,6 @@ int main(int argc, char** argv) {
     if (!out.isEmpty()) ok = WritePictures(skingen::SkinPictures(), out) && ok;
     if (!embedded.isEmpty()) ok = WritePictures(skingen::EmbeddedPictures(), embedded) && ok;
     if (!sheet.isEmpty()) ok = ContactSheet(sheet) && ok;
+    if (!icons.isEmpty()) ok = skingen::WriteAppIcons(icons, iconName) && ok;
     return ok ? 0 : 1;
 }
