@@ -8,9 +8,12 @@
 #include "device/MacroUpload.h"
 #include "device/ui/NoticeDialogs.h"
 #include "macro/ButtonFunctions.h"
+#include "macro/MacroFiles.h"
 #include "macro/MacroLibrary.h"
 #include "macro/ui/FireKeyDlg.h"
 #include "macro/ui/FunctionPopups.h"
+#include "macro/ui/MacroManagerDlg.h"
+#include "macro/ui/MacroSelectDlg.h"
 #include "macro/ui/ShortcutDlg.h"
 #include "mainwnd/ProfileNameDlg.h"
 #include "mainwnd/TarvikDlg.h"
@@ -184,19 +187,20 @@ LResult CTarvikDlg::OnFactoryReset(int, WParam, LParam code) {
 }
 
 LResult CTarvikDlg::OnMacroManager(int, WParam, LParam code) {
-    if (code != kNotifyClick) return 0;
-    if (!seams_.runMacroManager) {
-        ReportProblem("the macro manager is not part of this build");
-        return 0;
-    }
-    seams_.runMacroManager(this, library_, [this] {
-        if (ended_) return;
+    if (code != kNotifyClick || ended_) return 0;
+    auto* manager = new CMacroManagerDlg(this, library_, libraryPath_,
+                                         [this] { return std::span<const KeySlot>(Current().Keys); });
+    RunDialog(manager, [this, manager](int) {
+        // The manager has written the library by the time it ends. A failed
+        // write (the user saw a notice) leaves the library in memory as the
+        // only copy of the work: it is not read over.
+        if (ended_ || !manager->LibrarySaved()) return;
         static_cast<void>(LoadMainLibrary(library_, libraryPath_)); // problems are reported by the load
         // The edited macros go out with this send: the numbering copies each
         // numbered button's macro from the library.
         controller_->RequestResync();
         if (HasMacroButton(Current())) {
-            controller_->RequestSend(SendGroup::Buttons);
+            SendRequest(SendGroup::Buttons);
             controller_->ApplyToDevice();
         }
         RefreshFromProfile();
@@ -553,15 +557,7 @@ LResult CTarvikDlg::OnOpenKeyDialog(int msg, WParam, LParam) {
     } else if (msg == kMsgOpenFireKey) {
         RunDialog(new CFireKeyDlg(this));
     } else if (msg == kMsgOpenMacroSelect) {
-        if (!seams_.selectMacro) {
-            ReportProblem("the macro selection is not part of this build");
-            return 0;
-        }
-        const int button = keyButton_;
-        seams_.selectMacro(this, library_, [this, button](const MacroKey* macro) {
-            keyButton_ = button;
-            SendMessage(kMsgMacroSelectResult, static_cast<WParam>(button), reinterpret_cast<LParam>(macro));
-        });
+        RunDialog(new CMacroSelectDlg(this, library_));
     }
     return 0;
 }
@@ -572,18 +568,15 @@ LResult CTarvikDlg::OnKeyDialogResult(int, WParam, LParam l) {
     return 0;
 }
 
-LResult CTarvikDlg::OnMacroSelectResult(int, WParam w, LParam l) {
-    const auto* macro = reinterpret_cast<const MacroKey*>(l);
-    ButtonChoice choice;
-    if (macro) {
-        choice.name = LanguageString(190);
-        choice.name += macro->Name;
-        choice.action = KeyAction{kFnMacro, 0, 0};
+LResult CTarvikDlg::OnMacroSelectResult(int, WParam, LParam l) {
+    // The selection dialog hands the choice (language string 190 and the
+    // macro's name, 90 00 00) and the library macro the button copies.
+    const auto* r = reinterpret_cast<const MacroSelectResult*>(l);
+    if (r && r->choice) {
+        StoreFunction(keyButton_, *r->choice, r->macro);
     } else {
-        choice.name = LanguageString(34);
-        choice.action = KeyAction{kFnDisabled, 0, 0};
+        StoreFunction(keyButton_, ButtonChoice{LanguageString(34), KeyAction{kFnDisabled, 0, 0}});
     }
-    StoreFunction(static_cast<int>(w), choice, macro);
     return 0;
 }
 

@@ -1,8 +1,7 @@
 // What the main window asks of the world around it and can be given instead:
-// the file dialogs of profile import and export, and the macro windows (the
-// macro manager and the macro selection). Each call returns at once and
+// the file dialogs of profile import and export. The call returns at once and
 // answers through its callback, so the window never waits in a nested loop,
-// and a test can answer with a path or a macro of its own.
+// and a test can answer with a path of its own.
 #pragma once
 
 #include <QString>
@@ -12,10 +11,6 @@
 class QWidget;
 
 namespace tarvik {
-
-class CDlgBase;
-class MacroLibrary;
-struct MacroKey;
 
 struct FileRequest {
     enum class Kind { Open, Save };
@@ -33,19 +28,8 @@ using FileChooser =
 // and asks before it replaces a file.
 FileChooser DesktopFileChooser();
 
-// Runs the macro manager on the library; `closed` runs once it has ended (the
-// manager has saved the library by then).
-using MacroManagerRunner =
-    std::function<void(CDlgBase* owner, MacroLibrary& library, std::function<void()> closed)>;
-// Runs the macro selection; `done` receives the chosen macro (valid during the
-// call), or nullptr when none was chosen.
-using MacroSelector =
-    std::function<void(CDlgBase* owner, MacroLibrary& library, std::function<void(const MacroKey*)> done)>;
-
 struct WindowSeams {
     FileChooser chooseFile = DesktopFileChooser();
-    MacroManagerRunner runMacroManager; // empty: the macro windows are not part of this build
-    MacroSelector selectMacro;
 };
 
 } // namespace tarvik

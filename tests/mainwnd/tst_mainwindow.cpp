@@ -12,6 +12,7 @@
 #include "device/sim/SocketBackend.h"
 #include "device/ui/NoticeDialogs.h"
 #include "macro/ui/FunctionPopups.h"
+#include "macro/ui/MacroSelectDlg.h"
 #include "macro/ui/ShortcutDlg.h"
 #include "mainwnd/MainLayout.h"
 #include "mainwnd/ProfileNameDlg.h"
@@ -521,6 +522,42 @@ private slots:
         QCOMPARE(combo->DisplayText(), QString::fromStdU16String(LanguageString(20)));
         QCOMPARE(h.writes.Count(0x04), writes);
         QVERIFY(!h.window->Device().SendRequested(SendGroup::Buttons));
+    }
+
+    // A macro of the library chosen for button 2 through the function menu and
+    // the selection dialog reaches the virtual mouse: the button's action and
+    // the macro's steps.
+    void macroChosenThroughTheMenuReachesTheMouse() {
+        Harness h;
+        MacroLocation at;
+        QVERIFY(h.data.library->AddChild(MacroLocation::None(), u"Combo", false, &at) ==
+                MacroLibrary::AddResult::Added);
+        MacroKey* macro = h.data.library->MacroAt(at);
+        QVERIFY(macro);
+        for (const MacroAction& step : {MacroAction::Press(0x41), MacroAction::Delay(120),
+                                        MacroAction::Release(0x41), MacroAction::Delay(30)})
+            QVERIFY(macro->InsertAction(macro->MacroActionNum, step));
+        macro->MacroCommandActionNum = 2;
+        QVERIFY(h.Start());
+
+        h.ClickControl(kIdFirstCombo + 1);
+        auto* menu = dynamic_cast<CListPopup*>(h.window->Popup(CTarvikDlg::kSlotFunctionMenu));
+        QVERIFY(menu);
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        ClickItem(*menu, 9); // macro
+        QTRY_VERIFY_WITH_TIMEOUT(dynamic_cast<CMacroSelectDlg*>(h.window->ActiveDialog()) != nullptr, kWait);
+        auto* select = static_cast<CMacroSelectDlg*>(h.window->ActiveDialog());
+        QVERIFY(QTest::qWaitForWindowExposed(select));
+        select->SelectNode(at);
+        ClickButton(*select, CDlgBase::kIdConfirm);
+
+        QCOMPARE(h.Current().Keys[1].Name, LanguageString(190) + u"Combo");
+        QTRY_VERIFY_WITH_TIMEOUT(h.mouse->Snapshot().buttons[1].has_value(), kWait);
+        // Macro 1, loop type 2 with count 1; A pressed for 120 ms, then 30 ms.
+        QCOMPARE(*h.mouse->Snapshot().buttons[1], (std::array<std::uint8_t, 3>{0x90, 0x21, 0x01}));
+        QTRY_VERIFY_WITH_TIMEOUT(h.mouse->Snapshot().macros.count(1) == 1, kWait);
+        QCOMPARE(h.mouse->Snapshot().macros.at(1),
+                 (std::vector<std::uint8_t>{0x30, 0x78, 0x04, 0xB0, 0x1E, 0x04}));
     }
 
     // The tray's exit closes an open key dialog first and ends with 0.
