@@ -294,6 +294,7 @@ void CTarvikDlg::CreatePanels() {
     brightnessSlider_ = slider(kIdBrightnessSlider, kBrightnessStops);
     brightnessValue_ =
         panelText(2, Panel::Lighting, kIdBrightnessValue, 195, 64, 235, 82, QString(), kDtVCenter);
+    brightnessValue_->SetFont(Scaled(16), QString::fromLatin1(kNarrowFace)); // "100%" in 40 pixels
     speedLabel_ = panelText(2, Panel::Lighting, kIdSpeedLabel, 42, 42, 132, 60, L(121), kDtVCenter);
     speedBar_ = bar(kIdSpeedBar, 42, 72, 187, 75);
     speedSlider_ = slider(kIdSpeedSlider, kSpeedStops);

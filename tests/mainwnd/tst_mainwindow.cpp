@@ -3,6 +3,7 @@
 // the delayed save, the DPI level checks, the lighting rows, the profile
 // operations, the factory reset, the on-screen display, the keyboard filter,
 // the start-up notice and the end without a device. Timers run 20 times faster.
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QPointer>
 #include <QTest>
@@ -170,6 +171,33 @@ private slots:
         QVERIFY(marked.copy(ScaledRect(553, 251, 577, 275).ToQRect()) !=
                 shot.copy(ScaledRect(553, 251, 577, 275).ToQRect()));
         QVERIFY(marked.save(Artefact(QStringLiteral("main-window-button3-scale-%1.png").arg(scale))));
+    }
+
+    // Every text the window shows fits its rectangle at every scale: the
+    // labels, values and captions of all panels, and the DPI values.
+    void noTextIsCut_data() { screenshots_data(); }
+    void noTextIsCut() {
+        QFETCH(double, scale);
+        Harness h(scale);
+        QVERIFY(h.Start());
+        // The widest values: brightness "100%", speed 5, the 10000 DPI level.
+        h.Current().Lighting1Mode[0] = 3;
+        h.Current().Lighting1Brightness[3] = 3;
+        h.window->RefreshFromProfile();
+        QStringList cut;
+        for (int g = 0; g < CDlgBase::kGroupCount; ++g) {
+            for (const auto& c : h.window->Group(g)) {
+                QString text;
+                if (auto* label = dynamic_cast<CStaticText*>(c.get())) text = label->GetText();
+                if (auto* level = dynamic_cast<CDPIRadioButton*>(c.get()))
+                    text = QString::number(level->Step() * 50);
+                if (text.isEmpty()) continue;
+                // As the text drawing decides whether to cut with an ellipsis.
+                if (QFontMetrics(c->Font()).elidedText(text, Qt::ElideRight, c->GetRect().Width()) != text)
+                    cut << QStringLiteral("%1 \"%2\"").arg(c->Id()).arg(text);
+            }
+        }
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(", "))));
     }
 
     // ---- sending and saving ------------------------------------------------------------------
