@@ -13,7 +13,7 @@ PACKAGES=(
   libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libx11-dev libxi-dev libxtst-dev
-  xvfb xauth fonts-dejavu-core fonts-wqy-microhei dbus-daemon
+  xvfb xauth fonts-dejavu-core fonts-dejavu-extra fonts-wqy-microhei dbus-daemon
   help2man man-db bash-completion desktop-file-utils appstream dpkg-dev lintian
 )
 

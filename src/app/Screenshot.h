@@ -11,6 +11,9 @@ class QWidget;
 
 namespace tarvik::app {
 
+// The PNG quality of the screenshot (Qt maps 80 to zlib level 1).
+inline constexpr int kScreenshotQuality = 80;
+
 // Arms the screenshot. `done` receives the exit code (default: quit the
 // application with it); a window that is gone by then gives 1.
 void ScheduleScreenshot(QWidget& window, const QString& file, int afterMs,

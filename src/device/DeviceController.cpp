@@ -315,7 +315,12 @@ void DeviceController::FinishSend(const std::shared_ptr<SendRun>& run, bool comp
     // The delayed save is restarted by every send, whether or not anything was sent.
     std::weak_ptr<DeviceController*> weak = alive_;
     scheduler_.Arm(Task::SaveProfiles, [weak] {
-        if (auto self = weak.lock()) static_cast<void>((*self)->SaveNow());
+        auto self = weak.lock();
+        if (!self) return;
+        if ((*self)->delayedSave_)
+            (*self)->delayedSave_();
+        else
+            static_cast<void>((*self)->SaveNow());
     });
     if (events_.sendFinished) events_.sendFinished(run->result);
     for (const ApplyDone& done : run->waiters) done(run->result);

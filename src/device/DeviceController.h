@@ -159,6 +159,10 @@ public:
     // At shutdown: a delayed save that is pending runs now. The result tells
     // whether every file was written (a failure is reported by the model).
     [[nodiscard]] FileResult FlushDelayedSave();
+    // How the delayed save runs when its time has come; by default the model
+    // saves on this thread. The window hands the files to a saver thread
+    // instead. FlushDelayedSave always saves on this thread.
+    void SetDelayedSave(std::function<void()> save) { delayedSave_ = std::move(save); }
     // Stops the worker: a send in progress ends at its next step and the jobs
     // not started end without touching the device. Their results (interrupted)
     // are still applied when the posted calls run; nothing is sent afterwards.
@@ -235,6 +239,7 @@ private:
     std::set<std::string> logged_;
     std::shared_ptr<DeviceController*> alive_;
     bool hotplugAttached_ = false;
+    std::function<void()> delayedSave_;
     // Last: stopped and joined first when the controller goes.
     DeviceWorker worker_;
 };

@@ -1,8 +1,14 @@
 #include "skin/SkinImage.h"
 
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
+
+#include <future>
+#include <map>
+#include <mutex>
 
 // The embedded pictures live in a static resource library; registering it here
 // also makes the linker keep it.
@@ -30,21 +36,83 @@ QImage Decode(const QString& path) {
     reader.setAutoTransform(false);
     QImage img = reader.read();
     if (img.isNull()) return img;
-    return img.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // In place: a large picture is not held twice while it is converted.
+    img.convertTo(QImage::Format_ARGB32_Premultiplied);
+    return img;
 }
 
-QImage Opaque(const QImage& decoded) {
-    QImage out(decoded.size(), QImage::Format_RGB32);
-    out.fill(Qt::black);
-    QPainter p(&out);
-    p.drawImage(0, 0, decoded);
-    return out;
+// The picture composed over black. Its pixels are premultiplied, so over black
+// they keep their colour and only lose their alpha. (No painter: this runs on
+// the preload thread too.)
+QImage Opaque(QImage img) {
+    img.convertTo(QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < img.height(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < img.width(); ++x) line[x] |= 0xFF000000u;
+    }
+    img.reinterpretAsFormat(QImage::Format_RGB32);
+    return img;
+}
+
+// The decoded pictures by path and kind, with the size and time of change of
+// the file they came from. An entry's picture may still be in the making on
+// another thread; its future is waited for.
+struct CacheEntry {
+    std::shared_future<QImage> image;
+    qint64 size = -1;
+    QDateTime modified;
+};
+std::mutex g_cacheMutex;
+std::map<std::pair<QString, bool>, CacheEntry> g_cache;
+
+QImage CachedDecode(const QString& path, bool opaque) {
+    const QFileInfo info(path);
+    const qint64 size = info.exists() ? info.size() : -1;
+    const QDateTime modified = info.lastModified();
+    std::promise<QImage> promise;
+    std::shared_future<QImage> future;
+    bool mine = false;
+    {
+        std::lock_guard lock(g_cacheMutex);
+        CacheEntry& entry = g_cache[{path, opaque}];
+        if (!entry.image.valid() || entry.size != size || entry.modified != modified) {
+            entry = {promise.get_future().share(), size, modified};
+            mine = true;
+        }
+        future = entry.image;
+    }
+    if (mine) {
+        QImage img = Decode(path);
+        if (opaque && !img.isNull()) img = Opaque(std::move(img));
+        promise.set_value(std::move(img));
+    }
+    return future.get();
 }
 
 } // namespace
 
+SkinPreload::SkinPreload(std::vector<QString> files, std::vector<int> bitmaps) {
+    // Resolved here: the program folder is read on this thread only.
+    std::vector<std::pair<QString, bool>> work;
+    for (int number : bitmaps) work.emplace_back(EmbeddedPath(QStringLiteral("BITMAP"), number), true);
+    for (const QString& name : files)
+        work.emplace_back(SkinFile(name), name.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive));
+    RegisterSkinResources();
+    thread_ = std::thread([this, work = std::move(work)] {
+        for (const auto& [path, opaque] : work) {
+            if (stop_) return;
+            static_cast<void>(CachedDecode(path, opaque));
+        }
+    });
+}
+
+SkinPreload::~SkinPreload() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+}
+
 bool LoadSkinImage(SkinImage& slot, const QString& path, int& width, int& height) {
-    QImage img = Decode(path);
+    QImage img = CachedDecode(path, false);
     if (img.isNull()) {
         slot.Reset();
         return false;
@@ -57,16 +125,16 @@ bool LoadSkinImage(SkinImage& slot, const QString& path, int& width, int& height
 
 bool LoadEmbeddedImage(SkinImage& slot, const QString& type, int number) {
     RegisterSkinResources();
-    QImage img = Decode(EmbeddedPath(type, number));
+    QImage img = CachedDecode(EmbeddedPath(type, number), false);
     if (img.isNull()) return false;
     slot.Set(std::move(img));
     return true;
 }
 
 bool LoadSkinBitmap(const QString& path, SkinBitmap& out) {
-    QImage img = Decode(path);
+    QImage img = CachedDecode(path, true);
     if (img.isNull()) return false;
-    out.image = Opaque(img);
+    out.image = std::move(img);
     out.width = out.image.width();
     out.height = out.image.height();
     return true;

@@ -7,6 +7,10 @@
 #include <QRectF>
 #include <QString>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include "skin/Skin.h"
 
 class QPainter;
@@ -27,6 +31,10 @@ private:
     QImage image_;
 };
 
+// Decoded pictures are kept for the life of the process and shared by every
+// control that shows them: a file is decoded once, and again only when its
+// size or time of change differ from the decoded one's.
+
 // Decodes the file into the slot. On success the picture's size is written to
 // width and height and true returned; on failure the slot is emptied and the
 // size fields keep their values.
@@ -45,6 +53,25 @@ struct SkinBitmap {
 };
 bool LoadSkinBitmap(const QString& path, SkinBitmap& out);
 bool LoadBitmapResource(int number, SkinBitmap& out);
+
+// Decodes pictures on a thread of its own while the program starts, so the
+// first window finds them decoded: skin files (names as the program spells
+// them, resolved below the program folder, which must be set) and embedded
+// bitmaps by number. A picture asked for while it is being decoded is waited
+// for, not decoded twice. Made once the application object exists, on its
+// thread; destroyed (it stops after the picture in progress and waits for the
+// thread) before the application object goes.
+class SkinPreload {
+public:
+    SkinPreload(std::vector<QString> files, std::vector<int> bitmaps);
+    ~SkinPreload();
+    SkinPreload(const SkinPreload&) = delete;
+    SkinPreload& operator=(const SkinPreload&) = delete;
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
 
 // Draws the source rectangle of the picture stretched into the destination,
 // nearest-neighbour sampled, composed over what is already drawn.

@@ -1,0 +1,321 @@
+// CTarvikDlg: the main window. One fixed-size skinned window of 1127 × 740 skin
+// pixels with the mouse picture, the six button combos, the battery and power
+// settings on the left and a column of collapsible panels (DPI levels,
+// lighting, polling rate, lift-off distance, pointer) on the right. It turns
+// the controls' and pop-ups' messages into changes of the current profile and
+// send requests, runs the device side's deferred work on its numbered timers,
+// and shows what the device side reports (progress, battery, on-screen display).
+//
+// The device is never waited for: sends, status queries and the factory reset
+// run on the device worker and come back as posted calls; dialogs run
+// window-modal without a nested event loop.
+#pragma once
+
+#include <QPointer>
+
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "device/DeviceController.h"
+#include "mainwnd/DelayedSaver.h"
+#include "mainwnd/MainLayout.h"
+#include "mainwnd/OSDDialog.h"
+#include "mainwnd/WindowSeams.h"
+#include "model/ModelChanges.h"
+#include "skin/DlgBase.h"
+#include "skin/SkinImage.h"
+
+namespace tarvik {
+
+class CBattery;
+class CCheckButton;
+class CColorSelectButton;
+class CColorSelectCheckButton;
+class CComboButton;
+class CDPIRadioButton;
+class CDPIValueShowControl;
+class CImageButton;
+class CPowerManageButton;
+class CProgressBarDlg;
+class CRadioButton;
+class CSliderControl;
+class CStaticImage;
+class CStaticText;
+class MacroLibrary;
+class SettingsModel;
+struct ButtonChoice;
+namespace app {
+class CTrayIcon;
+}
+namespace hid {
+class Backend;
+}
+
+// What the window works on; everything outlives the window.
+struct MainWindowSetup {
+    SettingsModel& model;
+    MacroLibrary& library;
+    std::filesystem::path libraryPath; // the main library's file, read again after the macro manager
+    hid::Backend& backend;
+    Pacer& pacer;
+};
+
+class CTarvikDlg : public CDlgBase {
+public:
+    // Pop-up slots of the window, one per role.
+    enum PopupSlot : int {
+        kSlotFunctionMenu = 0,
+        kSlotSubMenu = 1,
+        kSlotLighting = 2,
+        kSlotProfileList = 3,
+        kSlotProfileCommands = 4,
+    };
+
+    explicit CTarvikDlg(MainWindowSetup setup, WindowSeams seams = {});
+    ~CTarvikDlg() override;
+
+    // The start sequence once the start-up load is done: controls, size and
+    // place, tray icon, controls filled from the profile, device notifications,
+    // report caches primed, device scan, the first status query and the
+    // start-up notice's timer. `show` puts the window on the screen.
+    void Start(bool show = true);
+    // The shutdown sequence, once: a pending delayed save written (here, on
+    // this thread), the device worker and the reader threads woken and joined,
+    // the tray icon removed.
+    void Shutdown();
+    // Brings the window up (a second start, the tray), unless the program is ending.
+    void BringUp();
+    // The tray's exit: open dialogs are closed, then the program ends (exit 0).
+    void Exit();
+    // Writes a delayed save that is still waiting, and changes whose send has
+    // not run yet (the desktop session ends, the program ends).
+    void SavePending();
+    // Receives the exit code when the window ends the program (default: quit
+    // the application with it).
+    void SetEndCallback(std::function<void(int exitCode)> end) { end_ = std::move(end); }
+
+    // The window's larger pictures and its background bitmap, which the program
+    // starts decoding before the window exists (SkinPreload).
+    static std::vector<QString> StartPictures();
+    static constexpr int kBackgroundBitmap = 364;
+
+    // Every timer period is multiplied by this (tests shorten them); 1 by default.
+    static void SetTimerScale(double scale);
+    static double TimerScale();
+
+    SettingsModel& Model() { return model_; }
+    DeviceController& Device() { return *controller_; }
+    DelayedSaver& Saver() { return *saver_; }
+    DeviceLink& Link() { return *link_; }
+    OsdDisplay& Osd() { return osd_; }
+    app::CTrayIcon* Tray() { return tray_.get(); }
+    WindowSeams& Seams() { return seams_; }
+    // The shown flag: cleared once the last device went away and the program ends.
+    bool ShownFlag() const { return controller_->Shown(); }
+    bool Ended() const { return ended_; }
+    mainwnd::PanelState Panels() const;
+    int HighlightedButton() const { return highlight_; }
+    // The dialog the window opened last that is still open (name, palette,
+    // notice, progress, reset...), the progress dialog and the start-up notice.
+    QDialog* ActiveDialog() const;
+    CProgressBarDlg* ProgressDialog() const;
+    CDlgBase* StartupNotice() const { return startupNotice_.data(); }
+    // Where a design rectangle of the window lies now (test helpers).
+    static Rect Design(int l, int t, int r, int b) { return ScaledRect(l, t, r, b); }
+
+    // RefreshFromProfile for what changed (ModelChange::All: everything).
+    void RefreshFromProfile(ModelChange what = ModelChange::All);
+    // Every settings control into the current profile.
+    void CollectControls();
+
+protected:
+    bool OnInitDialog() override;
+    void CreateControls(const Rect& client) override;
+    void DrawWindow(QPainter& dc, const Rect& client) override;
+    void OnTimer(int id) override;
+    void OnMouseMove(unsigned keys, QPoint p) override;
+    void OnLButtonDown(unsigned keys, QPoint p) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    class WindowScheduler;
+    // A control of a panel body and its rectangle relative to the body origin.
+    struct PanelSpot {
+        CControlBase* control;
+        mainwnd::Panel panel;
+        int l, t, r, b;
+    };
+
+    // ---- start and end
+    void ConnectDevice();
+    void PlaceWindow();
+    void EndWithoutDevice();
+    void End(int exitCode);
+    void HideOrMinimise();
+    void CloseAllDialogs();
+
+    // ---- layout and painting (TarvikDlgLayout.cpp)
+    void CreateLeftColumn();
+    void CreatePanels();
+    void LayoutColumn();
+    void ApplyPanelVisibility();
+    void ApplyLightingRows();
+    void InvalidateMousePicture();
+    void RefreshButtons();
+    void RefreshDpi();
+    void RefreshLighting();
+    void RefreshPolling();
+    void RefreshSettings();
+    void ShowSpeedText(int position);
+    void ShowBrightnessText(int position);
+    void EnsureBackground();
+    ProfileRecord& Current();
+    int Effect();
+
+    // ---- messages (TarvikDlgMessages.cpp)
+    void BuildMessageTable();
+    LResult OnClose(int msg, WParam w, LParam code);
+    LResult OnFactoryReset(int msg, WParam w, LParam code);
+    LResult OnMacroManager(int msg, WParam w, LParam code);
+    LResult OnMouseSettings(int msg, WParam w, LParam code);
+    LResult OnProfileButton(int msg, WParam w, LParam code);
+    LResult OnProfileChosen(int msg, WParam w, LParam l);
+    LResult OnProfileCommand(int msg, WParam w, LParam l);
+    LResult OnHeader(int msg, WParam w, LParam code);
+    LResult OnCombo(int msg, WParam w, LParam code);
+    LResult OnFunctionChosen(int msg, WParam w, LParam l);
+    LResult OnFunctionClosed(int msg, WParam w, LParam l);
+    LResult OnSubMenuHover(int msg, WParam w, LParam l);
+    LResult OnSubMenuChosen(int msg, WParam w, LParam l);
+    LResult OnSubMenuClosed(int msg, WParam w, LParam l);
+    LResult OnDialogItemReleased(int msg, WParam w, LParam l);
+    LResult OnOpenKeyDialog(int msg, WParam w, LParam l);
+    LResult OnKeyDialogResult(int msg, WParam w, LParam l);
+    LResult OnMacroSelectResult(int msg, WParam w, LParam l);
+    LResult OnLevelCheck(int msg, WParam w, LParam code);
+    LResult OnLevelColour(int msg, WParam w, LParam code);
+    LResult OnLevelValue(int msg, WParam w, LParam code);
+    LResult OnPollingRate(int msg, WParam w, LParam code);
+    LResult OnLightingCombo(int msg, WParam w, LParam code);
+    LResult OnLightingChosen(int msg, WParam w, LParam l);
+    LResult OnColourSlot(int msg, WParam w, LParam code);
+    LResult OnSlider(int msg, WParam w, LParam code);
+    LResult OnCollectAndSend(int msg, WParam w, LParam code);
+    LResult OnPowerOption(int msg, WParam w, LParam code);
+    LResult OnOsdMessage(int msg, WParam w, LParam l);
+
+    // Stores a button function: combo text, AssignButton, the left-button rule.
+    void StoreFunction(int comboId, const ButtonChoice& choice, const MacroKey* macro = nullptr);
+    void OpenFunctionMenu(int comboId);
+    void OpenSubMenu(int hoverMessage, int tag, int itemValue);
+    void CloseFunctionMenus();
+    void CloseAllPopups();
+    void ColourSlotClick(int slot);
+    void RunProfileOperation(int code, int slot);
+    void ImportProfile(int slot);
+    void ExportProfile(int slot);
+    void SendRequest(SendGroups groups);
+    // The delayed save: the tables copied, written by the saver thread.
+    void SaveInBackground();
+    // Before the model saves on this thread: the saver's older copy must not land after it.
+    void FinishBackgroundSave();
+
+    // ---- dialogs
+    // Opens a dialog window-modal; `then` hears its result once it ended.
+    void RunDialog(QDialog* dialog, std::function<void(int result)> then = {});
+    // A modal notice with the language string `text`.
+    void ShowNotice(int text);
+    void ShowNoticeText(const QString& text);
+    void OnProgress(const DeviceProgress& progress);
+    void OnSendFinished(const ApplyResult& result);
+    void OnBattery(const BatteryDisplay& display);
+
+    SettingsModel& model_;
+    MacroLibrary& library_;
+    std::filesystem::path libraryPath_;
+    hid::Backend& backend_;
+    Pacer& pacer_;
+    WindowSeams seams_;
+    std::function<void(int)> end_;
+
+    std::unique_ptr<WindowScheduler> scheduler_;
+    std::unique_ptr<DeviceLink> link_;
+    std::unique_ptr<DeviceController> controller_;
+    std::unique_ptr<DelayedSaver> saver_;
+    bool resaveNeeded_ = false;   // the model changed while the saver was writing
+    bool unsavedChanges_ = false; // changed since the last copy was handed to the saver
+    OsdDisplay osd_;
+    std::unique_ptr<app::CTrayIcon> tray_;
+    int modelListener_ = 0;
+
+    bool started_ = false;
+    bool ended_ = false;
+    int highlight_ = 0; // the button number drawn on the mouse (0: none)
+    int keyButton_ = 0; // the combo whose dialog item was released
+    int pendingOperation_ = -1;
+    int pendingSlot_ = 0;
+    bool profileListWasOpen_ = false;
+    bool dragMark_ = false; // a slider moved while the button was held
+    mainwnd::SupportWordFilter supportWord_;
+    std::set<std::string> toldRefused_;
+
+    std::vector<PanelSpot> spots_;
+    // The panels' state as last laid out.
+    mainwnd::PanelState laidOut_;
+    bool laidOutSensorPage_ = false;
+    bool layoutValid_ = false;
+
+    // Pictures of the paint, decoded once.
+    QImage backgroundScaled_;
+    double backgroundScale_ = 0;
+    SkinBitmap frame_;
+    std::array<SkinImage, 6> numbers_;
+    std::array<QSize, 6> numberSizes_;
+
+    // Controls the window reads and fills.
+    std::array<CComboButton*, 6> combos_{};
+    std::array<CCheckButton*, mainwnd::kPanelCount> headers_{};
+    std::array<CCheckButton*, 5> levelChecks_{};
+    std::array<CColorSelectButton*, 5> levelColours_{};
+    std::array<CDPIValueShowControl*, 5> levelValues_{};
+    std::array<CDPIRadioButton*, 5> levelButtons_{};
+    CComboButton* lightingCombo_ = nullptr;
+    CStaticText* brightnessLabel_ = nullptr;
+    CStaticImage* brightnessBar_ = nullptr;
+    CSliderControl* brightnessSlider_ = nullptr;
+    CStaticText* brightnessValue_ = nullptr;
+    CStaticText* speedLabel_ = nullptr;
+    CStaticImage* speedBar_ = nullptr;
+    CSliderControl* speedSlider_ = nullptr;
+    CStaticText* speedValue_ = nullptr;
+    CStaticText* coloursLabel_ = nullptr;
+    std::array<CColorSelectCheckButton*, 8> colourSlots_{};
+    CStaticText* directionLabel_ = nullptr;
+    CRadioButton* directionUp_ = nullptr;
+    CRadioButton* directionDown_ = nullptr;
+    CImageButton* mouseSettings_ = nullptr;
+    std::array<CRadioButton*, 4> rates_{};
+    std::array<CStaticText*, 4> rateCaptions_{};
+    CRadioButton* liftLow_ = nullptr;
+    CRadioButton* liftHigh_ = nullptr;
+    CStaticText* liftLowText_ = nullptr;
+    CStaticText* liftHighText_ = nullptr;
+    CBattery* battery_ = nullptr;
+    CStaticText* batteryText_ = nullptr;
+    CPowerManageButton* powerDial_ = nullptr;
+    CStaticText* powerLabel_ = nullptr;
+    CCheckButton* lightOnMove_ = nullptr;
+    CCheckButton* motionWakeup_ = nullptr;
+    CImageButton* profileButton_ = nullptr;
+
+    std::vector<QPointer<QDialog>> dialogs_;
+    QPointer<CProgressBarDlg> progress_;
+    QPointer<CDlgBase> startupNotice_;
+};
+
+} // namespace tarvik

@@ -1,0 +1,760 @@
+// The main window's message table: what each control, pop-up and dialog
+// message changes in the current profile, which send it requests, and which
+// pop-up or dialog it opens.
+#include <QApplication>
+#include <QScreen>
+
+#include "app/MouseSettings.h"
+#include "device/MacroUpload.h"
+#include "device/ui/NoticeDialogs.h"
+#include "macro/ButtonFunctions.h"
+#include "macro/MacroFiles.h"
+#include "macro/MacroLibrary.h"
+#include "macro/ui/FireKeyDlg.h"
+#include "macro/ui/FunctionPopups.h"
+#include "macro/ui/MacroManagerDlg.h"
+#include "macro/ui/MacroSelectDlg.h"
+#include "macro/ui/ShortcutDlg.h"
+#include "mainwnd/ProfileNameDlg.h"
+#include "mainwnd/TarvikDlg.h"
+#include "model/PollingRates.h"
+#include "model/ProfileSlots.h"
+#include "model/SettingsModel.h"
+#include "skin/CheckButton.h"
+#include "skin/ColorPaletteDlg.h"
+#include "skin/ColorSelectButton.h"
+#include "skin/ComboButton.h"
+#include "skin/DPIValueSettingDlg.h"
+#include "skin/ImageButton.h"
+#include "skin/Popups.h"
+#include "skin/PowerManageButton.h"
+#include "skin/RadioButton.h"
+#include "skin/Sliders.h"
+#include "skin/StaticControls.h"
+#include "text/Language.h"
+#include "text/Log.h"
+
+namespace tarvik {
+
+using namespace mainwnd;
+
+namespace {
+
+QString L(int n) {
+    return QString::fromStdU16String(LanguageString(n));
+}
+
+const PopupResult* ResultOf(LParam l) {
+    return reinterpret_cast<const PopupResult*>(l);
+}
+
+ButtonChoice ChoiceOf(const PopupResult& r) {
+    ButtonChoice c;
+    c.name = r.label.toStdU16String();
+    c.action = KeyAction{r.code[0], r.code[1], r.code[2]};
+    return c;
+}
+
+// The sub-menus of the function menu: the hover message that opens one, its
+// selection message (hover + 1) and its close message (hover + 2).
+bool IsSubMenuHover(int msg) {
+    return msg == CComboPopup::kHoverDpi || msg == CComboPopup::kHoverMultimedia ||
+           msg == CComboPopup::kHoverOffice || msg == CComboPopup::kHoverWindows ||
+           msg == CComboPopup::kHoverDpiLock;
+}
+
+CListPopup* MakeSubMenu(int hoverMessage) {
+    switch (hoverMessage) {
+    case CComboPopup::kHoverDpi:
+        return new CDPIPopup();
+    case CComboPopup::kHoverMultimedia:
+        return new CMultimediaPopup();
+    case CComboPopup::kHoverOffice:
+        return new COfficePopup();
+    case CComboPopup::kHoverWindows:
+        return new CWindowsManagePopup();
+    case CComboPopup::kHoverDpiLock:
+        return new CDPILockPopup();
+    default:
+        return nullptr;
+    }
+}
+
+constexpr int kProfileCommandTag = 2049; // the context pop-up of slot s is tagged 2049 + s
+const QString kProfileFilter = QStringLiteral("psf file(*.psf)");
+
+} // namespace
+
+void CTarvikDlg::BuildMessageTable() {
+    MessageTable& m = Messages();
+    m.Add(kIdClose, kIdMinimise, this, &CTarvikDlg::OnClose);
+    m.Add(kIdFactoryReset, kIdFactoryReset, this, &CTarvikDlg::OnFactoryReset);
+    m.Add(kIdMacroManager, kIdMacroManager, this, &CTarvikDlg::OnMacroManager);
+    m.Add(kIdMouseSettings, kIdMouseSettings, this, &CTarvikDlg::OnMouseSettings);
+
+    m.Add(kIdProfileButton, kIdProfileButton, this, &CTarvikDlg::OnProfileButton);
+    m.Add(kMsgProfileChosen, kMsgProfileChosen, this, &CTarvikDlg::OnProfileChosen);
+    m.Add(kMsgProfileListClosed, [this](int, WParam, LParam) -> LResult {
+        ClosePopup(kSlotProfileList);
+        return 0;
+    });
+    m.Add(kMsgProfileCommand, kMsgProfileCommand, this, &CTarvikDlg::OnProfileCommand);
+    m.Add(kMsgProfileCommandClosed, [this](int, WParam, LParam) -> LResult {
+        ClosePopup(kSlotProfileCommands);
+        if (profileButton_) InvalidateRect(profileButton_->GetRect());
+        return 0;
+    });
+
+    m.Add(kIdHeaderDpi, kIdHeaderPolling, this, &CTarvikDlg::OnHeader);
+    m.Add(kIdHeaderLiftOff, kIdHeaderLiftOff, this, &CTarvikDlg::OnHeader);
+
+    // Button functions.
+    m.Add(kMsgComboButton, kMsgComboButton, this, &CTarvikDlg::OnCombo);
+    m.Add(kMsgFunctionChosen, kMsgFunctionChosen, this, &CTarvikDlg::OnFunctionChosen);
+    m.Add(kMsgFunctionClosed, kMsgFunctionClosed, this, &CTarvikDlg::OnFunctionClosed);
+    m.Add(kMsgOtherItemHot, [this](int, WParam, LParam) -> LResult {
+        ClosePopup(kSlotSubMenu);
+        if (QWidget* menu = Popup(kSlotFunctionMenu)) menu->raise();
+        return 0;
+    });
+    for (const int hover : {CComboPopup::kHoverDpi, CComboPopup::kHoverMultimedia, CComboPopup::kHoverOffice,
+                            CComboPopup::kHoverWindows, CComboPopup::kHoverDpiLock}) {
+        m.Add(hover, hover, this, &CTarvikDlg::OnSubMenuHover);
+        m.Add(hover + 1, hover + 1, this, &CTarvikDlg::OnSubMenuChosen);
+        m.Add(hover + 2, hover + 2, this, &CTarvikDlg::OnSubMenuClosed);
+    }
+    for (const int released : {kMsgShortcutReleased, kMsgFireKeyReleased, kMsgMacroReleased})
+        m.Add(released, released, this, &CTarvikDlg::OnDialogItemReleased);
+    for (const int open : {kMsgOpenShortcut, kMsgOpenFireKey, kMsgOpenMacroSelect})
+        m.Add(open, open, this, &CTarvikDlg::OnOpenKeyDialog);
+    m.Add(kMsgShortcutResult, kMsgShortcutResult, this, &CTarvikDlg::OnKeyDialogResult);
+    m.Add(kMsgFireKeyResult, kMsgFireKeyResult, this, &CTarvikDlg::OnKeyDialogResult);
+    m.Add(kMsgMacroSelectResult, kMsgMacroSelectResult, this, &CTarvikDlg::OnMacroSelectResult);
+
+    // DPI levels.
+    m.Add(kIdFirstLevelCheck, kIdFirstLevelCheck + kShownLevels - 1, this, &CTarvikDlg::OnLevelCheck);
+    m.Add(kIdFirstLevelColour, kIdFirstLevelColour + kShownLevels - 1, this, &CTarvikDlg::OnLevelColour);
+    m.Add(kIdFirstLevelButton, kIdFirstLevelButton + kShownLevels - 1,
+          [](int, WParam, LParam) -> LResult { return 0; }); // the buttons only keep their shared mask
+    m.Add(kIdFirstLevelValue, kIdFirstLevelValue + kShownLevels - 1, this, &CTarvikDlg::OnLevelValue);
+
+    // Polling rate, lighting, lift-off, power.
+    m.Add(kIdFirstRate, kIdFirstRate + 3, this, &CTarvikDlg::OnPollingRate);
+    m.Add(kMsgLightingCombo, kMsgLightingCombo, this, &CTarvikDlg::OnLightingCombo);
+    m.Add(kMsgLightingChosen, kMsgLightingChosen, this, &CTarvikDlg::OnLightingChosen);
+    m.Add(kMsgLightingClosed, [this](int, WParam, LParam) -> LResult {
+        ClosePopup(kSlotLighting);
+        if (lightingCombo_) lightingCombo_->SetOpen(false);
+        return 0;
+    });
+    m.Add(kIdFirstColourSlot, kIdFirstColourSlot + 7, this, &CTarvikDlg::OnColourSlot);
+    m.Add(kIdSpeedSlider, kIdSpeedSlider, this, &CTarvikDlg::OnSlider);
+    m.Add(kIdBrightnessSlider, kIdBrightnessSlider, this, &CTarvikDlg::OnSlider);
+    for (const int id : {kIdDirectionUp, kIdDirectionDown, kIdLiftLow, kIdLiftHigh})
+        m.Add(id, id, this, &CTarvikDlg::OnCollectAndSend);
+    for (const int id : {kIdPowerDial, kIdLightOnMove, kIdMotionWakeup})
+        m.Add(id, id, this, &CTarvikDlg::OnPowerOption);
+
+    m.Add(kMsgOsd, kMsgOsd, this, &CTarvikDlg::OnOsdMessage);
+    m.Add(kMsgBringUp, [this](int, WParam, LParam) -> LResult {
+        BringUp();
+        return 0;
+    });
+}
+
+void CTarvikDlg::SendRequest(SendGroups groups) {
+    unsavedChanges_ = true; // saved 10 s after the send, or at the end if that is sooner
+    controller_->RequestSend(groups);
+}
+
+// ---- title bar and general buttons -------------------------------------------------------------
+
+LResult CTarvikDlg::OnClose(int, WParam, LParam code) {
+    if (code == kNotifyClick) HideOrMinimise();
+    return 0;
+}
+
+LResult CTarvikDlg::OnFactoryReset(int, WParam, LParam code) {
+    if (code != kNotifyClick) return 0;
+    RunDialog(new CFirmwareResetDlg(this), [this](int result) {
+        if (result != QDialog::Accepted || ended_) return;
+        // The reset's progress opens the progress dialog; the profile's change
+        // refreshes the controls. It writes the profile file on this thread.
+        FinishBackgroundSave();
+        controller_->FactoryReset();
+    });
+    return 0;
+}
+
+LResult CTarvikDlg::OnMacroManager(int, WParam, LParam code) {
+    if (code != kNotifyClick || ended_) return 0;
+    auto* manager = new CMacroManagerDlg(this, library_, libraryPath_,
+                                         [this] { return std::span<const KeySlot>(Current().Keys); });
+    RunDialog(manager, [this, manager](int) {
+        // The manager has written the library by the time it ends. A failed
+        // write (the user saw a notice) leaves the library in memory as the
+        // only copy of the work: it is not read over.
+        if (ended_ || !manager->LibrarySaved()) return;
+        static_cast<void>(LoadMainLibrary(library_, libraryPath_)); // problems are reported by the load
+        // The edited macros go out with this send: the numbering copies each
+        // numbered button's macro from the library.
+        controller_->RequestResync();
+        if (HasMacroButton(Current())) {
+            SendRequest(SendGroup::Buttons);
+            controller_->ApplyToDevice();
+        }
+        RefreshFromProfile();
+    });
+    return 0;
+}
+
+LResult CTarvikDlg::OnMouseSettings(int, WParam, LParam code) {
+    if (code != kNotifyClick) return 0;
+    if (app::OpenDesktopMouseSettings() == app::SettingsLaunch::NoneFound)
+        ShowNoticeText(QStringLiteral("No mouse settings of this desktop were found."));
+    return 0;
+}
+
+// ---- profiles -----------------------------------------------------------------------------------
+
+LResult CTarvikDlg::OnProfileButton(int, WParam, LParam code) {
+    if (code == kNotifyHover) {
+        // A click on the button while its list is open closes the list (the
+        // press closed it) instead of opening it again.
+        profileListWasOpen_ = Popup(kSlotProfileList) != nullptr;
+        return 0;
+    }
+    if (code != kNotifyClick) return 0;
+    const bool wasOpen = profileListWasOpen_;
+    profileListWasOpen_ = false;
+    if (wasOpen) return 0;
+    std::array<QString, 5> names;
+    const int count = model_.GetShowCount();
+    const int current = model_.GetCurrentProfile();
+    int currentPosition = -1;
+    for (int i = 0; i < 5; ++i) {
+        if (i >= count) continue;
+        const int slot = model_.GetShowList(i);
+        names[static_cast<std::size_t>(i)] = QString::fromStdU16String(
+            model_.Profiles[static_cast<std::size_t>(slot)].Settings[kSetProfileName].Value);
+        if (slot == current) currentPosition = i;
+    }
+    const Rect b = profileButton_->GetRect();
+    const double s = UiScale();
+    const QPoint at = mapToGlobal(QPoint(b.left, static_cast<int>(b.bottom - 201 * s)));
+    auto* list = new CComboProfilePopup(names, currentPosition);
+    list->Create(this, Rect{at.x(), at.y(), at.x() + Scaled(300), at.y() + Scaled(300)}, kMsgProfileChosen,
+                 kIdProfileButton);
+    SetPopup(kSlotProfileList, list);
+    return 0;
+}
+
+LResult CTarvikDlg::OnProfileChosen(int, WParam w, LParam l) {
+    const int value = static_cast<int>(l);
+    if (w == CComboProfilePopup::kClicked) {
+        if (value == 7) {
+            // The add entry, run once the list is gone.
+            pendingOperation_ = model_.GetShowCount() > 4 ? 5 : 4;
+            pendingSlot_ = 0;
+            CloseAllPopups();
+            SetTimer(kTimerProfileOperation, static_cast<int>(kProfileOperationMs * TimerScale()) + 1);
+            return 0;
+        }
+        if (value < 2 || value > 6) return 0;
+        const int position = value - 2;
+        if (position >= model_.GetShowCount()) return 0;
+        CloseAllPopups();
+        static_cast<void>(SelectProfile(model_, model_.GetShowList(position)));
+        RefreshFromProfile();
+        SendRequest(SendGroup::Buttons | SendGroup::MainSettings);
+        return 0;
+    }
+    if (w == CComboProfilePopup::kRightClicked && value >= 2 && value <= 6) {
+        const int position = value - 2;
+        if (position >= model_.GetShowCount()) return 0;
+        const int slot = model_.GetShowList(position);
+        ClosePopup(kSlotProfileCommands);
+        const Rect b = profileButton_->GetRect();
+        const double s = UiScale();
+        const int x = static_cast<int>(b.left + 225 * s);
+        int y = static_cast<int>(b.bottom - 201 * s + (25 * value - 25) * s);
+        // Kept on the screen: a menu that would run off the bottom goes up.
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const int screenHeight = screen->availableGeometry().bottom() + 1;
+            const int top = mapToGlobal(QPoint(0, 0)).y();
+            if (top + y + static_cast<int>(94 * s) > screenHeight)
+                y = screenHeight - top - static_cast<int>(74 * s);
+        }
+        const QPoint at = mapToGlobal(QPoint(x, y));
+        auto* menu = new CProfileRKeyPopup();
+        menu->Create(this, Rect{at.x(), at.y(), at.x() + Scaled(300), at.y() + Scaled(300)},
+                     kMsgProfileCommand, kProfileCommandTag + slot);
+        SetPopup(kSlotProfileCommands, menu);
+    }
+    return 0;
+}
+
+LResult CTarvikDlg::OnProfileCommand(int, WParam w, LParam l) {
+    const PopupResult* r = ResultOf(l);
+    if (!r || r->codeCount < 1) return 0;
+    const int slot = static_cast<int>(w) - kProfileCommandTag;
+    if (slot < 0 || slot >= kProfileCount) return 0;
+    pendingOperation_ = r->code[0];
+    pendingSlot_ = slot;
+    CloseAllPopups();
+    SetTimer(kTimerProfileOperation, static_cast<int>(kProfileOperationMs * TimerScale()) + 1);
+    return 0;
+}
+
+void CTarvikDlg::RunProfileOperation(int code, int slot) {
+    if (ended_) return;
+    // Each operation below saves on this thread.
+    FinishBackgroundSave();
+    const auto after = [this](const SlotResult& r) {
+        if (r.notice != Notice::None) ShowNotice(NoticeString(r.notice));
+        if (!r.saved)
+            ShowNoticeText(QStringLiteral("The profiles could not be saved: %1")
+                               .arg(QString::fromStdString(r.saved.Describe())));
+        RefreshFromProfile();
+    };
+    switch (code) {
+    case 0:
+        ImportProfile(slot);
+        break;
+    case 1:
+        ExportProfile(slot);
+        break;
+    case 2: {
+        const QString name = QString::fromStdU16String(
+            model_.Profiles[static_cast<std::size_t>(slot)].Settings[kSetProfileName].Value);
+        auto* dialog = new CEditProfileDlg(name, this);
+        RunDialog(dialog, [this, dialog, slot, after](int result) {
+            if (result == QDialog::Accepted)
+                after(RenameProfile(model_, slot, dialog->Name().toStdU16String()));
+        });
+        break;
+    }
+    case 3:
+        after(DeleteProfile(model_, slot));
+        break;
+    case 4: {
+        auto* dialog = new CAddProfileDlg(this);
+        RunDialog(dialog, [this, dialog, after](int result) {
+            if (result != QDialog::Accepted) return;
+            FinishBackgroundSave();
+            after(AddProfile(model_, dialog->Name().toStdU16String()));
+        });
+        break;
+    }
+    case 5:
+        ShowNotice(NoticeString(Notice::NoFreeProfileSlot));
+        break;
+    default:
+        break;
+    }
+}
+
+void CTarvikDlg::ImportProfile(int slot) {
+    FileRequest request{FileRequest::Kind::Open, L(142), kProfileFilter, QStringLiteral("psf")};
+    seams_.chooseFile(this, request, [this, slot](const QString& path) {
+        if (path.isEmpty() || ended_) return;
+        // The model reads the file aside first: a file it refuses changes nothing.
+        FinishBackgroundSave();
+        const FileResult r = model_.ImportProfile(slot, path.toStdString());
+        if (!r)
+            ShowNoticeText(
+                QStringLiteral("The profile was not imported: %1").arg(QString::fromStdString(r.Describe())));
+        RefreshFromProfile();
+    });
+}
+
+void CTarvikDlg::ExportProfile(int slot) {
+    FileRequest request{FileRequest::Kind::Save, L(143), kProfileFilter, QStringLiteral("psf")};
+    seams_.chooseFile(this, request, [this, slot](const QString& path) {
+        if (path.isEmpty() || ended_) return;
+        const FileResult r = model_.ExportProfile(slot, path.toStdString());
+        if (!r)
+            ShowNoticeText(
+                QStringLiteral("The profile was not exported: %1").arg(QString::fromStdString(r.Describe())));
+    });
+}
+
+// ---- panel headers -----------------------------------------------------------------------------
+
+LResult CTarvikDlg::OnHeader(int msg, WParam, LParam code) {
+    if (code != kNotifyClick) return 0;
+    const PanelRow* row = PanelOfHeader(msg);
+    if (!row) return 0;
+    CCheckButton* header = headers_[static_cast<std::size_t>(row->panel)];
+    if (header && header->IsChecked()) {
+        const PanelState next = AfterOpening(row->panel, Panels());
+        for (const PanelRow& r : kPanels)
+            if (CCheckButton* h = headers_[static_cast<std::size_t>(r.panel)]) h->SetChecked(next[r.panel]);
+    }
+    ApplyPanelVisibility();
+    RefreshFromProfile();
+    LayoutColumn();
+    InvalidateAll();
+    return 0;
+}
+
+// ---- button functions -----------------------------------------------------------------------------
+
+void CTarvikDlg::CloseFunctionMenus() {
+    ClosePopup(kSlotSubMenu);
+    ClosePopup(kSlotFunctionMenu);
+    for (CComboButton* c : combos_)
+        if (c) c->SetOpen(false);
+    if (highlight_ != 0) {
+        highlight_ = 0;
+        InvalidateMousePicture();
+    }
+}
+
+void CTarvikDlg::CloseAllPopups() {
+    CloseFunctionMenus();
+    ClosePopup(kSlotLighting);
+    ClosePopup(kSlotProfileList);
+    ClosePopup(kSlotProfileCommands);
+    if (lightingCombo_) lightingCombo_->SetOpen(false);
+}
+
+void CTarvikDlg::OnLButtonDown(unsigned keys, QPoint p) {
+    // A press anywhere in the window ends the pop-ups it opened.
+    for (int slot = 0; slot < kPopupSlotCount; ++slot) {
+        if (Popup(slot)) {
+            CloseAllPopups();
+            break;
+        }
+    }
+    CDlgBase::OnLButtonDown(keys, p);
+}
+
+void CTarvikDlg::OnMouseMove(unsigned keys, QPoint p) {
+    CDlgBase::OnMouseMove(keys, p);
+    // A slider drag is sent once it has ended (the release may lie outside the slider).
+    if (dragMark_ && !(keys & kMkLButton)) {
+        dragMark_ = false;
+        SendRequest(SendGroup::MainSettings);
+    }
+}
+
+void CTarvikDlg::OpenFunctionMenu(int comboId) {
+    CloseAllPopups();
+    CControlBase* combo = FindControl(comboId);
+    if (!combo) return;
+    const Rect r = combo->GetRect();
+    const QPoint at = mapToGlobal(QPoint(r.left, r.bottom));
+    auto* menu = new CComboPopup();
+    menu->Create(this, Rect{at.x(), at.y(), at.x() + Scaled(300), at.y() + Scaled(300)}, kMsgFunctionChosen,
+                 comboId);
+    SetPopup(kSlotFunctionMenu, menu);
+    static_cast<CComboButton*>(combo)->SetOpen(true);
+}
+
+LResult CTarvikDlg::OnCombo(int, WParam w, LParam code) {
+    const int id = static_cast<int>(w);
+    if (id < kIdFirstCombo || id > kIdLastCombo) return 0;
+    if (code == kNotifyClick) {
+        OpenFunctionMenu(id);
+    } else if (code == kNotifyEnter || code == kNotifyLeave) {
+        const int mark = code == kNotifyEnter ? id - kIdFirstCombo + 1 : 0;
+        if (mark != highlight_) {
+            highlight_ = mark;
+            InvalidateMousePicture();
+        }
+    }
+    return 0;
+}
+
+void CTarvikDlg::StoreFunction(int comboId, const ButtonChoice& choice, const MacroKey* macro) {
+    if (comboId < kIdFirstCombo || comboId > kIdLastCombo) return;
+    combos_[static_cast<std::size_t>(comboId - kIdFirstCombo)]->SetDisplayText(
+        QString::fromStdU16String(choice.name));
+    const AssignOutcome outcome = AssignButtonWithRule(model_, comboId, choice, macro);
+    if (!outcome.assigned) return;
+    RefreshButtons();
+    if (outcome.reverted) {
+        // No button would act as the left button: it was put back; say so shortly.
+        SetTimer(kTimerLeftButtonNotice, static_cast<int>(kLeftButtonNoticeMs * TimerScale()) + 1);
+        return;
+    }
+    SendRequest(SendGroup::Buttons);
+}
+
+LResult CTarvikDlg::OnFunctionChosen(int, WParam w, LParam l) {
+    if (w == 0) {
+        // A press on one of the first items: the menus stay above everything.
+        for (int slot : {kSlotFunctionMenu, kSlotSubMenu})
+            if (QWidget* p = Popup(slot)) p->raise();
+        return 0;
+    }
+    const PopupResult* r = ResultOf(l);
+    if (!r) return 0;
+    const ButtonChoice choice = ChoiceOf(*r);
+    CloseFunctionMenus();
+    StoreFunction(static_cast<int>(w), choice);
+    return 0;
+}
+
+LResult CTarvikDlg::OnFunctionClosed(int, WParam, LParam) {
+    // The menu lost activation. While one of its sub-menus is open the press
+    // went there; otherwise the menu ends.
+    if (Popup(kSlotSubMenu)) return 0;
+    CloseFunctionMenus();
+    return 0;
+}
+
+void CTarvikDlg::OpenSubMenu(int hoverMessage, int tag, int itemValue) {
+    ClosePopup(kSlotSubMenu);
+    auto* menu = dynamic_cast<CListPopup*>(Popup(kSlotFunctionMenu));
+    if (!menu) return;
+    const int index = menu->IndexOfValue(itemValue);
+    if (index < 0) return;
+    CListPopup* sub = MakeSubMenu(hoverMessage);
+    if (!sub) return;
+    const Rect item = menu->Items()[static_cast<std::size_t>(index)].rect;
+    const QPoint at = menu->mapToGlobal(QPoint(menu->width(), item.top));
+    sub->Create(this, Rect{at.x(), at.y(), at.x() + Scaled(300), at.y() + Scaled(300)}, hoverMessage + 1,
+                tag);
+    SetPopup(kSlotSubMenu, sub);
+}
+
+LResult CTarvikDlg::OnSubMenuHover(int msg, WParam w, LParam l) {
+    if (IsSubMenuHover(msg)) OpenSubMenu(msg, static_cast<int>(w), static_cast<int>(l));
+    return 0;
+}
+
+LResult CTarvikDlg::OnSubMenuChosen(int, WParam w, LParam l) {
+    const PopupResult* r = ResultOf(l);
+    if (!r) return 0;
+    const ButtonChoice choice = ChoiceOf(*r);
+    CloseFunctionMenus();
+    StoreFunction(static_cast<int>(w), choice);
+    return 0;
+}
+
+LResult CTarvikDlg::OnSubMenuClosed(int, WParam, LParam) {
+    ClosePopup(kSlotSubMenu);
+    if (QWidget* menu = Popup(kSlotFunctionMenu)) menu->raise();
+    return 0;
+}
+
+LResult CTarvikDlg::OnDialogItemReleased(int msg, WParam w, LParam) {
+    keyButton_ = static_cast<int>(w);
+    CloseFunctionMenus();
+    const int open = msg == kMsgShortcutReleased  ? kMsgOpenShortcut
+                     : msg == kMsgFireKeyReleased ? kMsgOpenFireKey
+                                                  : kMsgOpenMacroSelect;
+    PostMessage(open);
+    return 0;
+}
+
+LResult CTarvikDlg::OnOpenKeyDialog(int msg, WParam, LParam) {
+    if (ended_) return 0;
+    if (msg == kMsgOpenShortcut) {
+        RunDialog(new CShortcutDlg(this));
+    } else if (msg == kMsgOpenFireKey) {
+        RunDialog(new CFireKeyDlg(this));
+    } else if (msg == kMsgOpenMacroSelect) {
+        RunDialog(new CMacroSelectDlg(this, library_));
+    }
+    return 0;
+}
+
+LResult CTarvikDlg::OnKeyDialogResult(int, WParam, LParam l) {
+    const auto* choice = reinterpret_cast<const ButtonChoice*>(l);
+    if (choice) StoreFunction(keyButton_, *choice);
+    return 0;
+}
+
+LResult CTarvikDlg::OnMacroSelectResult(int, WParam, LParam l) {
+    // The selection dialog hands the choice (language string 190 and the
+    // macro's name, 90 00 00) and the library macro the button copies.
+    const auto* r = reinterpret_cast<const MacroSelectResult*>(l);
+    if (r && r->choice) {
+        StoreFunction(keyButton_, *r->choice, r->macro);
+    } else {
+        StoreFunction(keyButton_, ButtonChoice{LanguageString(34), KeyAction{kFnDisabled, 0, 0}});
+    }
+    return 0;
+}
+
+// ---- DPI levels -------------------------------------------------------------------------------
+
+LResult CTarvikDlg::OnLevelCheck(int msg, WParam, LParam code) {
+    if (code != kNotifyClick) return 0;
+    const int i = msg - kIdFirstLevelCheck;
+    CCheckButton* check = levelChecks_[static_cast<std::size_t>(i)];
+    const LevelCheckOutcome outcome =
+        AfterLevelCheck(Current().DPIOffOnFlag, controller_->currentDpiLevel, i, check->IsChecked());
+    if (outcome.refused) {
+        check->SetChecked(true); // the only enabled level stays enabled
+        return 0;
+    }
+    controller_->currentDpiLevel = outcome.ordinal;
+    CollectControls();
+    RefreshFromProfile(ModelChange::Dpi);
+    SendRequest(SendGroup::MainSettings);
+    return 0;
+}
+
+LResult CTarvikDlg::OnLevelColour(int msg, WParam, LParam code) {
+    if (code != kNotifyClick) return 0;
+    const int i = msg - kIdFirstLevelColour;
+    RunDialog(new CColorPaletteDlg(&Current(), CColorPaletteDlg::kDpiLevel, i, 0, this),
+              [this, i](int result) {
+                  if (result != QDialog::Accepted || ended_) return;
+                  levelColours_[static_cast<std::size_t>(i)]->SetColour(
+                      Current().DPILevelIndication[static_cast<std::size_t>(i)]);
+                  SendRequest(SendGroup::MainSettings);
+              });
+    return 0;
+}
+
+LResult CTarvikDlg::OnLevelValue(int msg, WParam, LParam code) {
+    if (code != kNotifyClick) return 0;
+    const int i = msg - kIdFirstLevelValue;
+    CDPIValueShowControl* display = levelValues_[static_cast<std::size_t>(i)];
+    const int steps = static_cast<int>(model_.DpiStepCount);
+    if (steps <= 0) return 0;
+    auto* dialog = new CDPIValueSettingDlg(
+        display, steps,
+        std::span<const std::uint32_t>(model_.DpiStepTable.data(), static_cast<std::size_t>(steps)), this);
+    RunDialog(dialog, [this, i, display](int result) {
+        if (result != QDialog::Accepted || ended_) return;
+        Current().XYSetting[static_cast<std::size_t>(i)] =
+            static_cast<std::uint16_t>(std::max(0, display->value));
+        RefreshFromProfile(ModelChange::Dpi);
+        SendRequest(SendGroup::MainSettings);
+    });
+    return 0;
+}
+
+// ---- polling rate and lighting ------------------------------------------------------------------
+
+LResult CTarvikDlg::OnPollingRate(int msg, WParam, LParam code) {
+    if (code != kNotifyClick) return 0;
+    const PollingRateRow& row = PollingRateAt(msg - kIdFirstRate);
+    ProfileRecord& rec = Current();
+    rec.PollingRate = {row.index, 0, 0};
+    rec.PollingRateName = row.name;
+    SendRequest(SendGroup::MainSettings);
+    RefreshFromProfile(ModelChange::Polling);
+    return 0;
+}
+
+LResult CTarvikDlg::OnLightingCombo(int, WParam, LParam code) {
+    if (code != kNotifyClick) return 0;
+    CloseAllPopups();
+    const Rect r = lightingCombo_->GetRect();
+    const QPoint at = mapToGlobal(QPoint(r.left, r.bottom));
+    auto* list = new CComboLightingPopup();
+    list->Create(this, Rect{at.x(), at.y(), at.x() + Scaled(300), at.y() + Scaled(300)}, kMsgLightingChosen,
+                 kIdLightingCombo);
+    SetPopup(kSlotLighting, list);
+    lightingCombo_->SetOpen(true);
+    return 0;
+}
+
+LResult CTarvikDlg::OnLightingChosen(int, WParam, LParam l) {
+    const PopupResult* r = ResultOf(l);
+    if (!r || r->codeCount < 1) return 0;
+    ProfileRecord& rec = Current();
+    rec.Lighting1Name = r->label.toStdU16String();
+    rec.Lighting1Mode[0] = r->code[0];
+    ClosePopup(kSlotLighting);
+    lightingCombo_->SetOpen(false);
+    RefreshFromProfile(ModelChange::Lighting);
+    SendRequest(SendGroup::MainSettings);
+    return 0;
+}
+
+LResult CTarvikDlg::OnColourSlot(int msg, WParam, LParam code) {
+    const int k = msg - kIdFirstColourSlot;
+    if (code == kNotifyClick) {
+        // A second click within 150 ms is a double click: that one opens the palette.
+        SetTimer(kTimerFirstColourSlot + k, static_cast<int>(kColourSlotClickMs * TimerScale()) + 1);
+    } else if (code == kNotifyDoubleClick) {
+        KillTimer(kTimerFirstColourSlot + k);
+        const int mode = std::min<int>(Current().Lighting1Mode[0], kEffects - 1);
+        RunDialog(new CColorPaletteDlg(&Current(), CColorPaletteDlg::kLightingSlot, mode, k, this),
+                  [this, k, mode](int result) {
+                      if (result != QDialog::Accepted || ended_) return;
+                      colourSlots_[static_cast<std::size_t>(k)]->SetColour(
+                          Current().Lighting1FixedColor[static_cast<std::size_t>(mode)]
+                                                       [static_cast<std::size_t>(k)]);
+                      SendRequest(SendGroup::MainSettings);
+                  });
+    }
+    return 0;
+}
+
+void CTarvikDlg::ColourSlotClick(int slot) {
+    if (slot < 0 || slot >= static_cast<int>(colourSlots_.size())) return;
+    CColorSelectCheckButton* c = colourSlots_[static_cast<std::size_t>(slot)];
+    ProfileRecord& rec = Current();
+    const int effect = std::min<int>(rec.Lighting1Mode[0], kEffects - 1);
+    auto& selected = rec.Lighting1ColorSelected[static_cast<std::size_t>(effect)];
+    if (c->IsChecked()) {
+        if (MayDeselect(effect, selected, slot))
+            c->SetChecked(false);
+        else
+            ShowNotice(ColourRuleFor(effect).notice); // it stays selected
+    } else {
+        c->SetChecked(true);
+    }
+    selected[static_cast<std::size_t>(slot)] = c->IsChecked() ? 1 : 0;
+    SendRequest(SendGroup::MainSettings);
+}
+
+LResult CTarvikDlg::OnSlider(int msg, WParam w, LParam code) {
+    const bool speed = msg == kIdSpeedSlider;
+    CSliderControl* slider = speed ? speedSlider_ : brightnessSlider_;
+    if (code == kNotifyDrag) {
+        // The label follows at once; the send waits for the end of the drag.
+        const int position = static_cast<int>(w);
+        speed ? ShowSpeedText(position) : ShowBrightnessText(position);
+        dragMark_ = true;
+        CollectControls();
+        return 0;
+    }
+    if (code != kNotifyClick) return 0;
+    speed ? ShowSpeedText(slider->CurrentStop()) : ShowBrightnessText(slider->CurrentStop());
+    CollectControls();
+    SendRequest(SendGroup::MainSettings);
+    return 0;
+}
+
+LResult CTarvikDlg::OnCollectAndSend(int msg, WParam, LParam code) {
+    if (code != kNotifyClick) return 0;
+    CollectControls();
+    RefreshFromProfile(msg == kIdLiftLow || msg == kIdLiftHigh ? ModelChange::Settings
+                                                               : ModelChange::Lighting);
+    SendRequest(SendGroup::MainSettings);
+    return 0;
+}
+
+LResult CTarvikDlg::OnPowerOption(int msg, WParam, LParam code) {
+    if (code != kNotifyClick) return 0;
+    const int slot = model_.GetCurrentProfile();
+    if (msg == kIdPowerDial) {
+        model_.SetSettingInt(slot, kSetPowerDownTime, powerDial_->Value());
+        RefreshFromProfile(ModelChange::Settings);
+        SendRequest(SendGroup::PowerOptions);
+    } else if (msg == kIdLightOnMove) {
+        model_.SetSettingInt(slot, kSetMoveLightingOnOffMode, lightOnMove_->IsChecked() ? 1 : 0);
+        SendRequest(SendGroup::PowerOptions);
+    } else if (msg == kIdMotionWakeup) {
+        model_.SetSettingInt(slot, kSetMotionWakeup, motionWakeup_->IsChecked() ? 1 : 0);
+        SendRequest(SendGroup::MotionWakeup);
+    }
+    return 0;
+}
+
+LResult CTarvikDlg::OnOsdMessage(int, WParam w, LParam) {
+    if (w == 1) osd_.Show(MakeOsdTexts(Current(), controller_->currentDpiLevel, model_));
+    return 0;
+}
+
+} // namespace tarvik

@@ -1,0 +1,147 @@
+// A main window on a temporary data folder and the in-process virtual mouse,
+// with every report written to the mouse recorded, the file dialogs answered
+// with a path of the test's choosing, and the window's end captured instead of
+// quitting the test.
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "SkinTestSupport.h"
+#include "device/Backends.h"
+#include "device/Pacer.h"
+#include "device/TraceBackend.h"
+#include "device/sim/SimBackend.h"
+#include "device/sim/VirtualMouse.h"
+#include "macro/StartupLoad.h"
+#include "mainwnd/TarvikDlg.h"
+#include "model/SettingsModel.h"
+#include "model/Startup.h"
+#include "skin/Skin.h"
+#include "skin/WndPopup.h"
+
+namespace mainwndtest {
+
+using namespace tarvik;
+
+// Reports written to the mouse, as their command bytes (thread-safe: the
+// device worker writes them).
+class WriteLog {
+public:
+    TraceSink Sink() {
+        return [this](char direction, std::span<const std::uint8_t> bytes) {
+            if (direction != 'W' || bytes.size() < 3) return;
+            std::lock_guard lock(mutex_);
+            commands_.push_back(bytes[2]);
+        };
+    }
+    int Count(std::uint8_t command) const {
+        std::lock_guard lock(mutex_);
+        return static_cast<int>(std::count(commands_.begin(), commands_.end(), command));
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::uint8_t> commands_;
+};
+
+// A profile file as the model reads it.
+inline ProfileRecord ReadProfile(const QString& path, bool* ok = nullptr) {
+    QFile f(path);
+    ProfileRecord rec;
+    const bool opened = f.open(QIODevice::ReadOnly);
+    const QByteArray bytes = opened ? f.readAll() : QByteArray();
+    const FileResult r =
+        ParseProfileData(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), rec);
+    if (ok) *ok = opened && r.ok();
+    return rec;
+}
+
+struct Harness {
+    // Prepares the data folder and loads it at `scale`; `prepare` may write
+    // files into <data>/config before the load.
+    explicit Harness(double scale = 1.0, std::function<void(const QString& configDir)> prepare = {},
+                     std::unique_ptr<hid::Backend> backendOverride = nullptr) {
+        SetUiScale(scale);
+        QDir(dir.path()).mkpath(QStringLiteral("config"));
+        if (prepare) prepare(dir.filePath(QStringLiteral("config")));
+        data = LoadStartupData(DataFolder(), ResolveProgramFolder(), scale);
+        mouse = std::make_shared<VirtualMouse>();
+        std::unique_ptr<hid::Backend> inner =
+            backendOverride ? std::move(backendOverride) : std::make_unique<SimBackend>(mouse);
+        backend = WithTrace(std::move(inner), writes.Sink());
+        WindowSeams seams;
+        seams.chooseFile = [this](QWidget*, const FileRequest& request,
+                                  std::function<void(const QString&)> done) {
+            requests.push_back(request);
+            done(chosenPath);
+        };
+        window = std::make_unique<CTarvikDlg>(
+            MainWindowSetup{*data.model, *data.library, MacroLibraryPath(DataFolder()), *backend, pacer},
+            std::move(seams));
+        window->SetEndCallback([this](int code) { endCode = code; });
+    }
+    ~Harness() {
+        window.reset();
+        SetUiScale(1.0);
+    }
+
+    // Starts and shows the window; false when it never became visible.
+    bool Start() {
+        window->Start();
+        if (!QTest::qWaitForWindowExposed(window.get())) return false;
+        // The scan's own send of what differs has run: a test's change is its own.
+        const int sendTimer = TimingOf(Task::SendChanges).windowTimerId;
+        if (!QTest::qWaitFor(
+                [this, sendTimer] { return !window->IsTimerArmed(sendTimer) && !window->Device().Busy(); },
+                10000))
+            return false;
+        // The pointer starts on an empty spot, so the first move of a test is a real move.
+        skintest::Move(*window, QPoint(window->width() - 2, window->height() - 2));
+        return true;
+    }
+
+    std::filesystem::path DataFolder() const { return dir.path().toStdString(); }
+    QString ConfigFile(const QString& name) const { return dir.filePath(QStringLiteral("config/") + name); }
+    QString SlotFile(int slot) const {
+        return QString::fromStdString(data.model->GetSlotPath(slot).string());
+    }
+    SettingsModel& Model() { return *data.model; }
+    ProfileRecord& Current() {
+        return Model().Profiles[static_cast<std::size_t>(Model().GetCurrentProfile())];
+    }
+    Rect RectOf(int id) const {
+        CControlBase* c = window->FindControl(id);
+        return c ? c->GetRect() : kNoRect;
+    }
+    // A left click in the middle of the control, through the window system.
+    void ClickControl(int id) { skintest::Click(*window, skintest::Centre(RectOf(id))); }
+
+    QTemporaryDir dir;
+    StartupData data;
+    std::shared_ptr<VirtualMouse> mouse;
+    WriteLog writes;
+    std::unique_ptr<hid::Backend> backend;
+    VirtualClock pacer;
+    std::unique_ptr<CTarvikDlg> window;
+    QString chosenPath;
+    std::vector<FileRequest> requests;
+    int endCode = -1;
+};
+
+// A left click in the middle of a pop-up's item, through the window system.
+inline void ClickItem(CListPopup& popup, int value, Qt::MouseButton button = Qt::LeftButton) {
+    const int index = popup.IndexOfValue(value);
+    QVERIFY(index >= 0);
+    const QPoint p = skintest::Centre(popup.Items()[static_cast<std::size_t>(index)].rect);
+    QTest::mouseMove(popup.windowHandle(), p);
+    QTest::mouseClick(popup.windowHandle(), button, {}, p);
+}
+
+} // namespace mainwndtest
