@@ -213,7 +213,12 @@ std::string Fill(std::string text, const fs::path& base, const fs::path& data) {
 std::u16string ProfileName(const fs::path& file) {
     ProfileRecord r;
     const FileResult read = ReadProfileRecord(file, r);
-    return read ? r.Settings[kSetProfileName].Value : u"(" + FromUtf8(read.Describe()) + u")";
+    if (read) return r.Settings[kSetProfileName].Value;
+    // Built by appending: GCC 12 reports a false -Wrestrict for u"(" + string at -O3.
+    std::u16string text = u"(";
+    text += FromUtf8(read.Describe());
+    text += u")";
+    return text;
 }
 
 class CliFolderProbe : public ModelTest {};
