@@ -45,7 +45,8 @@ fail() {
     exit 1
 }
 now_ms() { date +%s%3N; }
-# wait_for SECONDS DESCRIPTION COMMAND...: polls COMMAND until it succeeds.
+# wait_for SECONDS DESCRIPTION COMMAND...: polls COMMAND until it succeeds (a
+# function when what it looks at must be read again on every try).
 wait_for() {
     local limit=$(($(now_ms) + $1 * 1000)) what=$2
     shift 2
@@ -84,9 +85,15 @@ sized() {
     return 0
 }
 main_windows() { xdotool search --onlyvisible --name '^Pelcor$' 2>/dev/null || true; }
+# The window takes clicks again: no progress dialog (shown window-modal during a
+# send) or pop-up is up.
+no_others() { [ -z "$(others)" ]; }
+none_sized() { [ -z "$(sized "$1" "$2")" ]; }
+idle() { wait_for 10 "the other windows to go" no_others; }
 # click_rect L T R B: a click in the middle of the skin rectangle (L, T)-(R, B).
 click_rect() {
     local x=$((ox + ($(sc "$1") + $(sc "$3")) / 2)) y=$((oy + ($(sc "$2") + $(sc "$4")) / 2))
+    idle
     xdotool mousemove "$x" "$y" click 1
 }
 
@@ -151,12 +158,14 @@ choose_lighting() { # the third entry of the effect pop-up: effect 3
     xdotool mousemove $((px + $(sc 188) / 2)) $((py + (top + bottom) / 2)) click 1
     # Byte 1 of the lighting page is the effect.
     wait_for 10 "effect 3 on the mouse" dump_is '.lighting[2:4]' 03
-    wait_for 10 "the pop-up to close" test -z "$(sized "$pw" "$ph")"
+    wait_for 10 "the pop-up to close" none_sized "$pw" "$ph"
 }
 dpi_mask() { dump_is '.dpiPage[2:4]' "$1"; }
 untick_and_tick_level() { # level 2 of 0-4; the second click without moving the pointer
     click_rect 974 226 985 237
     wait_for 10 "level 2 unticked on the mouse" dpi_mask 1B
+    # The progress dialog of the send came over the window and went.
+    idle
     xdotool click 1
     wait_for 10 "level 2 ticked again on the mouse" dpi_mask 1F
 }
@@ -196,7 +205,7 @@ osd_appears_and_goes() {
     # No window manager, so the work area is the screen.
     [ $((x + w)) = "$screen_w" ] && [ $((y + h)) = "$screen_h" ] ||
         fail "the on-screen display is at $x,$y, not at the bottom right"
-    wait_for 10 "the on-screen display to go" test -z "$(sized "$w" "$h")"
+    wait_for 10 "the on-screen display to go" none_sized "$w" "$h"
     local gone=$(($(now_ms) - start))
     [ "$gone" -ge 1500 ] && [ "$gone" -le 6000 ] || fail "the on-screen display went after $gone ms"
     step "on-screen display at the bottom right, gone after $gone ms"
@@ -211,7 +220,7 @@ keys_leave_the_window() {
     wait_for 10 "the support notice (typed into the window)" find_notice
     [ "$(geometry "$main" | cut -d' ' -f5)" = IsViewable ] || fail "Enter or Escape closed the window"
     xdotool key Escape # closes the notice
-    wait_for 10 "the notice to close" test -z "$(others)"
+    wait_for 10 "the notice to close" no_others
     [ "$(geometry "$main" | cut -d' ' -f5)" = IsViewable ] || fail "the window went with the notice"
 }
 second_start() {
