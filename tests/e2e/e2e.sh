@@ -60,7 +60,8 @@ wait_for() {
 Xvfb -displayfd 3 -nolisten tcp -screen 0 2560x1600x24 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 wait_for 20 "Xvfb" test -s "$work/display"
-export DISPLAY=:$(head -n 1 "$work/display")
+display=$(head -n 1 "$work/display")
+export DISPLAY=:$display
 screen_w=2560 screen_h=1600
 mkdir -m 0700 "$work/runtime"
 export XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=xcb
@@ -144,7 +145,7 @@ choose_lighting() { # the third entry of the effect pop-up: effect 3
     # Lighting panel open under the DPI panel: body at y 67 + 196 + 25.
     click_rect 886 299 1075 324
     # Eight rows of 22 and a border: (188 + 1) x (8 x 22 + 2) times the scale.
-    local popup= pw ph
+    local popup="" pw ph
     pw=$(sc 189)
     ph=$(awk -v s="$scale" 'BEGIN { printf "%d", 2 * s + 8 * 22 * s }')
     find_popup() { popup=$(sized "$pw" "$ph") && [ -n "$popup" ]; }
@@ -196,7 +197,7 @@ screenshot() { # NAME DATA FILE [ENV...]: tarvik's own picture of its window on 
 }
 
 osd_appears_and_goes() {
-    local start osd= x y w h
+    local start osd="" x y w h
     start=$(now_ms)
     ctl press-dpi
     find_osd() { osd=$(sized "$(sc 180)" "$(sc 140)") && [ -n "$osd" ]; }
