@@ -179,6 +179,11 @@ choose_500hz() {
 }
 unplug_ends_tarvik() {
     ctl unplug A
+    # Still there, and reading B: a DPI press reported on B shows the display.
+    ctl press-dpi
+    local osd=''
+    find_osd() { osd=$(sized "$(sc 180)" "$(sc 140)") && [ -n "$osd" ]; }
+    wait_for 10 "the on-screen display of a press on B" find_osd
     exited "$tarvik_pid" && fail "tarvik ended when only A was unplugged"
     ctl unplug B
     ends_with_0 20
