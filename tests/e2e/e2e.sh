@@ -8,8 +8,9 @@
 # mouse. xdotool clicks the controls at their skin coordinates times the scale,
 # and the virtual mouse's dump shows what reached it. At each scale (1, 1.5, 2):
 # a lighting effect chosen from its pop-up, a DPI level unticked and ticked
-# again, the polling panel opened and 500 Hz clicked, then both identities
-# unplugged (tarvik ends with 0), and a screenshot of the saved state. At scale
+# again, the polling panel opened and 500 Hz clicked, then A unplugged (a DPI
+# press on B still shows the display) and B (tarvik ends with 0), and a
+# screenshot of the saved state. At scale
 # 1 also: the on-screen display after a DPI press on the mouse, Enter and
 # Escape, and a second start. Last a screenshot in Chinese. The screenshots go
 # to ARTEFACTS (main-window-1.png, -1.5, -2, main-window-zh.png).
