@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the dev and asan presets and runs every test on both,
-# then builds the release preset, checks an install of the dev build and packages the
-# release build as a .deb checked by lintian.
+# then builds the release preset, checks an install of the dev build, drives the
+# installed window in a private X server, and packages the release build as a .deb
+# checked by lintian.
 # Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -28,6 +29,9 @@ cmake --build --preset release
 
 echo "== install into a temporary prefix"
 bash scripts/check-install.sh build/dev
+
+echo "== end to end: the installed tarvik in Xvfb"
+bash scripts/check-e2e.sh build/dev
 
 echo "== Debian package"
 bash scripts/build-deb.sh build/release

@@ -380,6 +380,11 @@ void CDlgBase::OnMouseLeave() {
 
 void CDlgBase::OnLButtonDown(unsigned keys, QPoint p) {
     RoutingScope scope(*this);
+    // A leave drops the hot control, also one that only a dialog opening over the
+    // window caused (the progress dialog of a send); when the dialog has gone the
+    // pointer may still rest on the control, and a press there without a move in
+    // between belongs to it, not to a window drag.
+    if (!buttonHeld_ && (!hot_ || !hot_->GetRect().Contains(p))) OnMouseMove(keys & ~kMkLButton, p);
     if (pressed_ && pressed_ != hot_) {
         pressed_->SetActive(0);
         pressed_ = nullptr;

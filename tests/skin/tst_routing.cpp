@@ -31,6 +31,7 @@ private slots:
     void pageSwitchIdsRepaintTheWholeWindow();
     void hoverRepaintsOnlyWhatChanged();
     void leaveDropsTheHotControl();
+    void pressAfterLeaveWithoutMoveClicks();
     void doubleClickGoesToTheHotControl();
     void pressOnAnotherControlDeactivatesThePressedOne();
     void dragOnEmptySpotMovesTheWindow();
@@ -271,6 +272,22 @@ void TestRouting::leaveDropsTheHotControl() {
     // The next move asks for tracking again and finds the control.
     Move(dlg, Centre(kA) + QPoint(1, 0));
     QCOMPARE(dlg.HotControl(), c);
+}
+
+void TestRouting::pressAfterLeaveWithoutMoveClicks() {
+    ProbeControl* c = nullptr;
+    TestDlg dlg;
+    dlg.create = [&](TestDlg& d) { c = d.Add(0, std::make_unique<ProbeControl>(&d, 1, kA)); };
+    QVERIFY(Open(dlg));
+    const QPoint start = dlg.pos();
+    Move(dlg, Centre(kA));
+    // A dialog opened over the window and went again; the pointer never moved.
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(&dlg, &leave);
+    Press(dlg, Centre(kA));
+    Release(dlg, Centre(kA));
+    QCOMPARE(Describe(dlg.messages), Describe({{1, 0, kNotifyPress}, {1, 0, kNotifyClick}}));
+    QCOMPARE(dlg.pos(), start); // no window drag
 }
 
 void TestRouting::doubleClickGoesToTheHotControl() {
