@@ -84,7 +84,9 @@ TEST_F(CliConventions, FailuresExitOneOrTwoWithOneLinePerErrorStartingWithThePro
         for (const std::string& line : r.err) EXPECT_EQ(line.rfind(prefix, 0), 0u) << line;
         EXPECT_NE(r.Err().find(c.said), std::string::npos) << r.Err();
         // A usage error stops before the command runs.
-        if (c.status == 2) EXPECT_TRUE(r.out.empty()) << r.out;
+        if (c.status == 2) {
+            EXPECT_TRUE(r.out.empty()) << r.out;
+        }
     }
 }
 
