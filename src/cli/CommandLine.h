@@ -29,6 +29,11 @@ inline void UseConventions(CLI::App& app) {
     app.set_version_flag("--version", version, "print the version and exit");
 }
 
+// Call after the subcommands are added (they would inherit the footer).
+inline void SayOptionsMayFollow(CLI::App& app) {
+    app.footer("The options above may also follow a subcommand.");
+}
+
 // Parses (and so runs the chosen command's callback). Empty when the program
 // goes on; otherwise its exit code: 0 after --help or --version (printed on
 // stdout), kExitUsage after a usage error, said on one stderr line.

@@ -92,6 +92,7 @@ int main(int argc, char** argv) {
     std::stable_sort(registry.begin(), registry.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     for (auto& [order, registrar] : registry) registrar(app, ctx);
+    SayOptionsMayFollow(app);
     if (const auto ended = ParseCommandLine(app, argc, argv)) return *ended;
     return ctx.exitCode;
 }

@@ -126,6 +126,7 @@ int main(int argc, char** argv) {
     bool json = false;
     dump->add_flag("--json", json, "as a JSON document");
 
+    tarvik::cli::SayOptionsMayFollow(app);
     if (const auto ended = tarvik::cli::ParseCommandLine(app, argc, argv)) return *ended;
     if (socketPath.empty()) {
         std::cerr
