@@ -47,7 +47,10 @@ inline std::optional<int> ParseCommandLine(CLI::App& app, int argc, char** argv)
         // the mistake to name.
         if (dynamic_cast<const CLI::RequiredError*>(&e)) {
             const std::vector<std::string> extra = app.remaining(true);
-            if (!extra.empty()) what = "The following argument was not expected: " + extra.front();
+            if (!extra.empty()) {
+                what = "The following argument was not expected: ";
+                what += extra.front();
+            }
         }
         std::string line = ProgramName();
         line += ": ";

@@ -17,7 +17,9 @@ namespace fs = std::filesystem;
 class CliConventions : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("tarvik-cliconv-" + std::to_string(std::random_device{}()));
+        std::string name = "tarvik-cliconv-";
+        name += std::to_string(std::random_device{}());
+        dir_ = fs::temp_directory_path() / name;
         fs::create_directories(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }
@@ -30,8 +32,13 @@ protected:
     }
     CtlResult Run(const std::string& program, const std::string& args) const {
         // The simulated data folder and the simulator's default socket lie in the test's folder.
-        std::string env = "HOME='" + dir_.string() + "' XDG_CONFIG_HOME='" + (dir_ / "config").string() +
-                          "' XDG_RUNTIME_DIR='" + dir_.string() + "' TARVIK_HID= TARVIK_DATA_DIR=";
+        std::string env = "HOME='";
+        env += dir_.string();
+        env += "' XDG_CONFIG_HOME='";
+        env += (dir_ / "config").string();
+        env += "' XDG_RUNTIME_DIR='";
+        env += dir_.string();
+        env += "' TARVIK_HID= TARVIK_DATA_DIR=";
         return RunProgramLine(ProgramBinary(program), env, Expand(args));
     }
 
@@ -76,11 +83,15 @@ TEST_F(CliConventions, FailuresExitOneOrTwoWithOneLinePerErrorStartingWithThePro
         {"tarvik-mousesim", "--socket {D}/no/such/folder/mouse.sock", 1, "mouse.sock"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.program) + " " + c.args);
+        std::string commandLine = c.program;
+        commandLine += " ";
+        commandLine += c.args;
+        SCOPED_TRACE(commandLine);
         const CtlResult r = Run(c.program, c.args);
         EXPECT_EQ(r.status, c.status) << r.Err();
         ASSERT_FALSE(r.err.empty());
-        const std::string prefix = std::string(c.program) + ": ";
+        std::string prefix = c.program;
+        prefix += ": ";
         for (const std::string& line : r.err) EXPECT_EQ(line.rfind(prefix, 0), 0u) << line;
         EXPECT_NE(r.Err().find(c.said), std::string::npos) << r.Err();
         // A usage error stops before the command runs.
@@ -124,7 +135,9 @@ TEST_F(CliConventions, VersionOnEveryProgram) {
         if (!fs::exists(ProgramBinary(program))) continue;
         const CtlResult r = RunProgramLine(ProgramBinary(program), "QT_QPA_PLATFORM=offscreen", "--version");
         EXPECT_EQ(r.status, 0) << r.Err();
-        EXPECT_EQ(r.out, std::string(program) + " " + TARVIK_VERSION + "\n");
+        std::string version = program;
+        version += " " TARVIK_VERSION "\n";
+        EXPECT_EQ(r.out, version);
         EXPECT_TRUE(r.err.empty()) << r.Err();
     }
 }
