@@ -120,7 +120,9 @@ _tarvik() {
     $split && return
 
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W "$(awk '$1 == "opt" || $1 == "val" { print $2 }' <<<"$facts")" -- "$cur"))
+        # The options of this level and of the levels above, which the programs
+        # take after a subcommand as well.
+        COMPREPLY=($(compgen -W "$(awk '$1 == "opt" || $1 == "val" { print $2 }' <<<"$all" | sort -u)" -- "$cur"))
         return
     fi
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "model/Startup.h"
+#include "text/ExitCodes.h"
 
 #ifndef TARVIK_VERSION
 #define TARVIK_VERSION "0.0.0"
@@ -27,12 +28,12 @@ QString UsageText(const QCommandLineParser& parser) {
     return text;
 }
 
-ParseOutcome UsageError(const QCommandLineParser& parser, const QString& why) {
+// One line on stderr, as every program's errors; the usage is --help's.
+ParseOutcome UsageError(const QCommandLineParser&, const QString& why) {
     ParseOutcome r;
     r.action = ParseOutcome::Action::Exit;
-    r.exitCode = 2;
-    r.err = QStringLiteral("%1: %2\n").arg(QString::fromLatin1(kProgramName), why);
-    r.err += UsageText(parser);
+    r.exitCode = kExitUsage;
+    r.err = QStringLiteral("%1: %2 (see --help)\n").arg(QString::fromLatin1(kProgramName), why);
     return r;
 }
 

@@ -36,6 +36,7 @@ void Print(FILE* stream, const QString& text) {
 
 int main(int argc, char** argv) {
     using namespace tarvik;
+    SetProgramName("tarvik");
 
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);

@@ -13,16 +13,9 @@
 #include "macro/StartupLoad.h"
 #include "model/FolderLock.h"
 #include "model/SettingsModel.h"
+#include "text/ExitCodes.h"
 
 namespace tarvik::cli {
-
-// Exit codes, the same for every command.
-enum ExitCode : int {
-    kExitOk = 0,
-    kExitFailed = 1,     // the operation failed: a refused file, a failed save, the folder in use
-    kExitUsage = 2,      // the command line asks for something impossible
-    kExitLeftButton = 3, // assign: the left-button rule set the button back
-};
 
 // What a command does with the data folder.
 enum class Access : unsigned char {

@@ -66,14 +66,14 @@ void Describe(CliContext& ctx, const std::string& file, bool json) {
     if (file.empty()) {
         std::cerr
             << "tarvikctl: descriptor needs a FILE (a report_descriptor file, or - for standard input)\n";
-        ctx.exitCode = 2;
+        ctx.exitCode = kExitUsage;
         return;
     }
     std::vector<std::uint8_t> bytes;
     std::string error;
     if (!ReadDescriptor(file, bytes, error)) {
         std::cerr << "tarvikctl: " << error << "\n";
-        ctx.exitCode = 1;
+        ctx.exitCode = kExitFailed;
         return;
     }
     const DescriptorReports reports = ParseReportDescriptor(bytes);
@@ -81,7 +81,7 @@ void Describe(CliContext& ctx, const std::string& file, bool json) {
         // What was read of a damaged descriptor would mislead; nothing is printed.
         std::cerr << "tarvikctl: " << (file == "-" ? std::string("standard input") : file)
                   << ": the descriptor is cut short or malformed\n";
-        ctx.exitCode = 1;
+        ctx.exitCode = kExitFailed;
         return;
     }
     if (json) {

@@ -88,7 +88,7 @@ std::unique_ptr<Session> OpenSession(CliContext& ctx, std::optional<Access> acce
 
 bool RequireDevice(CliContext& ctx, Session& s) {
     if (s.link->SendTarget()) return true;
-    std::cerr << "tarvikctl: no mouse found (" << s.choice.name << ")\n";
+    std::cerr << "tarvikctl: " << NoMouseFound(s.choice) << "\n";
     ctx.exitCode = kExitFailed;
     return false;
 }
@@ -116,7 +116,7 @@ void Devices(CliContext& ctx, bool json) {
     }
     if (json) std::cout << doc.dump(2) << "\n";
     if (found == 0) {
-        std::cerr << "tarvikctl: no mouse interface found\n";
+        std::cerr << "tarvikctl: " << NoMouseFound(s->choice) << "\n";
         ctx.exitCode = kExitFailed;
     }
 }
@@ -257,7 +257,7 @@ void Watch(CliContext& ctx, int presses, double timeout) {
     c.AttachHotplug(s->queue.Poster());
     c.ScanDevices();
     if (!s->link->Connected()) {
-        std::cerr << "tarvikctl: no mouse found (" << s->choice.name << ")\n";
+        std::cerr << "tarvikctl: " << NoMouseFound(s->choice) << "\n";
         ctx.exitCode = kExitFailed;
         return;
     }

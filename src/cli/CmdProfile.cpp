@@ -6,6 +6,7 @@
 
 #include "cli/Cli.h"
 #include "cli/ProfileJson.h"
+#include "cli/ProfileText.h"
 #include "text/Language.h"
 #include "text/U16.h"
 
@@ -87,6 +88,7 @@ struct Options {
     int slot = -1;
     bool all = false;
     bool json = false;
+    bool raw = false;
     int index = 0;
     std::string file;
 };
@@ -104,11 +106,21 @@ void Register(CLI::App& app, CliContext& ctx) {
     auto* show = app.add_subcommand("show", "print the current profile (or a given slot, or all)");
     auto* slotFlag = show->add_option("--slot", showOpt->slot, "profile slot 0-4")->check(CLI::Range(0, 4));
     show->add_flag("--all", showOpt->all, "every profile slot")->excludes(slotFlag);
-    show->add_flag("--json", showOpt->json, "print JSON");
+    auto* jsonFlag = show->add_flag("--json", showOpt->json, "print JSON");
+    show->add_flag("--raw", showOpt->raw, "print every stored field and the settings file's pairs as text")
+        ->excludes(jsonFlag);
     show->callback([&ctx, showOpt] {
         if (!ctx.Load(Access::Read)) return;
         std::optional<int> slot;
         if (!showOpt->all) slot = showOpt->slot >= 0 ? showOpt->slot : ctx.model->GetCurrentProfile();
+        if (!showOpt->json && !showOpt->raw) {
+            for (int k = 0; k < kProfileCount; ++k) {
+                if (slot && k != *slot) continue;
+                if (!slot && k > 0) std::cout << "\n";
+                PrintProfile(std::cout, *ctx.model, k);
+            }
+            return;
+        }
         const json view = ModelJson(*ctx.model, slot);
         if (showOpt->json) {
             std::cout << view.dump(2) << "\n";
@@ -159,7 +171,8 @@ void Register(CLI::App& app, CliContext& ctx) {
         const auto row = std::find_if(std::begin(kFileCheckers), std::end(kFileCheckers),
                                       [&](const FileChecker& c) { return ext == c.extension; });
         if (row == std::end(kFileCheckers)) {
-            std::cout << "unsupported file type\n";
+            std::cerr << "tarvikctl: " << checkOpt->file
+                      << ": unsupported file type (.psf, .ini, .mlf, .mkf or .mbf)\n";
             ctx.exitCode = kExitUsage;
             return;
         }

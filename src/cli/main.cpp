@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/CommandLine.h"
 #include "device/Backends.h"
 #include "model/Startup.h"
 
@@ -74,7 +75,9 @@ bool CliContext::CheckSaved(const FileResult& saved) {
 
 int main(int argc, char** argv) {
     using namespace tarvik::cli;
+    tarvik::SetProgramName("tarvikctl");
     CLI::App app{"tarvikctl: configure the mouse from scripts"};
+    UseConventions(app);
     app.require_subcommand(1);
     CliContext ctx;
     app.add_option("--data-dir", ctx.dataDirOption,
@@ -89,10 +92,7 @@ int main(int argc, char** argv) {
     std::stable_sort(registry.begin(), registry.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     for (auto& [order, registrar] : registry) registrar(app, ctx);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        return app.exit(e);
-    }
+    SayOptionsMayFollow(app);
+    if (const auto ended = ParseCommandLine(app, argc, argv)) return *ended;
     return ctx.exitCode;
 }

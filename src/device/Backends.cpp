@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "device/linux/HidrawEnumeration.h"
 #include "device/linux/LinuxBackend.h"
 #include "device/sim/SimBackend.h"
 #include "device/sim/SocketBackend.h"
@@ -42,6 +43,56 @@ BackendChoice OpenBackend(const std::string& option, bool trace, TraceSink sink)
     if (choice.backend && trace)
         choice.backend = WithTrace(std::move(choice.backend), sink ? sink : StderrTrace());
     return choice;
+}
+
+std::string NoMouseMessage(const std::string& backendName, const std::vector<hid::RefusedNode>& refused,
+                           const std::filesystem::path& ruleFound,
+                           const std::filesystem::path& ruleExpected) {
+    std::string text = "no mouse found";
+    if (backendName.rfind("socket:", 0) == 0) {
+        text += " (";
+        text += backendName;
+        text += "): check that tarvik-mousesim serves on ";
+        text += backendName.substr(7);
+        text += " with an identity plugged in";
+        return text;
+    }
+    if (backendName != "linux") {
+        text += " (";
+        text += backendName;
+        text += ")";
+        return text;
+    }
+    text += ": check that the mouse is plugged in (cable or receiver)";
+    if (!ruleFound.empty()) {
+        text += "; the udev rule ";
+        text += ruleFound.string();
+        text += " is installed";
+    } else {
+        text += "; the udev rule ";
+        text += ruleExpected.string();
+        text += " is not installed (without it only root may open the mouse)";
+    }
+    if (!refused.empty()) {
+        text += "; nodes refused: ";
+        for (std::size_t i = 0; i < refused.size(); ++i) {
+            if (i) text += ", ";
+            text += refused[i].path;
+            text += " (";
+            text += refused[i].reason;
+            text += ")";
+        }
+        text += "; after installing the rule: sudo udevadm control --reload-rules && sudo udevadm trigger";
+    }
+    return text;
+}
+
+std::string NoMouseFound(const BackendChoice& choice) {
+    std::vector<hid::RefusedNode> refused;
+    if (choice.backend) refused = choice.backend->Refused();
+    std::filesystem::path found;
+    if (choice.name == "linux") found = hidraw::FindUdevRule(hidraw::UdevRuleFolders());
+    return NoMouseMessage(choice.name, refused, found, hidraw::InstalledUdevRule());
 }
 
 } // namespace tarvik

@@ -3,8 +3,10 @@
 // "socket:PATH" (tarvik-mousesim), optionally traced.
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "device/HidBackend.h"
 #include "device/TraceBackend.h"
@@ -27,5 +29,15 @@ bool TraceRequested(bool option);
 
 // `trace` wraps the backend so every report goes to `sink` (stderr when empty).
 BackendChoice OpenBackend(const std::string& option, bool trace, TraceSink sink = {});
+
+// One line for a scan that found no mouse, saying what to check: for hidraw,
+// that the mouse is plugged in, whether the udev rule is installed (`ruleFound`,
+// else `ruleExpected` is named as missing) and which of its nodes were refused
+// and why; for the simulator's socket, that it serves there.
+std::string NoMouseMessage(const std::string& backendName, const std::vector<hid::RefusedNode>& refused,
+                           const std::filesystem::path& ruleFound, const std::filesystem::path& ruleExpected);
+// The same for the backend of `choice` after its last scan, with the rule looked
+// up in the folders udev reads.
+std::string NoMouseFound(const BackendChoice& choice);
 
 } // namespace tarvik

@@ -65,6 +65,13 @@ public:
     virtual void Wake() = 0;
 };
 
+// A node of the mouse that the last enumeration listed but could not open.
+struct RefusedNode {
+    std::string path;
+    std::string reason; // the system's words: "Permission denied"
+    friend bool operator==(const RefusedNode&, const RefusedNode&) = default;
+};
+
 enum class HotplugEvent { Arrival, Removal };
 // Called from whatever thread the backend notices the change on.
 using HotplugHandler = std::function<void(HotplugEvent)>;
@@ -78,6 +85,9 @@ public:
     virtual std::unique_ptr<Device> Open(const std::string& path) = 0;
     // Installs the arrival/removal handler (an empty function removes it).
     virtual void SetHotplugHandler(HotplugHandler handler) = 0;
+    // The mouse's nodes that the last Enumerate() left out because they could
+    // not be opened (hidraw only: the other backends open whatever they list).
+    virtual std::vector<RefusedNode> Refused() const { return {}; }
 };
 
 } // namespace tarvik::hid

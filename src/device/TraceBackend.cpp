@@ -49,6 +49,7 @@ public:
     void SetHotplugHandler(hid::HotplugHandler handler) override {
         inner_->SetHotplugHandler(std::move(handler));
     }
+    std::vector<hid::RefusedNode> Refused() const override { return inner_->Refused(); }
 
 private:
     std::unique_ptr<hid::Backend> inner_;

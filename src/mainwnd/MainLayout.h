@@ -10,6 +10,8 @@
 #include <optional>
 #include <span>
 
+#include "model/Lighting.h"
+
 namespace tarvik::mainwnd {
 
 // ---- command ids of the main window's controls
@@ -157,20 +159,7 @@ std::array<PanelPlace, kPanelCount> ColumnLayout(const PanelState& state, bool s
 // the column fits the window.
 PanelState AfterOpening(Panel opened, PanelState state);
 
-// ---- the lighting panel
-struct LightingRows {
-    bool speed = false;      // label 3163, bar 3190, slider 3200, value 3210
-    bool brightness = false; // label 3162, bar 3191, slider 3220, value 3230
-    bool coloursLabel = false;
-    int colourSlots = 0; // colour buttons 3180 .. 3180 + n - 1
-    bool direction = false;
-};
-LightingRows LightingRowsFor(int effect);
-
-inline constexpr int kSpeedStops = 5;
-inline constexpr int kBrightnessStops = 4;
-// "25%", "50%", "75%", "100%" for positions 0-3 (modulo 4).
-const char* BrightnessText(int position);
+// ---- the lighting panel: its rows per effect are in model/Lighting.h
 
 // Colour slot selection: deselecting is refused when it would leave the effect
 // with fewer colours than it needs: when no more than `refuseAtOrBelow` of the

@@ -11,12 +11,18 @@
 #include <optional>
 #include <string>
 
+#include "cli/CommandLine.h"
 #include "device/sim/SocketBackend.h"
 #include "device/sim/VirtualMouse.h"
 #include "sim/MouseSimServer.h"
+#include "text/ExitCodes.h"
+#include "text/Log.h"
 
 namespace {
 
+using tarvik::kExitFailed;
+using tarvik::kExitOk;
+using tarvik::kExitUsage;
 using tarvik::simproto::Message;
 using tarvik::simproto::Type;
 
@@ -31,23 +37,23 @@ int Serve(const std::string& path) {
     const int sigfd = signalfd(-1, &mask, SFD_CLOEXEC);
     if (sigfd < 0) {
         std::perror("tarvik-mousesim: signalfd");
-        return 1;
+        return kExitFailed;
     }
     tarvik::MouseSimServer server(std::make_shared<tarvik::VirtualMouse>());
     std::string error;
     if (!server.Listen(path, &error)) {
         std::cerr << "tarvik-mousesim: " << error << "\n";
         close(sigfd);
-        return 1;
+        return kExitFailed;
     }
     std::cerr << "tarvik-mousesim: serving the virtual mouse on " << path << std::endl;
     const bool served = server.Run(sigfd, &error);
     close(sigfd);
     if (!served) {
         std::cerr << "tarvik-mousesim: " << error << "; stopped\n";
-        return 1;
+        return kExitFailed;
     }
-    return 0;
+    return kExitOk;
 }
 
 int Control(const std::string& path, const Message& request) {
@@ -55,19 +61,19 @@ int Control(const std::string& path, const Message& request) {
     auto conn = tarvik::simproto::Connection::Connect(path, &error);
     if (!conn) {
         std::cerr << "tarvik-mousesim: cannot reach the daemon at " << path << ": " << error << "\n";
-        return 2;
+        return kExitFailed;
     }
     auto reply = conn->Call(request, tarvik::SocketBackend::kReplyTimeoutMs);
     if (!reply || reply->type != Type::ControlReply) {
         std::cerr << "tarvik-mousesim: no answer from the daemon at " << path << "\n";
-        return 2;
+        return kExitFailed;
     }
     if (reply->code != 1) {
         std::cerr << "tarvik-mousesim: " << reply->text << "\n";
-        return 1;
+        return kExitFailed;
     }
     std::cout << reply->text << "\n";
-    return 0;
+    return kExitOk;
 }
 
 std::uint8_t IdentityCode(const std::string& name) {
@@ -77,7 +83,9 @@ std::uint8_t IdentityCode(const std::string& name) {
 } // namespace
 
 int main(int argc, char** argv) {
+    tarvik::SetProgramName("tarvik-mousesim");
     CLI::App app{"tarvik-mousesim: a virtual mouse served on a Unix socket"};
+    tarvik::cli::UseConventions(app);
     std::string socketPath = tarvik::DefaultMouseSimSocket();
     app.add_option("--socket", socketPath,
                    "socket path (default $XDG_RUNTIME_DIR/tarvik-mousesim.sock, else in the private folder "
@@ -118,13 +126,14 @@ int main(int argc, char** argv) {
     bool json = false;
     dump->add_flag("--json", json, "as a JSON document");
 
-    CLI11_PARSE(app, argc, argv);
+    tarvik::cli::SayOptionsMayFollow(app);
+    if (const auto ended = tarvik::cli::ParseCommandLine(app, argc, argv)) return *ended;
     if (socketPath.empty()) {
         std::cerr
             << "tarvik-mousesim: no private runtime folder for the socket ($XDG_RUNTIME_DIR is not set and "
                "/tmp/tarvik-runtime-UID is not a folder of this user with mode 0700); name one with "
                "--socket\n";
-        return 2;
+        return kExitFailed;
     }
 
     if (!ctl->parsed()) return Serve(socketPath);
@@ -144,7 +153,7 @@ int main(int argc, char** argv) {
         const unsigned long code = std::strtoul(sensorCode.c_str(), &end, 0);
         if (sensorCode.empty() || *end != '\0' || code > 255) {
             std::cerr << "tarvik-mousesim: sensor code must be 0-255 (decimal or 0x hexadecimal)\n";
-            return 2;
+            return kExitUsage;
         }
         request.type = Type::SetSensor;
         request.code = static_cast<std::uint8_t>(code);

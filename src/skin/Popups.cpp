@@ -4,6 +4,7 @@
 
 #include <span>
 
+#include "model/Lighting.h"
 #include "model/PollingRates.h"
 #include "text/Language.h"
 
@@ -52,9 +53,7 @@ CComboLightingPopup::CComboLightingPopup(const PopupPictures& pictures)
 }
 
 void CComboLightingPopup::BuildItems() {
-    static constexpr std::pair<int, int> kItems[] = {{1, 100}, {2, 101}, {3, 102}, {4, 103},
-                                                     {5, 110}, {6, 105}, {9, 108}, {10, 109}};
-    for (const auto& [value, label] : kItems) AddItem(value, L(label));
+    for (const LightingEffectRow& row : kLightingEffects) AddItem(row.value, L(row.nameString));
     FinishLayout();
 }
 

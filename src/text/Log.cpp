@@ -9,6 +9,7 @@ std::mutex g_mutex;
 ProblemSink g_sink;
 bool g_quiet = false;
 std::string g_last;
+std::string g_program = "tarvik";
 thread_local ProblemCollector* t_collector = nullptr;
 } // namespace
 
@@ -20,6 +21,15 @@ ProblemCollector::~ProblemCollector() {
     t_collector = outer_;
 }
 
+void SetProgramName(std::string name) {
+    std::lock_guard lock(g_mutex);
+    g_program = std::move(name);
+}
+
+const std::string& ProgramName() {
+    return g_program;
+}
+
 void ReportProblem(const std::string& message) {
     for (ProblemCollector* c = t_collector; c; c = c->outer_) c->problems_.push_back(message);
     ProblemSink sink;
@@ -27,7 +37,7 @@ void ReportProblem(const std::string& message) {
         std::lock_guard lock(g_mutex);
         if (message == g_last) return;
         g_last = message;
-        if (!g_quiet) std::fprintf(stderr, "tarvik: %s\n", message.c_str());
+        if (!g_quiet) std::fprintf(stderr, "%s: %s\n", g_program.c_str(), message.c_str());
         sink = g_sink;
     }
     if (sink) sink(message);

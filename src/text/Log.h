@@ -1,6 +1,6 @@
 // One place for the problems the program survives silently in the window: a
 // damaged file replaced with defaults, a device that misbehaved. Each is written
-// to stderr once as "tarvik: <reason>", and handed to an optional sink so the
+// to stderr once as "<program>: <reason>", and handed to an optional sink so the
 // command-line tool and the tests can see them.
 #pragma once
 
@@ -11,6 +11,11 @@
 namespace tarvik {
 
 using ProblemSink = std::function<void(const std::string&)>;
+
+// The name that starts every line on stderr ("tarvik" until a program sets its
+// own). Each main() sets it once, before anything is reported.
+void SetProgramName(std::string name);
+const std::string& ProgramName();
 
 // Logs one problem. Duplicate messages in a row are written once.
 void ReportProblem(const std::string& message);

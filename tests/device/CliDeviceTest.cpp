@@ -126,7 +126,10 @@ TEST_F(CliDeviceTest, DevicesStatusWatchAndReset) {
     };
     const CtlResult hidraw = Ctl("--hid linux status");
     EXPECT_EQ(hidraw.status, 1);
-    EXPECT_NE(errText(hidraw).find("no mouse found (linux)"), std::string::npos) << errText(hidraw);
+    // It says what to check: the mouse, the udev rule (installed or not).
+    EXPECT_NE(errText(hidraw).find("no mouse found: check that the mouse is plugged in"), std::string::npos)
+        << errText(hidraw);
+    EXPECT_NE(errText(hidraw).find("70-tarvik.rules"), std::string::npos) << errText(hidraw);
     const CtlResult socket = Ctl("--hid socket:/nonexistent apply");
     EXPECT_EQ(socket.status, 1);
     EXPECT_NE(errText(socket).find("cannot reach the mouse simulator at /nonexistent"), std::string::npos)
@@ -137,7 +140,10 @@ TEST_F(CliDeviceTest, DevicesStatusWatchAndReset) {
          {"--hid socket:/nonexistent devices", "--hid socket:/nonexistent devices --json"}) {
         const CtlResult none = Ctl(args);
         EXPECT_EQ(none.status, 1) << args;
-        EXPECT_NE(errText(none).find("no mouse interface found"), std::string::npos) << errText(none);
+        EXPECT_NE(
+            errText(none).find("no mouse found (socket:/nonexistent): check that tarvik-mousesim serves"),
+            std::string::npos)
+            << errText(none);
     }
 }
 

@@ -109,6 +109,24 @@ TEST(HidrawEnumeration, MouseNodeWithoutPermissionIsSkippedAndLoggedOnceNamingTh
     EXPECT_NE(log.lines[0].find(tree.Node("hidraw1")), std::string::npos) << log.lines[0];
     EXPECT_NE(log.lines[0].find("70-tarvik.rules"), std::string::npos) << log.lines[0];
     EXPECT_EQ(log.lines[0].find('\n'), std::string::npos);
+    // Kept with why, for the one message of a program that found no mouse.
+    const std::vector<hid::RefusedNode> refused = {{tree.Node("hidraw1"), "Permission denied"}};
+    EXPECT_EQ(backend.Refused(), refused);
+}
+
+TEST(HidrawEnumeration, UdevRuleIsFoundInTheFirstFolderThatHoldsIt) {
+    FakeTree tree;
+    const fs::path root = tree.roots().sys.parent_path();
+    const fs::path empty = root / "etc-rules", first = root / "run-rules", second = root / "lib-rules";
+    for (const fs::path& f : {empty, first, second}) fs::create_directories(f);
+    const fs::path name = InstalledUdevRule().filename();
+    EXPECT_EQ(name, "70-tarvik.rules");
+    EXPECT_EQ(FindUdevRule({empty, first, second}), fs::path());
+    std::ofstream(second / name) << "rule\n";
+    fs::create_directories(first / name); // a folder by that name is no rule
+    EXPECT_EQ(FindUdevRule({empty, first, second}), second / name);
+    // The build's own folder is looked at first.
+    EXPECT_EQ(UdevRuleFolders().front(), InstalledUdevRule().parent_path());
 }
 
 TEST(HidrawEnumeration, MachineWithoutTheMouseHasNoMatchAndNoError) {

@@ -59,6 +59,48 @@ TEST(CliSmoke, InitShowExportImportCheck) {
     EXPECT_EQ(Ctl(data, "check '" + (dir / "x.txt").string() + "'").status, 2);
 }
 
+// `show` prints the profile as a user reads it: the default one, and one that
+// differs in every part the listing has (a disabled level, another active one,
+// an effect with colours, 500 Hz, a shortcut, the power and lift-off options).
+TEST(CliSmoke, ShowListsTheProfileInTheWindowsWords) {
+    TempDir dir;
+    const auto data = dir / "data";
+    ASSERT_EQ(Ctl(data, "init").status, 0);
+    const auto file = dir / "edited.psf";
+    ASSERT_EQ(Ctl(data, "export --slot 1 '" + file.string() + "'").status, 0);
+    auto lines = SplitLines(ReadBytes(file));
+    lines.pop_back(); // the empty rest after the last line end
+    ASSERT_EQ(lines.size(), 93u);
+    lines[17] = u"PowerDownTime=10";
+    lines[18] = u"LiftDetectionHeight=1";
+    lines[20] = u"MotionWakeup=0";
+    lines[21] = u"DPIOffOnFlagValue=1B";        // level 3 off
+    lines[30] = u"\tCurrentDPILevelValue=02";   // the third enabled level: 4
+    lines[42] = u"\tPollingRateValue=020000";   // 500 Hz
+    lines[44] = u"\tLighting1ModeValue=020000"; // effect 2 with its seven colours
+    WriteBytes(file, JoinLines(lines));
+    ASSERT_EQ(Ctl(data, "import --slot 1 '" + file.string() + "'").status, 0);
+    ASSERT_EQ(Ctl(data, "profile rename 1 Mine").status, 0);
+    ASSERT_EQ(Ctl(data, "assign --slot 1 --button 4 shortcut ctrl+c").status, 0);
+
+    const std::filesystem::path golden = std::filesystem::path(TARVIK_TEST_DATA) / "model/data";
+    struct Case {
+        const char* args;
+        const char* file;
+    };
+    for (const Case& c : {Case{"show", "show-default.txt"}, Case{"show --slot 1", "show-edited.txt"}}) {
+        SCOPED_TRACE(c.args);
+        const CtlResult r = Ctl(data, c.args);
+        EXPECT_EQ(r.status, 0) << r.Err();
+        EXPECT_EQ(r.out, ReadBytes(golden / c.file));
+    }
+    // The stored fields and the settings file's pairs stay behind --raw.
+    const CtlResult raw = Ctl(data, "show --raw");
+    EXPECT_EQ(raw.status, 0);
+    EXPECT_NE(raw.out.find("Mac_ID = "), std::string::npos) << raw.out;
+    EXPECT_EQ(Ctl(data, "show").out.find("Mac_ID"), std::string::npos);
+}
+
 // Every changing command exits 1 when its save fails. Each command runs twice:
 // on a working data folder, where it succeeds, and on one whose path runs
 // through a regular file, where nothing can be written (also for root): it

@@ -32,18 +32,24 @@ struct CtlResult {
     }
 };
 
+// A program of the build tree: tarvikctl, tarvik-mousesim, tarvik.
+inline std::string ProgramBinary(const std::string& name) {
+    return std::string(TARVIK_BINARY_DIR) + "/bin/" + name;
+}
+
 inline std::string TarvikctlBinary() {
-    return std::string(TARVIK_BINARY_DIR) + "/bin/tarvikctl";
+    return ProgramBinary("tarvikctl");
 }
 
 // Runs `before` (variables, a change of directory, or nothing) followed by
-// tarvikctl with `args` through the shell; no --data-dir is added.
-inline CtlResult RunTarvikctlLine(const std::string& before, const std::string& args) {
+// `binary` with `args` through the shell.
+inline CtlResult RunProgramLine(const std::string& binary, const std::string& before,
+                                const std::string& args) {
     const auto errFile = std::filesystem::temp_directory_path() /
                          ("tarvikctl-stderr-" + std::to_string(std::random_device{}()));
     std::string cmd = before;
     cmd += " '";
-    cmd += TarvikctlBinary();
+    cmd += binary;
     cmd += "' ";
     cmd += args;
     cmd += " 2>'";
@@ -62,6 +68,12 @@ inline CtlResult RunTarvikctlLine(const std::string& before, const std::string& 
     std::error_code ec;
     std::filesystem::remove(errFile, ec);
     return r;
+}
+
+// Runs `before` followed by tarvikctl with `args` through the shell; no
+// --data-dir is added.
+inline CtlResult RunTarvikctlLine(const std::string& before, const std::string& args) {
+    return RunProgramLine(TarvikctlBinary(), before, args);
 }
 
 inline CtlResult RunTarvikctl(const std::filesystem::path& dataDir, const std::string& args) {

@@ -177,7 +177,10 @@ EnumerationResult DescribeNodes(std::vector<NodeEntry> nodes) {
             // later Open can succeed.
             const int fd = ::open(node.devnode.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
             if (fd < 0) {
-                if (errno == EACCES || errno == EPERM) result.denied.push_back(node.devnode);
+                // A node that is gone went with its device; any other failure
+                // is the user's to know about.
+                if (errno != ENOENT && errno != ENODEV && errno != ENXIO)
+                    result.refused.push_back({node.devnode, errno});
                 continue;
             }
             ::close(fd);
@@ -198,16 +201,47 @@ EnumerationResult DescribeNodes(std::vector<NodeEntry> nodes) {
     return result;
 }
 
-std::string PermissionProblem(const std::vector<std::string>& denied) {
-    std::string nodes;
-    for (const std::string& n : denied) {
-        if (!nodes.empty()) nodes += ", ";
-        nodes += n;
+std::vector<std::string> EnumerationResult::Denied() const {
+    std::vector<std::string> denied;
+    for (const Refusal& r : refused) {
+        if (r.error == EACCES || r.error == EPERM) denied.push_back(r.devnode);
     }
-    return "no permission to open the mouse's HID node" + std::string(denied.size() > 1 ? "s " : " ") +
-           nodes +
-           "; install the udev rule 70-tarvik.rules into /etc/udev/rules.d (cmake --install puts it in "
-           "<prefix>/lib/udev/rules.d), run 'udevadm control --reload' and replug the mouse";
+    return denied;
+}
+
+std::string PermissionProblem(const std::vector<std::string>& denied) {
+    std::string text = "no permission to open the mouse's HID node";
+    text += denied.size() > 1 ? "s " : " ";
+    for (std::size_t i = 0; i < denied.size(); ++i) {
+        if (i) text += ", ";
+        text += denied[i];
+    }
+    text += "; install the udev rule ";
+    text += InstalledUdevRule().string();
+    text += ", run 'sudo udevadm control --reload-rules && sudo udevadm trigger' and replug the mouse";
+    return text;
+}
+
+std::filesystem::path InstalledUdevRule() {
+    return TARVIK_UDEV_RULE;
+}
+
+std::vector<std::filesystem::path> UdevRuleFolders() {
+    std::vector<std::filesystem::path> folders{InstalledUdevRule().parent_path()};
+    for (const char* system : {"/etc/udev/rules.d", "/run/udev/rules.d", "/usr/local/lib/udev/rules.d",
+                               "/usr/lib/udev/rules.d", "/lib/udev/rules.d"}) {
+        if (std::find(folders.begin(), folders.end(), system) == folders.end()) folders.emplace_back(system);
+    }
+    return folders;
+}
+
+std::filesystem::path FindUdevRule(const std::vector<std::filesystem::path>& folders) {
+    const std::filesystem::path name = InstalledUdevRule().filename();
+    for (const std::filesystem::path& folder : folders) {
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(folder / name, ec)) return folder / name;
+    }
+    return {};
 }
 
 } // namespace tarvik::hidraw

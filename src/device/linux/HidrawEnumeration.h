@@ -54,18 +54,32 @@ struct EnumerationResult {
     // by device node, and within a node in descriptor order. A node whose
     // descriptor holds no collection has no entry.
     std::vector<hid::InterfaceInfo> interfaces;
-    // The mouse's nodes that were left out because they cannot be opened for
-    // lack of permission.
-    std::vector<std::string> denied;
+    // The mouse's nodes that were left out because they cannot be opened, with
+    // the error number of the open.
+    struct Refusal {
+        std::string devnode;
+        int error = 0;
+    };
+    std::vector<Refusal> refused;
+
+    // The refused nodes for lack of permission (EACCES, EPERM).
+    std::vector<std::string> Denied() const;
 };
 
 // Describes each node. Nodes of the mouse (vendor 248a, products 5b2e/5b2f) are
-// also tried with open(O_RDWR) and closed again; those that refuse for lack of
-// permission are listed in `denied` instead. Nodes that vanish while being read
+// also tried with open(O_RDWR) and closed again; those that refuse are listed
+// in `refused` instead. Nodes that vanish while being read (or before the open)
 // are skipped.
 EnumerationResult DescribeNodes(std::vector<NodeEntry> nodes);
 
 // The single log line for nodes left out for lack of permission; it names the udev rule.
 std::string PermissionProblem(const std::vector<std::string>& denied);
+
+// The udev rule as this build installs it: <udevdir>/rules.d/70-tarvik.rules.
+std::filesystem::path InstalledUdevRule();
+// Where udev reads rules from: the build's own folder first, then the system's.
+std::vector<std::filesystem::path> UdevRuleFolders();
+// The rule file in the first of `folders` that holds one; empty when none does.
+std::filesystem::path FindUdevRule(const std::vector<std::filesystem::path>& folders);
 
 } // namespace tarvik::hidraw

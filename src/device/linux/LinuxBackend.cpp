@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <system_error>
 
 #include "device/linux/HotplugMonitor.h"
 #include "device/linux/ReportDescriptor.h"
@@ -132,8 +133,19 @@ LinuxBackend::~LinuxBackend() {
 
 std::vector<hid::InterfaceInfo> LinuxBackend::Enumerate() {
     EnumerationResult result = DescribeNodes(ListHidrawNodes(roots_));
-    ReportDenied(result.denied);
+    ReportDenied(result.Denied());
+    {
+        std::lock_guard lock(refusedMutex_);
+        refused_.clear();
+        for (const auto& r : result.refused)
+            refused_.push_back({r.devnode, std::system_category().message(r.error)});
+    }
     return std::move(result.interfaces);
+}
+
+std::vector<hid::RefusedNode> LinuxBackend::Refused() const {
+    std::lock_guard lock(refusedMutex_);
+    return refused_;
 }
 
 void LinuxBackend::ReportDenied(const std::vector<std::string>& denied) {

@@ -52,6 +52,7 @@ public:
     std::unique_ptr<hid::Device> Open(const std::string& path) override;
     // Starts the monitor thread for a handler, stops it for an empty one.
     void SetHotplugHandler(hid::HotplugHandler handler) override;
+    std::vector<hid::RefusedNode> Refused() const override;
 
 private:
     void StopMonitor();
@@ -59,6 +60,8 @@ private:
 
     Roots roots_;
     std::vector<std::string> lastDenied_;
+    mutable std::mutex refusedMutex_;
+    std::vector<hid::RefusedNode> refused_;
 
     std::mutex handlerMutex_;
     hid::HotplugHandler handler_;
