@@ -217,7 +217,7 @@ private slots:
                                            << "";
         QTest::newRow("NUL") << QByteArray("v1 show\0x", 10) << false << ""
                              << "";
-        QTest::newRow("too long") << QByteArray("v1 open ") + QByteArray(5000, 'a') << false << ""
+        QTest::newRow("too long") << QByteArray("v1 open ") + QByteArray(20000, 'a') << false << ""
                                   << "";
     }
     void requestLines() {
