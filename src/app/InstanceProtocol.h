@@ -38,7 +38,8 @@ struct InstanceRequest {
 // "\r\n" is dropped. Another version, an empty verb or a line with a NUL or a
 // control character gives nothing, and so does a line longer than `maxLength`
 // (an answer line may be up to kMaxReplyLine long).
-std::optional<InstanceRequest> ParseRequestLine(std::string_view line, std::size_t maxLength = kMaxRequestLine);
+std::optional<InstanceRequest> ParseRequestLine(std::string_view line,
+                                                std::size_t maxLength = kMaxRequestLine);
 // "v1 VERB[ ARGS]\n".
 std::string FormatRequestLine(std::string_view verb, std::string_view args = {});
 

@@ -46,7 +46,8 @@ void Register(CLI::App& app, CliContext& ctx) {
     rename->add_option("SLOT", args->slot, "slot 0-4")->required()->check(CLI::Range(0, 4));
     rename->add_option("NAME", args->name, "new name")->required();
     rename->callback([&ctx, args] {
-        if (NameUsable(ctx, args->name)) Run(ctx, "profile rename", {{"slot", args->slot}, {"name", args->name}});
+        if (NameUsable(ctx, args->name))
+            Run(ctx, "profile rename", {{"slot", args->slot}, {"name", args->name}});
     });
 
     auto* del = profile->add_subcommand("delete", "hide a profile slot (not the current one)");

@@ -1,10 +1,10 @@
 #include "cli/CtlCommands.h"
 
 #include <algorithm>
-#include <type_traits>
 #include <cctype>
 #include <cstdio>
 #include <iostream>
+#include <type_traits>
 
 #include "cli/ProfileJson.h"
 #include "device/MacroUpload.h"
@@ -63,7 +63,8 @@ std::optional<CtlRequest> ParseCtlRequest(std::string_view text) {
 
 std::string FormatCtlResult(const CtlOutput& output) {
     json lines = json::array();
-    for (const CtlOutput::Line& l : output.lines) lines.push_back({{"stream", l.err ? "err" : "out"}, {"text", l.text}});
+    for (const CtlOutput::Line& l : output.lines)
+        lines.push_back({{"stream", l.err ? "err" : "out"}, {"text", l.text}});
     return Dump(json{{"exit", output.exitCode}, {"lines", lines}});
 }
 
@@ -82,7 +83,8 @@ std::optional<CtlOutput> ParseCtlResult(std::string_view text) {
         if (!l.is_object()) return std::nullopt;
         const auto stream = l.find("stream");
         const auto line = l.find("text");
-        if (stream == l.end() || !stream->is_string() || line == l.end() || !line->is_string()) return std::nullopt;
+        if (stream == l.end() || !stream->is_string() || line == l.end() || !line->is_string())
+            return std::nullopt;
         out.lines.push_back({stream->get<std::string>() == "err", line->get<std::string>()});
     }
     return out;
@@ -108,8 +110,7 @@ namespace {
 
 // A required argument of the request; false (a usage error) when it is
 // missing or of another type.
-template <typename T>
-bool Arg(const json& args, const char* name, T& value, CtlOutput& out) {
+template <typename T> bool Arg(const json& args, const char* name, T& value, CtlOutput& out) {
     const auto it = args.find(name);
     bool typed = false;
     if (it != args.end()) {
@@ -118,7 +119,8 @@ bool Arg(const json& args, const char* name, T& value, CtlOutput& out) {
         else if constexpr (std::is_same_v<T, std::string>)
             typed = it->is_string();
         else
-            typed = it->is_array() && std::all_of(it->begin(), it->end(), [](const json& w) { return w.is_string(); });
+            typed = it->is_array() &&
+                    std::all_of(it->begin(), it->end(), [](const json& w) { return w.is_string(); });
     }
     if (!typed) {
         std::string why = "the command lacks its argument \"";
@@ -200,7 +202,8 @@ bool ParseFunction(const MacroLibrary& library, const std::vector<std::string>& 
     if (f == "left" || f == "right" || f == "middle" || f == "back" || f == "forward" || f == "disabled" ||
         f == "device-function" || f == "fire-preset")
         return want(0) && fromMenu(FunctionSubMenu::None, f);
-    if (f == "dpi-up" || f == "dpi-down" || f == "dpi-cycle") return want(0) && fromMenu(FunctionSubMenu::Dpi, f);
+    if (f == "dpi-up" || f == "dpi-down" || f == "dpi-cycle")
+        return want(0) && fromMenu(FunctionSubMenu::Dpi, f);
     if (f == "dpi-lock") return want(1) && fromMenu(FunctionSubMenu::DpiLock, w[1]);
     if (f == "media") return want(1) && fromMenu(FunctionSubMenu::Multimedia, w[1]);
     if (f == "office") return want(1) && fromMenu(FunctionSubMenu::Office, w[1]);
@@ -229,9 +232,11 @@ bool ParseFunction(const MacroLibrary& library, const std::vector<std::string>& 
             error = "fire takes a first value of 5-255 and a second of 0-255";
             return false;
         }
-        FireKeyResult r = FireKeyChoice(static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(second));
+        FireKeyResult r =
+            FireKeyChoice(static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(second));
         if (!r.choice) {
-            error = r.notice != Notice::None ? NoticeText(r.notice) : "language string 26 is empty: nothing to store";
+            error = r.notice != Notice::None ? NoticeText(r.notice)
+                                             : "language string 26 is empty: nothing to store";
             return false;
         }
         choice = *r.choice;
@@ -284,7 +289,8 @@ void RunAssign(SettingsModel& model, const MacroLibrary& library, const json& ar
     const AssignOutcome outcome = AssignButtonWithRule(model, slot, control, choice, macro);
     const bool saved = commit(slot, outcome);
     if (!saved) out.Fail();
-    const KeySlot& key = model.Profiles[static_cast<std::size_t>(slot)].Keys[static_cast<std::size_t>(button - 1)];
+    const KeySlot& key =
+        model.Profiles[static_cast<std::size_t>(slot)].Keys[static_cast<std::size_t>(button - 1)];
     std::string line = "slot ";
     line += std::to_string(slot);
     line += " button ";
@@ -316,7 +322,8 @@ void ReportSlot(const SettingsModel& model, const SlotResult& r, const char* wha
         line += " slot ";
         line += std::to_string(r.slot);
         line += " ";
-        line += Quoted(ToUtf8(model.Profiles[static_cast<std::size_t>(r.slot)].Settings[kSetProfileName].Value));
+        line +=
+            Quoted(ToUtf8(model.Profiles[static_cast<std::size_t>(r.slot)].Settings[kSetProfileName].Value));
         out.Out(std::move(line));
         if (!r.saved) out.Fail();
         return;
@@ -357,7 +364,8 @@ void RunProfile(SettingsModel& model, const std::string& command, const json& ar
         if (SlotArg(args, "slot", slot, false, out) && NameArg(args, name, out))
             ReportSlot(model, RenameProfile(model, slot, FromUtf8(name)), "renamed", out);
     } else if (command == "profile delete") {
-        if (SlotArg(args, "slot", slot, false, out)) ReportSlot(model, DeleteProfile(model, slot), "deleted", out);
+        if (SlotArg(args, "slot", slot, false, out))
+            ReportSlot(model, DeleteProfile(model, slot), "deleted", out);
     } else if (command == "profile select") {
         if (!SlotArg(args, "slot", slot, false, out)) return;
         SlotResult r = SelectProfile(model, slot);
@@ -382,7 +390,8 @@ void RunImport(SettingsModel& model, const json& args, CtlOutput& out) {
     if (!model.ImportProfile(slot, file)) out.Fail();
 }
 
-int RunMacroImport(MacroLibrary& lib, const std::filesystem::path& libraryPath, const json& args, CtlOutput& out) {
+int RunMacroImport(MacroLibrary& lib, const std::filesystem::path& libraryPath, const json& args,
+                   CtlOutput& out) {
     std::string file, into;
     if (!Arg(args, "file", file, out)) return 0;
     if (args.contains("into") && !Arg(args, "into", into, out)) return 0;

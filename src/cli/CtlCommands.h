@@ -95,8 +95,8 @@ void RunImport(SettingsModel& model, const nlohmann::json& args, CtlOutput& out)
 
 // macro import FILE [--into A/B]: into `library`, which is saved to `libraryPath`.
 // Returns the number of nodes it created.
-int RunMacroImport(MacroLibrary& library, const std::filesystem::path& libraryPath, const nlohmann::json& args,
-                   CtlOutput& out);
+int RunMacroImport(MacroLibrary& library, const std::filesystem::path& libraryPath,
+                   const nlohmann::json& args, CtlOutput& out);
 
 // The lines of a finished apply (whole send) and a finished factory reset.
 void ReportApply(const SettingsModel& model, std::string_view identity, const ApplyResult& result, bool saved,

@@ -5,8 +5,8 @@
 #include <thread>
 #include <vector>
 
-#include "cli/Cli.h"
 #include "app/InstanceProtocol.h"
+#include "cli/Cli.h"
 #include "device/Backends.h"
 #include "model/Startup.h"
 
@@ -61,8 +61,8 @@ CliContext::Forwarded CliContext::Forward() {
         return fail("the command is too long to hand to the tarvik window that runs for this data folder");
     // The window's answer is awaited as long as the folder's lock would be.
     const double seconds = std::max(lockTimeout, 1.0);
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<long long>(seconds * 1000.0));
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(static_cast<long long>(seconds * 1000.0));
     std::filesystem::path socket = base;
     socket += ".sock";
     for (;;) {
@@ -70,8 +70,10 @@ CliContext::Forwarded CliContext::Forward() {
         switch (answer.outcome) {
         case app::Exchange::Outcome::Answered: {
             const auto reply = app::ParseRequestLine(answer.reply, app::kMaxReplyLine);
-            const auto result = reply && reply->verb == app::kVerbResult ? ParseCtlResult(reply->args) : std::nullopt;
-            if (!result) return fail("the tarvik window for this data folder gave an answer tarvikctl cannot read");
+            const auto result =
+                reply && reply->verb == app::kVerbResult ? ParseCtlResult(reply->args) : std::nullopt;
+            if (!result)
+                return fail("the tarvik window for this data folder gave an answer tarvikctl cannot read");
             Finish(*result);
             return Forwarded::Done;
         }

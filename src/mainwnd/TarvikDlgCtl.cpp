@@ -162,31 +162,31 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
 }
 
 void ServeCtlCommands(app::SingleInstance& instance, CTarvikDlg& window) {
-    instance.SetAsyncVerbHandler(std::string(app::kVerbCtl), [&window](const std::string& args,
-                                                                       app::SingleInstance::Reply reply) {
-        const auto send = [reply](const CtlOutput& out) {
-            std::string line(app::kVerbResult);
-            line += ' ';
-            line += cli::FormatCtlResult(out);
-            if (line.size() > app::kMaxReplyLine) {
-                CtlOutput tooLong;
-                tooLong.exitCode = out.exitCode == cli::kExitOk ? cli::kExitFailed : out.exitCode;
-                tooLong.Err("the tarvik window's answer was too long to pass on");
-                line = app::kVerbResult;
+    instance.SetAsyncVerbHandler(
+        std::string(app::kVerbCtl), [&window](const std::string& args, app::SingleInstance::Reply reply) {
+            const auto send = [reply](const CtlOutput& out) {
+                std::string line(app::kVerbResult);
                 line += ' ';
-                line += cli::FormatCtlResult(tooLong);
+                line += cli::FormatCtlResult(out);
+                if (line.size() > app::kMaxReplyLine) {
+                    CtlOutput tooLong;
+                    tooLong.exitCode = out.exitCode == cli::kExitOk ? cli::kExitFailed : out.exitCode;
+                    tooLong.Err("the tarvik window's answer was too long to pass on");
+                    line = app::kVerbResult;
+                    line += ' ';
+                    line += cli::FormatCtlResult(tooLong);
+                }
+                reply(line);
+            };
+            const std::optional<cli::CtlRequest> request = cli::ParseCtlRequest(args);
+            if (!request || !cli::IsForwardedCommand(request->command)) {
+                CtlOutput out;
+                out.Err("the tarvik window cannot read this request");
+                out.Fail(cli::kExitUsage);
+                return send(out);
             }
-            reply(line);
-        };
-        const std::optional<cli::CtlRequest> request = cli::ParseCtlRequest(args);
-        if (!request || !cli::IsForwardedCommand(request->command)) {
-            CtlOutput out;
-            out.Err("the tarvik window cannot read this request");
-            out.Fail(cli::kExitUsage);
-            return send(out);
-        }
-        window.RunCtlCommand(*request, send);
-    });
+            window.RunCtlCommand(*request, send);
+        });
 }
 
 } // namespace tarvik

@@ -58,15 +58,16 @@ Run RunProgram(const QString& program, const QStringList& args, const QString& r
     return r;
 }
 
-Run Ctl(const QString& data, const QString& runtime, const QStringList& args, const QString& workingDir = {}) {
-    return RunProgram(QStringLiteral(TARVIKCTL), QStringList{QStringLiteral("--data-dir"), data} + args, runtime,
-                      workingDir);
+Run Ctl(const QString& data, const QString& runtime, const QStringList& args,
+        const QString& workingDir = {}) {
+    return RunProgram(QStringLiteral(TARVIKCTL), QStringList{QStringLiteral("--data-dir"), data} + args,
+                      runtime, workingDir);
 }
 
 QJsonObject Dump(const QString& socket) {
     QProcess p;
-    p.start(QStringLiteral(TARVIK_MOUSESIM),
-            {QStringLiteral("ctl"), QStringLiteral("--socket"), socket, QStringLiteral("dump"), QStringLiteral("--json")});
+    p.start(QStringLiteral(TARVIK_MOUSESIM), {QStringLiteral("ctl"), QStringLiteral("--socket"), socket,
+                                              QStringLiteral("dump"), QStringLiteral("--json")});
     p.waitForFinished(kWait);
     return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
 }
@@ -129,12 +130,14 @@ void TestCtlWindow::requestAndResultLines_data() {
     QTest::addColumn<bool>("valid");
     QTest::newRow("request") << QByteArray(R"({"command":"assign","args":{"button":2}})") << true << true;
     QTest::newRow("request without args") << QByteArray(R"({"command":"assign"})") << true << false;
-    QTest::newRow("request args not an object") << QByteArray(R"({"command":"x","args":[1]})") << true << false;
+    QTest::newRow("request args not an object")
+        << QByteArray(R"({"command":"x","args":[1]})") << true << false;
     QTest::newRow("not json") << QByteArray(R"({"command":)") << true << false;
-    QTest::newRow("result") << QByteArray(R"({"exit":3,"lines":[{"stream":"err","text":"a"}]})") << false << true;
+    QTest::newRow("result") << QByteArray(R"({"exit":3,"lines":[{"stream":"err","text":"a"}]})") << false
+                            << true;
     QTest::newRow("result exit out of range") << QByteArray(R"({"exit":300,"lines":[]})") << false << false;
-    QTest::newRow("result line not text") << QByteArray(R"({"exit":0,"lines":[{"stream":"out","text":5}]})")
-                                          << false << false;
+    QTest::newRow("result line not text")
+        << QByteArray(R"({"exit":0,"lines":[{"stream":"out","text":5}]})") << false << false;
     QTest::newRow("result is an array") << QByteArray("[0]") << false << false;
 }
 
@@ -212,35 +215,73 @@ void TestCtlWindow::commandsRunInTheWindow() {
         std::function<bool()> inWindow;
     };
     const std::vector<Row> rows = {
-        {"assign", {"assign", "--button", "2", "middle"}, 0, "button 2: \"", [&] {
+        {"assign",
+         {"assign", "--button", "2", "middle"},
+         0,
+         "button 2: \"",
+         [&] {
              return KeyAction3(key(current, 2)) == "100400" && h.mouse->Snapshot().buttons[1] &&
                     (*h.mouse->Snapshot().buttons[1])[1] == 0x04;
          }},
-        {"left-button rule", {"assign", "--button", "1", "right"}, 3, "left click again",
+        {"left-button rule",
+         {"assign", "--button", "1", "right"},
+         3,
+         "left click again",
          [&] { return KeyAction3(key(current, 1)) == "100100"; }},
-        {"unknown function (read by the window)", {"assign", "--button", "3", "media", "nope"}, 2,
-         "unknown media name", [] { return true; }},
-        {"profile add", {"profile", "add", "Work"}, 0, "added slot", [&] { return h.Model().GetShowCount() == shown + 1; }},
-        {"profile rename", {"profile", "rename", "1", "Renamed"}, 0, "renamed slot 1 \"Renamed\"",
+        {"unknown function (read by the window)",
+         {"assign", "--button", "3", "media", "nope"},
+         2,
+         "unknown media name",
+         [] { return true; }},
+        {"profile add",
+         {"profile", "add", "Work"},
+         0,
+         "added slot",
+         [&] { return h.Model().GetShowCount() == shown + 1; }},
+        {"profile rename",
+         {"profile", "rename", "1", "Renamed"},
+         0,
+         "renamed slot 1 \"Renamed\"",
          [&] { return h.Model().Profiles[1].Settings[kSetProfileName].Value == u"Renamed"; }},
-        {"profile select", {"profile", "select", "1"}, 0, "selected slot 1",
+        {"profile select",
+         {"profile", "select", "1"},
+         0,
+         "selected slot 1",
          [&] { return h.Model().GetCurrentProfile() == 1; }},
         {"profile delete of the current slot", {"profile", "delete", "1"}, 1, "notice", [] { return true; }},
-        {"import", {"import", "--slot", "0", "in.psf"}, 0, "",
+        {"import",
+         {"import", "--slot", "0", "in.psf"},
+         0,
+         "",
          [&] { return h.Model().Profiles[0].Settings[kSetProfileName].Value == u"Imported"; }},
-        {"import of a damaged file", {"import", "--slot", "0", "bad.psf"}, 1, "tarvik: ",
+        {"import of a damaged file",
+         {"import", "--slot", "0", "bad.psf"},
+         1,
+         "tarvik: ",
          [&] { return h.Model().Profiles[0].Settings[kSetProfileName].Value == u"Imported"; }},
-        {"macro import", {"macro", "import", "copy.mkf", "--into", "Office"}, 0, "imported 1 node",
+        {"macro import",
+         {"macro", "import", "copy.mkf", "--into", "Office"},
+         0,
+         "imported 1 node",
          [&] { return FindByPath(*h.data.library, u"Office/Copy").IsNode(); }},
-        {"apply", {"apply", "--slot", "0"}, 0, "sent to",
+        {"apply",
+         {"apply", "--slot", "0"},
+         0,
+         "sent to",
          [&] { return h.Model().GetCurrentProfile() == 0 && h.mouse->Snapshot().buttons[0].has_value(); }},
-        {"reset", {"reset", "--yes"}, 0, "mouse reset", [&] { return h.mouse->Snapshot().factoryResets == 1; }},
+        {"reset",
+         {"reset", "--yes"},
+         0,
+         "mouse reset",
+         [&] { return h.mouse->Snapshot().factoryResets == 1; }},
     };
     for (const Row& row : rows) {
         const Run r = Ctl(data, runtime, row.args, files.path());
         const QString all = r.out + r.err;
-        QVERIFY2(r.exitCode == row.exitCode, qPrintable(QString::fromLatin1(row.name) + QStringLiteral(": ") + all));
-        QVERIFY2(all.contains(QString::fromUtf8(row.printed)), qPrintable(QString::fromLatin1(row.name) + ": " + all));
+        QVERIFY2(r.exitCode == row.exitCode,
+                 qPrintable(QString::fromLatin1(row.name) + QStringLiteral(": ") + all));
+        QVERIFY2(all.contains(QString::fromUtf8(row.printed)),
+                 qPrintable(QString::fromLatin1(row.name) + ": " + all));
         // The device side answers on this event loop.
         QVERIFY2(QTest::qWaitFor(row.inWindow, kWait), row.name);
     }
@@ -263,8 +304,9 @@ void TestCtlWindow::refusedBesideTheMacroManager() {
     h.ClickControl(mainwnd::kIdMacroManager);
     QTRY_VERIFY_WITH_TIMEOUT(h.window->MacroManagerOpen(), kWait);
     const KeySlot before = h.Current().Keys[1];
-    const Run r = Ctl(h.dir.path(), runtime, {QStringLiteral("assign"), QStringLiteral("--button"),
-                                              QStringLiteral("2"), QStringLiteral("middle")});
+    const Run r = Ctl(h.dir.path(), runtime,
+                      {QStringLiteral("assign"), QStringLiteral("--button"), QStringLiteral("2"),
+                       QStringLiteral("middle")});
     QCOMPARE(r.exitCode, 1);
     QVERIFY2(r.err.contains(QStringLiteral("macro manager open")), qPrintable(r.err));
     QVERIFY(h.Current().Keys[1] == before);
@@ -298,9 +340,10 @@ void TestCtlWindow::assignReachesTheMouseAndTheFile() {
     const QString data = dir.filePath(QStringLiteral("data"));
     Child sim(QStringLiteral(TARVIK_MOUSESIM), {QStringLiteral("--socket"), socket}, runtime);
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(socket), kWait);
-    Child tarvik(QStringLiteral(TARVIK_PROGRAM),
-                 {QStringLiteral("--hid"), QStringLiteral("socket:") + socket, QStringLiteral("--data-dir"), data},
-                 runtime);
+    Child tarvik(
+        QStringLiteral(TARVIK_PROGRAM),
+        {QStringLiteral("--hid"), QStringLiteral("socket:") + socket, QStringLiteral("--data-dir"), data},
+        runtime);
     app::SingleInstance names(data.toStdString(), runtime.toStdString());
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(names.SocketPath()), kWait);
     // The start-up status query: the window has found the mouse.
@@ -323,9 +366,9 @@ void TestCtlWindow::assignReachesTheMouseAndTheFile() {
     QCOMPARE(KeyAction3(ReadProfile(slotFile).Keys[1]), std::string("100400"));
 
     // Without the window tarvikctl works on the files itself.
-    const Run alone = Ctl(data, runtime,
-                          {QStringLiteral("assign"), QStringLiteral("--button"), QStringLiteral("2"),
-                           QStringLiteral("right")});
+    const Run alone = Ctl(
+        data, runtime,
+        {QStringLiteral("assign"), QStringLiteral("--button"), QStringLiteral("2"), QStringLiteral("right")});
     QVERIFY2(alone.exitCode == 0, qPrintable(alone.out + alone.err));
     QCOMPARE(KeyAction3(ReadProfile(slotFile).Keys[1]), std::string("100200"));
 }
@@ -335,8 +378,8 @@ void TestCtlWindow::stoppedWindowMakesTarvikctlGiveUp() {
     const QString runtime = dir.filePath(QStringLiteral("run"));
     QVERIFY(QDir().mkpath(runtime));
     const QString data = dir.filePath(QStringLiteral("data"));
-    Child tarvik(QStringLiteral(TARVIK_PROGRAM), {QStringLiteral("--simulate"), QStringLiteral("--data-dir"), data},
-                 runtime);
+    Child tarvik(QStringLiteral(TARVIK_PROGRAM),
+                 {QStringLiteral("--simulate"), QStringLiteral("--data-dir"), data}, runtime);
     app::SingleInstance names(data.toStdString(), runtime.toStdString());
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(names.SocketPath()), kWait);
     const QString slotFile = data + QStringLiteral("/config/default0.psf");
