@@ -98,19 +98,36 @@ bool InstanceLockHeld(const std::filesystem::path& base) {
     path += ".lock";
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) return false;
-    char text[64] = {};
+    char text[512] = {};
     const ssize_t n = ::read(fd, text, sizeof text - 1);
     ::close(fd);
-    if (n <= 0) {
-        // The holder creates the file and then writes its process id: a file
-        // still empty belongs to an instance that is taking the lock now.
-        return n == 0;
-    }
+    // "PID\nAPPNAME\nHOST\n...". An empty file is an instance taking the lock
+    // right now; the caller looks again once it holds the data folder's lock.
+    if (n <= 0) return false;
+    const std::string_view content(text, static_cast<std::size_t>(n));
+    const std::size_t pidEnd = content.find('\n');
+    if (pidEnd == std::string_view::npos) return false;
     long long pid = 0;
-    const auto [end, ec] = std::from_chars(text, text + n, pid);
-    if (ec != std::errc() || pid <= 0 || (end != text + n && *end != '\n')) return false;
+    const auto [end, ec] = std::from_chars(content.data(), content.data() + pidEnd, pid);
+    if (ec != std::errc() || end != content.data() + pidEnd || pid <= 0) return false;
     // Signal 0 only asks whether the process exists (EPERM: it does, as another user's).
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM) return false;
+    // A process id reused by another program: its name is not the holder's
+    // (the kernel keeps the first 15 bytes of it).
+    std::string_view name = content.substr(pidEnd + 1);
+    name = name.substr(0, name.find('\n'));
+    std::string commPath = "/proc/";
+    commPath += std::to_string(pid);
+    commPath += "/comm";
+    const int comm = ::open(commPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (name.empty() || comm < 0) return true;
+    char running[64] = {};
+    const ssize_t m = ::read(comm, running, sizeof running - 1);
+    ::close(comm);
+    if (m <= 0) return true;
+    std::string_view runningName(running, static_cast<std::size_t>(m));
+    if (runningName.back() == '\n') runningName.remove_suffix(1);
+    return name.substr(0, 15) == runningName.substr(0, 15);
 }
 
 namespace {

@@ -58,9 +58,10 @@ std::filesystem::path NormalisedDataFolder(const std::filesystem::path& dataFold
 std::filesystem::path InstanceBase(const std::filesystem::path& dataFolder,
                                    const std::filesystem::path& runtimeFolder);
 
-// Whether a living process holds the instance lock "<base>.lock". The owner is
-// the process id on the lock file's first line; a lock whose process is gone is
-// stale (the next instance takes it over).
+// Whether a living process holds the instance lock "<base>.lock". The lock
+// file names its owner: the process id on its first line, the program's name
+// on the second. A lock whose process is gone, or whose process id now belongs
+// to a program of another name, is stale (the next instance takes it over).
 bool InstanceLockHeld(const std::filesystem::path& base);
 
 // One request and its answer over "<base>.sock", from a program without an
