@@ -24,7 +24,20 @@ SingleInstance::~SingleInstance() {
 }
 
 void SingleInstance::SetVerbHandler(const std::string& verb, VerbHandler handler) {
-    handlers_[verb] = std::move(handler);
+    if (!handler) {
+        handlers_.erase(verb);
+        return;
+    }
+    handlers_[verb] = [handler = std::move(handler)](const std::string& args, const Reply& reply) {
+        reply(handler(args));
+    };
+}
+
+void SingleInstance::SetAsyncVerbHandler(const std::string& verb, AsyncVerbHandler handler) {
+    if (handler)
+        handlers_[verb] = std::move(handler);
+    else
+        handlers_.erase(verb);
 }
 
 void SingleInstance::SetConnectRetries(int attempts, int intervalMs) {
@@ -114,13 +127,14 @@ void SingleInstance::ReadRequests(QLocalSocket* socket) {
         if (!request) continue;
         const auto it = handlers_.find(request->verb);
         if (it == handlers_.end() || !it->second) continue;
-        // The handler may run a nested event loop (a notice), in which the client can go.
-        const std::string reply = it->second(request->args);
-        if (!alive) return;
-        if (!reply.empty() && socket->state() == QLocalSocket::ConnectedState) {
+        // The handler may run a nested event loop (a notice), or answer later:
+        // by then the client can be gone.
+        it->second(request->args, [alive](const std::string& reply) {
+            if (reply.empty() || !alive || alive->state() != QLocalSocket::ConnectedState) return;
             const std::string out = FormatRequestLine(reply);
-            socket->write(out.data(), static_cast<qint64>(out.size()));
-        }
+            alive->write(out.data(), static_cast<qint64>(out.size()));
+        });
+        if (!alive) return;
     }
     if (alive && socket->bytesAvailable() > static_cast<qint64>(kMaxRequestLine) + 2) socket->abort();
 }

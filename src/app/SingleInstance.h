@@ -32,6 +32,11 @@ public:
     };
     // Answers one request; a non-empty result goes back as the line "v1 RESULT".
     using VerbHandler = std::function<std::string(const std::string& args)>;
+    // Sends "v1 RESULT" back to the client of a request, if it is still there
+    // (nothing for an empty RESULT).
+    using Reply = std::function<void(const std::string& result)>;
+    // Answers one request now or later, through `reply`.
+    using AsyncVerbHandler = std::function<void(const std::string& args, Reply reply)>;
 
     // Uses the runtime folder of InstanceRuntimeFolder() unless one is given.
     explicit SingleInstance(const std::filesystem::path& dataFolder,
@@ -50,6 +55,7 @@ public:
 
     // The handler of one verb; requests with other verbs are ignored.
     void SetVerbHandler(const std::string& verb, VerbHandler handler);
+    void SetAsyncVerbHandler(const std::string& verb, AsyncVerbHandler handler);
 
     QString SocketPath() const { return socketPath_; }
     QString LockPath() const { return lockPath_; }
@@ -66,7 +72,7 @@ private:
     QString socketPath_, lockPath_;
     std::unique_ptr<QLockFile> lock_;
     QLocalServer server_;
-    std::map<std::string, VerbHandler> handlers_;
+    std::map<std::string, AsyncVerbHandler> handlers_;
     Role role_ = Role::Alone;
     bool delivered_ = false;
     std::string problem_;

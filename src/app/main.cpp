@@ -108,6 +108,8 @@ int main(int argc, char** argv) {
         window.BringUp();
         return std::string();
     });
+    // tarvikctl's changing commands are carried out here while the window runs.
+    ServeCtlCommands(instance, window);
     running = &window;
     app::SaveOnSessionEnd(application, [&window] { window.SavePending(); });
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/CtlCommands.h"
 #include "macro/MacroLibrary.h"
 #include "macro/StartupLoad.h"
 #include "model/FolderLock.h"
@@ -40,6 +41,17 @@ struct CliContext {
 
     int exitCode = kExitOk;
 
+    // A changing command first offers itself to a tarvik window that runs for
+    // the data folder: the window carries it out on its own profiles (so its
+    // next save keeps the change) and answers with what to print and the exit
+    // code. True when the window handled it (or was there and did not answer:
+    // exit 1), and the command stops; false when no window runs, and the
+    // command goes on with Load(Access::Change), which looks once more once it
+    // holds the folder's lock.
+    [[nodiscard]] bool RunInWindow(CtlRequest request);
+    // The output of a command run here: printed, and its exit code kept.
+    void Finish(const CtlOutput& out);
+
     // The window's start-up load (LoadStartupData) on the folders the options
     // name, under the data folder's lock. Every file it replaced or left alone
     // is reported on stderr; a file left alone makes the run exit 1. False
@@ -50,6 +62,13 @@ struct CliContext {
     // A changing command passes each save here: a failure (already reported on
     // stderr) makes tarvikctl exit 1. Returns whether the save went through.
     bool CheckSaved(const FileResult& saved);
+
+private:
+    enum class Forwarded : unsigned char { NoWindow, Done };
+    void ResolveFolder();
+    bool WindowRuns() const;
+    Forwarded Forward();
+    std::optional<CtlRequest> request_; // the changing command, for a window found under the lock
 };
 
 using Registrar = std::function<void(CLI::App&, CliContext&)>;

@@ -167,6 +167,10 @@ void Status(CliContext& ctx, bool json) {
 }
 
 void Apply(CliContext& ctx, std::optional<int> slot) {
+    // With a window running, its device link sends (whatever --hid says here).
+    nlohmann::json args = nlohmann::json::object();
+    if (slot) args["slot"] = *slot;
+    if (ctx.RunInWindow({"apply", args})) return;
     auto s = OpenSession(ctx, Access::Change);
     if (!s) return;
     SettingsModel& model = *ctx.model;
@@ -182,25 +186,11 @@ void Apply(CliContext& ctx, std::optional<int> slot) {
     std::optional<ApplyResult> finished;
     c.ApplyToDevice([&](const ApplyResult& r) { finished = r; });
     s->RunUntil([&] { return finished.has_value(); });
-    const ApplyResult& r = *finished;
     // The window saves 10 s after a send; here the run ends first.
     const bool saved = ctx.CheckSaved(c.FlushDelayedSave());
-    const int current = model.GetCurrentProfile();
-    std::cout << "profile " << current << " \""
-              << ToUtf8(model.Profiles[current].Settings[kSetProfileName].Value) << "\" sent to "
-              << NameOf(*s->link->SendTargetIdentity()) << ": " << r.reportsWritten << " reports";
-    if (r.writesFailed) std::cout << ", " << r.writesFailed << " failed (sent again next time)";
-    std::cout << "\n";
-    for (int k : r.disabledButtons) {
-        std::cout << "button " << k
-                  << ": its macro is no longer in the library; the button is now disabled\n";
-    }
-    for (const auto& m : r.refusedMacros) {
-        std::cerr << "tarvikctl: macro \"" << ToUtf8(m.name) << "\" of button " << m.button
-                  << " not sent: it needs " << m.chunks << " chunks, the mouse takes at most "
-                  << kMaxMacroChunks << "\n";
-    }
-    if (r.writesFailed || !r.refusedMacros.empty() || !saved) ctx.exitCode = kExitFailed;
+    CtlOutput out{ctx.exitCode, {}};
+    ReportApply(model, NameOf(*s->link->SendTargetIdentity()), *finished, saved, out);
+    ctx.Finish(out);
 }
 
 void Reset(CliContext& ctx, bool yes) {
@@ -209,25 +199,16 @@ void Reset(CliContext& ctx, bool yes) {
         ctx.exitCode = kExitUsage;
         return;
     }
+    if (ctx.RunInWindow({"reset", nlohmann::json::object()})) return;
     auto s = OpenSession(ctx, Access::Change);
     if (!s) return;
     s->link->ScanDevices();
     std::optional<ResetResult> finished;
     s->controller->FactoryReset([&](const ResetResult& r) { finished = r; });
     s->RunUntil([&] { return finished.has_value(); });
-    const ResetResult& r = *finished;
-    const int current = ctx.model->GetCurrentProfile();
-    std::cout << "profile " << current << " reset to its defaults"
-              << (r.fileWritten ? "" : " (its file could not be written)") << "\n";
-    if (!r.deviceFound) {
-        std::cout << "no mouse found: only the profile was reset\n";
-    } else if (!r.commandWritten) {
-        std::cerr << "tarvikctl: the reset command did not reach the mouse\n";
-        ctx.exitCode = kExitFailed;
-    } else {
-        std::cout << "mouse reset\n";
-    }
-    if (!r.fileWritten) ctx.exitCode = kExitFailed;
+    CtlOutput out{ctx.exitCode, {}};
+    ReportReset(*ctx.model, *finished, out);
+    ctx.Finish(out);
 }
 
 void Watch(CliContext& ctx, int presses, double timeout) {

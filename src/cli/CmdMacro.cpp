@@ -28,11 +28,6 @@ std::string LocationText(const MacroLocation& l) {
     return s;
 }
 
-std::string Hex3(const KeyAction& a) {
-    const std::uint8_t bytes[] = {a.Function, a.Data1, a.Data2};
-    return HexText(bytes, " ");
-}
-
 const char* StepKind(const MacroAction& s) {
     if (s.IsDelay()) return "delay";
     if (s.IsMove()) return "move";
@@ -106,14 +101,6 @@ void PrintNode(const MacroLibrary& lib, const MacroLocation& at) {
     }
 }
 
-std::string NoticeText(Notice n) {
-    std::string text = "notice ";
-    text += std::to_string(NoticeString(n));
-    text += ": ";
-    text += ToUtf8(LanguageString(NoticeString(n)));
-    return text;
-}
-
 struct MacroOptions {
     bool json = false;
     bool all = false;
@@ -127,83 +114,6 @@ struct AssignOptions {
     int button = 0;
     std::vector<std::string> function;
 };
-
-// FUNCTION words → the choice (and the library macro for `macro PATH`).
-bool ParseFunction(CliContext& ctx, const std::vector<std::string>& w, ButtonChoice& choice,
-                   const MacroKey*& macro, std::string& error) {
-    macro = nullptr;
-    const std::string& f = w[0];
-    auto want = [&](std::size_t n) {
-        if (w.size() == n + 1) return true;
-        error = "\"" + f + "\" takes " + std::to_string(n) + " argument(s)";
-        return false;
-    };
-    auto fromMenu = [&](FunctionSubMenu menu, const std::string& id) {
-        auto c = FindMenuChoice(menu, id);
-        if (!c) {
-            error = "unknown " + f + " name \"" + id + "\" (see --help)";
-            return false;
-        }
-        choice = *c;
-        return true;
-    };
-    if (f == "left" || f == "right" || f == "middle" || f == "back" || f == "forward" || f == "disabled" ||
-        f == "device-function" || f == "fire-preset")
-        return want(0) && fromMenu(FunctionSubMenu::None, f);
-    if (f == "dpi-up" || f == "dpi-down" || f == "dpi-cycle")
-        return want(0) && fromMenu(FunctionSubMenu::Dpi, f);
-    if (f == "dpi-lock") return want(1) && fromMenu(FunctionSubMenu::DpiLock, w[1]);
-    if (f == "media") return want(1) && fromMenu(FunctionSubMenu::Multimedia, w[1]);
-    if (f == "office") return want(1) && fromMenu(FunctionSubMenu::Office, w[1]);
-    if (f == "windows") return want(1) && fromMenu(FunctionSubMenu::WindowsManagement, w[1]);
-    if (f == "shortcut") {
-        if (!want(1)) return false;
-        auto c = ParseShortcut(w[1]);
-        if (!c) {
-            error = "cannot read the shortcut \"" + w[1] + "\"";
-            return false;
-        }
-        choice = *c;
-        return true;
-    }
-    if (f == "fire") {
-        if (!want(2)) return false;
-        int first = 0, second = 0;
-        try {
-            first = std::stoi(w[1]);
-            second = std::stoi(w[2]);
-        } catch (const std::exception&) {
-            first = second = -1;
-        }
-        if (first < 5 || first > 255 || second < 0 || second > 255) {
-            error = "fire takes a first value of 5-255 and a second of 0-255";
-            return false;
-        }
-        FireKeyResult r =
-            FireKeyChoice(static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(second));
-        if (!r.choice) {
-            error = r.notice != Notice::None ? NoticeText(r.notice)
-                                             : "language string 26 is empty: nothing to store";
-            return false;
-        }
-        choice = *r.choice;
-        return true;
-    }
-    if (f == "macro") {
-        if (!want(1)) return false;
-        const MacroLocation at = FindByPath(*ctx.library, FromUtf8(w[1]));
-        MacroSelectResult r = ChooseMacro(*ctx.library, at);
-        if (!r.choice) {
-            error = "no macro \"" + w[1] + "\" in the library (" + NoticeText(r.notice) + ")";
-            return false;
-        }
-        choice = *r.choice;
-        macro = r.macro;
-        return true;
-    }
-    error = "unknown function \"" + f + "\" (see --help)";
-    return false;
-}
 
 std::string SubMenuHelp(FunctionSubMenu menu) {
     std::string s;
@@ -264,42 +174,14 @@ void Register(CLI::App& app, CliContext& ctx) {
     imp->add_option("FILE", opt->file, "file to import")->required();
     imp->add_option("--into", opt->into, "destination folder A or A/B (default: the top level)");
     imp->callback([&ctx, opt] {
-        if (!ctx.Load(Access::Change)) return;
-        MacroLibrary& lib = *ctx.library;
-        MacroLocation sel = MacroLocation::None();
-        if (!opt->into.empty()) {
-            sel = FindByPath(lib, FromUtf8(opt->into));
-            const MacroItem* node = lib.NodeAt(sel);
-            if (!node || !node->IsFolder || sel.stage > 1) {
-                std::cerr << "tarvikctl: no folder \"" << opt->into << "\" to import into\n";
-                ctx.exitCode = kExitFailed;
-                return;
-            }
-        }
-        MacroLibrary staging;
-        std::string ext = std::filesystem::path(opt->file).extension().string();
-        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        const bool macroFile = ext == ".mkf";
-        const ImportResult r = macroFile ? ImportMacroFile(lib, staging, sel, opt->file)
-                                         : ImportLibraryFile(lib, staging, sel, opt->file);
-        if (!r.load.opened()) {
-            std::cerr << "tarvikctl: " << opt->file << ": " << r.load.reason << "\n";
-            ctx.exitCode = kExitFailed;
-            return;
-        }
-        if (!r.load)
-            std::cerr << "tarvikctl: " << opt->file << ": " << r.load.Describe()
-                      << "; importing what came before\n";
-        if (r.notice != Notice::None) {
-            std::cerr << "tarvikctl: nothing imported, a name is taken (" << NoticeText(r.notice) << ")\n";
-            ctx.exitCode = kExitFailed;
-            return;
-        }
-        if (r.created && !ctx.CheckSaved(lib.Save(ctx.LibraryPath()))) return;
-        std::cout << "imported " << r.created << (r.created == 1 ? " node" : " nodes");
-        if (r.created) std::cout << ", last \"" << ToUtf8(PathOf(lib, sel)) << "\"";
-        std::cout << "\n";
-        if (!r.created) ctx.exitCode = kExitFailed;
+        nlohmann::json args{{"file", opt->file}};
+        if (!opt->into.empty()) args["into"] = opt->into;
+        nlohmann::json handed = args;
+        handed["file"] = AbsolutePath(opt->file);
+        if (ctx.RunInWindow({"macro import", handed}) || !ctx.Load(Access::Change)) return;
+        CtlOutput out{ctx.exitCode, {}};
+        RunMacroImport(*ctx.library, ctx.LibraryPath(), args, out);
+        ctx.Finish(out);
     });
 
     auto aopt = std::make_shared<AssignOptions>();
@@ -332,29 +214,14 @@ void Register(CLI::App& app, CliContext& ctx) {
         "lose its last left button and the button was set back to left click; exit 1 when\n"
         "the profile could not be saved.");
     assign->callback([&ctx, aopt] {
-        if (!ctx.Load(Access::Change)) return;
-        ButtonChoice choice;
-        const MacroKey* macro = nullptr;
-        std::string error;
-        if (!ParseFunction(ctx, aopt->function, choice, macro, error)) {
-            std::cerr << "tarvikctl: " << error << "\n";
-            ctx.exitCode = kExitUsage;
-            return;
-        }
-        SettingsModel& model = *ctx.model;
-        const int slot = aopt->slot >= 0 ? aopt->slot : model.GetCurrentProfile();
-        const int control = kFirstButtonControl + aopt->button - 1;
-        const AssignOutcome out = AssignButtonWithRule(model, slot, control, choice, macro);
-        const bool saved = ctx.CheckSaved(model.SaveSettingsAndProfiles());
-        const KeySlot& key =
-            model.Profiles[static_cast<std::size_t>(slot)].Keys[static_cast<std::size_t>(aopt->button - 1)];
-        std::cout << "slot " << slot << " button " << aopt->button << ": \"" << ToUtf8(key.Name) << "\" "
-                  << Hex3(key.Action) << "\n";
-        if (out.reverted) {
-            std::cerr << "tarvikctl: no button would act as the left button; button " << aopt->button
-                      << " is left click again (" << NoticeText(out.Notice()) << ")\n";
-            if (saved && ctx.exitCode == kExitOk) ctx.exitCode = kExitLeftButton;
-        }
+        nlohmann::json args{{"button", aopt->button}, {"function", aopt->function}};
+        if (aopt->slot >= 0) args["slot"] = aopt->slot;
+        if (ctx.RunInWindow({"assign", args}) || !ctx.Load(Access::Change)) return;
+        CtlOutput out{ctx.exitCode, {}};
+        RunAssign(*ctx.model, *ctx.library, args, out, [&ctx](int, const AssignOutcome&) {
+            return ctx.model->SaveSettingsAndProfiles().ok(); // a failure is reported by the model
+        });
+        ctx.Finish(out);
     });
 }
 

@@ -156,10 +156,13 @@ void Register(CLI::App& app, CliContext& ctx) {
     imp->add_option("--slot", importOpt->slot, "profile slot 0-4")->required()->check(CLI::Range(0, 4));
     imp->add_option("FILE", importOpt->file, "profile file to read")->required();
     imp->callback([&ctx, importOpt] {
-        if (!ctx.Load(Access::Change)) return;
-        // A file that cannot be read completely changes nothing; it and a failed
-        // save are both reported by the model, and either exits 1.
-        if (!ctx.model->ImportProfile(importOpt->slot, importOpt->file)) ctx.exitCode = kExitFailed;
+        nlohmann::json args{{"slot", importOpt->slot}, {"file", importOpt->file}};
+        nlohmann::json handed = args;
+        handed["file"] = AbsolutePath(importOpt->file);
+        if (ctx.RunInWindow({"import", handed}) || !ctx.Load(Access::Change)) return;
+        CtlOutput out{ctx.exitCode, {}};
+        RunImport(*ctx.model, args, out);
+        ctx.Finish(out);
     });
 
     auto checkOpt = std::make_shared<Options>();

@@ -3,8 +3,6 @@
 #include <iostream>
 
 #include "cli/Cli.h"
-#include "model/ProfileSlots.h"
-#include "text/Language.h"
 #include "text/U16.h"
 
 namespace tarvik::cli {
@@ -18,24 +16,14 @@ bool NameUsable(CliContext& ctx, const std::string& name) {
     return false;
 }
 
-// Prints what changed, or why nothing did; exit 1 for a refusal or a failed save.
-void Report(CliContext& ctx, const SlotResult& r, const char* what) {
-    if (r.changed) {
-        const auto& name =
-            ctx.model->Profiles[static_cast<std::size_t>(r.slot)].Settings[kSetProfileName].Value;
-        std::cout << what << " slot " << r.slot << " \"" << ToUtf8(name) << "\"\n";
-        ctx.CheckSaved(r.saved);
-        return;
-    }
-    if (r.notice != Notice::None) {
-        std::cerr << "tarvikctl: " << ToUtf8(LanguageString(NoticeString(r.notice))) << " (notice "
-                  << NoticeString(r.notice) << ")\n";
-    } else if (!r.refusal.empty()) {
-        std::cerr << "tarvikctl: " << r.refusal << "\n";
-    } else {
-        std::cerr << "tarvikctl: nothing to do for slot " << r.slot << "\n";
-    }
-    ctx.exitCode = kExitFailed;
+// Hands the command to a running window, or runs it here: the selection is
+// saved at once (the window keeps it in memory until its next save; here the
+// run ends first).
+void Run(CliContext& ctx, const std::string& command, const nlohmann::json& args) {
+    if (ctx.RunInWindow({command, args}) || !ctx.Load(Access::Change)) return;
+    CtlOutput out{ctx.exitCode, {}};
+    RunProfile(*ctx.model, command, args, out, [&ctx] { return ctx.model->SaveCurrentProfileAndSettings(); });
+    ctx.Finish(out);
 }
 
 struct SlotCommands {
@@ -51,35 +39,24 @@ void Register(CLI::App& app, CliContext& ctx) {
     auto* add = profile->add_subcommand("add", "show the first hidden slot as a new profile");
     add->add_option("NAME", args->name, "profile name")->required();
     add->callback([&ctx, args] {
-        if (!NameUsable(ctx, args->name) || !ctx.Load(Access::Change)) return;
-        Report(ctx, AddProfile(*ctx.model, FromUtf8(args->name)), "added");
+        if (NameUsable(ctx, args->name)) Run(ctx, "profile add", {{"name", args->name}});
     });
 
     auto* rename = profile->add_subcommand("rename", "rename a profile slot");
     rename->add_option("SLOT", args->slot, "slot 0-4")->required()->check(CLI::Range(0, 4));
     rename->add_option("NAME", args->name, "new name")->required();
     rename->callback([&ctx, args] {
-        if (!NameUsable(ctx, args->name) || !ctx.Load(Access::Change)) return;
-        Report(ctx, RenameProfile(*ctx.model, args->slot, FromUtf8(args->name)), "renamed");
+        if (NameUsable(ctx, args->name))
+            Run(ctx, "profile rename", {{"slot", args->slot}, {"name", args->name}});
     });
 
     auto* del = profile->add_subcommand("delete", "hide a profile slot (not the current one)");
     del->add_option("SLOT", args->slot, "slot 0-4")->required()->check(CLI::Range(0, 4));
-    del->callback([&ctx, args] {
-        if (!ctx.Load(Access::Change)) return;
-        Report(ctx, DeleteProfile(*ctx.model, args->slot), "deleted");
-    });
+    del->callback([&ctx, args] { Run(ctx, "profile delete", {{"slot", args->slot}}); });
 
     auto* select = profile->add_subcommand("select", "make a slot the current profile");
     select->add_option("SLOT", args->slot, "slot 0-4")->required()->check(CLI::Range(0, 4));
-    select->callback([&ctx, args] {
-        if (!ctx.Load(Access::Change)) return;
-        // The window keeps a selection in memory until its next save; here the
-        // run ends first, so it is saved at once.
-        SlotResult r = SelectProfile(*ctx.model, args->slot);
-        if (r.changed) r.saved = ctx.model->SaveCurrentProfileAndSettings();
-        Report(ctx, r, "selected");
-    });
+    select->callback([&ctx, args] { Run(ctx, "profile select", {{"slot", args->slot}}); });
 }
 
 RegisterCommands reg(40, Register);

@@ -2,8 +2,10 @@
 #include <algorithm>
 #include <chrono>
 #include <iostream>
+#include <thread>
 #include <vector>
 
+#include "app/InstanceProtocol.h"
 #include "cli/Cli.h"
 #include "cli/CommandLine.h"
 #include "device/Backends.h"
@@ -22,14 +24,86 @@ RegisterCommands::RegisterCommands(int order, Registrar registrar) {
     Registry().emplace_back(order, std::move(registrar));
 }
 
-bool CliContext::Load(Access access) {
-    if (model) return true;
+void CliContext::ResolveFolder() {
     std::optional<std::filesystem::path> override;
     if (!dataDirOption.empty()) override = std::filesystem::path(dataDirOption);
     // The virtual mouse gets its own data folder (see ResolveDataFolder).
     const std::string hid = ResolveHidChoice(hidOption);
     const bool simulated = hid == "sim" || hid.starts_with("socket:");
     dataFolder = ResolveDataFolder(override, simulated);
+}
+
+bool CliContext::RunInWindow(CtlRequest request) {
+    request_ = std::move(request);
+    ResolveFolder();
+    return Forward() == Forwarded::Done;
+}
+
+void CliContext::Finish(const CtlOutput& out) {
+    out.Print();
+    exitCode = out.exitCode;
+}
+
+bool CliContext::WindowRuns() const {
+    const std::filesystem::path base = app::InstanceBase(dataFolder, app::InstanceRuntimeFolder());
+    return !base.empty() && app::InstanceLockHeld(base);
+}
+
+CliContext::Forwarded CliContext::Forward() {
+    if (!request_ || !WindowRuns()) return Forwarded::NoWindow;
+    const std::filesystem::path base = app::InstanceBase(dataFolder, app::InstanceRuntimeFolder());
+    const auto fail = [&](const std::string& why) {
+        std::cerr << "tarvikctl: " << why << "\n";
+        exitCode = kExitFailed;
+        return Forwarded::Done;
+    };
+    const std::string line = app::FormatRequestLine(app::kVerbCtl, FormatCtlRequest(*request_));
+    if (line.size() > app::kMaxRequestLine + 1)
+        return fail("the command is too long to hand to the tarvik window that runs for this data folder");
+    // The window's answer is awaited as long as the folder's lock would be.
+    const double seconds = std::max(lockTimeout, 1.0);
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(static_cast<long long>(seconds * 1000.0));
+    std::filesystem::path socket = base;
+    socket += ".sock";
+    for (;;) {
+        const app::Exchange answer = app::ExchangeLine(socket, line, deadline);
+        switch (answer.outcome) {
+        case app::Exchange::Outcome::Answered: {
+            const auto reply = app::ParseRequestLine(answer.reply, app::kMaxReplyLine);
+            const auto result =
+                reply && reply->verb == app::kVerbResult ? ParseCtlResult(reply->args) : std::nullopt;
+            if (!result)
+                return fail("the tarvik window for this data folder gave an answer tarvikctl cannot read");
+            Finish(*result);
+            return Forwarded::Done;
+        }
+        case app::Exchange::Outcome::NoListener:
+            // Gone before it took the request: nothing was handed over.
+            if (!app::InstanceLockHeld(base)) return Forwarded::NoWindow;
+            // Starting up: it listens once its start-up load is done.
+            if (std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                continue;
+            }
+            [[fallthrough]];
+        case app::Exchange::Outcome::NoAnswer: {
+            std::string why = "the tarvik window for this data folder did not answer within ";
+            why += std::to_string(static_cast<long long>(seconds));
+            why += " s (stopped or busy?); tarvikctl changed nothing, but the window may still carry the "
+                   "command out";
+            return fail(why);
+        }
+        case app::Exchange::Outcome::Closed:
+            return fail("the tarvik window for this data folder ended before it answered; the command may "
+                        "or may not have been carried out");
+        }
+    }
+}
+
+bool CliContext::Load(Access access) {
+    if (model) return true;
+    ResolveFolder();
     const auto refuse = [&](const std::string& why, int code) {
         std::cerr << "tarvikctl: data folder " << dataFolder.string() << ": " << why << "\n";
         exitCode = code;
@@ -53,6 +127,18 @@ bool CliContext::Load(Access access) {
         why += lock.Reason();
         why += "; nothing was changed";
         return refuse(why, kExitFailed);
+    }
+    // A window that started since the first look loads the files after this
+    // lock is released; one that runs already gets the command.
+    if (access == Access::Change && request_ && WindowRuns()) {
+        lock.Release();
+        if (Forward() == Forwarded::Done) return false;
+        lock = FolderLock::Acquire(dataFolder, wait);
+        if (!lock.Held()) {
+            std::string why = lock.Reason();
+            why += "; nothing was changed";
+            return refuse(why, kExitFailed);
+        }
     }
 
     programFolder = ResolveProgramFolder();

@@ -50,7 +50,12 @@ class SettingsModel;
 struct ButtonChoice;
 namespace app {
 class CTrayIcon;
-}
+class SingleInstance;
+} // namespace app
+namespace cli {
+struct CtlOutput;
+struct CtlRequest;
+} // namespace cli
 namespace hid {
 class Backend;
 }
@@ -126,6 +131,14 @@ public:
     CDlgBase* StartupNotice() const { return startupNotice_.data(); }
     // Where a design rectangle of the window lies now (test helpers).
     static Rect Design(int l, int t, int r, int b) { return ScaledRect(l, t, r, b); }
+
+    // A changing command of tarvikctl, carried out as the same change made in
+    // the window (refresh, send, delayed save). `reply` hears what tarvikctl
+    // prints and its exit code: at once, or once the device has answered
+    // (apply, reset). Refused while the macro manager is open.
+    using CtlReply = std::function<void(const cli::CtlOutput&)>;
+    void RunCtlCommand(const cli::CtlRequest& request, CtlReply reply);
+    bool MacroManagerOpen() const;
 
     // RefreshFromProfile for what changed (ModelChange::All: everything).
     void RefreshFromProfile(ModelChange what = ModelChange::All);
@@ -317,5 +330,8 @@ private:
     QPointer<CProgressBarDlg> progress_;
     QPointer<CDlgBase> startupNotice_;
 };
+
+// Answers the instance's "ctl" requests with the window.
+void ServeCtlCommands(app::SingleInstance& instance, CTarvikDlg& window);
 
 } // namespace tarvik

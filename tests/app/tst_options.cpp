@@ -1,7 +1,11 @@
 // The command line, the process set-up choices and the instance naming.
+#include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "app/AppOptions.h"
 #include "app/InstanceProtocol.h"
@@ -217,7 +221,7 @@ private slots:
                                            << "";
         QTest::newRow("NUL") << QByteArray("v1 show\0x", 10) << false << ""
                              << "";
-        QTest::newRow("too long") << QByteArray("v1 open ") + QByteArray(5000, 'a') << false << ""
+        QTest::newRow("too long") << QByteArray("v1 open ") + QByteArray(20000, 'a') << false << ""
                                   << "";
     }
     void requestLines() {
@@ -231,6 +235,41 @@ private slots:
         QTEST(QString::fromStdString(r->args), "args");
         // A formatted request reads back as itself.
         QCOMPARE(ParseRequestLine(FormatRequestLine(r->verb, r->args)), r);
+    }
+
+    // Who holds the instance lock, as tarvikctl decides it from the lock file.
+    void lockHolders_data() {
+        QTest::addColumn<QByteArray>("content"); // "<none>": no file; PID: this process; DEAD: a process gone
+        QTest::addColumn<bool>("held");
+        QTest::newRow("no lock file") << QByteArray("<none>") << false;
+        QTest::newRow("empty") << QByteArray() << false;
+        QTest::newRow("this process") << QByteArray("PID\nNAME\nhost\n") << true;
+        QTest::newRow("no name") << QByteArray("PID\n\nhost\n") << true;
+        QTest::newRow("process id of another program") << QByteArray("PID\nsomething-else\nhost\n") << false;
+        QTest::newRow("process gone") << QByteArray("DEAD\nNAME\nhost\n") << false;
+        QTest::newRow("not a process id") << QByteArray("12ab\nNAME\n") << false;
+    }
+    void lockHolders() {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, held);
+        QTemporaryDir dir;
+        const std::filesystem::path base = dir.filePath(QStringLiteral("tarvik-0")).toStdString();
+        if (content.contains("DEAD")) {
+            const pid_t child = ::fork();
+            if (child == 0) ::_exit(0);
+            QCOMPARE(::waitpid(child, nullptr, 0), child);
+            content.replace("DEAD", QByteArray::number(child));
+        }
+        content.replace("PID", QByteArray::number(::getpid()));
+        QFile comm(QStringLiteral("/proc/self/comm"));
+        QVERIFY(comm.open(QIODevice::ReadOnly));
+        content.replace("NAME", comm.readAll().trimmed());
+        if (content != "<none>") {
+            QFile lock(QString::fromStdString(base.string() + ".lock"));
+            QVERIFY(lock.open(QIODevice::WriteOnly));
+            lock.write(content);
+        }
+        QCOMPARE(InstanceLockHeld(base), held);
     }
 
     void instanceNames() {

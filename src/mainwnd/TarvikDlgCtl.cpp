@@ -1,0 +1,192 @@
+// tarvikctl's changing commands, carried out by the running window: the change
+// goes into the window's model through the paths a click takes, then the
+// window refreshes, sends and saves as after its own change, and answers with
+// what tarvikctl prints and its exit code.
+#include <QLocalSocket>
+
+#include "app/SingleInstance.h"
+#include "cli/CtlCommands.h"
+#include "device/DeviceLink.h"
+#include "device/MacroUpload.h"
+#include "macro/ButtonFunctions.h"
+#include "macro/MacroLibrary.h"
+#include "macro/ui/MacroManagerDlg.h"
+#include "mainwnd/TarvikDlg.h"
+#include "model/SettingsModel.h"
+#include "text/Log.h"
+
+namespace tarvik {
+
+using cli::CtlOutput;
+using json = nlohmann::json;
+
+namespace {
+
+// What the model and the library reported while the command ran goes back
+// too, as tarvikctl prints it when it runs the command itself.
+void AddProblems(CtlOutput& out, const ProblemCollector& problems) {
+    std::vector<CtlOutput::Line> lines;
+    for (const std::string& p : problems.Problems()) {
+        std::string text = "tarvik: ";
+        text += p;
+        lines.push_back({true, std::move(text)});
+    }
+    out.lines.insert(out.lines.begin(), lines.begin(), lines.end());
+}
+
+} // namespace
+
+bool CTarvikDlg::MacroManagerOpen() const {
+    for (const QPointer<QDialog>& d : dialogs_)
+        if (d && d->isVisible() && dynamic_cast<const CMacroManagerDlg*>(d.data())) return true;
+    return false;
+}
+
+void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
+    CtlOutput out;
+    ProblemCollector problems;
+    const auto answer = [&] {
+        AddProblems(out, problems);
+        reply(out);
+    };
+    if (!started_ || ended_) {
+        out.Err("the tarvik window is starting or ending; try again");
+        out.Fail();
+        return answer();
+    }
+    // The manager edits the library and the buttons' macros and writes the
+    // library when it closes: a change beside it would be lost or refer to a
+    // macro being edited. The user is at the window; tarvikctl says why.
+    if (MacroManagerOpen()) {
+        out.Err("the tarvik window has its macro manager open; close it and try again");
+        out.Fail();
+        return answer();
+    }
+    const std::string& command = request.command;
+    const json& args = request.args;
+
+    if (command == "assign") {
+        cli::RunAssign(model_, library_, args, out, [this](int, const AssignOutcome& outcome) {
+            // As a choice in a button's menu: the listener refreshes the
+            // buttons, the send follows unless the rule put the button back.
+            if (outcome.assigned && !outcome.reverted) SendRequest(SendGroup::Buttons);
+            return true;
+        });
+        return answer();
+    }
+    if (command.starts_with("profile ")) {
+        // Add, rename and delete save on this thread, as the profile menu's do.
+        FinishBackgroundSave();
+        cli::RunProfile(model_, command, args, out, [this] {
+            SendRequest(SendGroup::Buttons | SendGroup::MainSettings);
+            return FileResult{};
+        });
+        RefreshFromProfile();
+        return answer();
+    }
+    if (command == "import") {
+        FinishBackgroundSave();
+        const int current = model_.GetCurrentProfile();
+        cli::RunImport(model_, args, out);
+        RefreshFromProfile();
+        // The mouse holds the current profile: an import into it is sent.
+        if (out.exitCode == cli::kExitOk && args.value("slot", -1) == current)
+            SendRequest(SendGroup::Buttons | SendGroup::MainSettings);
+        return answer();
+    }
+    if (command == "macro import") {
+        if (cli::RunMacroImport(library_, libraryPath_, args, out) > 0) {
+            // As after the macro manager: the buttons' macros are numbered
+            // again from the library and sent.
+            controller_->RequestResync();
+            if (HasMacroButton(Current())) {
+                SendRequest(SendGroup::Buttons);
+                controller_->ApplyToDevice();
+            }
+            RefreshFromProfile();
+        }
+        return answer();
+    }
+    if (command == "apply") {
+        const auto given = args.find("slot");
+        const bool typed = given == args.end() || given->is_number_integer();
+        const long long slot = given != args.end() && typed ? given->get<long long>() : -1;
+        if (!typed || slot >= kProfileCount || slot < -1) {
+            out.Err("a profile slot is 0-4");
+            out.Fail(cli::kExitUsage);
+            return answer();
+        }
+        if (slot >= 0 && SelectProfile(model_, static_cast<int>(slot)).changed) {
+            RefreshFromProfile();
+            SendRequest(SendGroup::Buttons | SendGroup::MainSettings);
+        }
+        if (!link_->SendTarget()) {
+            out.Err("no mouse found (the tarvik window's device link)");
+            out.Fail();
+            return answer();
+        }
+        // Whatever the caches hold: every group is sent. The send arms the
+        // delayed save, as any send of the window does.
+        controller_->Cache().Forget();
+        SendRequest(SendGroups::All());
+        AddProblems(out, problems);
+        controller_->ApplyToDevice([this, out, reply = std::move(reply)](const ApplyResult& r) mutable {
+            if (!r.ran) {
+                out.Err("the tarvik window ended before the send");
+                out.Fail();
+            } else {
+                const std::optional<Identity> target = link_->SendTargetIdentity();
+                cli::ReportApply(model_, target ? NameOf(*target) : "no mouse", r, true, out);
+            }
+            reply(out);
+        });
+        return;
+    }
+    if (command == "reset") {
+        // The factory reset as after its confirmation dialog (tarvikctl was given --yes).
+        // It writes the profile file on this thread.
+        FinishBackgroundSave();
+        AddProblems(out, problems);
+        controller_->FactoryReset([this, out, reply = std::move(reply)](const ResetResult& r) mutable {
+            cli::ReportReset(model_, r, out);
+            reply(out);
+        });
+        return;
+    }
+    std::string why = "the tarvik window does not know the command \"";
+    why += command;
+    why += "\"";
+    out.Err(why);
+    out.Fail(cli::kExitUsage);
+    answer();
+}
+
+void ServeCtlCommands(app::SingleInstance& instance, CTarvikDlg& window) {
+    instance.SetAsyncVerbHandler(
+        std::string(app::kVerbCtl), [&window](const std::string& args, app::SingleInstance::Reply reply) {
+            const auto send = [reply](const CtlOutput& out) {
+                std::string line(app::kVerbResult);
+                line += ' ';
+                line += cli::FormatCtlResult(out);
+                if (line.size() > app::kMaxReplyLine) {
+                    CtlOutput tooLong;
+                    tooLong.exitCode = out.exitCode == cli::kExitOk ? cli::kExitFailed : out.exitCode;
+                    tooLong.Err("the tarvik window's answer was too long to pass on");
+                    line = app::kVerbResult;
+                    line += ' ';
+                    line += cli::FormatCtlResult(tooLong);
+                }
+                reply(line);
+            };
+            const std::optional<cli::CtlRequest> request = cli::ParseCtlRequest(args);
+            if (!request || !cli::IsForwardedCommand(request->command)) {
+                CtlOutput out;
+                out.Err("the tarvik window cannot read this request");
+                out.Fail(cli::kExitUsage);
+                return send(out);
+            }
+            window.RunCtlCommand(*request, send);
+        });
+}
+
+} // namespace tarvik
