@@ -20,6 +20,7 @@
 #include "device/DeviceController.h"
 #include "macro/ButtonFunctions.h"
 #include "model/ProfileSlots.h"
+#include "text/ExitCodes.h"
 
 namespace tarvik {
 class MacroLibrary;
@@ -28,14 +29,6 @@ struct MacroKey;
 } // namespace tarvik
 
 namespace tarvik::cli {
-
-// Exit codes, the same for every command.
-enum ExitCode : int {
-    kExitOk = 0,
-    kExitFailed = 1,     // the operation failed: a refused file, a failed save, the folder in use
-    kExitUsage = 2,      // the command line asks for something impossible
-    kExitLeftButton = 3, // assign: the left-button rule set the button back
-};
 
 // What a command prints and its exit code.
 struct CtlOutput {

@@ -90,7 +90,7 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
         cli::RunImport(model_, args, out);
         RefreshFromProfile();
         // The mouse holds the current profile: an import into it is sent.
-        if (out.exitCode == cli::kExitOk && args.value("slot", -1) == current)
+        if (out.exitCode == kExitOk && args.value("slot", -1) == current)
             SendRequest(SendGroup::Buttons | SendGroup::MainSettings);
         return answer();
     }
@@ -113,7 +113,7 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
         const long long slot = given != args.end() && typed ? given->get<long long>() : -1;
         if (!typed || slot >= kProfileCount || slot < -1) {
             out.Err("a profile slot is 0-4");
-            out.Fail(cli::kExitUsage);
+            out.Fail(kExitUsage);
             return answer();
         }
         if (slot >= 0 && SelectProfile(model_, static_cast<int>(slot)).changed) {
@@ -157,7 +157,7 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
     why += command;
     why += "\"";
     out.Err(why);
-    out.Fail(cli::kExitUsage);
+    out.Fail(kExitUsage);
     answer();
 }
 
@@ -170,7 +170,7 @@ void ServeCtlCommands(app::SingleInstance& instance, CTarvikDlg& window) {
                 line += cli::FormatCtlResult(out);
                 if (line.size() > app::kMaxReplyLine) {
                     CtlOutput tooLong;
-                    tooLong.exitCode = out.exitCode == cli::kExitOk ? cli::kExitFailed : out.exitCode;
+                    tooLong.exitCode = out.exitCode == kExitOk ? kExitFailed : out.exitCode;
                     tooLong.Err("the tarvik window's answer was too long to pass on");
                     line = app::kVerbResult;
                     line += ' ';
@@ -182,7 +182,7 @@ void ServeCtlCommands(app::SingleInstance& instance, CTarvikDlg& window) {
             if (!request || !cli::IsForwardedCommand(request->command)) {
                 CtlOutput out;
                 out.Err("the tarvik window cannot read this request");
-                out.Fail(cli::kExitUsage);
+                out.Fail(kExitUsage);
                 return send(out);
             }
             window.RunCtlCommand(*request, send);
