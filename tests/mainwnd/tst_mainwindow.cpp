@@ -562,6 +562,22 @@ private slots:
         QCOMPARE(reread.GetShowList(count), added);
     }
 
+    // A save that fails on the saver thread reaches the user as a notice.
+    void failedSaveIsShown() {
+        Harness h;
+        QVERIFY(h.Start());
+        SettingsModel& m = h.Model();
+        m.LeaveAllFilesAlone("another program holds the folder");
+        const int other = m.GetShowList(1);
+        const SlotResult r = RenameProfile(m, other, u"Office"); // as the rename dialog does
+        QVERIFY(r.saved.ok());                                   // handed to the saver
+        QTRY_VERIFY_WITH_TIMEOUT(
+            MessageOf(h.window->ActiveDialog())
+                .startsWith(QStringLiteral("The profiles could not be saved: not saved")),
+            kWait);
+        QVERIFY(ReadProfile(h.SlotFile(other)).Settings[0].Value != u"Office");
+    }
+
     // ---- button functions ---------------------------------------------------------------------------
 
     // A DPI-lock resolution from the sub-menu of button 2, then the disabled
