@@ -1,7 +1,7 @@
 // Mouse routing, painting, messages, timers and pop-up slots of the skinned
 // window base, driven by real mouse input under the offscreen platform.
-#include <QCoreApplication>
 #include <QBackingStore>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QTest>
 
