@@ -473,7 +473,7 @@ void DeviceController::FinishReset(ResetResult r, const ResetDone& done) {
     const std::u16string name = model_.Profiles[slot].Settings[kSetProfileName].Value;
     model_.ResetProfileToDefaults(slot);
     model_.Profiles[slot].Settings[kSetProfileName].Value = name;
-    r.fileWritten = model_.WriteProfileFile(slot, model_.GetSlotPath(slot)).ok();
+    r.fileWritten = model_.SaveProfile(slot).ok();
     if (!r.deviceFound || r.commandWritten) {
         // The mouse now holds the defaults: nothing is sent for them.
         PrimeCaches();

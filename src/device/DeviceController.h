@@ -97,7 +97,7 @@ struct HotplugResult {
 struct ResetResult {
     bool deviceFound = false;
     bool commandWritten = false;
-    bool fileWritten = false;
+    bool fileWritten = false; // or handed to the model's writer (SettingsModel::SetSaveHandOff)
 };
 
 // What the window shows; every call comes on the UI thread.
@@ -161,7 +161,8 @@ public:
     [[nodiscard]] FileResult FlushDelayedSave();
     // How the delayed save runs when its time has come; by default the model
     // saves on this thread. The window hands the files to a saver thread
-    // instead. FlushDelayedSave always saves on this thread.
+    // instead. FlushDelayedSave saves through the model (on this thread unless
+    // the model hands its saves to a writer).
     void SetDelayedSave(std::function<void()> save) { delayedSave_ = std::move(save); }
     // Stops the worker: a send in progress ends at its next step and the jobs
     // not started end without touching the device. Their results (interrupted)

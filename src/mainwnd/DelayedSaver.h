@@ -1,17 +1,23 @@
-// The delayed save off the UI thread: config.ini and the five profile files,
-// each written to a temporary file, flushed to the disk and renamed, take tens
-// of milliseconds. The UI thread copies the tables (microseconds) and a saver
-// thread writes the copy. One write runs at a time; a newer copy that arrives
-// meanwhile waits, and replaces an older one that is still waiting.
+// Every file write the window causes, off the UI thread: config.ini and the
+// five profile files, each written to a temporary file, flushed to the disk
+// and renamed, take tens of milliseconds. The UI thread copies the tables
+// (microseconds) and a saver thread writes the copy. Writes run one at a time
+// in the order they were asked for; a newer copy that arrives while a save
+// still waits replaces it and writes what both were due, so an older copy
+// never has the last word and a change made during a write is written after it.
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
 
 #include "device/DeviceLink.h"
+#include "model/ModelChanges.h"
 #include "text/FileResult.h"
 
 namespace tarvik {
@@ -20,32 +26,55 @@ class SettingsModel;
 
 class DelayedSaver {
 public:
-    // `post` runs the completion on the UI thread.
+    using Done = std::function<void(const FileResult&)>;
+
+    // `post` runs the completions on the UI thread.
     explicit DelayedSaver(PostFn post);
     // Writes what is waiting, then ends the thread.
     ~DelayedSaver();
     DelayedSaver(const DelayedSaver&) = delete;
     DelayedSaver& operator=(const DelayedSaver&) = delete;
 
-    // Copies the settings table and the profiles of `model` and has them written.
-    void Save(const SettingsModel& model);
-    // A copy is being written or waits to be.
+    // Copies what the files of `model` need and has `scope` written: kAllSlots
+    // for config.ini and the five profiles, a slot for its file. `report`: a
+    // failure of this write is to be shown to the user (SetDone).
+    void Save(const SettingsModel& model, int scope = kAllSlots, bool report = false);
+    // Writes the slot of a copy of `model` to `path` (an export), after the
+    // writes asked for before it; `done` runs on the UI thread with the result.
+    void Export(const SettingsModel& model, int slot, std::filesystem::path path, Done done);
+    // Runs `done` on the UI thread once every write asked for before it has
+    // run, with the first failure among them (an export reports its own).
+    void AfterWrites(Done done);
+    // A write runs or waits.
     bool Busy() const;
-    // Returns once nothing is being written or waiting (a save on the UI thread
-    // must not be overtaken by an older copy).
+    // Returns once nothing is being written or waiting (the end of the program).
     void Drain();
-    // Called on the UI thread after each write with its result (a failure has
-    // been reported by the model).
-    void SetDone(std::function<void(const FileResult&)> done) { done_ = std::move(done); }
+    // Called on the UI thread after each save with its result (a failure has
+    // been logged by the model) and whether a save asked to report it.
+    void SetDone(std::function<void(const FileResult&, bool report)> done) { done_ = std::move(done); }
 
 private:
+    struct Job {
+        std::unique_ptr<SettingsModel> copy;
+        bool all = false;          // config.ini and the five profiles
+        std::uint8_t slotBits = 0; // profile files, one bit each
+        bool report = false;
+        std::filesystem::path exportPath; // set: an export of exportSlot
+        int exportSlot = -1;
+        Done exportDone;
+        Done after; // set: no write, only the answer after the writes before it
+        bool PlainSave() const { return exportPath.empty() && !after; }
+    };
     void Run();
+    static FileResult Write(Job& job);
+    void Enqueue(std::unique_ptr<SettingsModel> copy, int scope, bool report);
 
     PostFn post_;
-    std::function<void(const FileResult&)> done_;
+    std::function<void(const FileResult&, bool)> done_;
     mutable std::mutex mutex_;
     std::condition_variable wake_, idle_;
-    std::unique_ptr<SettingsModel> waiting_;
+    std::deque<Job> queue_;
+    FileResult failed_; // the first failure since the last AfterWrites (saver thread)
     bool writing_ = false;
     bool stop_ = false;
     std::thread thread_;

@@ -11,6 +11,7 @@
 #include "device/DeviceLink.h"
 #include "device/MacroUpload.h"
 #include "device/ui/NoticeDialogs.h"
+#include "macro/ui/DialogParts.h"
 #include "model/SettingsModel.h"
 #include "skin/CheckButton.h"
 #include "skin/OpenDialogList.h"
@@ -103,6 +104,9 @@ CTarvikDlg::CTarvikDlg(MainWindowSetup setup, WindowSeams seams)
       scheduler_(std::make_unique<WindowScheduler>(*this)) {
     SetWindowSize(Scaled(kWindowWidth), Scaled(kWindowHeight));
     setAttribute(Qt::WA_QuitOnClose, false);
+    // The largest window: Qt's backing store already keeps what a paint does
+    // not cover, so a second full-window image would only cost memory.
+    SetKeepsBackBuffer(false);
 
     // The window's radio groups (bits as in the program's shared radio word)
     // and its DPI level buttons.
@@ -133,10 +137,16 @@ CTarvikDlg::CTarvikDlg(MainWindowSetup setup, WindowSeams seams)
     // The delayed save writes a copy of the tables on the saver thread; a change
     // that came while it wrote is saved again after it.
     saver_ = std::make_unique<DelayedSaver>(post);
-    saver_->SetDone([this](const FileResult&) {
-        if (resaveNeeded_ && !ended_) SaveInBackground();
+    saver_->SetDone([this](const FileResult& r, bool report) {
+        if (ended_) return;
+        if (report && !r) ShowSaveFailure(r);
+        if (resaveNeeded_) SaveInBackground();
     });
     controller_->SetDelayedSave([this] { SaveInBackground(); });
+    // The model's own saves (profile operations, imports, a sensor change, the
+    // factory reset's profile file) go to the saver thread too, behind the
+    // writes before them; a failure is shown when the write has run.
+    model_.SetSaveHandOff([this](const SettingsModel& m, int scope) { saver_->Save(m, scope, true); });
 
     // Changes made outside the window's own handlers (level and rate reports,
     // sensor changes, the factory reset) repaint what they touched.
@@ -159,6 +169,7 @@ CTarvikDlg::~CTarvikDlg() {
     Shutdown();
     delete startupNotice_.data(); // it has no parent
     model_.RemoveListener(modelListener_);
+    model_.SetSaveHandOff({}); // later saves write on the calling thread
     // The controller stops and joins its worker, then the link its readers.
     controller_.reset();
     link_.reset();
@@ -293,14 +304,14 @@ void CTarvikDlg::End(int exitCode) {
 }
 
 void CTarvikDlg::SavePending() {
-    // After the copy the saver may be writing: a delayed save that is still
-    // waiting, or a change whose send (and so its delayed save) has not come
-    // yet, is written now on this thread. A failure has been reported by the model.
-    saver_->Drain();
+    // A delayed save that is still waiting, or a change whose send (and so its
+    // delayed save) has not come yet, joins the writes on the saver thread;
+    // then this waits until all are written, as the program is ending.
     const bool waiting = scheduler_->Armed(Task::SaveProfiles);
     static_cast<void>(controller_->FlushDelayedSave());
-    if (!waiting && unsavedChanges_) static_cast<void>(model_.SaveSettingsAndProfiles());
+    if (!waiting && unsavedChanges_) SaveInBackground();
     unsavedChanges_ = false;
+    saver_->Drain();
 }
 
 void CTarvikDlg::SaveInBackground() {
@@ -309,10 +320,6 @@ void CTarvikDlg::SaveInBackground() {
     // As the save on this thread does: the current slot is stored in the settings table.
     model_.SetCurrentProfile(model_.GetCurrentProfile());
     saver_->Save(model_);
-}
-
-void CTarvikDlg::FinishBackgroundSave() {
-    saver_->Drain();
 }
 
 mainwnd::PanelState CTarvikDlg::Panels() const {
@@ -412,8 +419,7 @@ void CTarvikDlg::OnSendFinished(const ApplyResult& result) {
         key += ':';
         key += std::to_string(m.steps);
         if (!toldRefused_.insert(key).second) continue;
-        ShowNoticeText(QStringLiteral("Macro \"%1\" is too long for the mouse and was not sent.")
-                           .arg(QString::fromStdU16String(m.name)));
+        ShowNoticeText(OwnText(ProgramText::MacroTooLong).arg(QString::fromStdU16String(m.name)));
     }
 }
 
@@ -429,10 +435,7 @@ void CTarvikDlg::keyPressEvent(QKeyEvent* event) {
     }
     const int virtualKey = key >= Qt::Key_A && key <= Qt::Key_Z ? key : 0;
     if (supportWord_.KeyDown(virtualKey)) {
-        std::string text = "Tarvik ";
-        text += TARVIK_VERSION;
-        text += " - support: see README.md";
-        ShowNoticeText(QString::fromStdString(text));
+        ShowNoticeText(OwnText(ProgramText::SupportLine).arg(QStringLiteral(TARVIK_VERSION)));
     }
     CDlgBase::keyPressEvent(event);
 }

@@ -235,8 +235,8 @@ private:
     void SendRequest(SendGroups groups);
     // The delayed save: the tables copied, written by the saver thread.
     void SaveInBackground();
-    // Before the model saves on this thread: the saver's older copy must not land after it.
-    void FinishBackgroundSave();
+    // The notice of a save that failed on the saver thread.
+    void ShowSaveFailure(const FileResult& r);
 
     // ---- dialogs
     // Opens a dialog window-modal; `then` hears its result once it ended.

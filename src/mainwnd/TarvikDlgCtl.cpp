@@ -49,6 +49,21 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
         AddProblems(out, problems);
         reply(out);
     };
+    // Profile files are written by the saver: the answer waits for those
+    // writes, so that a reading tarvikctl run after this one reads the change,
+    // and a failed write is told to tarvikctl as well as shown in the window.
+    const auto answerAfterWrites = [&] {
+        AddProblems(out, problems);
+        saver_->AfterWrites([out, reply = std::move(reply)](const FileResult& written) mutable {
+            if (!written) {
+                std::string why = "the profiles could not be saved: ";
+                why += written.Describe();
+                out.Err(why);
+                out.Fail();
+            }
+            reply(out);
+        });
+    };
     if (!started_ || ended_) {
         out.Err("the tarvik window is starting or ending; try again");
         out.Fail();
@@ -75,24 +90,22 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
         return answer();
     }
     if (command.starts_with("profile ")) {
-        // Add, rename and delete save on this thread, as the profile menu's do.
-        FinishBackgroundSave();
+        // Add, rename and delete save through the saver, as the profile menu's do.
         cli::RunProfile(model_, command, args, out, [this] {
             SendRequest(SendGroup::Buttons | SendGroup::MainSettings);
             return FileResult{};
         });
         RefreshFromProfile();
-        return answer();
+        return answerAfterWrites();
     }
     if (command == "import") {
-        FinishBackgroundSave();
         const int current = model_.GetCurrentProfile();
         cli::RunImport(model_, args, out);
         RefreshFromProfile();
         // The mouse holds the current profile: an import into it is sent.
         if (out.exitCode == kExitOk && args.value("slot", -1) == current)
             SendRequest(SendGroup::Buttons | SendGroup::MainSettings);
-        return answer();
+        return answerAfterWrites();
     }
     if (command == "macro import") {
         if (cli::RunMacroImport(library_, libraryPath_, args, out) > 0) {
@@ -144,8 +157,7 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
     }
     if (command == "reset") {
         // The factory reset as after its confirmation dialog (tarvikctl was given --yes).
-        // It writes the profile file on this thread.
-        FinishBackgroundSave();
+        // Its profile file is written by the saver.
         AddProblems(out, problems);
         controller_->FactoryReset([this, out, reply = std::move(reply)](const ResetResult& r) mutable {
             cli::ReportReset(model_, r, out);

@@ -10,6 +10,7 @@
 #include "macro/ButtonFunctions.h"
 #include "macro/MacroFiles.h"
 #include "macro/MacroLibrary.h"
+#include "macro/ui/DialogParts.h"
 #include "macro/ui/FireKeyDlg.h"
 #include "macro/ui/FunctionPopups.h"
 #include "macro/ui/MacroManagerDlg.h"
@@ -179,8 +180,7 @@ LResult CTarvikDlg::OnFactoryReset(int, WParam, LParam code) {
     RunDialog(new CFirmwareResetDlg(this), [this](int result) {
         if (result != QDialog::Accepted || ended_) return;
         // The reset's progress opens the progress dialog; the profile's change
-        // refreshes the controls. It writes the profile file on this thread.
-        FinishBackgroundSave();
+        // refreshes the controls. Its profile file goes to the saver thread.
         controller_->FactoryReset();
     });
     return 0;
@@ -211,7 +211,7 @@ LResult CTarvikDlg::OnMacroManager(int, WParam, LParam code) {
 LResult CTarvikDlg::OnMouseSettings(int, WParam, LParam code) {
     if (code != kNotifyClick) return 0;
     if (app::OpenDesktopMouseSettings() == app::SettingsLaunch::NoneFound)
-        ShowNoticeText(QStringLiteral("No mouse settings of this desktop were found."));
+        ShowNoticeText(OwnText(ProgramText::NoMouseSettings));
     return 0;
 }
 
@@ -308,13 +308,10 @@ LResult CTarvikDlg::OnProfileCommand(int, WParam w, LParam l) {
 
 void CTarvikDlg::RunProfileOperation(int code, int slot) {
     if (ended_) return;
-    // Each operation below saves on this thread.
-    FinishBackgroundSave();
+    // Each operation below hands its save to the saver thread, which shows a failure.
     const auto after = [this](const SlotResult& r) {
         if (r.notice != Notice::None) ShowNotice(NoticeString(r.notice));
-        if (!r.saved)
-            ShowNoticeText(QStringLiteral("The profiles could not be saved: %1")
-                               .arg(QString::fromStdString(r.saved.Describe())));
+        if (!r.saved) ShowSaveFailure(r.saved);
         RefreshFromProfile();
     };
     switch (code) {
@@ -341,7 +338,6 @@ void CTarvikDlg::RunProfileOperation(int code, int slot) {
         auto* dialog = new CAddProfileDlg(this);
         RunDialog(dialog, [this, dialog, after](int result) {
             if (result != QDialog::Accepted) return;
-            FinishBackgroundSave();
             after(AddProfile(model_, dialog->Name().toStdU16String()));
         });
         break;
@@ -358,12 +354,13 @@ void CTarvikDlg::ImportProfile(int slot) {
     FileRequest request{FileRequest::Kind::Open, L(142), kProfileFilter, QStringLiteral("psf")};
     seams_.chooseFile(this, request, [this, slot](const QString& path) {
         if (path.isEmpty() || ended_) return;
-        // The model reads the file aside first: a file it refuses changes nothing.
-        FinishBackgroundSave();
+        // The model reads the file aside first (on this thread: one small file,
+        // capped in size): a file it refuses changes nothing. The save after it
+        // goes to the saver thread.
         const FileResult r = model_.ImportProfile(slot, path.toStdString());
         if (!r)
             ShowNoticeText(
-                QStringLiteral("The profile was not imported: %1").arg(QString::fromStdString(r.Describe())));
+                OwnText(ProgramText::ProfileNotImported).arg(QString::fromStdString(r.Describe())));
         RefreshFromProfile();
     });
 }
@@ -372,11 +369,15 @@ void CTarvikDlg::ExportProfile(int slot) {
     FileRequest request{FileRequest::Kind::Save, L(143), kProfileFilter, QStringLiteral("psf")};
     seams_.chooseFile(this, request, [this, slot](const QString& path) {
         if (path.isEmpty() || ended_) return;
-        const FileResult r = model_.ExportProfile(slot, path.toStdString());
-        if (!r)
-            ShowNoticeText(
-                QStringLiteral("The profile was not exported: %1").arg(QString::fromStdString(r.Describe())));
+        // Written from a copy on the saver thread; the reason of a failure is logged.
+        saver_->Export(model_, slot, path.toStdString(), [this](const FileResult& r) {
+            if (!r && !ended_) ShowNotice(NoticeString(Notice::FileNotWritten));
+        });
     });
+}
+
+void CTarvikDlg::ShowSaveFailure(const FileResult& r) {
+    ShowNoticeText(OwnText(ProgramText::ProfilesNotSaved).arg(QString::fromStdString(r.Describe())));
 }
 
 // ---- panel headers -----------------------------------------------------------------------------

@@ -210,11 +210,38 @@ FileResult SettingsModel::SaveCurrentProfileAndSettings() {
 }
 
 FileResult SettingsModel::SaveSettingsAndProfiles() {
+    if (handOff_) {
+        // The copy is taken as this thread's save would write it.
+        Ini[kIniCurrentProfile].Value = Dec(GetCurrentProfile());
+        handOff_(*this, kAllSlots);
+        return {};
+    }
     // config.ini may show a slot (a profile just added) only once its file is
     // written: when a profile file fails, config.ini stays as it was.
     FileResult profiles = SaveAllProfiles();
     if (!profiles) return profiles;
     return SaveCurrentProfileAndSettings();
+}
+
+FileResult SettingsModel::SaveProfile(int slot) {
+    if (!ValidSlot(slot)) return {};
+    if (handOff_) {
+        handOff_(*this, slot);
+        return {};
+    }
+    return WriteProfileFile(slot, GetSlotPath(slot));
+}
+
+std::unique_ptr<SettingsModel> SettingsModel::WritingCopy() const {
+    auto copy = std::make_unique<SettingsModel>(dataFolder_);
+    copy->Profiles = Profiles;
+    copy->SensorId = SensorId;
+    copy->Ini = Ini;
+    copy->repairs_ = repairs_;
+    copy->noRepairs_ = noRepairs_;
+    copy->settingsLeftAlone_ = settingsLeftAlone_;
+    copy->profilesLeftAlone_ = profilesLeftAlone_;
+    return copy;
 }
 
 bool SettingsLoadReport::AllWritten() const {
@@ -340,8 +367,7 @@ FileResult SettingsModel::RefuseLeftAlone(const LeftAlone<T>& file, const char* 
     std::string reason = "not saved: ";
     reason += file.why;
     reason += "; the file is left as it is in this run";
-    if (!file.reported) {
-        file.reported = true;
+    if (!file.reported->exchange(true)) {
         std::string message = what;
         message += ' ';
         message += file.path.string();

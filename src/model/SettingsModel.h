@@ -3,7 +3,10 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -88,6 +91,24 @@ public:
     // all were (so that it never shows a slot whose file is not written), as
     // after every profile operation and ten seconds after a send.
     FileResult SaveSettingsAndProfiles();
+    // Writes the slot's own file (nothing for a slot outside 0-4).
+    FileResult SaveProfile(int slot);
+
+    // ---- where the saves are written
+    // Without a hand-off, SaveSettingsAndProfiles and SaveProfile write on the
+    // calling thread. With one, they pass the model and what is due (kAllSlots:
+    // config.ini and the five profiles; a slot: that profile file) to it and
+    // return an ok result at once: the hand-off copies what the files need
+    // (WritingCopy) and has the copy written elsewhere, whose writer reports the
+    // outcome. A program whose UI thread must not wait for the disk sets one;
+    // everything that saves through the model (profile operations, imports,
+    // sensor changes, the factory reset) then goes the same way, in order.
+    using SaveHandOff = std::function<void(const SettingsModel& model, int scope)>;
+    void SetSaveHandOff(SaveHandOff handOff) { handOff_ = std::move(handOff); }
+    // A model holding what the files need: the data folder, the tables, the
+    // files left alone (a refusal is still said once across copies) and whether
+    // repairs are allowed; no listeners and no hand-off, so it writes itself.
+    std::unique_ptr<SettingsModel> WritingCopy() const;
     // The current profile lives in the "CurrentProfile" pair only. Out-of-range
     // hand-edited values read as the pair's default, so nothing indexes outside
     // the five records or the show list.
@@ -163,11 +184,13 @@ public:
 private:
     template <class T> struct LeftAlone {
         LeftAlone(std::filesystem::path p, T l, std::string w)
-            : path(std::move(p)), loaded(std::move(l)), why(std::move(w)) {}
+            : path(std::move(p)), loaded(std::move(l)), why(std::move(w)),
+              reported(std::make_shared<std::atomic<bool>>(false)) {}
         std::filesystem::path path;
         T loaded; // what the load left in memory for the file
         std::string why;
-        mutable bool reported = false;
+        // Shared by the writing copies, which may report on another thread.
+        std::shared_ptr<std::atomic<bool>> reported;
     };
     void ResetRecord(int slot);
     LoadOutcome ReadProfileInto(int slot, const std::filesystem::path& path, bool quietWhenMissing = false);
@@ -175,6 +198,7 @@ private:
 
     std::filesystem::path dataFolder_;
     ModelListeners listeners_;
+    SaveHandOff handOff_;
     bool repairs_ = true;
     std::string noRepairs_;
     std::optional<LeftAlone<std::array<ProfileSetting, kIniPairCount>>> settingsLeftAlone_;

@@ -281,6 +281,23 @@ void CDlgBase::paintEvent(QPaintEvent* event) {
     // The window paints into a back buffer it keeps, and only the part that was
     // invalidated; that part is then copied to the screen. A new buffer (first
     // paint, new size, pixel ratio or UI scale) is painted whole.
+    if (!keepBack_) {
+        // Straight into the backing store, with the state a painter on an
+        // image starts with, so the same pixels come out.
+        const QRegion region = event->region() & rect();
+        if (region.isEmpty()) return;
+        QPainter dc(this);
+        dc.setPen(QPen());
+        dc.setBrush(QBrush());
+        dc.setFont(QFont());
+        dc.setClipRegion(region);
+        dc.setRenderHint(QPainter::TextAntialiasing, true);
+        dc.fillRect(rect(), Qt::black);
+        paintRegion_ = region;
+        DrawWindow(dc, Rect{0, 0, width(), height()});
+        paintRegion_ = QRegion();
+        return;
+    }
     const qreal dpr = devicePixelRatioF();
     const QSize pixels(static_cast<int>(width() * dpr + 0.5), static_cast<int>(height() * dpr + 0.5));
     QRegion region = event->region() & rect();
@@ -303,6 +320,12 @@ void CDlgBase::paintEvent(QPaintEvent* event) {
     QPainter screen(this);
     for (const QRect& r : event->region() & rect())
         screen.drawImage(QRectF(r), back_, QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr));
+}
+
+void CDlgBase::SetKeepsBackBuffer(bool keep) {
+    keepBack_ = keep;
+    back_ = QImage();
+    update();
 }
 
 void CDlgBase::resizeEvent(QResizeEvent* event) {

@@ -93,8 +93,14 @@ public:
     IdRanges& PageSwitchIds() { return pageSwitchIds_; }
     bool IsPageSwitchId(int id) const { return pageSwitchIds_.Contains(id); }
 
-    // The image the window paints into and shows from (device pixels).
+    // The image the window paints into and shows from (device pixels); null
+    // for a window that paints straight into Qt's backing store.
     const QImage& BackBuffer() const { return back_; }
+    // Off: the window paints straight into Qt's backing store, which keeps what
+    // is not repainted just as the back buffer does, and saves the buffer's
+    // memory (a window's size × 4 bytes). What is painted is the same.
+    void SetKeepsBackBuffer(bool keep);
+    bool KeepsBackBuffer() const { return keepBack_; }
 
 protected:
     // Sets the window's own size (design size × UI scale) before initialisation.
@@ -198,6 +204,7 @@ private:
     // The back buffer, remade when the window's size, pixel ratio or UI scale
     // changes; paintRegion_ is the part being painted (empty outside a paint).
     QImage back_;
+    bool keepBack_ = true;
     double backScale_ = 0;
     QRegion paintRegion_;
     std::map<QString, QImage> frames_;

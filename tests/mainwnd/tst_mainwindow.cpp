@@ -417,6 +417,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m.GetShowCount(), 4, kWait);
         QCOMPARE(m.Profiles[static_cast<std::size_t>(m.GetShowList(3))].Settings[kSetProfileName].Value,
                  std::u16string(u"Racing"));
+        h.window->Saver().Drain(); // the save runs on the saver thread
         bool ok = false;
         QCOMPARE(ReadProfile(h.SlotFile(m.GetShowList(3)), &ok).Settings[kSetProfileName].Value,
                  std::u16string(u"Racing"));
@@ -449,6 +450,7 @@ private slots:
         edit->EditBox()->setText(QStringLiteral("Office"));
         QTest::keyClick(edit->EditBox(), Qt::Key_Return);
         QTRY_COMPARE_WITH_TIMEOUT(m.Profiles[other].Settings[0].Value, std::u16string(u"Office"), kWait);
+        h.window->Saver().Drain();
         QCOMPARE(ReadProfile(h.SlotFile(other)).Settings[0].Value, std::u16string(u"Office"));
 
         const int count = m.GetShowCount();
@@ -490,6 +492,7 @@ private slots:
         h.chosenPath = h.dir.filePath(QStringLiteral("new-name.psf"));
         run(1, 0);
         QCOMPARE(h.requests.back().kind, FileRequest::Kind::Save);
+        h.window->Saver().Drain(); // the export is written on the saver thread
         bool ok = false;
         QCOMPARE(ReadProfile(h.chosenPath, &ok).Settings[0].Value, std::u16string(u"Exported"));
         QVERIFY(ok);
@@ -499,6 +502,7 @@ private slots:
         QCOMPARE(h.requests.back().kind, FileRequest::Kind::Open);
         QCOMPARE(m.Profiles[to].Settings[0].Value, std::u16string(u"Exported"));
         QCOMPARE(m.Profiles[to].PollingRate[0], std::uint8_t(1));
+        h.window->Saver().Drain();
         QCOMPARE(ReadProfile(h.SlotFile(to)).Settings[0].Value, std::u16string(u"Exported"));
 
         // A file the model refuses is reported to the user.
@@ -511,6 +515,67 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
             MessageOf(h.window->ActiveDialog()).startsWith(QStringLiteral("The profile was not imported")),
             kWait);
+    }
+
+    // Profile operations save on the saver thread; an exit right after them
+    // still leaves every file with the last state (nothing lost, no older copy last).
+    void profileOperationsThenExitLeaveTheirFiles() {
+        Harness h;
+        QVERIFY(h.Start());
+        SettingsModel& m = h.Model();
+        const int count = m.GetShowCount();
+        const int other = m.GetShowList(1);
+        const int added = m.GetShowList(count);
+        auto rename = [&](const QString& name) {
+            h.ClickControl(kIdProfileButton);
+            auto* list = dynamic_cast<CListPopup*>(h.window->Popup(CTarvikDlg::kSlotProfileList));
+            QVERIFY(list);
+            QVERIFY(QTest::qWaitForWindowExposed(list));
+            ClickItem(*list, 3, Qt::RightButton); // show position 1
+            auto* menu = dynamic_cast<CListPopup*>(h.window->Popup(CTarvikDlg::kSlotProfileCommands));
+            QVERIFY(menu);
+            QVERIFY(QTest::qWaitForWindowExposed(menu));
+            ClickItem(*menu, 3); // rename
+            QTRY_VERIFY_WITH_TIMEOUT(Active<CEditProfileDlg>(h) != nullptr, kWait);
+            Active<CEditProfileDlg>(h)->EditBox()->setText(name);
+            QTest::keyClick(Active<CEditProfileDlg>(h)->EditBox(), Qt::Key_Return);
+            QTRY_COMPARE_WITH_TIMEOUT(m.Profiles[other].Settings[0].Value, name.toStdU16String(), kWait);
+        };
+        rename(QStringLiteral("Office"));
+        rename(QStringLiteral("Office 2"));
+        h.ClickControl(kIdProfileButton);
+        auto* list = dynamic_cast<CListPopup*>(h.window->Popup(CTarvikDlg::kSlotProfileList));
+        QVERIFY(list);
+        QVERIFY(QTest::qWaitForWindowExposed(list));
+        ClickItem(*list, 7); // add
+        QTRY_VERIFY_WITH_TIMEOUT(Active<CAddProfileDlg>(h) != nullptr, kWait);
+        Active<CAddProfileDlg>(h)->EditBox()->setText(QStringLiteral("Added"));
+        QTest::keyClick(Active<CAddProfileDlg>(h)->EditBox(), Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(m.GetShowCount(), count + 1, kWait);
+        h.window->Shutdown(); // at once, the saves possibly still running
+
+        QCOMPARE(ReadProfile(h.SlotFile(other)).Settings[0].Value, std::u16string(u"Office 2"));
+        QCOMPARE(ReadProfile(h.SlotFile(added)).Settings[0].Value, std::u16string(u"Added"));
+        SettingsModel reread(m.DataFolder());
+        QVERIFY(reread.ReadSettingsFile(reread.SettingsPath()).ok());
+        QCOMPARE(reread.GetShowCount(), count + 1);
+        QCOMPARE(reread.GetShowList(count), added);
+    }
+
+    // A save that fails on the saver thread reaches the user as a notice.
+    void failedSaveIsShown() {
+        Harness h;
+        QVERIFY(h.Start());
+        SettingsModel& m = h.Model();
+        m.LeaveAllFilesAlone("another program holds the folder");
+        const int other = m.GetShowList(1);
+        const SlotResult r = RenameProfile(m, other, u"Office"); // as the rename dialog does
+        QVERIFY(r.saved.ok());                                   // handed to the saver
+        QTRY_VERIFY_WITH_TIMEOUT(
+            MessageOf(h.window->ActiveDialog())
+                .startsWith(QStringLiteral("The profiles could not be saved: not saved")),
+            kWait);
+        QVERIFY(ReadProfile(h.SlotFile(other)).Settings[0].Value != u"Office");
     }
 
     // ---- button functions ---------------------------------------------------------------------------
@@ -698,6 +763,7 @@ private slots:
         expected.Settings[0].Value = name;
         QCOMPARE(h.Current().DPIOffOnFlag, expected.DPIOffOnFlag);
         QVERIFY(h.Current() == expected);
+        h.window->Saver().Drain();
         const ProfileRecord onDisk = ReadProfile(h.SlotFile(slot));
         QVERIFY(onDisk.Settings == expected.Settings);
         QCOMPARE(onDisk.DPIOffOnFlag, expected.DPIOffOnFlag);

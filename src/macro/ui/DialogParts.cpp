@@ -15,6 +15,11 @@ QString LangText(int n) {
     return QString::fromStdU16String(LanguageString(n));
 }
 
+QString OwnText(ProgramText id) {
+    const std::u16string_view text = ProgramTextString(id);
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 std::unique_ptr<CImageButton> MakeCloseButton(CDlgBase* dlg, const Rect& r) {
     auto b = std::make_unique<CImageButton>(dlg, CDlgBase::kIdClose, r, QString(), 1);
     b->LoadNormalImage(SkinName("skins\\exit_nr.png"));

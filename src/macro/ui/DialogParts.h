@@ -10,6 +10,7 @@
 #include "skin/DlgBase.h"
 #include "skin/ImageButton.h"
 #include "text/Notices.h"
+#include "text/ProgramTexts.h"
 
 class QLineEdit;
 
@@ -17,6 +18,8 @@ namespace tarvik {
 
 // Language string n.
 QString LangText(int n);
+// One of the program's own texts (text/ProgramTexts.h).
+QString OwnText(ProgramText id);
 
 // The close button ("skins\exit_nr.png" / "skins\exit_ov.png") and a text
 // button ("skins\button2_nr.png" / "skins\button2_ov.png").

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "macro/KeyMap.h"
+#include "macro/ui/DialogParts.h"
 #include "macro/ui/QtKeyMap.h"
 #include "macro/ui/XInputKeys.h"
 #include "skin/DlgBase.h"
@@ -25,7 +26,7 @@ bool IsWaylandPlatform() {
 }
 
 QString WaylandProblem() {
-    return QStringLiteral("Under Wayland only keys typed into this window can be recorded.");
+    return OwnText(ProgramText::WaylandKeyCapture);
 }
 
 // The process-wide hook state: the holders in the order they started, the

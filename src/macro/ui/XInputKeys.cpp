@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "macro/ui/DialogParts.h"
+
 #ifdef TARVIK_HAVE_XINPUT
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
@@ -65,10 +67,9 @@ void KeepRunningOnIoError(Display*, void* source) {
 // and the reason returned.
 QString OpenChecked(Display*& display, int& opcode) {
     const char* name = std::getenv("DISPLAY");
-    if (!name || !*name) return QStringLiteral("There is no X display (DISPLAY is not set).");
+    if (!name || !*name) return OwnText(ProgramText::NoXDisplay);
     display = XOpenDisplay(nullptr);
-    if (!display)
-        return QStringLiteral("The X display %1 cannot be opened.").arg(QString::fromLocal8Bit(name));
+    if (!display) return OwnText(ProgramText::XDisplayNotOpened).arg(QString::fromLocal8Bit(name));
     AdoptDisplay(display);
     XSetIOErrorExitHandler(display, &IgnoreIoError, nullptr);
     int event = 0, error = 0;
@@ -77,7 +78,7 @@ QString OpenChecked(Display*& display, int& opcode) {
         XIQueryVersion(display, &major, &minor) != Success || major < 2 || (major == 2 && minor < 1)) {
         CloseDisplay(display);
         display = nullptr;
-        return QStringLiteral("The X server has no XInput 2.1.");
+        return OwnText(ProgramText::NoXInput);
     }
     return QString();
 }
@@ -167,7 +168,7 @@ XInputKeySource::XInputKeySource(KeyHandler onKey, std::function<void()> onLost)
     : onKey_(std::move(onKey)), onLost_(std::move(onLost)) {}
 XInputKeySource::~XInputKeySource() = default;
 QString XInputKeySource::Probe() {
-    return QStringLiteral("This build of Tarvik has no X11 input support.");
+    return OwnText(ProgramText::NoX11Support);
 }
 QString XInputKeySource::Open() {
     return Probe();
