@@ -25,12 +25,12 @@ LOCK_NAME = "tarvik.lock"
 
 
 class Programs:
-    def __init__(self, build):
+    def __init__(self, build, needs=("ctl", "window", "sim")):
         bin_dir = Path(build).resolve() / "bin"
         self.ctl = bin_dir / "tarvikctl"
         self.window = bin_dir / "tarvik"
         self.sim = bin_dir / "tarvik-mousesim"
-        for p in (self.ctl, self.window, self.sim):
+        for p in (getattr(self, n) for n in needs):
             if not p.exists():
                 sys.exit(f"{p} is missing: build the programs first")
 
@@ -55,6 +55,14 @@ def run(args, timeout=30, env=None, check=False):
 
 def ctl(progs, data, *args, timeout=30, check=False, env=None):
     return run([progs.ctl, "--data-dir", data, *args], timeout=timeout, check=check, env=env)
+
+
+def init_folder(progs, data):
+    """A data folder as an installed program starts with: the start-up load's
+    files, and the shipped language files in config/."""
+    ctl(progs, data, "init", check=True)
+    for f in (ROOT / "data" / "lang").iterdir():
+        shutil.copyfile(f, Path(data) / "config" / f.name)
 
 
 def write_utf16(path, text):
@@ -217,9 +225,18 @@ class SimClient:
     """One connection to tarvik-mousesim that sends requests and waits for their replies."""
 
     def __init__(self, sock_path, timeout=5.0):
-        self.s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-        self.s.settimeout(timeout)
-        self.s.connect(str(sock_path))
+        deadline = time.monotonic() + 3
+        while True:
+            self.s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+            self.s.settimeout(timeout)
+            try:
+                self.s.connect(str(sock_path))
+                break
+            except BlockingIOError:  # the daemon's queue of new connections is full
+                self.s.close()
+                if time.monotonic() > deadline:
+                    raise
+                time.sleep(0.001)
         self.next_request = 1
         self.buf = b""
 
@@ -273,3 +290,25 @@ HELD_FIELDS = ("dpiPage", "colors", "polling", "lighting", "liftOff", "debounce"
 
 def held(dump):
     return {k: dump.get(k) for k in HELD_FIELDS}
+
+
+def long_library_text():
+    """The test library with every macro made 50 key clicks long (150 steps, of
+    which the mouse gets 100: each delay rides on its key step), 12 chunks each
+    when uploaded."""
+    out = []
+    key = 0x41
+    for line in LIBRARY_TEXT.read_text().split("\n"):
+        indent = line[:len(line) - len(line.lstrip("\t"))]
+        body = line.lstrip("\t")
+        if body.startswith("MacroActionNum="):
+            line = indent + "MacroActionNum=150"
+        elif body.startswith("MacroCommandActionNum="):
+            line = indent + "MacroCommandActionNum=100"
+        elif body.startswith("AllAction="):
+            click = f"{key:02X}000000" + "03000014" + f"{key:02X}800000"
+            steps = (click * 50).ljust(336 * 8, "0")
+            line = indent + "AllAction=" + steps
+            key += 1
+        out.append(line)
+    return "\n".join(out)

@@ -10,11 +10,12 @@ the check, is torn. Temporary files a kill leaves are counted, and `tarvikctl
 init` must then succeed and remove them.
 
 The window trials run `tarvik --hid socket:S` (offscreen) on a tarvik-mousesim
-of their own. The change is the DPI button pressed on the virtual mouse
-(`ctl press-dpi`) after the window's start-up send: the window takes the new
-level into its profile, and the delayed save, 10 s after that send, writes it.
-The kill falls at a random moment of the 80 ms after the save's first
-temporary file appears.
+of their own, with no tarvikctl involved. The change is the DPI button pressed
+on the virtual mouse (`ctl press-dpi`): the window takes the new level into its
+profile. An unplug and replug of identity B then makes the window scan and
+send, which arms its delayed save; 10 s later the save writes the level. The
+kill falls at a random moment of the 80 ms after the save's first temporary
+file appears.
 
 Exit status 0 when no file was torn and every program ended within its
 deadline."""
@@ -34,7 +35,7 @@ import faultlib as fl
 
 CLI_KINDS = {
     "import": lambda f: ["import", "--slot", "1", f["psf"]],
-    "assign": lambda f: ["assign", "--slot", "0", "--button", "2", "macro", "Office/Jump"],
+    "assign": lambda f: ["assign", "--slot", "0", "--button", "2", "macro", "Office/Paste"],
     "profile-add": lambda f: ["profile", "add", "Killed"],
     "macro-import": lambda f: ["macro", "import", f["mkf"], "--into", "Games"],
 }
@@ -42,35 +43,48 @@ WINDOW_SAVE_DEADLINE = 30  # s from start to the delayed save (10 s after the st
 KILL_WINDOW_S = 0.08
 
 
-def prepare(progs, root):
-    """The data folder every trial copies, and the files the commands read."""
+def prepare(progs, root, base):
+    """The data folder every trial copies, and the files the commands read.
+    config.ini stores the slot paths inside its folder, so a folder is prepared,
+    completed and killed at one and the same path, and kept as bytes elsewhere."""
     files = {}
-    base = root / "base"
-    fl.ctl(progs, base, "init", check=True)
+    fl.init_folder(progs, base)
     fl.write_utf16(base / "config" / "MacroLibraryFile.mlf", fl.LIBRARY_TEXT.read_text())
     # A profile file to import: another folder's slot 0 with a changed button and name.
     other = root / "other"
-    fl.ctl(progs, other, "init", check=True)
+    fl.init_folder(progs, other)
     fl.ctl(progs, other, "assign", "--button", "3", "shortcut", "ctrl+shift+a", check=True)
     fl.ctl(progs, other, "profile", "rename", "0", "Imported", check=True)
     files["psf"] = root / "import.psf"
     fl.ctl(progs, other, "export", "--slot", "0", files["psf"], check=True)
     files["mkf"] = root / "one.mkf"
     fl.ctl(progs, base, "macro", "export", "--path", "Copy", files["mkf"], check=True)
-    return base, files
+    return files
 
 
-def settle_for_window(progs, base, root):
-    """Lets a window run once on the folder until its delayed save, so that a
-    window's start-up on a copy writes nothing of its own."""
-    with fl.MouseSim(progs, root / "settle.sock") as sim:
-        win = start_window(progs, sim, base)
+def put(kept, folder):
+    """Lays the kept bytes of a data folder at `folder` (its path for the trials)."""
+    shutil.rmtree(folder, ignore_errors=True)
+    shutil.copytree(kept, folder, symlinks=True)
+
+
+def settle_for_window(progs, kept, root, slot):
+    """A data folder for the window trials of one slot: the prepared bytes laid
+    at the slot's path, and a window run on them until its end, so that
+    a later window's start-up there writes nothing of its own. Returns where the
+    settled bytes are kept and the new version of config/ after a window change."""
+    folder = root / f"w{slot}"
+    put(kept, folder)
+    with fl.MouseSim(progs, root / f"settle{slot}.sock") as sim:
+        win = start_window(progs, sim, folder)
         try:
-            saved = wait_for_save(base / "config", fl.snapshot(base / "config"), WINDOW_SAVE_DEADLINE)
+            if not fl.wait_for(lambda: win.poll() is not None or sim.dump()["framesReceived"] >= 1, 20, 0.05):
+                raise RuntimeError("the window never reached the mouse")
         finally:
-            stop_window(win)
-        if not saved:
-            print("note: the first window run saved nothing (already settled)")
+            stop_window(win)  # its end writes every file
+    settled = root / f"w{slot}-kept"
+    shutil.copytree(folder, settled, symlinks=True)
+    return settled, window_new_version(progs, settled, root, slot)
 
 
 def start_window(progs, sim, data):
@@ -113,21 +127,27 @@ def wait_for_first_temporary(config, timeout):
 
 
 def window_change(sim, win):
-    """Waits for the window's start-up send to reach the mouse, then presses the DPI button."""
-    if not fl.wait_for(lambda: win.poll() is not None or sim.dump()["lastSequence"] is not None, 20, 0.05):
-        raise RuntimeError("the window's start-up send never reached the mouse")
+    """Waits for the window's start-up to reach the mouse, presses the DPI
+    button (the window takes the new level into its profile) and unplugs and
+    plugs identity B: the scan that follows is a send, and every send arms the
+    delayed save, which writes the level 10 s later."""
+    # The window's second status query (about 2 s after its start) shows that its
+    # start-up has finished: readers, hotplug watch and timers all run.
+    if not fl.wait_for(lambda: win.poll() is not None or sim.dump()["framesReceived"] >= 2, 20, 0.05):
+        raise RuntimeError("the window never queried the mouse twice")
     if win.poll() is not None:
         raise RuntimeError(f"the window ended early with {win.returncode}")
-    r = sim.ctl("press-dpi")
-    if r.returncode != 0:
-        raise RuntimeError("press-dpi failed: " + r.stderr.decode(errors="replace"))
+    for args in (["press-dpi"], ["unplug", "B"], ["plug", "B"]):
+        r = sim.ctl(*args)
+        if r.returncode != 0:
+            raise RuntimeError(f"ctl {' '.join(args)} failed: " + r.stderr.decode(errors="replace"))
 
 
-def window_new_version(progs, base, root):
-    folder = root / "window-new"
-    shutil.copytree(base, folder, symlinks=True)
+def window_new_version(progs, settled, root, slot):
+    folder = root / f"w{slot}"
+    put(settled, folder)
     before = fl.snapshot(folder / "config")
-    with fl.MouseSim(progs, root / "window-new.sock") as sim:
+    with fl.MouseSim(progs, root / f"new{slot}.sock") as sim:
         win = start_window(progs, sim, folder)
         try:
             window_change(sim, win)
@@ -138,10 +158,10 @@ def window_new_version(progs, base, root):
     return fl.snapshot(folder / "config")
 
 
-def window_trial(progs, base, root, n, rng_value):
-    folder = root / f"t{n}"
-    shutil.copytree(base, folder, symlinks=True)
-    with fl.MouseSim(progs, root / f"t{n}.sock") as sim:
+def window_trial(progs, settled, root, slot, rng_value):
+    folder = root / f"w{slot}"
+    put(settled, folder)
+    with fl.MouseSim(progs, root / f"w{slot}.sock") as sim:
         win = start_window(progs, sim, folder)
         try:
             window_change(sim, win)
@@ -159,9 +179,8 @@ def window_trial(progs, base, root, n, rng_value):
     return folder, exited_before
 
 
-def cli_new_version(progs, base, root, kind, files):
-    folder = root / f"{kind}-new"
-    shutil.copytree(base, folder, symlinks=True)
+def cli_new_version(progs, kept, folder, kind, files):
+    put(kept, folder)
     start = time.monotonic()
     r = fl.ctl(progs, folder, *CLI_KINDS[kind](files))
     took = time.monotonic() - start
@@ -170,16 +189,15 @@ def cli_new_version(progs, base, root, kind, files):
     return fl.snapshot(folder / "config"), took
 
 
-def cli_trial(progs, base, root, n, kind, files, delay):
-    folder = root / f"t{n}"
-    shutil.copytree(base, folder, symlinks=True)
+def cli_trial(progs, kept, folder, kind, files, delay):
+    put(kept, folder)
     args = [str(progs.ctl), "--data-dir", str(folder), *map(str, CLI_KINDS[kind](files))]
     p = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=fl.base_env())
     time.sleep(delay)
     exited_before = p.poll() is not None
     p.kill()
     p.wait(timeout=10)
-    return folder, exited_before
+    return exited_before
 
 
 def judge(progs, folder, old, new):
@@ -206,7 +224,7 @@ def main():
     ap.add_argument("--window-trials", type=int, default=40)
     ap.add_argument("--parallel", type=int, default=4, help="window trials at a time")
     ap.add_argument("--seed", type=int)
-    ap.add_argument("--keep", action="store_true", help="keep the trial folders")
+    ap.add_argument("--keep", action="store_true", help="keep the campaign's folder")
     args = ap.parse_args()
     progs = fl.Programs(args.build)
     rng = fl.seeded(args.seed)
@@ -215,31 +233,33 @@ def main():
     torn_files = []
     failures = []
     started = time.monotonic()
+
+    def record(kind, folder, exited_before, old, new):
+        torn, leftovers, where, recovered = judge(progs, folder, old, new)
+        t = totals[kind]
+        t["trials"] += 1
+        t[where] += 1
+        t["ended before the kill"] += exited_before
+        if exited_before and where != "after":
+            failures.append(f"{kind}: the command ended before the kill but left the files {where} its change")
+        t["temporary files left"] += len(leftovers)
+        t["torn files"] += len(torn)
+        if not recovered:
+            failures.append(f"{kind}: init after the kill did not recover {folder}")
+        torn_files.extend(f"{kind} {folder.name}: {x}" for x in torn)
+
     with fl.TempRoot(args.keep) as root:
-        base, files = prepare(progs, root)
-        if args.window_trials:
-            settle_for_window(progs, base, root)
-        old = fl.snapshot(base / "config")
+        folder = root / "cli"
+        files = prepare(progs, root, folder)
+        kept = root / "cli-kept"
+        shutil.copytree(folder, kept, symlinks=True)
+        old = fl.snapshot(kept / "config")
 
         kinds = list(CLI_KINDS)
-        news = {k: cli_new_version(progs, base, root, k, files) for k in kinds}
+        news = {k: cli_new_version(progs, kept, folder, k, files) for k in kinds}
         for kind, (new, _) in news.items():
             if new == old:
-                failures.append(f"{kind} changed nothing on a copy")
-
-        def record(kind, folder, exited_before, new):
-            torn, leftovers, where, recovered = judge(progs, folder, old, new)
-            t = totals[kind]
-            t["trials"] += 1
-            t[where] += 1
-            t["ended before the kill"] += exited_before
-            t["temporary files left"] += len(leftovers)
-            t["torn files"] += len(torn)
-            if not recovered:
-                failures.append(f"{kind}: init after the kill did not recover {folder}")
-            torn_files.extend(f"{kind} {folder.name}: {t}" for t in torn)
-            if not args.keep:
-                shutil.rmtree(folder, ignore_errors=True)
+                failures.append(f"{kind} changed nothing")
 
         for n in range(args.cli_trials):
             kind = kinds[n % len(kinds)]
@@ -247,27 +267,34 @@ def main():
             # Uniform over the whole run and a little past it.
             delay = rng.uniform(0, took * 1.1)
             try:
-                folder, exited = cli_trial(progs, base, root, n, kind, files, delay)
-                record(kind, folder, exited, new)
+                exited = cli_trial(progs, kept, folder, kind, files, delay)
+                record(kind, folder, exited, old, new)
             except subprocess.TimeoutExpired:
                 totals[kind]["hangs"] += 1
                 failures.append(f"{kind} trial {n}: a program did not end")
 
         if args.window_trials:
-            wnew = window_new_version(progs, base, root)
-            if wnew == old:
-                failures.append("the window's save changed nothing")
+            slots = min(args.parallel, args.window_trials)
+            with concurrent.futures.ThreadPoolExecutor(slots) as pool:
+                prepared = list(pool.map(lambda s: settle_for_window(progs, kept, root, s), range(slots)))
+            for settled, wnew in prepared:
+                if wnew == fl.snapshot(settled / "config"):
+                    failures.append("the window's save changed nothing")
             offsets = [rng.random() for _ in range(args.window_trials)]
-            with concurrent.futures.ThreadPoolExecutor(args.parallel) as pool:
-                futures = {pool.submit(window_trial, progs, base, root, args.cli_trials + i, offsets[i]): i
-                           for i in range(args.window_trials)}
-                for fut in concurrent.futures.as_completed(futures):
+
+            def slot_trials(slot):
+                settled, wnew = prepared[slot]
+                wold = fl.snapshot(settled / "config")
+                for i in range(slot, args.window_trials, slots):
                     try:
-                        folder, exited = fut.result()
-                        record("window save", folder, exited, wnew)
+                        folder, exited = window_trial(progs, settled, root, slot, offsets[i])
+                        record("window save", folder, exited, wold, wnew)
                     except (RuntimeError, subprocess.TimeoutExpired) as e:
                         totals["window save"]["hangs"] += 1
-                        failures.append(f"window trial {futures[fut]}: {e}")
+                        failures.append(f"window trial {i}: {e}")
+
+            with concurrent.futures.ThreadPoolExecutor(slots) as pool:
+                list(pool.map(slot_trials, range(slots)))
 
     columns = ["trials", "before", "during", "after", "ended before the kill", "temporary files left",
                "torn files", "hangs"]

@@ -20,7 +20,7 @@ if [ "$mode" = short ]; then
   campaigns=(
     "kill_saves.py --cli-trials 40 --window-trials 4 --parallel 4"
     "writers.py --rounds 2"
-    "unplug_send.py --positions 1,7,14,15,20"
+    "unplug_send.py --positions 0,13,40,73"
     "filesystem.py"
     "sim_socket.py --rounds 300 --silent-clients 8"
   )

@@ -23,10 +23,20 @@ SERVE_DEADLINE = 5.0  # s for a well-behaved request after an attack
 
 
 def connect(path, timeout=5.0):
-    s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-    s.settimeout(timeout)
-    s.connect(path)
-    return s
+    """Connects, waiting while the daemon's queue of new connections is full
+    (as the program's own clients do, for up to 3 s)."""
+    deadline = time.monotonic() + 3
+    while True:
+        s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        s.settimeout(timeout)
+        try:
+            s.connect(path)
+            return s
+        except BlockingIOError:
+            s.close()
+            if time.monotonic() > deadline:
+                raise
+            time.sleep(0.001)
 
 
 def abrupt_close(s):
@@ -146,6 +156,28 @@ def abrupt_disconnects(path, rng, rounds):
         abrupt_close(s)
 
 
+def handle_flood(path, opens, sample):
+    """One client that opens the input interface over and over without closing
+    a handle (reading every reply). Returns how many opens were granted."""
+    c = fl.SimClient(path, timeout=10)
+    path_field = len(b"sim:A:input").to_bytes(2, "little") + b"sim:A:input"
+    granted = 0
+    batch = 1000
+    try:
+        for start in range(0, opens, batch):
+            n = min(batch, opens - start)
+            c.s.sendall(b"".join(fl.frame(0x02, (start + i + 1).to_bytes(4, "little") + path_field)
+                                 for i in range(n)))
+            for _ in range(n):
+                t, body = c._read_frame()
+                if t == 0x82 and int.from_bytes(body[4:8], "little") != 0:
+                    granted += 1
+        held_rss = sample()
+    finally:
+        c.close()
+    return granted, held_rss
+
+
 def still_serving(sim):
     c = fl.SimClient(sim.sock, timeout=SERVE_DEADLINE)
     try:
@@ -160,10 +192,11 @@ def main():
     ap.add_argument("--rounds", type=int, default=2000, help="connections per garbage-like attack")
     ap.add_argument("--clients", type=int, default=200)
     ap.add_argument("--silent-clients", type=int, default=64, help="clients that never read")
+    ap.add_argument("--opens", type=int, default=200000, help="opens on one connection, never closed")
     ap.add_argument("--rss-growth-kib", type=int, default=8192)
     ap.add_argument("--seed", type=int)
     args = ap.parse_args()
-    progs = fl.Programs(args.build)
+    progs = fl.Programs(args.build, ("sim",))
     rng = fl.seeded(args.seed)
     faults = []
     started = time.monotonic()
@@ -175,8 +208,12 @@ def main():
         peak = rss_start
         figures = {}
 
+        phase_start = [time.monotonic()]
+
         def after(name):
             nonlocal peak
+            print(f"  {name}: {time.monotonic() - phase_start[0]:.1f} s", flush=True)
+            phase_start[0] = time.monotonic()
             peak = max(peak, sim.rss_kib())
             try:
                 ok = sim.alive() and still_serving(sim)
@@ -206,6 +243,14 @@ def main():
         after("clients that never read")
         abrupt_disconnects(path, rng, args.rounds)
         after("abrupt disconnects")
+        rss_before_flood = sim.rss_kib()
+        granted, held_rss = handle_flood(path, args.opens, sim.rss_kib)
+        peak = max(peak, held_rss)
+        figures["handles opened on one connection"] = (
+            f"{granted} of {args.opens} granted, RSS {rss_before_flood} KiB -> {held_rss} KiB while held")
+        if held_rss - rss_before_flood > args.rss_growth_kib:
+            faults.append(f"{granted} open handles on one connection took {held_rss - rss_before_flood} KiB")
+        after("handle flood")
         # What the daemon keeps once every abuser is gone.
         fl.wait_for(lambda: still_serving(sim), 5, 0.1)
         rss_end = sim.rss_kib()

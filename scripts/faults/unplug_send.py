@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Unplug during a send, with real processes: `tarvikctl --hid socket:S apply`
-sends the whole profile (six buttons, every settings command and the macro
-chunks of five macro buttons) to a tarvik-mousesim with the real 60 ms pacing.
+sends the whole profile (six buttons, every settings command and five
+macros of 100 steps: 74 reports) to a tarvik-mousesim with the real 60 ms pacing.
 A watcher on the daemon's socket counts the frames the mouse received and
-unplugs both identities once report k has arrived; then tarvikctl must end
+unplugs both identities once k reports have arrived (k = 0 .. all but the
+last); then tarvikctl must end
 within its deadline, the mouse is plugged in again, and a second apply must
 succeed and leave the mouse holding exactly what one uninterrupted apply
 gives it (each trial on a new daemon, so the mouse starts empty).
@@ -25,11 +26,17 @@ import faultlib as fl
 APPLY_DEADLINE = 60  # s; a full apply takes about 2 s of pacing
 
 
-def prepare(progs, data):
-    fl.ctl(progs, data, "init", check=True)
-    fl.write_utf16(data / "config" / "MacroLibraryFile.mlf", fl.LIBRARY_TEXT.read_text())
-    macros = ["Copy", "Office/Jump", "Copy", "Office/Jump", "Copy"]
-    for button, path in zip(range(2, 7), macros):
+def prepare(progs, data, root):
+    """Five distinct macros of 100 mouse steps on buttons 1 and 3-6 (button 2
+    keeps the left click the profile must have)."""
+    fl.init_folder(progs, data)
+    fl.write_utf16(data / "config" / "MacroLibraryFile.mlf", fl.long_library_text())
+    mkf = root / "copy.mkf"
+    fl.ctl(progs, data, "macro", "export", "--path", "Copy", mkf, check=True)
+    fl.ctl(progs, data, "macro", "import", mkf, "--into", "Games", check=True)
+    fl.ctl(progs, data, "assign", "--button", "2", "left", check=True)
+    macros = {1: "Copy", 3: "Games/Jump", 4: "Office/Paste", 5: "Games/Deep/Ünïcode 宏=x", 6: "Games/Copy"}
+    for button, path in macros.items():
         fl.ctl(progs, data, "assign", "--button", str(button), "macro", path, check=True)
 
 
@@ -93,17 +100,17 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--build", default="build/dev")
     ap.add_argument("--positions", default="all",
-                    help="'all', or a comma-separated list of report positions (1-based)")
+                    help="'all', or a comma-separated list of how many reports arrive before the unplug")
     args = ap.parse_args()
-    progs = fl.Programs(args.build)
+    progs = fl.Programs(args.build, ("ctl", "sim"))
     started = time.monotonic()
     faults = []
     with fl.TempRoot() as root:
         base = root / "data"
-        prepare(progs, base)
+        prepare(progs, base, root)
         expected, total = reference(progs, base, root)
-        positions = range(1, total + 1) if args.positions == "all" else \
-            [int(x) for x in args.positions.split(",") if 1 <= int(x) <= total]
+        positions = range(0, total) if args.positions == "all" else \
+            [int(x) for x in args.positions.split(",") if 0 <= int(x) < total]
         cuts = []
         for position in positions:
             data = root / f"d{position}"

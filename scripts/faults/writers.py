@@ -48,7 +48,7 @@ def show_all(progs, data):
 
 
 def prepare(progs, data):
-    fl.ctl(progs, data, "init", check=True)
+    fl.init_folder(progs, data)
     # Every slot shown, so every one can be renamed.
     for i in range(4):
         fl.ctl(progs, data, "profile", "add", f"P{i + 1}")
@@ -59,15 +59,16 @@ def main():
     ap.add_argument("--build", default="build/dev")
     ap.add_argument("--rounds", type=int, default=20)
     args = ap.parse_args()
-    progs = fl.Programs(args.build)
+    progs = fl.Programs(args.build, ("ctl",))
 
     writes = lost = hangs = failed = 0
     started = time.monotonic()
     with fl.TempRoot() as root:
         for round_no in range(args.rounds):
             data, reference = root / f"r{round_no}", root / f"r{round_no}-ref"
+            # Made alike, not copied: config.ini holds paths inside its own folder.
             prepare(progs, data)
-            shutil.copytree(data, reference, symlinks=True)
+            prepare(progs, reference)
             cmds = commands(round_no)
             for _, c in cmds:
                 fl.ctl(progs, reference, *c, check=True)
