@@ -156,11 +156,17 @@ class MouseSim:
         self.proc = subprocess.Popen([str(progs.sim), "--socket", self.sock],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
                                      env=base_env())
+        # Ready once a connection is accepted (the file appears before the daemon listens).
         deadline = time.monotonic() + 10
-        while not os.path.exists(self.sock):
+        while True:
             if self.proc.poll() is not None or time.monotonic() > deadline:
                 raise RuntimeError("tarvik-mousesim did not start")
-            time.sleep(0.01)
+            try:
+                with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as probe:
+                    probe.connect(self.sock)
+                break
+            except (FileNotFoundError, ConnectionRefusedError, BlockingIOError):
+                time.sleep(0.01)
 
     def ctl(self, *args, timeout=10):
         return run([self.progs.sim, "ctl", "--socket", self.sock, *args], timeout=timeout)

@@ -22,7 +22,7 @@ if [ "$mode" = short ]; then
     "writers.py --rounds 2"
     "unplug_send.py --positions 0,13,40,73"
     "filesystem.py"
-    "sim_socket.py --rounds 300 --silent-clients 8"
+    "sim_socket.py --rounds 300 --silent-clients 2 --opens 20000"
   )
 else
   campaigns=(
