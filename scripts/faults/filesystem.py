@@ -114,11 +114,20 @@ def case_link(ctx):
     return data
 
 
+def case_damaged_link(ctx):
+    """The link names a file that is no profile file (damaged): the start-up
+    load keeps a copy and replaces the slot, in config/ only."""
+    data = case_link(ctx)
+    (ctx["root"] / "elsewhere" / "my-profile.psf").write_bytes(b"\xff\xfenot a profile\n".replace(b"\n", b"\n\0"))
+    return data
+
+
 CASES = [
     ("read-only data folder", case_read_only, True),
     ("data folder that is a file", case_file, True),
     ("full disk", case_full, True),
     ("config/default1.psf a link to a file outside", case_link, False),
+    ("config/default1.psf a link to a damaged file outside", case_damaged_link, False),
 ]
 
 
