@@ -39,7 +39,7 @@ CLI_KINDS = {
     "profile-add": lambda f: ["profile", "add", "Killed"],
     "macro-import": lambda f: ["macro", "import", f["mkf"], "--into", "Games"],
 }
-WINDOW_SAVE_DEADLINE = 30  # s from start to the delayed save (10 s after the start-up send)
+WINDOW_SAVE_DEADLINE = 30  # s from the change to the delayed save (10 s after the replug's send)
 KILL_WINDOW_S = 0.08
 
 
