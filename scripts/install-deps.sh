@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package Tarvik needs to build, test, benchmark, fuzz and
-# package (man pages, completion, desktop file and metainfo checks, the .deb).
+# package (man pages, completion, desktop file and metainfo checks, the .deb), and
+# the Python the fault campaigns under scripts/faults/ run on.
 # Idempotent: packages already present are not touched and nothing is fetched
 # when the machine already has them all.
 set -euo pipefail
@@ -16,6 +17,7 @@ PACKAGES=(
   xvfb xauth fonts-dejavu-core fonts-dejavu-extra fonts-wqy-microhei dbus-daemon
   xdotool x11-utils jq
   help2man man-db bash-completion desktop-file-utils appstream dpkg-dev lintian
+  python3
 )
 
 missing=()

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the dev and asan presets and runs every test on both,
-# then builds the release preset, checks an install of the dev build, drives the
-# installed window in a private X server, and packages the release build as a .deb
-# checked by lintian.
+# runs the short fault campaigns on the dev build, then builds the release preset,
+# checks an install of the dev build, drives the installed window in a private X
+# server, and packages the release build as a .deb checked by lintian.
 # Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,6 +20,11 @@ for preset in dev asan; do
   echo "== test $preset"
   ctest --preset "$preset"
 done
+
+# The fault campaigns in their short form (kills during saves, concurrent writers,
+# unplugs during a send, file-system faults, socket abuse) on the dev programs.
+echo "== fault campaigns (short)"
+bash scripts/faults/run.sh --short build/dev
 
 # The optimised build is built (warnings as errors) but its tests are not run a
 # second time: GCC warns differently at -O2, so this keeps a release build from rotting.

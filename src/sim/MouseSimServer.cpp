@@ -7,6 +7,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -224,6 +225,12 @@ void MouseSimServer::Serve(Client& client, const Message& m) {
     }
     case Type::Open: {
         Message r = Reply(Type::OpenReply, m.request);
+        const auto held = std::count_if(handles_.begin(), handles_.end(),
+                                        [&](const auto& h) { return h.second.client == client.fd; });
+        if (static_cast<std::size_t>(held) >= kMaxHandlesPerClient) {
+            Send(client, r); // handle 0: refused
+            return;
+        }
         for (Identity id : kIdentities) {
             for (InterfaceRole role : {InterfaceRole::Input, InterfaceRole::Feature}) {
                 if (m.text != SimBackend::PathOf(id, role) || !mouse_->Plugged(id)) continue;

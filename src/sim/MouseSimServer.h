@@ -40,6 +40,10 @@ public:
     static constexpr std::size_t kMaxClients = 64;
     // A client that leaves this much unread is disconnected.
     static constexpr std::size_t kMaxOutput = std::size_t{4} << 20;
+    // Most handles one connection holds at once (the program's clients hold
+    // one each); further opens are answered with handle 0, so a client that
+    // opens without closing cannot grow the daemon's memory.
+    static constexpr std::size_t kMaxHandlesPerClient = 16;
 
 private:
     struct Client {

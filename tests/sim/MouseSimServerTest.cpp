@@ -12,6 +12,7 @@
 #include <cstring>
 #include <functional>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -356,6 +357,39 @@ TEST_F(MouseSimServerTest, GarbageTruncationAndVanishingClientsLeaveTheDaemonSer
         types.push_back(simproto::Decode(body)->type);
     EXPECT_EQ(types, (std::vector<Type>{Type::Error, Type::EnumerateReply}));
     EXPECT_EQ(mouse_->Snapshot().malformedFrames, 0u);
+}
+
+// A client that opens without ever closing holds at most the daemon's limit of
+// handles on its connection (the daemon's memory would grow with each open
+// otherwise); closing one, or a new connection, is served again.
+TEST_F(MouseSimServerTest, OneConnectionHoldsABoundedNumberOfHandles) {
+    std::string error;
+    auto conn = Connection::Connect(path_, &error);
+    ASSERT_TRUE(conn) << error;
+    std::uint32_t request = 1;
+    const auto open = [&](Connection& c) {
+        Message m;
+        m.type = Type::Open;
+        m.request = request++;
+        m.text = "sim:A:feature";
+        const auto reply = c.Call(m, 3000);
+        EXPECT_TRUE(reply && reply->type == Type::OpenReply);
+        return reply ? reply->handle : 0u;
+    };
+    std::vector<std::uint32_t> handles;
+    for (std::size_t i = 0; i < MouseSimServer::kMaxHandlesPerClient; ++i) handles.push_back(open(*conn));
+    EXPECT_EQ(std::count(handles.begin(), handles.end(), 0u), 0);
+    EXPECT_EQ(open(*conn), 0u); // one more is refused
+
+    Message close;
+    close.type = Type::Close;
+    close.handle = handles.back();
+    ASSERT_TRUE(conn->Send(close));
+    EXPECT_NE(open(*conn), 0u); // the freed place is served again
+
+    auto other = Connection::Connect(path_, &error);
+    ASSERT_TRUE(other) << error;
+    EXPECT_NE(open(*other), 0u); // the limit is per connection
 }
 
 } // namespace
