@@ -20,6 +20,7 @@ if [ "$mode" = short ]; then
   campaigns=(
     "kill_saves.py --cli-trials 40 --window-trials 4 --parallel 4"
     "writers.py --rounds 2"
+    "writers.py --rounds 2 --window"
     "unplug_send.py --positions 0,13,40,73"
     "filesystem.py"
     "sim_socket.py --rounds 300 --silent-clients 2 --opens 20000"
@@ -28,6 +29,7 @@ else
   campaigns=(
     "kill_saves.py --cli-trials 240 --window-trials 60 --parallel 4"
     "writers.py --rounds 20"
+    "writers.py --rounds 20 --window"
     "unplug_send.py"
     "filesystem.py"
     "sim_socket.py"

@@ -8,11 +8,18 @@ commands leave it when they run one after the other. A writer whose change is
 missing at the end is a lost update; a writer that did not end within its
 deadline is a hang.
 
+With --window the same writers run while a `tarvik --hid sim` window (offscreen)
+holds the data folder: they hand their changes to the window, which sends and
+saves them later; the window is then ended with SIGTERM, and the folder must
+hold every change. This is the lost update a window's later save would cause.
+
 Exit status 0 when no update was lost, every writer succeeded and none hung."""
 
 import argparse
 import json
+import os
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -54,12 +61,38 @@ def prepare(progs, data):
         fl.ctl(progs, data, "profile", "add", f"P{i + 1}")
 
 
+def start_window(progs, data, runtime):
+    """A window on the data folder, its instance socket in a runtime folder of
+    its own; returns once it serves commands."""
+    env = fl.base_env()
+    env["XDG_RUNTIME_DIR"] = str(runtime)
+    win = subprocess.Popen([str(progs.window), "--hid", "sim", "--data-dir", str(data)],
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
+    if not fl.wait_for(lambda: any(runtime.glob("tarvik-*.sock")) or win.poll() is not None, 20):
+        win.kill()
+        raise RuntimeError("the window never listened")
+    if win.poll() is not None:
+        raise RuntimeError(f"the window ended at start with {win.returncode}")
+    return win, env
+
+
+def stop_window(win):
+    win.send_signal(signal.SIGTERM)
+    try:
+        return win.wait(timeout=20)
+    except subprocess.TimeoutExpired:
+        win.kill()
+        win.wait()
+        return None
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--build", default="build/dev")
     ap.add_argument("--rounds", type=int, default=20)
+    ap.add_argument("--window", action="store_true", help="the writers run beside a running window")
     args = ap.parse_args()
-    progs = fl.Programs(args.build, ("ctl",))
+    progs = fl.Programs(args.build, ("ctl", "window") if args.window else ("ctl",))
 
     writes = lost = hangs = failed = 0
     started = time.monotonic()
@@ -74,8 +107,13 @@ def main():
                 fl.ctl(progs, reference, *c, check=True)
             expected = show_all(progs, reference)
 
+            win, env = None, fl.base_env()
+            if args.window:
+                runtime = root / f"run{round_no}"
+                runtime.mkdir(mode=0o700)
+                win, env = start_window(progs, data, runtime)
             procs = [subprocess.Popen([str(progs.ctl), "--data-dir", str(data), *c], stdout=subprocess.DEVNULL,
-                                      stderr=subprocess.PIPE, env=fl.base_env()) for _, c in cmds]
+                                      stderr=subprocess.PIPE, env=env) for _, c in cmds]
             for (target, c), p in zip(cmds, procs):
                 writes += 1
                 try:
@@ -88,6 +126,12 @@ def main():
                     p.wait()
                     hangs += 1
                     print(f"FAULT: {' '.join(c)} did not end")
+            if win is not None:
+                code = stop_window(win)
+                if code != 0:
+                    hangs += code is None
+                    failed += code is not None
+                    print(f"FAULT: the window ended with {code if code is not None else 'no end within 20 s'}")
             got = show_all(progs, data)
             for target, c in cmds:
                 if target_value(got, target) != target_value(expected, target):
@@ -95,7 +139,7 @@ def main():
                     print(f"FAULT: lost update: {' '.join(c)}")
             shutil.rmtree(data, ignore_errors=True)
             shutil.rmtree(reference, ignore_errors=True)
-    print(f"rounds {args.rounds} | concurrent writes {writes} | lost updates {lost} | failed {failed} | "
+    print(f"{'beside a window | ' if args.window else ''}rounds {args.rounds} | concurrent writes {writes} | lost updates {lost} | failed {failed} | "
           f"hangs {hangs} | took {time.monotonic() - started:.0f} s")
     return 1 if lost or hangs or failed else 0
 
