@@ -8,6 +8,7 @@
 #
 #   scripts/fuzz-campaign.sh [--seconds N | --total N] [--jobs J] [--no-merge] [--no-ledger]
 #                            [--no-build] [TARGET ...]
+#   scripts/fuzz-campaign.sh --totals
 #
 #   --seconds N   seconds per target (default 60)
 #   --total N     seconds for the whole campaign, shared evenly by the targets
@@ -15,6 +16,7 @@
 #   --no-merge    leave the committed corpora as they are (CI's short form)
 #   --no-ledger   append nothing to the ledger
 #   TARGET        run only these targets (default: every fuzz_* program of the build)
+#   --totals      print the ledger's sums per target (runs, seconds, executions, findings) and exit
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -25,6 +27,7 @@ jobs=1
 merge=1
 ledger=1
 build=1
+totals=0
 targets=()
 while (($#)); do
   case "$1" in
@@ -34,11 +37,23 @@ while (($#)); do
   --no-merge) merge=0; shift ;;
   --no-ledger) ledger=0; shift ;;
   --no-build) build=0; shift ;;
-  -h | --help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  --totals) totals=1; shift ;;
+  -h | --help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
   -*) echo "fuzz-campaign: unknown option $1" >&2; exit 2 ;;
   *) targets+=("$1"); shift ;;
   esac
 done
+ledgerFile=$root/fuzz/campaign-ledger.tsv
+if ((totals)); then
+  [[ -f $ledgerFile ]] || { echo "fuzz-campaign: no ledger yet" >&2; exit 2; }
+  echo "| target | runs | seconds | executions | findings |"
+  echo "|---|---:|---:|---:|---:|"
+  awk -F'\t' 'NR > 1 { runs[$2]++; secs[$2] += $4; execs[$2] += $5; found[$2] += $6 }
+    END { for (t in runs) printf "| %s | %d | %d | %d | %d |\n", t, runs[t], secs[t], execs[t], found[t] }' \
+    "$ledgerFile" | sort
+  awk -F'\t' 'NR > 1 { all += $5 } END { printf "| all | | | %d | |\n", all }' "$ledgerFile"
+  exit 0
+fi
 for n in "$seconds" "$jobs" ${total:+"$total"}; do
   [[ $n =~ ^[1-9][0-9]*$ ]] || { echo "fuzz-campaign: not a positive number: $n" >&2; exit 2; }
 done
@@ -62,7 +77,6 @@ done
 work=$root/build/fuzz/campaign
 findings=$work/findings
 mkdir -p "$work" "$findings"
-ledgerFile=$root/fuzz/campaign-ledger.tsv
 [[ -f $ledgerFile ]] || printf 'date\ttarget\tcommit\tseconds\texecutions\tfindings\n' >"$ledgerFile"
 commit=$(git rev-parse --short HEAD 2>/dev/null || echo unknown)
 git diff --quiet HEAD -- src fuzz/*/ 2>/dev/null || commit+="+"

@@ -78,8 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MacroLibrary main;
     FillMain(main);
     MacroLibrary staging;
-    const std::u16string before = main.ToText(L::None());
-    const std::size_t nodesBefore = main.NodeCount();
+    // The library is the same before every import: its text is made once.
+    static const std::u16string before = main.ToText(L::None());
+    static const std::size_t nodesBefore = main.NodeCount();
 
     L selection = destination;
     const ImportResult r = libraryImport ? ImportLibraryData(main, staging, selection, file)
