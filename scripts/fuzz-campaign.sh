@@ -77,7 +77,7 @@ done
 work=$root/build/fuzz/campaign
 findings=$work/findings
 mkdir -p "$work" "$findings"
-[[ -f $ledgerFile ]] || printf 'date\ttarget\tcommit\tseconds\texecutions\tfindings\n' >"$ledgerFile"
+((ledger == 0)) || [[ -f $ledgerFile ]] || printf 'date\ttarget\tcommit\tseconds\texecutions\tfindings\n' >"$ledgerFile"
 commit=$(git rev-parse --short HEAD 2>/dev/null || echo unknown)
 git diff --quiet HEAD -- src fuzz/*/ 2>/dev/null || commit+="+"
 
