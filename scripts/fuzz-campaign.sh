@@ -79,18 +79,21 @@ findings=$work/findings
 mkdir -p "$work" "$findings"
 ((ledger == 0)) || [[ -f $ledgerFile ]] || printf 'date\ttarget\tcommit\tseconds\texecutions\tfindings\n' >"$ledgerFile"
 commit=$(git rev-parse --short HEAD 2>/dev/null || echo unknown)
-git diff --quiet HEAD -- src fuzz/*/ 2>/dev/null || commit+="+"
+git diff --quiet HEAD -- src fuzz ':(exclude)fuzz/corpus' ':(exclude)fuzz/campaign-ledger.tsv' 2>/dev/null || commit+="+"
 
 # One target: fuzz into a scratch corpus that starts from the committed one,
 # then merge both into a fresh minimised corpus that replaces the committed one.
 run_target() {
   local t=$1 corpus=$root/fuzz/corpus/$1 scratch=$work/$1 log=$work/$1.log
-  mkdir -p "$corpus" "$scratch/new" "$scratch/tmp"
-  rm -rf "${scratch:?}/new/"* "${scratch:?}/tmp/"*
+  mkdir -p "$corpus" "$scratch/new"
+  rm -rf "${scratch:?}/new/"*
+  # The targets write their scratch data folders under TMPDIR: in memory where
+  # there is /dev/shm, as a sensor change saves every profile file with fsync.
+  local tmp
+  tmp=$(mktemp -d "$( [[ -w /dev/shm ]] && echo /dev/shm || echo "$scratch")/tarvik-fuzz.XXXXXX")
   local before after status=0
   before=$(find "$findings" -name "$t-*" | wc -l)
-  # The targets write their scratch data folders under TMPDIR.
-  TMPDIR=$scratch/tmp nice -n 19 "$bin/$t" -max_total_time="$seconds" -print_final_stats=1 -timeout=20 \
+  TMPDIR=$tmp nice -n 19 "$bin/$t" -max_total_time="$seconds" -print_final_stats=1 -timeout=20 \
     -rss_limit_mb=2048 -artifact_prefix="$findings/$t-" "$scratch/new" "$corpus" \
     >"$log" 2>&1 || status=$?
   after=$(find "$findings" -name "$t-*" | wc -l)
@@ -104,11 +107,11 @@ run_target() {
   if ((merge && found == 0)); then
     local fresh=$scratch/merged
     rm -rf "$fresh" && mkdir -p "$fresh"
-    TMPDIR=$scratch/tmp nice -n 19 "$bin/$t" -merge=1 "$fresh" "$corpus" "$scratch/new" \
+    TMPDIR=$tmp nice -n 19 "$bin/$t" -merge=1 "$fresh" "$corpus" "$scratch/new" \
       >"$work/$t.merge.log" 2>&1
     rm -rf "$corpus" && mv "$fresh" "$corpus"
   fi
-  rm -rf "${scratch:?}/tmp"
+  rm -rf "$tmp"
   printf '%-24s %8s executions in %ss, %s finding(s)%s\n' "$t" "${execs:-0}" "$seconds" "$found" \
     "$( ((found)) && echo ": see $log")"
   return $((found ? 1 : 0))
