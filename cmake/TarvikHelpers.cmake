@@ -46,7 +46,9 @@ function(tarvik_fuzzer name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS})
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/fuzz) # FuzzCheck.h
   tarvik_warnings(${name})
+  set_property(GLOBAL APPEND PROPERTY TARVIK_FUZZERS ${name})
 endfunction()
 
 # tarvik_bench(NAME SOURCES ... DEPS ...): a Google Benchmark executable (not a test).

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the dev and asan presets and runs every test on both,
-# runs the short fault campaigns on the dev build, then builds the release preset,
-# checks an install of the dev build, drives the installed window in a private X
-# server, and packages the release build as a .deb checked by lintian.
+# runs the short fault campaigns on the dev build, then builds the release preset, runs
+# every fuzz target briefly, checks an install of the dev build, drives the installed
+# window in a private X server, and packages the release build as a .deb checked by lintian.
 # Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -31,6 +31,12 @@ bash scripts/faults/run.sh --short build/dev
 echo "== build release"
 cmake --preset release >/dev/null
 cmake --build --preset release
+
+# The fuzz campaign's short form: every target for 10 s on its committed corpus
+# (the corpus and the ledger stay as they are). The fuzz build takes about two
+# minutes of CPU; the long campaign runs by hand (docs/reliability.md).
+echo "== fuzz (short form)"
+bash scripts/fuzz-campaign.sh --seconds 10 --jobs 2 --no-merge --no-ledger
 
 echo "== install into a temporary prefix"
 bash scripts/check-install.sh build/dev

@@ -1,5 +1,7 @@
 #include "macro/MacroFiles.h"
 
+#include <utility>
+
 #include "text/Language.h"
 
 namespace tarvik {
@@ -22,35 +24,11 @@ bool CopyNode(MacroLibrary& main, const MacroItem& src, const MacroLocation& par
     return true;
 }
 
-} // namespace
-
-FileResult ExportMacro(const MacroLibrary& library, const MacroLocation& selection,
-                       const std::filesystem::path& path) {
-    if (!library.MacroAt(selection))
-        return FileResult::Failure(FileError::NotWritten, "no macro is selected");
-    return library.Save(path, selection);
-}
-
-FileResult ExportLibrary(const MacroLibrary& library, const MacroLocation& selection,
-                         const std::filesystem::path& path) {
-    return library.Save(path, selection);
-}
-
-std::u16string ProposedMacroFileName(const MacroLibrary& library, const MacroLocation& selection) {
-    const MacroItem* node = library.NodeAt(selection);
-    return (node ? node->Name : std::u16string()) + u".mkf";
-}
-
-std::u16string ProposedLibraryFileName(const MacroLibrary& library, const MacroLocation& selection) {
-    const MacroItem* node = library.NodeAt(selection);
-    return node ? node->Name + u".mbf" : u"AllMacroKey.mbf";
-}
-
-ImportResult ImportMacroFile(MacroLibrary& main, MacroLibrary& staging, MacroLocation& selection,
-                             const std::filesystem::path& path) {
+// The macro import once the file was read into `staging`.
+ImportResult MergeMacro(MacroLibrary& main, MacroLibrary& staging, MacroLocation& selection, FileResult load,
+                        const MacroLocation& fileSelection) {
     ImportResult r;
-    MacroLocation fileSelection;
-    r.load = staging.Load(path, &fileSelection);
+    r.load = std::move(load);
     if (const MacroItem* m = staging.NodeAt(fileSelection)) {
         MacroLocation at = selection;
         switch (main.AddMacro(m->Name, at)) {
@@ -73,11 +51,11 @@ ImportResult ImportMacroFile(MacroLibrary& main, MacroLibrary& staging, MacroLoc
     return r;
 }
 
-ImportResult ImportLibraryFile(MacroLibrary& main, MacroLibrary& staging, MacroLocation& selection,
-                               const std::filesystem::path& path) {
+// The library import once the file was read into `staging`.
+ImportResult MergeLibrary(MacroLibrary& main, MacroLibrary& staging, MacroLocation& selection,
+                          FileResult load, const MacroLocation& s) {
     ImportResult r;
-    MacroLocation s;
-    r.load = staging.Load(path, &s);
+    r.load = std::move(load);
     const MacroLocation dest = main.MacroParentFor(selection);
     const bool intoFolder = dest.stage != -1;
 
@@ -135,6 +113,58 @@ ImportResult ImportLibraryFile(MacroLibrary& main, MacroLibrary& staging, MacroL
     if (last.IsNode()) selection = last;
     staging.Clear();
     return r;
+}
+
+} // namespace
+
+FileResult ExportMacro(const MacroLibrary& library, const MacroLocation& selection,
+                       const std::filesystem::path& path) {
+    if (!library.MacroAt(selection))
+        return FileResult::Failure(FileError::NotWritten, "no macro is selected");
+    return library.Save(path, selection);
+}
+
+FileResult ExportLibrary(const MacroLibrary& library, const MacroLocation& selection,
+                         const std::filesystem::path& path) {
+    return library.Save(path, selection);
+}
+
+std::u16string ProposedMacroFileName(const MacroLibrary& library, const MacroLocation& selection) {
+    const MacroItem* node = library.NodeAt(selection);
+    return (node ? node->Name : std::u16string()) + u".mkf";
+}
+
+std::u16string ProposedLibraryFileName(const MacroLibrary& library, const MacroLocation& selection) {
+    const MacroItem* node = library.NodeAt(selection);
+    return node ? node->Name + u".mbf" : u"AllMacroKey.mbf";
+}
+
+ImportResult ImportMacroFile(MacroLibrary& main, MacroLibrary& staging, MacroLocation& selection,
+                             const std::filesystem::path& path) {
+    MacroLocation fileSelection;
+    FileResult load = staging.Load(path, &fileSelection);
+    return MergeMacro(main, staging, selection, std::move(load), fileSelection);
+}
+
+ImportResult ImportMacroData(MacroLibrary& main, MacroLibrary& staging, MacroLocation& selection,
+                             std::string_view bytes) {
+    MacroLocation fileSelection;
+    FileResult load = staging.LoadData(bytes, &fileSelection);
+    return MergeMacro(main, staging, selection, std::move(load), fileSelection);
+}
+
+ImportResult ImportLibraryFile(MacroLibrary& main, MacroLibrary& staging, MacroLocation& selection,
+                               const std::filesystem::path& path) {
+    MacroLocation fileSelection;
+    FileResult load = staging.Load(path, &fileSelection);
+    return MergeLibrary(main, staging, selection, std::move(load), fileSelection);
+}
+
+ImportResult ImportLibraryData(MacroLibrary& main, MacroLibrary& staging, MacroLocation& selection,
+                               std::string_view bytes) {
+    MacroLocation fileSelection;
+    FileResult load = staging.LoadData(bytes, &fileSelection);
+    return MergeLibrary(main, staging, selection, std::move(load), fileSelection);
 }
 
 MacroSelectResult ChooseMacro(const MacroLibrary& library, const MacroLocation& selection) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "macro/ButtonFunctions.h"
 #include "macro/MacroLibrary.h"
@@ -43,6 +44,11 @@ ImportResult ImportMacroFile(MacroLibrary& main, MacroLibrary& staging, MacroLoc
 // conflict. `selection` ends on the last node created.
 ImportResult ImportLibraryFile(MacroLibrary& main, MacroLibrary& staging, MacroLocation& selection,
                                const std::filesystem::path& path);
+// The same two imports from the bytes of a whole file (byte-order mark included).
+ImportResult ImportMacroData(MacroLibrary& main, MacroLibrary& staging, MacroLocation& selection,
+                             std::string_view bytes);
+ImportResult ImportLibraryData(MacroLibrary& main, MacroLibrary& staging, MacroLocation& selection,
+                               std::string_view bytes);
 
 // OK of the macro selection dialog: NoMacroSelected unless a macro is selected;
 // otherwise the choice (language string 190 + the node's name, 90 00 00) and the

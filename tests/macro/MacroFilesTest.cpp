@@ -81,35 +81,39 @@ TEST_F(MacroFiles, MacroImport) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const auto file = Export(c.fileSelection, "m.mkf");
-        MacroLibrary main;
-        main.NextMacroKeyIndex = 20;
-        MacroLocation dest, sel;
-        main.AddFolder(u"Dest", dest);
-        if (c.copyIn == kTopCopy) main.AddMacro(u"Copy", sel = L::None());
-        if (c.copyIn == kDestCopy) main.AddMacro(u"Copy", sel = dest);
-        sel = c.selectFolder ? dest : L::None();
-        const MacroLocation before = sel;
-        const ImportResult r = ImportMacroFile(main, staging_, sel, file);
-        EXPECT_TRUE(r.load);
-        EXPECT_EQ(r.notice, c.notice);
-        EXPECT_EQ(Tree(main), c.tree);
-        EXPECT_TRUE(staging_.Empty());
-        // The selection ends on the new macro (or stays), so the folder is not opened.
-        EXPECT_FALSE(main.NodeAt(dest)->FolderIsOpen);
-        if (r.created) {
-            const MacroKey* m = main.MacroAt(sel);
-            ASSERT_TRUE(m);
-            EXPECT_EQ(m->MacroKeyIndex, c.copyIn != kNoCopy ? 21u : 20u); // its own new number
-            if (c.fileSelection == L::At(1)) {
-                EXPECT_EQ(m->MacroActionNum, 3u);
-                EXPECT_EQ(m->MacroCommandActionNum, 2);
-                EXPECT_EQ(m->AllAction[1], MacroAction::Delay(120));
-                EXPECT_EQ(m->AllAction[3], MacroAction::Press(0x42));
+        for (bool fromBytes : {false, true}) { // the file, then the same bytes
+            SCOPED_TRACE(fromBytes);
+            MacroLibrary main;
+            main.NextMacroKeyIndex = 20;
+            MacroLocation dest, sel;
+            main.AddFolder(u"Dest", dest);
+            if (c.copyIn == kTopCopy) main.AddMacro(u"Copy", sel = L::None());
+            if (c.copyIn == kDestCopy) main.AddMacro(u"Copy", sel = dest);
+            sel = c.selectFolder ? dest : L::None();
+            const MacroLocation before = sel;
+            const ImportResult r = fromBytes ? ImportMacroData(main, staging_, sel, test::ReadBytes(file))
+                                             : ImportMacroFile(main, staging_, sel, file);
+            EXPECT_TRUE(r.load);
+            EXPECT_EQ(r.notice, c.notice);
+            EXPECT_EQ(Tree(main), c.tree);
+            EXPECT_TRUE(staging_.Empty());
+            // The selection ends on the new macro (or stays), so the folder is not opened.
+            EXPECT_FALSE(main.NodeAt(dest)->FolderIsOpen);
+            if (r.created) {
+                const MacroKey* m = main.MacroAt(sel);
+                ASSERT_TRUE(m);
+                EXPECT_EQ(m->MacroKeyIndex, c.copyIn != kNoCopy ? 21u : 20u); // its own new number
+                if (c.fileSelection == L::At(1)) {
+                    EXPECT_EQ(m->MacroActionNum, 3u);
+                    EXPECT_EQ(m->MacroCommandActionNum, 2);
+                    EXPECT_EQ(m->AllAction[1], MacroAction::Delay(120));
+                    EXPECT_EQ(m->AllAction[3], MacroAction::Press(0x42));
+                } else {
+                    EXPECT_EQ(m->MacroActionNum, 0u);
+                }
             } else {
-                EXPECT_EQ(m->MacroActionNum, 0u);
+                EXPECT_EQ(sel, before);
             }
-        } else {
-            EXPECT_EQ(sel, before);
         }
     }
 }
@@ -145,6 +149,14 @@ TEST_F(MacroFiles, LibraryImportToTheTopLevel) {
             EXPECT_EQ(Tree(main), c.tree);
             EXPECT_EQ(ToUtf8(PathOf(main, sel)), *c.last ? c.last : (selectMacro ? "Top" : ""));
             EXPECT_TRUE(staging_.Empty());
+
+            // The same file's bytes import the same way.
+            MacroLibrary fromBytes;
+            fromBytes.AddMacro(u"Top", top);
+            MacroLocation selFromBytes = selectMacro ? top : L::None();
+            ImportLibraryData(fromBytes, staging_, selFromBytes, test::ReadBytes(file));
+            EXPECT_EQ(Tree(fromBytes), c.tree);
+            EXPECT_EQ(selFromBytes, sel);
         }
     }
 }
