@@ -13,6 +13,7 @@
 #include "device/sim/SocketBackend.h"
 #include "device/ui/NoticeDialogs.h"
 #include "macro/ui/FunctionPopups.h"
+#include "macro/ui/MacroManagerDlg.h"
 #include "macro/ui/MacroSelectDlg.h"
 #include "macro/ui/ShortcutDlg.h"
 #include "mainwnd/MainLayout.h"
@@ -651,6 +652,57 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(h.mouse->Snapshot().macros.count(1) == 1, kWait);
         QCOMPARE(h.mouse->Snapshot().macros.at(1),
                  (std::vector<std::uint8_t>{0x30, 0x78, 0x04, 0xB0, 0x1E, 0x04}));
+    }
+
+    // After the macro manager closes, the window reads the library it wrote
+    // and sends the buttons: the edited macro of button 2 reaches the mouse.
+    void macroManagerEditReachesTheMouse() {
+        Harness h;
+        MacroLocation at;
+        QVERIFY(h.data.library->AddChild(MacroLocation::None(), u"Combo", false, &at) ==
+                MacroLibrary::AddResult::Added);
+        MacroKey* macro = h.data.library->MacroAt(at);
+        QVERIFY(macro);
+        for (const MacroAction& step : {MacroAction::Press(0x41), MacroAction::Delay(120),
+                                        MacroAction::Release(0x41), MacroAction::Delay(30)})
+            QVERIFY(macro->InsertAction(macro->MacroActionNum, step));
+        macro->MacroCommandActionNum = 2;
+        QVERIFY(h.Start());
+        h.ClickControl(kIdFirstCombo + 1);
+        auto* menu = dynamic_cast<CListPopup*>(h.window->Popup(CTarvikDlg::kSlotFunctionMenu));
+        QVERIFY(menu);
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        ClickItem(*menu, 9); // macro
+        QTRY_VERIFY_WITH_TIMEOUT(dynamic_cast<CMacroSelectDlg*>(h.window->ActiveDialog()) != nullptr, kWait);
+        auto* select = static_cast<CMacroSelectDlg*>(h.window->ActiveDialog());
+        QVERIFY(QTest::qWaitForWindowExposed(select));
+        select->SelectNode(at);
+        ClickButton(*select, CDlgBase::kIdConfirm);
+        QTRY_VERIFY_WITH_TIMEOUT(h.mouse->Snapshot().macros.count(1) == 1, kWait);
+        const std::vector<std::uint8_t> before = h.mouse->Snapshot().macros.at(1);
+        // The send's progress dialog holds the window until the send is over.
+        QTRY_VERIFY_WITH_TIMEOUT(h.window->ActiveDialog() == nullptr, kWait);
+
+        h.ClickControl(mainwnd::kIdMacroManager);
+        QTRY_VERIFY_WITH_TIMEOUT(dynamic_cast<CMacroManagerDlg*>(h.window->ActiveDialog()) != nullptr, kWait);
+        auto* manager = static_cast<CMacroManagerDlg*>(h.window->ActiveDialog());
+        QVERIFY(QTest::qWaitForWindowExposed(manager));
+        // An edit the manager holds: B pressed and released after A.
+        macro = h.data.library->MacroAt(at);
+        QVERIFY(macro);
+        for (const MacroAction& step : {MacroAction::Press(0x42), MacroAction::Delay(40),
+                                        MacroAction::Release(0x42), MacroAction::Delay(40)})
+            QVERIFY(macro->InsertAction(macro->MacroActionNum, step));
+        macro->MacroCommandActionNum = 4;
+        ClickButton(*manager, CDlgBase::kIdClose);
+        QTRY_VERIFY_WITH_TIMEOUT(h.window->ActiveDialog() == nullptr, kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(h.mouse->Snapshot().macros.at(1).size() > before.size(), kWait);
+        // The library file holds the edit the mouse got.
+        MacroLibrary reread;
+        QVERIFY(static_cast<bool>(LoadMainLibrary(reread, MacroLibraryPath(h.DataFolder()))));
+        const MacroKey* saved = reread.MacroAt(FindByPath(reread, u"Combo"));
+        QVERIFY(saved);
+        QCOMPARE(saved->MacroActionNum, 8u);
     }
 
     // The tray's exit closes an open key dialog first and ends with 0.
