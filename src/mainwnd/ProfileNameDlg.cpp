@@ -4,28 +4,13 @@
 #include <QLineEdit>
 
 #include "device/ui/NoticeDialogs.h"
+#include "macro/ui/DialogParts.h"
 #include "skin/ImageButton.h"
 #include "skin/StaticControls.h"
 #include "text/Language.h"
 #include "text/Notices.h"
 
 namespace tarvik {
-
-namespace {
-
-QString L(int n) {
-    return QString::fromStdU16String(LanguageString(n));
-}
-
-std::unique_ptr<CImageButton> Button(CDlgBase* dlg, int id, const Rect& r, const QString& text,
-                                     const QString& normal, const QString& hover) {
-    auto b = std::make_unique<CImageButton>(dlg, id, r, text, 1);
-    b->LoadNormalImage(normal);
-    b->LoadHoverImage(hover);
-    return b;
-}
-
-} // namespace
 
 CProfileNameDlg::CProfileNameDlg(int title, int prompt, const QString& name, QWidget* parent)
     : CDlgBase(parent), title_(title), prompt_(prompt), initial_(name) {
@@ -39,17 +24,17 @@ CProfileNameDlg::CProfileNameDlg(int title, int prompt, const QString& name, QWi
 
 void CProfileNameDlg::CreateControls(const Rect&) {
     const QString face = QString::fromStdU16String(Language().Font().face);
-    auto title = std::make_unique<CStaticText>(this, kIdText, ScaledRect(20, 3, 330, 27), L(title_),
+    auto title = std::make_unique<CStaticText>(this, kIdText, ScaledRect(20, 3, 330, 27), LangText(title_),
                                                Rgb(255, 255, 255), kDtLeft);
     title->SetFont(Scaled(18), face);
     AddControl(0, std::move(title));
-    AddControl(0, Button(this, kIdClose, ScaledRect(405, 4, 420, 19), QString(),
-                         SkinName("skins\\exit_nr.png"), SkinName("skins\\exit_ov.png")));
-    AddControl(0, Button(this, kIdConfirm, ScaledRect(260, 110, 329, 130), L(4),
-                         SkinName("skins\\button2_nr.png"), SkinName("skins\\button2_ov.png")));
-    AddControl(0, Button(this, kIdCancel, ScaledRect(350, 110, 419, 130), L(5),
-                         SkinName("skins\\button2_nr.png"), SkinName("skins\\button2_ov.png")));
-    AddControl(0, std::make_unique<CStaticText>(this, kIdText, ScaledRect(15, 42, 415, 62), L(prompt_),
+    AddControl(0, MakeImageButton(this, kIdClose, ScaledRect(405, 4, 420, 19), QString(),
+                                  SkinName("skins\\exit_nr.png"), SkinName("skins\\exit_ov.png")));
+    AddControl(0, MakeImageButton(this, kIdConfirm, ScaledRect(260, 110, 329, 130), LangText(4),
+                                  SkinName("skins\\button2_nr.png"), SkinName("skins\\button2_ov.png")));
+    AddControl(0, MakeImageButton(this, kIdCancel, ScaledRect(350, 110, 419, 130), LangText(5),
+                                  SkinName("skins\\button2_nr.png"), SkinName("skins\\button2_ov.png")));
+    AddControl(0, std::make_unique<CStaticText>(this, kIdText, ScaledRect(15, 42, 415, 62), LangText(prompt_),
                                                 kTextNormal, kDtLeft | kDtSingleLine));
 
     // One plain line edit, centred text, no length limit.
@@ -92,8 +77,8 @@ void CProfileNameDlg::Confirm() {
     const QString text = edit_->text();
     if (text.isEmpty()) {
         // The dialog stays open under the notice.
-        auto* notice =
-            new CAttentionDlg(QStringLiteral("警告!"), L(NoticeString(Notice::EmptyProfileName)), this);
+        auto* notice = new CAttentionDlg(QStringLiteral("警告!"),
+                                         LangText(NoticeString(Notice::EmptyProfileName)), this);
         notice->setAttribute(Qt::WA_DeleteOnClose);
         notice_ = notice;
         notice->open();

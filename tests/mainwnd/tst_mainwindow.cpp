@@ -618,12 +618,9 @@ private slots:
         QVERIFY(!h.window->Device().SendRequested(SendGroup::Buttons));
     }
 
-    // A macro of the library chosen for button 2 through the function menu and
-    // the selection dialog reaches the virtual mouse: the button's action and
-    // the macro's steps.
-    void macroChosenThroughTheMenuReachesTheMouse() {
-        Harness h;
-        MacroLocation at;
+    // The library's macro "Combo" (A pressed for 120 ms, then 30 ms) chosen for
+    // button 2 through the function menu and the selection dialog.
+    static void ChooseComboForButton2(Harness& h, MacroLocation& at) {
         QVERIFY(h.data.library->AddChild(MacroLocation::None(), u"Combo", false, &at) ==
                 MacroLibrary::AddResult::Added);
         MacroKey* macro = h.data.library->MacroAt(at);
@@ -633,7 +630,6 @@ private slots:
             QVERIFY(macro->InsertAction(macro->MacroActionNum, step));
         macro->MacroCommandActionNum = 2;
         QVERIFY(h.Start());
-
         h.ClickControl(kIdFirstCombo + 1);
         auto* menu = dynamic_cast<CListPopup*>(h.window->Popup(CTarvikDlg::kSlotFunctionMenu));
         QVERIFY(menu);
@@ -644,6 +640,16 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(select));
         select->SelectNode(at);
         ClickButton(*select, CDlgBase::kIdConfirm);
+    }
+
+    // A macro of the library chosen for button 2 through the function menu and
+    // the selection dialog reaches the virtual mouse: the button's action and
+    // the macro's steps.
+    void macroChosenThroughTheMenuReachesTheMouse() {
+        Harness h;
+        MacroLocation at;
+        ChooseComboForButton2(h, at);
+        if (QTest::currentTestFailed()) return;
 
         QCOMPARE(h.Current().Keys[1].Name, LanguageString(190) + u"Combo");
         QTRY_VERIFY_WITH_TIMEOUT(h.mouse->Snapshot().buttons[1].has_value(), kWait);
@@ -659,25 +665,8 @@ private slots:
     void macroManagerEditReachesTheMouse() {
         Harness h;
         MacroLocation at;
-        QVERIFY(h.data.library->AddChild(MacroLocation::None(), u"Combo", false, &at) ==
-                MacroLibrary::AddResult::Added);
-        MacroKey* macro = h.data.library->MacroAt(at);
-        QVERIFY(macro);
-        for (const MacroAction& step : {MacroAction::Press(0x41), MacroAction::Delay(120),
-                                        MacroAction::Release(0x41), MacroAction::Delay(30)})
-            QVERIFY(macro->InsertAction(macro->MacroActionNum, step));
-        macro->MacroCommandActionNum = 2;
-        QVERIFY(h.Start());
-        h.ClickControl(kIdFirstCombo + 1);
-        auto* menu = dynamic_cast<CListPopup*>(h.window->Popup(CTarvikDlg::kSlotFunctionMenu));
-        QVERIFY(menu);
-        QVERIFY(QTest::qWaitForWindowExposed(menu));
-        ClickItem(*menu, 9); // macro
-        QTRY_VERIFY_WITH_TIMEOUT(dynamic_cast<CMacroSelectDlg*>(h.window->ActiveDialog()) != nullptr, kWait);
-        auto* select = static_cast<CMacroSelectDlg*>(h.window->ActiveDialog());
-        QVERIFY(QTest::qWaitForWindowExposed(select));
-        select->SelectNode(at);
-        ClickButton(*select, CDlgBase::kIdConfirm);
+        ChooseComboForButton2(h, at);
+        if (QTest::currentTestFailed()) return;
         QTRY_VERIFY_WITH_TIMEOUT(h.mouse->Snapshot().macros.count(1) == 1, kWait);
         const std::vector<std::uint8_t> before = h.mouse->Snapshot().macros.at(1);
         // The send's progress dialog holds the window until the send is over.
@@ -688,7 +677,7 @@ private slots:
         auto* manager = static_cast<CMacroManagerDlg*>(h.window->ActiveDialog());
         QVERIFY(QTest::qWaitForWindowExposed(manager));
         // An edit the manager holds: B pressed and released after A.
-        macro = h.data.library->MacroAt(at);
+        MacroKey* macro = h.data.library->MacroAt(at);
         QVERIFY(macro);
         for (const MacroAction& step : {MacroAction::Press(0x42), MacroAction::Delay(40),
                                         MacroAction::Release(0x42), MacroAction::Delay(40)})

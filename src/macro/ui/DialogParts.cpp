@@ -27,11 +27,17 @@ std::unique_ptr<CImageButton> MakeCloseButton(CDlgBase* dlg, const Rect& r) {
     return b;
 }
 
-std::unique_ptr<CImageButton> MakeTextButton(CDlgBase* dlg, int id, const Rect& r, const QString& text) {
+std::unique_ptr<CImageButton> MakeImageButton(CDlgBase* dlg, int id, const Rect& r, const QString& text,
+                                              const QString& normal, const QString& hover) {
     auto b = std::make_unique<CImageButton>(dlg, id, r, text, 1);
-    b->LoadNormalImage(SkinName("skins\\button2_nr.png"));
-    b->LoadHoverImage(SkinName("skins\\button2_ov.png"));
+    b->LoadNormalImage(normal);
+    b->LoadHoverImage(hover);
     return b;
+}
+
+std::unique_ptr<CImageButton> MakeTextButton(CDlgBase* dlg, int id, const Rect& r, const QString& text) {
+    return MakeImageButton(dlg, id, r, text, SkinName("skins\\button2_nr.png"),
+                           SkinName("skins\\button2_ov.png"));
 }
 
 QLineEdit* MakeEditField(CDlgBase* dlg, const Rect& r, const QString& text, Colour textColour,

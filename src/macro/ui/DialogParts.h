@@ -25,6 +25,9 @@ QString OwnText(ProgramText id);
 // button ("skins\button2_nr.png" / "skins\button2_ov.png").
 std::unique_ptr<CImageButton> MakeCloseButton(CDlgBase* dlg, const Rect& r);
 std::unique_ptr<CImageButton> MakeTextButton(CDlgBase* dlg, int id, const Rect& r, const QString& text);
+// An image button with its two pictures.
+std::unique_ptr<CImageButton> MakeImageButton(CDlgBase* dlg, int id, const Rect& r, const QString& text,
+                                              const QString& normal, const QString& hover);
 
 // A single-line edit field over `r` (window coordinates): centred text, no
 // frame, "Tahoma" at 10 points × UI scale ÷ DPI factor, the given text and

@@ -5,6 +5,7 @@
 
 #include "device/ui/NoticeDialogs.h"
 #include "macro/ButtonFunctions.h"
+#include "macro/ui/DialogParts.h"
 #include "skin/ImageButton.h"
 #include "skin/OpenDialogList.h"
 #include "skin/StaticControls.h"
@@ -13,18 +14,6 @@
 namespace tarvik {
 
 namespace {
-
-QString L(int n) {
-    return QString::fromStdU16String(LanguageString(n));
-}
-
-std::unique_ptr<CImageButton> Button(CDlgBase* dlg, int id, const Rect& r, const QString& text,
-                                     const QString& normal, const QString& hover) {
-    auto b = std::make_unique<CImageButton>(dlg, id, r, text, 1);
-    b->LoadNormalImage(normal);
-    b->LoadHoverImage(hover);
-    return b;
-}
 
 bool IsEnterOrEscape(int key) {
     return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
@@ -85,23 +74,26 @@ QLineEdit* CFireKeyDlg::MakeField(const Rect& r, const QString& text) {
 
 void CFireKeyDlg::CreateControls(const Rect&) {
     const QString face = QString::fromStdU16String(Language().Font().face);
-    auto title = std::make_unique<CStaticText>(this, kIdText, ScaledRect(20, 3, 230, 27), L(170),
+    auto title = std::make_unique<CStaticText>(this, kIdText, ScaledRect(20, 3, 230, 27), LangText(170),
                                                Rgb(255, 255, 255), kDtLeft);
     title->SetFont(Scaled(18), face);
     AddControl(0, std::move(title));
-    AddControl(0, Button(this, kIdClose, ScaledRect(405, 4, 420, 19), QString(),
-                         QStringLiteral("skins\\exit_nr.png"), QStringLiteral("skins\\exit_ov.png")));
-    AddControl(0, Button(this, kIdConfirm, ScaledRect(350, 110, 419, 130), L(4),
-                         QStringLiteral("skins\\button2_nr.png"), QStringLiteral("skins\\button2_ov.png")));
+    AddControl(0,
+               MakeImageButton(this, kIdClose, ScaledRect(405, 4, 420, 19), QString(),
+                               QStringLiteral("skins\\exit_nr.png"), QStringLiteral("skins\\exit_ov.png")));
+    AddControl(0, MakeImageButton(this, kIdConfirm, ScaledRect(350, 110, 419, 130), LangText(4),
+                                  QStringLiteral("skins\\button2_nr.png"),
+                                  QStringLiteral("skins\\button2_ov.png")));
     // Cancel sits left of OK on the button row: at (240, 70) it would cover the
     // second field's edge and the explanation below the fields.
-    AddControl(0, Button(this, kIdCancel, ScaledRect(260, 110, 329, 130), L(5),
-                         QStringLiteral("skins\\button2_nr.png"), QStringLiteral("skins\\button2_ov.png")));
-    AddControl(0, std::make_unique<CStaticText>(this, kIdText, ScaledRect(70, 30, 280, 48), L(171),
+    AddControl(0, MakeImageButton(this, kIdCancel, ScaledRect(260, 110, 329, 130), LangText(5),
+                                  QStringLiteral("skins\\button2_nr.png"),
+                                  QStringLiteral("skins\\button2_ov.png")));
+    AddControl(0, std::make_unique<CStaticText>(this, kIdText, ScaledRect(70, 30, 280, 48), LangText(171),
                                                 kTextNormal, kDtLeft | kDtSingleLine));
-    AddControl(0, std::make_unique<CStaticText>(this, kIdText, ScaledRect(250, 30, 460, 48), L(172),
+    AddControl(0, std::make_unique<CStaticText>(this, kIdText, ScaledRect(250, 30, 460, 48), LangText(172),
                                                 kTextNormal, kDtLeft | kDtSingleLine));
-    AddControl(0, std::make_unique<CStaticText>(this, kIdText, ScaledRect(70, 75, 420, 111), L(173),
+    AddControl(0, std::make_unique<CStaticText>(this, kIdText, ScaledRect(70, 75, 420, 111), LangText(173),
                                                 kTextNormal, kDtLeft | kDtWordBreak));
     first_ = MakeField(ScaledRect(70, 50, 168, 72), QStringLiteral("50"));
     second_ = MakeField(ScaledRect(250, 50, 348, 72), QStringLiteral("0"));
@@ -138,7 +130,7 @@ bool CFireKeyDlg::CorrectFields() {
 bool CFireKeyDlg::ShowNotice(Notice notice) {
     if (notice_ || !isVisible()) return true;
     QPointer<CFireKeyDlg> self(this);
-    notice_ = new CAttentionDlg(L(kAttentionTitleString), L(NoticeString(notice)), this);
+    notice_ = new CAttentionDlg(LangText(kAttentionTitleString), LangText(NoticeString(notice)), this);
     notice_->exec();
     // The notice is this dialog's child: if the dialog went while the notice
     // was open, the notice went with it.

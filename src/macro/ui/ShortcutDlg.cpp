@@ -1,6 +1,7 @@
 #include "macro/ui/ShortcutDlg.h"
 
 #include "macro/KeyCodes.h"
+#include "macro/ui/DialogParts.h"
 #include "skin/CheckButton.h"
 #include "skin/ImageButton.h"
 #include "skin/OpenDialogList.h"
@@ -10,18 +11,6 @@
 namespace tarvik {
 
 namespace {
-
-QString L(int n) {
-    return QString::fromStdU16String(LanguageString(n));
-}
-
-std::unique_ptr<CImageButton> Button(CDlgBase* dlg, int id, const Rect& r, const QString& text,
-                                     const QString& normal, const QString& hover) {
-    auto b = std::make_unique<CImageButton>(dlg, id, r, text, 1);
-    b->LoadNormalImage(normal);
-    b->LoadHoverImage(hover);
-    return b;
-}
 
 // The boxes from left to right, with the modifier bit each stands for.
 struct Box {
@@ -61,12 +50,13 @@ bool CShortcutDlg::OnInitDialog() {
 
 void CShortcutDlg::CreateControls(const Rect&) {
     const QString face = QString::fromStdU16String(Language().Font().face);
-    auto title = std::make_unique<CStaticText>(this, kIdTitle, ScaledRect(20, 3, 230, 27), L(180),
+    auto title = std::make_unique<CStaticText>(this, kIdTitle, ScaledRect(20, 3, 230, 27), LangText(180),
                                                Rgb(255, 255, 255), kDtLeft);
     title->SetFont(Scaled(18), face);
     AddControl(0, std::move(title));
-    AddControl(0, Button(this, kIdClose, ScaledRect(405, 4, 420, 19), QString(),
-                         QStringLiteral("skins\\exit_nr.png"), QStringLiteral("skins\\exit_ov.png")));
+    AddControl(0,
+               MakeImageButton(this, kIdClose, ScaledRect(405, 4, 420, 19), QString(),
+                               QStringLiteral("skins\\exit_nr.png"), QStringLiteral("skins\\exit_ov.png")));
 
     auto name = std::make_unique<CStaticText>(this, kIdKeyName, ScaledRect(25, 35, 183, 57), QString(),
                                               Rgb(0, 0, 0), kDtCenter | kDtSingleLine);
@@ -88,10 +78,12 @@ void CShortcutDlg::CreateControls(const Rect&) {
                           QString::fromLatin1(b.label), kTextNormal, kDtLeft | kDtSingleLine));
     }
 
-    AddControl(0, Button(this, kIdConfirm, ScaledRect(260, 110, 329, 130), L(4),
-                         QStringLiteral("skins\\button2_nr.png"), QStringLiteral("skins\\button2_ov.png")));
-    AddControl(0, Button(this, kIdCancel, ScaledRect(350, 110, 419, 130), L(5),
-                         QStringLiteral("skins\\button2_nr.png"), QStringLiteral("skins\\button2_ov.png")));
+    AddControl(0, MakeImageButton(this, kIdConfirm, ScaledRect(260, 110, 329, 130), LangText(4),
+                                  QStringLiteral("skins\\button2_nr.png"),
+                                  QStringLiteral("skins\\button2_ov.png")));
+    AddControl(0, MakeImageButton(this, kIdCancel, ScaledRect(350, 110, 419, 130), LangText(5),
+                                  QStringLiteral("skins\\button2_nr.png"),
+                                  QStringLiteral("skins\\button2_ov.png")));
 }
 
 void CShortcutDlg::DrawWindow(QPainter& dc, const Rect& client) {
