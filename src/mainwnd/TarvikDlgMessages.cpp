@@ -490,12 +490,7 @@ LResult CTarvikDlg::OnFunctionChosen(int, WParam w, LParam l) {
             if (QWidget* p = Popup(slot)) p->raise();
         return 0;
     }
-    const PopupResult* r = ResultOf(l);
-    if (!r) return 0;
-    const ButtonChoice choice = ChoiceOf(*r);
-    CloseFunctionMenus();
-    StoreFunction(static_cast<int>(w), choice);
-    return 0;
+    return OnSubMenuChosen(0, w, l);
 }
 
 LResult CTarvikDlg::OnFunctionClosed(int, WParam, LParam) {
@@ -526,6 +521,8 @@ LResult CTarvikDlg::OnSubMenuHover(int msg, WParam w, LParam l) {
     return 0;
 }
 
+// A choice in the function menu or one of its sub-menus: both menus close and
+// the button's function is stored.
 LResult CTarvikDlg::OnSubMenuChosen(int, WParam w, LParam l) {
     const PopupResult* r = ResultOf(l);
     if (!r) return 0;
