@@ -391,7 +391,7 @@ void RunImport(SettingsModel& model, const json& args, CtlOutput& out) {
 }
 
 int RunMacroImport(MacroLibrary& lib, const std::filesystem::path& libraryPath, const json& args,
-                   CtlOutput& out) {
+                   CtlOutput& out, bool save) {
     std::string file, into;
     if (!Arg(args, "file", file, out)) return 0;
     if (args.contains("into") && !Arg(args, "into", into, out)) return 0;
@@ -436,7 +436,7 @@ int RunMacroImport(MacroLibrary& lib, const std::filesystem::path& libraryPath, 
         out.Fail();
         return 0;
     }
-    if (r.created && !lib.Save(libraryPath)) {
+    if (r.created && save && !lib.Save(libraryPath)) {
         out.Fail(); // reported by the library
         return r.created;
     }

@@ -86,10 +86,11 @@ void RunProfile(SettingsModel& model, const std::string& command, const nlohmann
 // import --slot S FILE: the file is read aside first; a refused file changes nothing.
 void RunImport(SettingsModel& model, const nlohmann::json& args, CtlOutput& out);
 
-// macro import FILE [--into A/B]: into `library`, which is saved to `libraryPath`.
-// Returns the number of nodes it created.
+// macro import FILE [--into A/B]: into `library`, which is saved to
+// `libraryPath` unless `save` is false (the window writes it on a thread of its
+// own). Returns the number of nodes it created.
 int RunMacroImport(MacroLibrary& library, const std::filesystem::path& libraryPath,
-                   const nlohmann::json& args, CtlOutput& out);
+                   const nlohmann::json& args, CtlOutput& out, bool save = true);
 
 // The lines of a finished apply (whole send) and a finished factory reset.
 void ReportApply(const SettingsModel& model, std::string_view identity, const ApplyResult& result, bool saved,

@@ -1,4 +1,5 @@
 #include "mainwnd/TarvikDlg.h"
+#include "macro/ui/LibrarySaver.h"
 
 #include <QApplication>
 #include <QCloseEvent>

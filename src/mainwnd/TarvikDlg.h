@@ -39,6 +39,7 @@ class CComboButton;
 class CDPIRadioButton;
 class CDPIValueShowControl;
 class CImageButton;
+class LibrarySaver;
 class CPowerManageButton;
 class CProgressBarDlg;
 class CRadioButton;
@@ -260,6 +261,8 @@ private:
     std::unique_ptr<DeviceLink> link_;
     std::unique_ptr<DeviceController> controller_;
     std::unique_ptr<DelayedSaver> saver_;
+    // Writes the macro library for a macro import handed over by tarvikctl.
+    std::unique_ptr<LibrarySaver> librarySaver_;
     bool resaveNeeded_ = false;   // the model changed while the saver was writing
     bool unsavedChanges_ = false; // changed since the last copy was handed to the saver
     OsdDisplay osd_;

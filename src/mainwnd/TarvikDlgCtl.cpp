@@ -10,6 +10,7 @@
 #include "device/MacroUpload.h"
 #include "macro/ButtonFunctions.h"
 #include "macro/MacroLibrary.h"
+#include "macro/ui/LibrarySaver.h"
 #include "macro/ui/MacroManagerDlg.h"
 #include "mainwnd/TarvikDlg.h"
 #include "model/SettingsModel.h"
@@ -108,17 +109,29 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
         return answerAfterWrites();
     }
     if (command == "macro import") {
-        if (cli::RunMacroImport(library_, libraryPath_, args, out) > 0) {
-            // As after the macro manager: the buttons' macros are numbered
-            // again from the library and sent.
-            controller_->RequestResync();
-            if (HasMacroButton(Current())) {
-                SendRequest(SendGroup::Buttons);
-                controller_->ApplyToDevice();
-            }
-            RefreshFromProfile();
+        if (cli::RunMacroImport(library_, libraryPath_, args, out, false) <= 0) return answer();
+        // As after the macro manager: the buttons' macros are numbered again
+        // from the library and sent.
+        controller_->RequestResync();
+        if (HasMacroButton(Current())) {
+            SendRequest(SendGroup::Buttons);
+            controller_->ApplyToDevice();
         }
-        return answer();
+        RefreshFromProfile();
+        // The library is written on the library saver's thread; the answer
+        // follows the write and tells a failure.
+        if (!librarySaver_) librarySaver_ = std::make_unique<LibrarySaver>(libraryPath_);
+        AddProblems(out, problems);
+        librarySaver_->Save(library_, [out, reply = std::move(reply)](const FileResult& written) mutable {
+            if (!written) {
+                std::string why = "the macro library could not be saved: ";
+                why += written.Describe();
+                out.Err(why);
+                out.Fail();
+            }
+            reply(out);
+        });
+        return;
     }
     if (command == "apply") {
         const auto given = args.find("slot");

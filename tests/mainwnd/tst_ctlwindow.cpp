@@ -286,6 +286,11 @@ void TestCtlWindow::commandsRunInTheWindow() {
         // a reading command run next reads it.
         if (QLatin1String(row.name) == QLatin1String("profile rename"))
             QCOMPARE(ReadProfile(h.SlotFile(1)).Settings[kSetProfileName].Value, std::u16string(u"Renamed"));
+        if (QLatin1String(row.name) == QLatin1String("macro import")) {
+            MacroLibrary written;
+            QVERIFY(static_cast<bool>(LoadMainLibrary(written, MacroLibraryPath(h.DataFolder()))));
+            QVERIFY(FindByPath(written, u"Office/Copy").IsNode());
+        }
         // The device side answers on this event loop.
         QVERIFY2(QTest::qWaitFor(row.inWindow, kWait), row.name);
     }
