@@ -39,7 +39,9 @@ dpkg-deb -f "$deb" Depends | grep -q 'libc6' ||
     { echo "build-deb: no library dependencies in $deb (shlibdeps)" >&2; exit 1; }
 
 suppress=no-copyright-file,no-changelog
-if ! dpkg-deb -c "$deb" | grep -q ' \./usr/bin/tarvik$'; then
+# The listing is read whole: grep -q would end the pipe early and make dpkg-deb fail.
+contents=$(dpkg-deb -c "$deb")
+if ! grep -q ' \./usr/bin/tarvik$' <<<"$contents"; then
     # Without the window the metainfo is not installed, so nothing in the package
     # names the udev rule's devices as modaliases yet.
     suppress+=,appstream-metadata-missing-modalias-provide
