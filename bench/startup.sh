@@ -29,7 +29,7 @@ cleanup() {
 trap cleanup EXIT
 
 # A private X server; it writes its display number once it accepts clients.
-exec 3< <(Xvfb -displayfd 1 -nolisten tcp -screen 0 1920x1080x24 2>/dev/null)
+exec 3< <(Xvfb -displayfd 1 -nolisten tcp -noreset -screen 0 1920x1080x24 2>/dev/null)
 xpid=$!
 read -r -t 20 number <&3
 export DISPLAY=":$number" QT_QPA_PLATFORM=xcb

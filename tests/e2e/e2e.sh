@@ -57,8 +57,10 @@ wait_for() {
     done
 }
 
-# ---- the X server: Xvfb picks a free display and writes its number once it accepts clients
-Xvfb -displayfd 3 -nolisten tcp -screen 0 2560x1600x24 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+# ---- the X server: Xvfb picks a free display and writes its number once it accepts clients.
+# -noreset: without it the server resets when its last client leaves (between the scales),
+# and a window started in that moment cannot connect.
+Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 2560x1600x24 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 wait_for 20 "Xvfb" test -s "$work/display"
 display=$(head -n 1 "$work/display")
