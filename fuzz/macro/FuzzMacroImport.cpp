@@ -8,6 +8,7 @@
 #include <string>
 
 #include "macro/MacroFiles.h"
+#include "text/StdioFileEx.h"
 
 #include "FuzzCheck.h"
 
@@ -35,15 +36,6 @@ constexpr L kDestinations[] = {
     {-1, 0, 0, 0}, {0, 0, 0, 0}, {1, 0, 1, 0}, {2, 0, 1, 0},
     {0, 1, 0, 0},  {0, 2, 0, 0}, {1, 2, 0, 0}, {0, 7, 0, 0},
 };
-
-std::string Bytes(const std::u16string& text) {
-    std::string b("\xFF\xFE", 2);
-    for (char16_t c : text) {
-        b.push_back(static_cast<char>(c & 0xFF));
-        b.push_back(static_cast<char>(c >> 8));
-    }
-    return b;
-}
 
 // Folders only above stage 2, every node under a stored folder, sibling names
 // distinct, macro counts within their limits and numbers below the next one.
@@ -106,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::u16string text = main.ToText(selection);
     MacroLibrary again;
     L selectionAgain;
-    CHECK(again.LoadData(Bytes(text), &selectionAgain).ok());
+    CHECK(again.LoadData(UnicodeFileBytes(text), &selectionAgain).ok());
     CHECK(selectionAgain == selection);
     CHECK(again.ToText(selectionAgain) == text);
     return 0;

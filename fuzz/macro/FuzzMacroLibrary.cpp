@@ -7,23 +7,12 @@
 #include <string>
 
 #include "macro/MacroLibrary.h"
+#include "text/StdioFileEx.h"
 #include "text/U16.h"
 
 #include "FuzzCheck.h"
 
 using namespace tarvik;
-
-namespace {
-
-std::string Bytes(const std::u16string& text) {
-    std::string b("\xFF\xFE", 2);
-    for (char16_t c : text) {
-        b.push_back(static_cast<char>(c & 0xFF));
-        b.push_back(static_cast<char>(c >> 8));
-    }
-    return b;
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     MacroLibrary lib;
@@ -36,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::u16string text = lib.ToText(sel);
     MacroLibrary again;
     MacroLocation sel2;
-    CHECK(again.LoadData(Bytes(text), &sel2).ok());
+    CHECK(again.LoadData(UnicodeFileBytes(text), &sel2).ok());
     CHECK(sel2 == sel);
     CHECK(again.ToText(sel2) == text);
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "model/SettingsModel.h"
+#include "text/StdioFileEx.h"
 
 #include "CarriageReturns.h"
 
@@ -19,13 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (!read) return 0;
 
-    const std::u16string text = FormatProfileText(record);
-    std::string out = "\xFF\xFE";
-    for (char16_t c : text) {
-        out.push_back(static_cast<char>(c & 0xFF));
-        out.push_back(static_cast<char>(c >> 8));
-    }
     ProfileRecord again;
-    if (!ParseProfileData(out, again) || !(again == record)) std::abort();
+    if (!ParseProfileData(UnicodeFileBytes(FormatProfileText(record)), again) || !(again == record)) std::abort();
     return 0;
 }

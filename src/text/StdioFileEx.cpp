@@ -143,6 +143,14 @@ const char* KindOfFile(mode_t mode) {
     return "not a regular file";
 }
 
+// Writes `text` as UTF-16LE to `out`, which has room for text.size() * 2 bytes.
+void PutUtf16Le(char* out, std::u16string_view text) {
+    for (char16_t c : text) {
+        *out++ = static_cast<char>(c & 0xFF);
+        *out++ = static_cast<char>(c >> 8);
+    }
+}
+
 } // namespace
 
 bool CStdioFileEx::HasUnicodeMark(const std::filesystem::path& path) {
@@ -272,11 +280,17 @@ bool CStdioFileEx::ReadLine(std::u16string& line) {
     line.clear();
     if (!open_ || writing_) return false;
     if (pos_ == 0) pos_ = data_.size() >= 2 ? 2 : data_.size(); // the byte-order mark, not examined
-    while (pos_ + 1 < data_.size()) {
-        char16_t c = static_cast<char16_t>(data_[pos_] | (data_[pos_ + 1] << 8));
+    // Find the line's end first, then decode it in one piece.
+    std::size_t end = pos_;
+    while (end + 1 < data_.size()) {
+        const bool lineFeed = data_[end] == '\n' && data_[end + 1] == 0;
+        end += 2;
+        if (lineFeed) break;
+    }
+    line.resize((end - pos_) / 2);
+    for (char16_t& c : line) {
+        c = static_cast<char16_t>(data_[pos_] | (data_[pos_ + 1] << 8));
         pos_ += 2;
-        line.push_back(c);
-        if (c == u'\n') break;
     }
     if (pos_ + 1 >= data_.size()) pos_ = data_.size(); // a lone trailing byte is no character
     if (line.size() >= 2 && line.back() == u'\n') line.pop_back();
@@ -289,13 +303,8 @@ bool CStdioFileEx::ReadLine(std::u16string& line) {
 
 void CStdioFileEx::WriteText(std::u16string_view text) {
     if (!open_ || !writing_ || failed_) return;
-    std::string bytes;
-    bytes.reserve(text.size() * 2 + 2);
-    if (written_ == 0) bytes.append("\xFF\xFE", 2);
-    for (char16_t c : text) {
-        bytes.push_back(static_cast<char>(c & 0xFF));
-        bytes.push_back(static_cast<char>(c >> 8));
-    }
+    std::string bytes = written_ == 0 ? UnicodeFileBytes(text) : std::string(text.size() * 2, '\0');
+    if (written_ != 0) PutUtf16Le(bytes.data(), text);
     if (std::fwrite(bytes.data(), 1, bytes.size(), out_) != bytes.size()) {
         failed_ = true;
         error_ = LastError();
@@ -371,12 +380,10 @@ FileResult OpenForReading(CStdioFileEx& file, const std::filesystem::path& path,
 }
 
 std::string UnicodeFileBytes(std::u16string_view text) {
-    std::string bytes("\xFF\xFE", 2);
-    bytes.reserve(text.size() * 2 + 2);
-    for (char16_t c : text) {
-        bytes.push_back(static_cast<char>(c & 0xFF));
-        bytes.push_back(static_cast<char>(c >> 8));
-    }
+    std::string bytes(text.size() * 2 + 2, '\0');
+    bytes[0] = '\xFF';
+    bytes[1] = '\xFE';
+    PutUtf16Le(bytes.data() + 2, text);
     return bytes;
 }
 

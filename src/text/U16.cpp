@@ -178,9 +178,13 @@ std::u16string Hex(std::uint64_t v, int digits) {
 }
 
 void AppendHexBytes(std::u16string& out, std::span<const std::uint8_t> bytes) {
+    // Sized once: a macro writes 2688 digits, and the files hold many macros.
+    const std::size_t at = out.size();
+    out.resize(at + bytes.size() * 2);
+    char16_t* p = out.data() + at;
     for (std::uint8_t b : bytes) {
-        out.push_back(kHexDigits[b >> 4]);
-        out.push_back(kHexDigits[b & 0xF]);
+        *p++ = kHexDigits[b >> 4];
+        *p++ = kHexDigits[b & 0xF];
     }
 }
 
