@@ -21,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!read) return 0;
 
     ProfileRecord again;
-    if (!ParseProfileData(UnicodeFileBytes(FormatProfileText(record)), again) || !(again == record)) std::abort();
+    if (!ParseProfileData(UnicodeFileBytes(FormatProfileText(record)), again) || !(again == record))
+        std::abort();
     return 0;
 }
