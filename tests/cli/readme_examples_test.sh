@@ -62,8 +62,9 @@ for line in "${lines[@]}"; do
         skipped=$((skipped + 1))
         continue
     fi
-    cmd=${line//build\/dev\/bin\//$bindir/}
-    cmd=${cmd//\/tmp\//$work/}
+    # /tmp/ first: the program folder may itself lie under /tmp.
+    cmd=${line//\/tmp\//$work/}
+    cmd=${cmd//build\/dev\/bin\//$bindir/}
     if [[ $cmd == *"&" ]]; then
         (cd "$work/cwd" && exec bash -c "exec ${cmd%&}") >"$work/daemon.log" 2>&1 &
         daemons+=($!)
