@@ -38,7 +38,8 @@ constexpr L kDestinations[] = {
 };
 
 // Folders only above stage 2, every node under a stored folder, sibling names
-// distinct, macro counts within their limits and numbers below the next one.
+// distinct and macro numbers below the next one. Step counts are not bounded:
+// a count beyond the slots travels as the file holds it.
 void CheckTree(const MacroLibrary& lib) {
     std::map<std::uint32_t, std::set<std::u16string>> names; // by parent, keyed as stage*1e6+indices
     lib.ForEach([&](const L& at, const MacroItem& item) {
@@ -52,8 +53,6 @@ void CheckTree(const MacroLibrary& lib) {
                                        parent.stage1Index * 100 + parent.stage2Index);
         CHECK(names[key].insert(item.Name).second);
         if (item.Macro) {
-            CHECK(item.Macro->MacroActionNum <= MacroKey::kMaxActions);
-            CHECK(item.Macro->MacroCommandActionNum <= MacroKey::kMaxCommandActions);
             CHECK(item.Macro->MacroKeyIndex < lib.NextMacroKeyIndex);
         }
     });
@@ -88,7 +87,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (r.created) {
         CHECK(main.NodeAt(selection));
-        if (!libraryImport) CHECK(main.MacroAt(selection) && main.MacroAt(selection)->MacroKeyIndex >= 10);
+        if (!libraryImport) {
+            // The new macro is the file's selected macro under a new number.
+            const MacroKey* m = main.MacroAt(selection);
+            CHECK(m && m->MacroKeyIndex >= 10);
+            MacroLibrary source;
+            L fileSelection;
+            (void)source.LoadData(file, &fileSelection);
+            const MacroItem* from = source.NodeAt(fileSelection);
+            CHECK(from && m->Name == from->Name);
+            if (from->Macro) {
+                const MacroKey& f = *from->Macro;
+                CHECK(m->MacroActionNum == f.MacroActionNum &&
+                      m->MacroCommandActionNum == f.MacroCommandActionNum &&
+                      m->MacroKeyLoopType == f.MacroKeyLoopType && m->MacroKeyLoopNum == f.MacroKeyLoopNum &&
+                      m->AllAction == f.AllAction);
+            } else {
+                CHECK(m->MacroActionNum == 0); // a folder gives an empty macro
+            }
+        }
     } else {
         CHECK(selection == destination);
     }

@@ -3,6 +3,7 @@
 #include "TestFiles.h"
 #include "macro/MacroFiles.h"
 #include "text/Language.h"
+#include "text/StdioFileEx.h"
 #include "text/U16.h"
 
 namespace tarvik {
@@ -237,6 +238,34 @@ TEST_F(MacroFiles, DamagedFileImportsWhatWasRead) {
     EXPECT_EQ(r.load.error, FileError::Damaged);
     EXPECT_EQ(Tree(main), "Games/ Copy Office/ ");
     EXPECT_EQ(ImportLibraryFile(main, staging_, sel, Path("none.mbf")).created, 0);
+}
+
+// Counts beyond the step slots (a hand-edited file) travel as stored, as a
+// profile file keeps them; whatever uses the steps reads the 336 slots.
+TEST_F(MacroFiles, ImportKeepsCountsBeyondTheSlots) {
+    auto lines = test::SplitLines(test::ReadBytes(test::MacroData("library.mlf.txt")));
+    ASSERT_EQ(lines[14], "MacroActionNum=3");
+    lines[14] = "MacroActionNum=100000";
+    lines[15] = "MacroCommandActionNum=200";
+    test::WriteUtf16(Path("big.mkf"), test::JoinLines(lines));
+    for (bool library : {false, true}) {
+        SCOPED_TRACE(library);
+        MacroLibrary main;
+        MacroLocation sel;
+        const ImportResult r = library ? ImportLibraryFile(main, staging_, sel, Path("big.mkf"))
+                                       : ImportMacroFile(main, staging_, sel, Path("big.mkf"));
+        ASSERT_TRUE(r.load);
+        const MacroKey* m = main.MacroAt(library ? L::At(1) : sel);
+        ASSERT_TRUE(m);
+        EXPECT_EQ(m->MacroActionNum, 100000u);
+        EXPECT_EQ(m->MacroCommandActionNum, 200);
+        EXPECT_EQ(m->ValidCount(), MacroKey::kMaxActions);
+        EXPECT_EQ(m->AllAction[3], MacroAction::Press(0x42));
+        // The library writes back with the counts it read.
+        MacroLibrary again;
+        ASSERT_TRUE(again.LoadData(UnicodeFileBytes(main.ToText(sel))));
+        EXPECT_EQ(again.ToText(sel), main.ToText(sel));
+    }
 }
 
 TEST_F(MacroFiles, SelectionDialogNeedsAMacro) {
