@@ -247,6 +247,7 @@ TEST_F(MacroFiles, ImportKeepsCountsBeyondTheSlots) {
     ASSERT_EQ(lines[14], "MacroActionNum=3");
     lines[14] = "MacroActionNum=100000";
     lines[15] = "MacroCommandActionNum=200";
+    lines[2] = "Select Locaton:stage=0;stage0Index=1;stage1Index=0;stage2Index=0;"; // Copy
     test::WriteUtf16(Path("big.mkf"), test::JoinLines(lines));
     for (bool library : {false, true}) {
         SCOPED_TRACE(library);
@@ -255,7 +256,8 @@ TEST_F(MacroFiles, ImportKeepsCountsBeyondTheSlots) {
         const ImportResult r = library ? ImportLibraryFile(main, staging_, sel, Path("big.mkf"))
                                        : ImportMacroFile(main, staging_, sel, Path("big.mkf"));
         ASSERT_TRUE(r.load);
-        const MacroKey* m = main.MacroAt(library ? L::At(1) : sel);
+        // The library import brings Copy and the siblings after it, Copy first.
+        const MacroKey* m = main.MacroAt(library ? L::At(0) : sel);
         ASSERT_TRUE(m);
         EXPECT_EQ(m->MacroActionNum, 100000u);
         EXPECT_EQ(m->MacroCommandActionNum, 200);
