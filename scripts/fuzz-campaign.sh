@@ -96,8 +96,9 @@ run_target() {
   # A smaller quarantine than AddressSanitizer's 256 MB: freed memory is reused
   # sooner, so far fewer fresh pages are faulted in (a fifth faster on the file
   # targets); a use after free is still caught within the last 16 MB freed.
-  TMPDIR=$tmp ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=16} nice -n 19 "$bin/$t" -max_total_time="$seconds" -print_final_stats=1 -timeout=20 \
-    -rss_limit_mb=2048 -artifact_prefix="$findings/$t-" "$scratch/new" "$corpus" \
+  TMPDIR=$tmp ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=16} nice -n 19 "$bin/$t" \
+    -max_total_time="$seconds" -print_final_stats=1 -timeout=20 -rss_limit_mb=2048 \
+    -artifact_prefix="$findings/$t-" "$scratch/new" "$corpus" \
     >"$log" 2>&1 || status=$?
   after=$(find "$findings" -name "$t-*" | wc -l)
   local execs found=$((after - before))
