@@ -24,6 +24,7 @@ if [ "$mode" = short ]; then
     "unplug_send.py --positions 0,13,40,73"
     "filesystem.py"
     "sim_socket.py --rounds 300 --silent-clients 2 --opens 20000"
+    "window_owner.py --rounds 1 --changes 10 --readers 3 --kills 8 --idle 300 --waves 2"
   )
 else
   campaigns=(
@@ -33,6 +34,7 @@ else
     "unplug_send.py"
     "filesystem.py"
     "sim_socket.py"
+    "window_owner.py"
   )
 fi
 

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "model/FolderLock.h"
 #include "model/Startup.h"
 
 namespace tarvik::app {
@@ -93,41 +94,69 @@ std::filesystem::path InstanceBase(const std::filesystem::path& dataFolder,
     return base;
 }
 
-bool InstanceLockHeld(const std::filesystem::path& base) {
-    std::string path = base.native();
-    path += ".lock";
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (fd < 0) return false;
-    char text[512] = {};
-    const ssize_t n = ::read(fd, text, sizeof text - 1);
-    ::close(fd);
-    // "PID\nAPPNAME\nHOST\n...". An empty file is an instance taking the lock
-    // right now; the caller looks again once it holds the data folder's lock.
-    if (n <= 0) return false;
-    const std::string_view content(text, static_cast<std::size_t>(n));
-    const std::size_t pidEnd = content.find('\n');
-    if (pidEnd == std::string_view::npos) return false;
-    long long pid = 0;
-    const auto [end, ec] = std::from_chars(content.data(), content.data() + pidEnd, pid);
-    if (ec != std::errc() || end != content.data() + pidEnd || pid <= 0) return false;
+std::string FormatOwnerRecord(const FolderOwner& owner) {
+    std::string text = std::to_string(owner.pid);
+    text += '\n';
+    text += owner.program;
+    text += '\n';
+    text += owner.socket.native();
+    text += '\n';
+    return text;
+}
+
+std::optional<FolderOwner> ParseOwnerRecord(std::string_view text) {
+    std::string_view lines[3];
+    for (std::string_view& line : lines) {
+        const std::size_t end = text.find('\n');
+        if (end == std::string_view::npos) return std::nullopt;
+        line = text.substr(0, end);
+        text.remove_prefix(end + 1);
+    }
+    if (!text.empty()) return std::nullopt;
+    FolderOwner owner;
+    const auto [end, ec] = std::from_chars(lines[0].data(), lines[0].data() + lines[0].size(), owner.pid);
+    if (ec != std::errc() || end != lines[0].data() + lines[0].size() || owner.pid <= 0) return std::nullopt;
+    if (lines[1].empty() || lines[2].empty() || lines[2].front() != '/') return std::nullopt;
+    if (lines[2].find('\0') != std::string_view::npos || lines[2].size() >= sizeof(sockaddr_un::sun_path))
+        return std::nullopt;
+    owner.program = std::string(lines[1]);
+    owner.socket = std::string(lines[2]);
+    return owner;
+}
+
+std::optional<FolderOwner> LivingFolderOwner(const std::filesystem::path& dataFolder) {
+    std::optional<FolderOwner> owner = ParseOwnerRecord(FolderLock::ReadRecord(dataFolder));
+    if (!owner) return std::nullopt;
+    const auto pid = static_cast<pid_t>(owner->pid);
+    if (static_cast<long long>(pid) != owner->pid) return std::nullopt;
     // Signal 0 only asks whether the process exists (EPERM: it does, as another user's).
-    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM) return false;
-    // A process id reused by another program: its name is not the holder's
-    // (the kernel keeps the first 15 bytes of it).
-    std::string_view name = content.substr(pidEnd + 1);
-    name = name.substr(0, name.find('\n'));
+    if (::kill(pid, 0) != 0 && errno != EPERM) return std::nullopt;
+    // A process id reused by another program: its name is not the owner's.
     std::string commPath = "/proc/";
-    commPath += std::to_string(pid);
+    commPath += std::to_string(owner->pid);
     commPath += "/comm";
     const int comm = ::open(commPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (name.empty() || comm < 0) return true;
+    if (comm < 0) return owner;
     char running[64] = {};
     const ssize_t m = ::read(comm, running, sizeof running - 1);
     ::close(comm);
-    if (m <= 0) return true;
+    if (m <= 0) return owner;
     std::string_view runningName(running, static_cast<std::size_t>(m));
     if (runningName.back() == '\n') runningName.remove_suffix(1);
-    return name.substr(0, 15) == runningName.substr(0, 15);
+    if (std::string_view(owner->program).substr(0, 15) != runningName.substr(0, 15)) return std::nullopt;
+    return owner;
+}
+
+std::filesystem::path InstanceSocketFolder() {
+    std::filesystem::path folder = InstanceRuntimeFolder();
+    if (!folder.empty()) return folder;
+    // /tmp/tarvik-runtime-<uid> belongs to someone else (or is a link): a folder
+    // of a new name cannot be taken first. Its path goes into the owner record.
+    std::string pattern = "/tmp/tarvik-";
+    pattern += std::to_string(::getuid());
+    pattern += "-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) return {};
+    return pattern;
 }
 
 namespace {
@@ -151,11 +180,83 @@ bool WaitFor(int fd, short events, Clock::time_point deadline) {
     }
 }
 
-struct Fd {
-    int fd = -1;
-    ~Fd() {
-        if (fd >= 0) ::close(fd);
+// One client connection to the instance socket, with deadlines on every step.
+class Client {
+public:
+    enum class Step { Done, Timeout, Closed, NoListener };
+
+    ~Client() {
+        if (fd_ >= 0) ::close(fd_);
     }
+
+    Step Connect(const std::filesystem::path& socketPath, Clock::time_point deadline) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (socketPath.native().size() >= sizeof address.sun_path) return Step::NoListener;
+        std::memcpy(address.sun_path, socketPath.c_str(), socketPath.native().size());
+        fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (fd_ < 0) return Step::NoListener;
+        for (;;) {
+            if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+                return Step::Done;
+            if (errno == EINTR) continue;
+            // A full backlog: the instance is busy; try again until the deadline.
+            if (errno == EAGAIN && MillisLeft(deadline) > 0) {
+                ::usleep(10000);
+                continue;
+            }
+            return errno == EAGAIN ? Step::Timeout : Step::NoListener; // ENOENT, ECONNREFUSED
+        }
+    }
+
+    Step Send(std::string_view line, Clock::time_point deadline) {
+        std::size_t written = 0;
+        while (written < line.size()) {
+            const ssize_t n = ::send(fd_, line.data() + written, line.size() - written, MSG_NOSIGNAL);
+            if (n > 0) {
+                written += static_cast<std::size_t>(n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno == EAGAIN) {
+                if (WaitFor(fd_, POLLOUT, deadline)) continue;
+                return Step::Timeout;
+            }
+            return Step::Closed;
+        }
+        return Step::Done;
+    }
+
+    // One line without its line end into `line`.
+    Step ReadLine(std::string& line, Clock::time_point deadline) {
+        for (;;) {
+            const std::size_t end = buffer_.find('\n');
+            if (end != std::string::npos) {
+                line = buffer_.substr(0, end);
+                buffer_.erase(0, end + 1);
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                return Step::Done;
+            }
+            if (buffer_.size() > kMaxReplyLine) return Step::Closed;
+            char chunk[4096];
+            const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+            if (n > 0) {
+                buffer_.append(chunk, static_cast<std::size_t>(n));
+                continue;
+            }
+            if (n == 0) return Step::Closed;
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN) {
+                if (WaitFor(fd_, POLLIN, deadline)) continue;
+                return Step::Timeout;
+            }
+            return Step::Closed;
+        }
+    }
+
+private:
+    int fd_ = -1;
+    std::string buffer_;
 };
 
 } // namespace
@@ -163,69 +264,63 @@ struct Fd {
 Exchange ExchangeLine(const std::filesystem::path& socketPath, std::string_view line,
                       std::chrono::steady_clock::time_point deadline) {
     Exchange result;
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (socketPath.native().size() >= sizeof address.sun_path) return result;
-    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.native().size());
-
-    Fd s{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)};
-    if (s.fd < 0) return result;
-    for (;;) {
-        if (::connect(s.fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) break;
-        if (errno == EINTR) continue;
-        // A full backlog: the instance is busy; try again until the deadline.
-        if (errno == EAGAIN && MillisLeft(deadline) > 0) {
-            ::usleep(10000);
-            continue;
-        }
-        if (errno == EAGAIN) result.outcome = Exchange::Outcome::NoAnswer;
-        return result; // nobody listens (ENOENT, ECONNREFUSED)
-    }
-
-    std::size_t written = 0;
-    while (written < line.size()) {
-        const ssize_t n = ::send(s.fd, line.data() + written, line.size() - written, MSG_NOSIGNAL);
-        if (n > 0) {
-            written += static_cast<std::size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno == EAGAIN) {
-            if (WaitFor(s.fd, POLLOUT, deadline)) continue;
-            result.outcome = Exchange::Outcome::NoAnswer;
-            return result;
-        }
-        result.outcome = Exchange::Outcome::Closed;
+    Client client;
+    switch (client.Connect(socketPath, deadline)) {
+    case Client::Step::Done:
+        break;
+    case Client::Step::Timeout:
+        result.outcome = Exchange::Outcome::NoAnswer;
+        return result;
+    default:
         return result;
     }
+    Client::Step step = client.Send(line, deadline);
+    if (step == Client::Step::Done) step = client.ReadLine(result.reply, deadline);
+    result.outcome = step == Client::Step::Done      ? Exchange::Outcome::Answered
+                     : step == Client::Step::Timeout ? Exchange::Outcome::NoAnswer
+                                                     : Exchange::Outcome::Closed;
+    if (step != Client::Step::Done) result.reply.clear();
+    return result;
+}
 
-    std::string reply;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::recv(s.fd, buffer, sizeof buffer, 0);
-        if (n > 0) {
-            reply.append(buffer, static_cast<std::size_t>(n));
-            const std::size_t end = reply.find('\n');
-            if (end != std::string::npos) {
-                reply.resize(end);
-                if (!reply.empty() && reply.back() == '\r') reply.pop_back();
-                result.outcome = Exchange::Outcome::Answered;
-                result.reply = std::move(reply);
-                return result;
-            }
-            if (reply.size() > kMaxReplyLine) break;
-            continue;
-        }
-        if (n == 0) break;
-        if (errno == EINTR) continue;
-        if (errno == EAGAIN) {
-            if (WaitFor(s.fd, POLLIN, deadline)) continue;
-            result.outcome = Exchange::Outcome::NoAnswer;
-            return result;
-        }
+Handover HandOver(const std::filesystem::path& socketPath, std::string_view line,
+                  std::chrono::steady_clock::time_point startBy,
+                  std::chrono::steady_clock::time_point finishBy) {
+    Handover result;
+    Client client;
+    switch (client.Connect(socketPath, startBy)) {
+    case Client::Step::Done:
         break;
+    case Client::Step::NoListener:
+        return result;
+    default:
+        result.outcome = Handover::Outcome::NotTaken;
+        return result;
     }
-    result.outcome = Exchange::Outcome::Closed;
+    result.outcome = Handover::Outcome::NotTaken;
+    std::string ready;
+    if (client.Send(line, startBy) != Client::Step::Done ||
+        client.ReadLine(ready, startBy) != Client::Step::Done)
+        return result;
+    const auto readyLine = ParseRequestLine(ready, kMaxReplyLine);
+    if (!readyLine || readyLine->verb != kVerbReady) {
+        // An owner that answers at once (a refusal) sends its result instead.
+        if (readyLine && readyLine->verb == kVerbResult) {
+            result.outcome = Handover::Outcome::Answered;
+            result.reply = std::move(ready);
+        }
+        return result;
+    }
+    // The last moment this client decides: past the deadline it sends nothing,
+    // and the owner, which acts on "go" alone, does nothing.
+    if (Clock::now() >= startBy) return result;
+    if (client.Send(FormatRequestLine(kVerbGo), startBy) != Client::Step::Done) return result;
+    result.outcome = Handover::Outcome::Unfinished;
+    if (client.ReadLine(result.reply, finishBy) != Client::Step::Done) {
+        result.reply.clear();
+        return result;
+    }
+    result.outcome = Handover::Outcome::Answered;
     return result;
 }
 

@@ -1,11 +1,19 @@
 // Where the running instance listens and the lines it understands. Plain C++,
 // so any program of the project can reach the running window.
 //
-// One instance runs per user and data folder. It holds a lock file and listens
-// on a user-only local socket, both named after a hash of the data folder in the
-// user's runtime folder. A request is one line: a protocol version, a verb and
+// One instance runs per data folder: the window that holds the folder's lock
+// (config/tarvik.lock) for its whole life. It listens on a user-only local
+// socket and writes the socket's path into the lock file (the owner record),
+// so a program finds the owner through the data folder itself, whatever its
+// own environment says. A request is one line: a protocol version, a verb and
 // optional arguments ("v1 show\n"). Unknown versions and verbs are ignored, and a
 // line longer than kMaxRequestLine closes the connection.
+//
+// A changing command is handed over in three steps, so that it never runs
+// after its client gave up: the client sends "v1 ctl <json>", the owner answers
+// "v1 ready" without acting, the client sends "v1 go" only while it still waits
+// (before its deadline), and the owner carries the command out on "go" alone
+// and answers "v1 result <json>" once its files are written.
 #pragma once
 
 #include <chrono>
@@ -27,6 +35,8 @@ inline constexpr std::string_view kVerbShow = "show";
 // answered with "v1 result <json>".
 inline constexpr std::string_view kVerbCtl = "ctl";
 inline constexpr std::string_view kVerbResult = "result";
+inline constexpr std::string_view kVerbReady = "ready";
+inline constexpr std::string_view kVerbGo = "go";
 
 struct InstanceRequest {
     std::string verb;
@@ -58,11 +68,26 @@ std::filesystem::path NormalisedDataFolder(const std::filesystem::path& dataFold
 std::filesystem::path InstanceBase(const std::filesystem::path& dataFolder,
                                    const std::filesystem::path& runtimeFolder);
 
-// Whether a living process holds the instance lock "<base>.lock". The lock
-// file names its owner: the process id on its first line, the program's name
-// on the second. A lock whose process is gone, or whose process id now belongs
-// to a program of another name, is stale (the next instance takes it over).
-bool InstanceLockHeld(const std::filesystem::path& base);
+// The owner record in the data folder's lock file: "PID\nPROGRAM\nSOCKET\n".
+struct FolderOwner {
+    long long pid = 0;
+    std::string program;          // the kernel keeps the first 15 bytes of it
+    std::filesystem::path socket; // absolute
+    friend bool operator==(const FolderOwner&, const FolderOwner&) = default;
+};
+std::string FormatOwnerRecord(const FolderOwner& owner);
+// Nothing for a record of another shape (also an empty one: an owner taking
+// the lock right now, or a tarvikctl run, which writes none).
+std::optional<FolderOwner> ParseOwnerRecord(std::string_view text);
+// The owner the data folder's lock file names, when its process lives and
+// still runs the program it names. Meaningful only while the folder's lock is
+// held by someone else: a crashed owner leaves its record behind.
+std::optional<FolderOwner> LivingFolderOwner(const std::filesystem::path& dataFolder);
+
+// A private folder for the instance socket: the user's runtime folder, or a
+// new one made for this process (mode 0700) when that cannot be used (unset,
+// or taken by another user). Empty when none can be made.
+std::filesystem::path InstanceSocketFolder();
 
 // One request and its answer over "<base>.sock", from a program without an
 // event loop (tarvikctl).
@@ -80,5 +105,24 @@ struct Exchange {
 // before `deadline`. Never waits past it, whatever the other side does.
 Exchange ExchangeLine(const std::filesystem::path& socketPath, std::string_view line,
                       std::chrono::steady_clock::time_point deadline);
+
+// A changing command handed to the owner in three steps (see above).
+struct Handover {
+    enum class Outcome {
+        Answered,   // `reply` holds the result line without its line end
+        NoListener, // nobody listens on the socket (yet): nothing was handed over
+        NotTaken,   // no "ready" before `startBy`, or the owner hung up first: the
+                    // command was not given the go, and is never carried out
+        Unfinished, // given the go, but no result before `finishBy` (or the owner
+                    // ended): it may or may not have been carried out
+    };
+    Outcome outcome = Outcome::NoListener;
+    std::string reply;
+};
+// Sends `line` ("v1 ctl ...\n"), waits for "v1 ready" until `startBy`, then sends
+// "v1 go" and waits for the result until `finishBy`.
+Handover HandOver(const std::filesystem::path& socketPath, std::string_view line,
+                  std::chrono::steady_clock::time_point startBy,
+                  std::chrono::steady_clock::time_point finishBy);
 
 } // namespace tarvik::app

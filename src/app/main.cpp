@@ -67,12 +67,18 @@ int main(int argc, char** argv) {
         if (running) running->Exit();
     });
 
-    // One instance per user and data folder: a second start brings the first
-    // one's window up and ends before it reads or writes anything.
+    // One instance per data folder: the first start owns the folder for its
+    // whole life (its lock, with the owner record naming this process's
+    // socket); a second start brings the owner's window up and ends before it
+    // reads or writes anything.
     const std::filesystem::path dataFolder = options.DataFolder();
     app::SingleInstance instance(dataFolder);
     const app::SingleInstance::Role role = instance.Start();
-    if (role == app::SingleInstance::Role::Secondary) return 0;
+    if (role == app::SingleInstance::Role::Secondary) {
+        if (instance.Delivered()) return 0;
+        std::fprintf(stderr, "tarvik: %s\n", instance.Problem().c_str());
+        return 1;
+    }
     if (role == app::SingleInstance::Role::Alone) {
         std::string message = "running without the single-instance rule: ";
         message += instance.Problem();
@@ -93,7 +99,10 @@ int main(int argc, char** argv) {
         ReportProblem(message);
     }
     // Each file that had to be replaced or could not be read is reported by the load.
-    StartupData data = LoadStartupData(dataFolder, programFolder, scale);
+    // The owner's lifetime lock covers the load's repairs and every later save.
+    const FolderLock& ownership = instance.FolderLockHeld();
+    StartupData data =
+        LoadStartupData(dataFolder, programFolder, scale, ownership.Held() ? &ownership : nullptr);
 
     BackendChoice backend = OpenBackend(options.hid, options.trace);
     if (!backend.backend) {
@@ -117,7 +126,14 @@ int main(int argc, char** argv) {
     preload.reset(); // every picture it decodes has been asked for by now
     if (!options.screenshot.isEmpty()) app::ScheduleScreenshot(window, options.screenshot, options.afterMs);
 
-    const int exitCode = application.exec();
+    int exitCode = application.exec();
+    // The last save is part of the exit: when it fails, the exit says so.
     window.Shutdown();
+    if (const FileResult saved = window.LastSaveResult(); !saved) {
+        std::string message = "the profiles could not be saved at exit: ";
+        message += saved.Describe();
+        ReportProblem(message);
+        if (exitCode == 0) exitCode = 1;
+    }
     return exitCode;
 }

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "app/InstanceProtocol.h"
 #include "cli/CtlCommands.h"
 #include "macro/MacroLibrary.h"
 #include "macro/StartupLoad.h"
@@ -44,16 +46,17 @@ struct CliContext {
     // A changing command first offers itself to a tarvik window that runs for
     // the data folder: the window carries it out on its own profiles (so its
     // next save keeps the change) and answers with what to print and the exit
-    // code. True when the window handled it (or was there and did not answer:
-    // exit 1), and the command stops; false when no window runs, and the
-    // command goes on with Load(Access::Change), which looks once more once it
-    // holds the folder's lock.
+    // code. True when the command stops here: the window handled it (or was
+    // there and did not take it, exit 1), or the folder cannot be had; false
+    // when this run now holds the folder's lock, and the command goes on with
+    // Load(Access::Change).
     [[nodiscard]] bool RunInWindow(CtlRequest request);
     // The output of a command run here: printed, and its exit code kept.
     void Finish(const CtlOutput& out);
 
     // The window's start-up load (LoadStartupData) on the folders the options
-    // name, under the data folder's lock. Every file it replaced or left alone
+    // name: a changing command under the data folder's lock, a reading one
+    // read-only (no lock, no repair, nothing created or removed). Every file it replaced or left alone
     // is reported on stderr; a file left alone makes the run exit 1. False
     // (with the reason on stderr and the exit code set) when the folder cannot
     // be used or is in use by another program: the command then stops. Runs once.
@@ -64,11 +67,20 @@ struct CliContext {
     bool CheckSaved(const FileResult& saved);
 
 private:
-    enum class Forwarded : unsigned char { NoWindow, Done };
+    enum class Taken : unsigned char {
+        Owned,      // this run holds the folder's lock
+        HandedOver, // the owning window carried the command out (or not: exitCode)
+        Failed,     // the folder cannot be had (reported, exitCode set)
+    };
     void ResolveFolder();
-    bool WindowRuns() const;
-    Forwarded Forward();
-    std::optional<CtlRequest> request_; // the changing command, for a window found under the lock
+    // Takes the folder's lock, or hands the command (request_) to the window
+    // that owns the folder, waiting up to --lock-timeout for either.
+    Taken TakeFolder();
+    // True when the owner was reached (the exit code tells the rest); false
+    // when it does not listen (yet).
+    bool HandOver(const app::FolderOwner& owner, std::chrono::steady_clock::time_point deadline);
+    bool Refuse(const std::string& why, int code);
+    std::optional<CtlRequest> request_; // the changing command, for the window that owns the folder
 };
 
 using Registrar = std::function<void(CLI::App&, CliContext&)>;

@@ -24,23 +24,6 @@ extern "C" void OnInterrupt(int) {
     g_interrupted = true;
 }
 
-std::string Hex(unsigned v, int digits) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%0*X", digits, v);
-    return buf;
-}
-
-const char* ChargeName(ChargeState c) {
-    switch (c) {
-    case ChargeState::Charging:
-        return "charging";
-    case ChargeState::Full:
-        return "full";
-    default:
-        return "not charging";
-    }
-}
-
 // One run's connection: backend, UI-thread queue, link and controller. The
 // controller's worker talks to the mouse; this thread runs the queue until the
 // result it waits for has arrived. The scheduler never fires by itself: what
@@ -122,7 +105,11 @@ void Devices(CliContext& ctx, bool json) {
 }
 
 void Status(CliContext& ctx, bool json) {
-    // The mouse may report another sensor, which resets and saves the DPI levels.
+    // The mouse may report another sensor, which resets and saves the DPI
+    // levels: with a window running, the window asks its mouse and saves.
+    nlohmann::json args = nlohmann::json::object();
+    args["json"] = json;
+    if (ctx.RunInWindow({"status", args})) return;
     auto s = OpenSession(ctx, Access::Change);
     if (!s) return;
     s->link->ScanDevices();
@@ -130,40 +117,9 @@ void Status(CliContext& ctx, bool json) {
     std::optional<StatusResult> answer;
     s->controller->QueryStatus([&](const StatusResult& r) { answer = r; });
     s->RunUntil([&] { return answer.has_value(); });
-    const StatusResult& r = *answer;
-    if (r.outcome != StatusOutcome::Answered) {
-        const char* why = r.outcome == StatusOutcome::NoAnswer  ? "the mouse did not answer"
-                          : r.outcome == StatusOutcome::Foreign ? "the reply was for another command"
-                                                                : "the status query failed";
-        std::cerr << "tarvikctl: " << why << "\n";
-        ctx.exitCode = kExitFailed;
-        return;
-    }
-    const StatusReply& reply = *r.reply;
-    const std::uint16_t sensor = ctx.model->SensorId;
-    if (!r.sensorSaved) ctx.exitCode = kExitFailed; // reported by the model
-    if (json) {
-        nlohmann::ordered_json doc;
-        doc["identity"] = NameOf(*r.identity);
-        doc["sensorCode"] = Hex(reply.sensorCode, 2);
-        doc["sensorId"] =
-            r.unknownSensor ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(Hex(sensor, 4));
-        doc["sensorChanged"] = r.sensorChanged;
-        doc["battery"] = s->controller->batteryLevel;
-        doc["chargeState"] = static_cast<int>(s->controller->charge);
-        doc["charge"] = ChargeName(s->controller->charge);
-        std::cout << doc.dump(2) << "\n";
-        return;
-    }
-    std::cout << "identity " << NameOf(*r.identity) << "\n";
-    if (r.unknownSensor) {
-        std::cout << "sensor unknown (code " << Hex(reply.sensorCode, 2) << ")\n";
-    } else {
-        std::cout << "sensor " << Hex(sensor, 4) << (r.sensorChanged ? " (changed: DPI levels reset)" : "")
-                  << "\n";
-    }
-    std::cout << "battery " << BatteryText(s->controller->batteryLevel) << "\n";
-    std::cout << "charge " << ChargeName(s->controller->charge) << "\n";
+    CtlOutput out{ctx.exitCode, {}};
+    ReportStatus(*ctx.model, *answer, s->controller->batteryLevel, s->controller->charge, json, out);
+    ctx.Finish(out);
 }
 
 void Apply(CliContext& ctx, std::optional<int> slot) {

@@ -98,7 +98,8 @@ void Register(CLI::App& app, CliContext& ctx) {
         app.add_subcommand("init", "run the start-up load (create or repair the data folder) and exit");
     // Exit 1 when a file the load had to write could not be written.
     init->callback([&ctx] {
-        if (!ctx.Load(Access::Change)) return;
+        // A window that owns the folder has loaded it: it writes its files again.
+        if (ctx.RunInWindow({"init", nlohmann::json::object()}) || !ctx.Load(Access::Change)) return;
         if (!ctx.startup.AllWritten()) ctx.exitCode = kExitFailed;
     });
 

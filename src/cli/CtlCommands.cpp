@@ -98,8 +98,8 @@ std::string AbsolutePath(const std::string& file) {
 
 bool IsForwardedCommand(std::string_view command) {
     static constexpr std::string_view kForwarded[] = {
-        "import",         "assign",       "profile add", "profile rename", "profile delete",
-        "profile select", "macro import", "apply",       "reset",
+        "import",       "assign", "profile add", "profile rename", "profile delete", "profile select",
+        "macro import", "apply",  "reset",       "status",         "init",
     };
     return std::find(std::begin(kForwarded), std::end(kForwarded), command) != std::end(kForwarded);
 }
@@ -507,6 +507,58 @@ void ReportReset(const SettingsModel& model, const ResetResult& r, CtlOutput& ou
         out.Out("mouse reset");
     }
     if (!r.fileWritten) out.Fail();
+}
+
+std::string Hex(unsigned value, int digits) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%0*X", digits, value);
+    return buf;
+}
+
+const char* ChargeName(ChargeState charge) {
+    switch (charge) {
+    case ChargeState::Charging:
+        return "charging";
+    case ChargeState::Full:
+        return "full";
+    default:
+        return "not charging";
+    }
+}
+
+void ReportStatus(const SettingsModel& model, const StatusResult& r, int batteryLevel, ChargeState charge,
+                  bool json, CtlOutput& out) {
+    if (r.outcome != StatusOutcome::Answered || !r.reply || !r.identity) {
+        const char* why = r.outcome == StatusOutcome::NoAnswer  ? "the mouse did not answer"
+                          : r.outcome == StatusOutcome::Foreign ? "the reply was for another command"
+                                                                : "the status query failed";
+        out.Err(why);
+        out.Fail();
+        return;
+    }
+    const StatusReply& reply = *r.reply;
+    const std::uint16_t sensor = model.SensorId;
+    if (!r.sensorSaved) out.Fail(); // reported by the model
+    if (json) {
+        nlohmann::ordered_json doc;
+        doc["identity"] = NameOf(*r.identity);
+        doc["sensorCode"] = Hex(reply.sensorCode, 2);
+        doc["sensorId"] =
+            r.unknownSensor ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(Hex(sensor, 4));
+        doc["sensorChanged"] = r.sensorChanged;
+        doc["battery"] = batteryLevel;
+        doc["chargeState"] = static_cast<int>(charge);
+        doc["charge"] = ChargeName(charge);
+        out.Out(doc.dump(2));
+        return;
+    }
+    out.Out("identity " + std::string(NameOf(*r.identity)));
+    if (r.unknownSensor)
+        out.Out("sensor unknown (code " + Hex(reply.sensorCode, 2) + ")");
+    else
+        out.Out("sensor " + Hex(sensor, 4) + (r.sensorChanged ? " (changed: DPI levels reset)" : ""));
+    out.Out("battery " + BatteryText(batteryLevel));
+    out.Out(std::string("charge ") + ChargeName(charge));
 }
 
 } // namespace tarvik::cli

@@ -96,6 +96,14 @@ int RunMacroImport(MacroLibrary& library, const std::filesystem::path& libraryPa
 void ReportApply(const SettingsModel& model, std::string_view identity, const ApplyResult& result, bool saved,
                  CtlOutput& out);
 void ReportReset(const SettingsModel& model, const ResetResult& result, CtlOutput& out);
+// The lines of an answered status query (text, or JSON with `json`), with the
+// battery level and charge state the controller holds after it. A query that
+// was not answered gives one error line and exit 1.
+void ReportStatus(const SettingsModel& model, const StatusResult& result, int batteryLevel,
+                  ChargeState charge, bool json, CtlOutput& out);
+// "0x0A" for (10, 2).
+std::string Hex(unsigned value, int digits);
+const char* ChargeName(ChargeState charge);
 
 // FUNCTION words → the choice (and the library macro for "macro PATH"); the
 // error text otherwise.

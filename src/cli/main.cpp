@@ -1,6 +1,8 @@
 // tarvikctl: the scriptable command-line tool on Tarvik's libraries.
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdlib>
 #include <iostream>
 #include <thread>
 #include <vector>
@@ -35,8 +37,7 @@ void CliContext::ResolveFolder() {
 
 bool CliContext::RunInWindow(CtlRequest request) {
     request_ = std::move(request);
-    ResolveFolder();
-    return Forward() == Forwarded::Done;
+    return TakeFolder() != Taken::Owned;
 }
 
 void CliContext::Finish(const CtlOutput& out) {
@@ -44,109 +45,110 @@ void CliContext::Finish(const CtlOutput& out) {
     exitCode = out.exitCode;
 }
 
-bool CliContext::WindowRuns() const {
-    const std::filesystem::path base = app::InstanceBase(dataFolder, app::InstanceRuntimeFolder());
-    return !base.empty() && app::InstanceLockHeld(base);
+bool CliContext::Refuse(const std::string& why, int code) {
+    std::cerr << "tarvikctl: data folder " << dataFolder.string() << ": " << why << "\n";
+    exitCode = code;
+    return false;
 }
 
-CliContext::Forwarded CliContext::Forward() {
-    if (!request_ || !WindowRuns()) return Forwarded::NoWindow;
-    const std::filesystem::path base = app::InstanceBase(dataFolder, app::InstanceRuntimeFolder());
+CliContext::Taken CliContext::TakeFolder() {
+    if (lock.Held()) return Taken::Owned;
+    ResolveFolder();
+    if (const std::string problem = DataFolderProblem(dataFolder); !problem.empty()) {
+        Refuse(problem, kExitUsage);
+        return Taken::Failed;
+    }
+    if (const FileResult prepared = PrepareDataFolder(dataFolder); !prepared) {
+        Refuse(prepared.reason + "; nothing was read or changed", kExitFailed);
+        return Taken::Failed;
+    }
+    // The folder's owner is whoever holds its lock: a running window holds it
+    // for its life and names its socket in the lock file, a tarvikctl run for
+    // its command. Whatever this process's environment, a change goes to the
+    // window that owns the folder, or waits for the lock.
+    const auto wait = std::chrono::milliseconds(static_cast<long long>(lockTimeout * 1000.0));
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    for (;;) {
+        lock = FolderLock::Acquire(dataFolder, std::chrono::milliseconds(0));
+        if (lock.Held()) return Taken::Owned;
+        if (lock.failure() != FolderLock::Failure::TimedOut) {
+            Refuse("cannot be locked: " + lock.Reason() + "; nothing was changed", kExitFailed);
+            return Taken::Failed;
+        }
+        if (const std::optional<app::FolderOwner> owner = app::LivingFolderOwner(dataFolder)) {
+            if (!request_) {
+                Refuse("a tarvik window (process " + std::to_string(owner->pid) +
+                           ") owns it and does not take this command; nothing was changed",
+                       kExitFailed);
+                return Taken::Failed;
+            }
+            // Not listening (starting up, or just ending): look again.
+            if (HandOver(*owner, deadline)) return Taken::HandedOver;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            Refuse("it is in use by another program (waited " + std::to_string(wait.count()) +
+                       " ms for its lock); nothing was changed",
+                   kExitFailed);
+            return Taken::Failed;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+bool CliContext::HandOver(const app::FolderOwner& owner, std::chrono::steady_clock::time_point deadline) {
     const auto fail = [&](const std::string& why) {
         std::cerr << "tarvikctl: " << why << "\n";
         exitCode = kExitFailed;
-        return Forwarded::Done;
+        return true;
     };
     const std::string line = app::FormatRequestLine(app::kVerbCtl, FormatCtlRequest(*request_));
     if (line.size() > app::kMaxRequestLine + 1)
-        return fail("the command is too long to hand to the tarvik window that runs for this data folder");
-    // The window's answer is awaited as long as the folder's lock would be.
-    const double seconds = std::max(lockTimeout, 1.0);
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::milliseconds(static_cast<long long>(seconds * 1000.0));
-    std::filesystem::path socket = base;
-    socket += ".sock";
-    for (;;) {
-        const app::Exchange answer = app::ExchangeLine(socket, line, deadline);
-        switch (answer.outcome) {
-        case app::Exchange::Outcome::Answered: {
-            const auto reply = app::ParseRequestLine(answer.reply, app::kMaxReplyLine);
-            const auto result =
-                reply && reply->verb == app::kVerbResult ? ParseCtlResult(reply->args) : std::nullopt;
-            if (!result)
-                return fail("the tarvik window for this data folder gave an answer tarvikctl cannot read");
-            Finish(*result);
-            return Forwarded::Done;
-        }
-        case app::Exchange::Outcome::NoListener:
-            // Gone before it took the request: nothing was handed over.
-            if (!app::InstanceLockHeld(base)) return Forwarded::NoWindow;
-            // Starting up: it listens once its start-up load is done.
-            if (std::chrono::steady_clock::now() < deadline) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-                continue;
-            }
-            [[fallthrough]];
-        case app::Exchange::Outcome::NoAnswer: {
-            std::string why = "the tarvik window for this data folder did not answer within ";
-            why += std::to_string(static_cast<long long>(seconds));
-            why += " s (stopped or busy?); tarvikctl changed nothing, but the window may still carry the "
-                   "command out";
-            return fail(why);
-        }
-        case app::Exchange::Outcome::Closed:
-            return fail("the tarvik window for this data folder ended before it answered; the command may "
-                        "or may not have been carried out");
-        }
+        return fail(
+            "the command is too long to hand to the tarvik window that owns this data folder; nothing "
+            "was changed");
+    // A window always gets a second to take the command; once it has, it gets
+    // time to write its files and, for apply and reset, to talk to the mouse.
+    const auto startBy = std::max(deadline, std::chrono::steady_clock::now() + std::chrono::seconds(1));
+    const auto finishBy = startBy + std::chrono::seconds(60);
+    const app::Handover answer = app::HandOver(owner.socket, line, startBy, finishBy);
+    switch (answer.outcome) {
+    case app::Handover::Outcome::NoListener:
+        return false;
+    case app::Handover::Outcome::NotTaken:
+        return fail("the tarvik window that owns this data folder (process " + std::to_string(owner.pid) +
+                    ") did not take the command in time (stopped or busy?); nothing was changed");
+    case app::Handover::Outcome::Unfinished:
+        return fail("the tarvik window that owns this data folder took the command but did not finish it; it "
+                    "may or may not have been carried out");
+    case app::Handover::Outcome::Answered:
+        break;
     }
+    const auto reply = app::ParseRequestLine(answer.reply, app::kMaxReplyLine);
+    const auto result = reply && reply->verb == app::kVerbResult ? ParseCtlResult(reply->args) : std::nullopt;
+    if (!result) return fail("the tarvik window for this data folder gave an answer tarvikctl cannot read");
+    Finish(*result);
+    return true;
 }
 
 bool CliContext::Load(Access access) {
     if (model) return true;
-    ResolveFolder();
-    const auto refuse = [&](const std::string& why, int code) {
-        std::cerr << "tarvikctl: data folder " << dataFolder.string() << ": " << why << "\n";
-        exitCode = code;
-        return false;
-    };
-    if (const std::string problem = DataFolderProblem(dataFolder); !problem.empty())
-        return refuse(problem, kExitUsage);
-    if (const FileResult prepared = PrepareDataFolder(dataFolder); !prepared) {
-        std::string why = prepared.reason;
-        why += "; nothing was read or changed";
-        return refuse(why, kExitFailed);
+    if (access == Access::Change) {
+        if (TakeFolder() != Taken::Owned) return false;
+    } else {
+        ResolveFolder();
+        if (const std::string problem = DataFolderProblem(dataFolder); !problem.empty())
+            return Refuse(problem, kExitUsage);
     }
-
-    // A changing command holds the lock to its end; a reading one only needs it
-    // for the repairs of the start-up load, and reads without them when
-    // another program holds it, or when the folder cannot be written at all.
-    const auto wait = std::chrono::milliseconds(static_cast<long long>(lockTimeout * 1000.0));
-    lock = FolderLock::Acquire(dataFolder, wait);
-    if (!lock.Held() && access == Access::Change) {
-        std::string why = lock.failure() == FolderLock::Failure::TimedOut ? "" : "cannot be locked: ";
-        why += lock.Reason();
-        why += "; nothing was changed";
-        return refuse(why, kExitFailed);
-    }
-    // A window that started since the first look loads the files after this
-    // lock is released; one that runs already gets the command.
-    if (access == Access::Change && request_ && WindowRuns()) {
-        lock.Release();
-        if (Forward() == Forwarded::Done) return false;
-        lock = FolderLock::Acquire(dataFolder, wait);
-        if (!lock.Held()) {
-            std::string why = lock.Reason();
-            why += "; nothing was changed";
-            return refuse(why, kExitFailed);
-        }
-    }
-
     programFolder = ResolveProgramFolder();
-    StartupData loaded = LoadStartupData(dataFolder, programFolder, 1.0, &lock);
+    // A reading command reads what is there and changes nothing: no lock, no
+    // repairs, no temporary file removed, nothing created.
+    StartupData loaded = access == Access::Change
+                             ? LoadStartupData(dataFolder, programFolder, 1.0, &lock)
+                             : LoadStartupData(dataFolder, programFolder, 1.0, nullptr,
+                                               FolderLock::kDefaultWait, StartupAccess::ReadOnly);
     model = std::move(loaded.model);
     library = std::move(loaded.library);
     startup = std::move(loaded.report);
-    if (access == Access::Read) lock.Release();
     // Reported by the load; the files are there, and were not used.
     if (startup.AnyLeftAlone()) exitCode = kExitFailed;
     return true;
@@ -173,7 +175,18 @@ int main(int argc, char** argv) {
     app.add_flag("--trace", ctx.trace, "print every report written (W) or read (R) on stderr");
     app.add_option("--lock-timeout", ctx.lockTimeout,
                    "seconds to wait while another program changes the data folder (default 10)")
-        ->check(CLI::Range(0.0, 3600.0));
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+                // A number from 0 to 3600: "nan" and "inf" are numbers to strtod,
+                // not waits.
+                char* end = nullptr;
+                const double v = std::strtod(text.c_str(), &end);
+                if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(v) || v < 0.0 ||
+                    v > 3600.0)
+                    return "a number of seconds from 0 to 3600";
+                return {};
+            },
+            "SECONDS 0-3600"));
     auto& registry = Registry();
     std::stable_sort(registry.begin(), registry.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });

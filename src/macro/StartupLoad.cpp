@@ -20,7 +20,8 @@ bool StartupReport::AnyLeftAlone() const {
 
 StartupData LoadStartupData(const std::filesystem::path& dataFolder,
                             const std::filesystem::path& programFolder, double uiScale,
-                            const FolderLock* held, std::chrono::milliseconds lockWait) {
+                            const FolderLock* held, std::chrono::milliseconds lockWait,
+                            StartupAccess access) {
     ProblemCollector problems;
     StartupData data;
     StartupReport& report = data.report;
@@ -29,8 +30,11 @@ StartupData LoadStartupData(const std::filesystem::path& dataFolder,
     SettingsModel& model = *data.model;
 
     // A folder that cannot be used: defaults in memory, and nothing touched.
+    const bool readOnly = access == StartupAccess::ReadOnly;
     std::string problem = DataFolderProblem(dataFolder);
-    if (problem.empty()) {
+    if (problem.empty() && readOnly) {
+        report.folder = {};
+    } else if (problem.empty()) {
         report.folder = PrepareDataFolder(dataFolder);
         problem = report.folder.reason;
     } else {
@@ -55,10 +59,14 @@ StartupData LoadStartupData(const std::filesystem::path& dataFolder,
 
     // One writer at a time: the repairs below are writes too.
     FolderLock own;
-    if (!held) own = FolderLock::Acquire(dataFolder, lockWait);
+    if (!held && !readOnly) own = FolderLock::Acquire(dataFolder, lockWait);
     const FolderLock& lock = held ? *held : own;
     std::string noRepairs;
-    if (!lock.Held()) {
+    if (readOnly) {
+        noRepairs = "a reading command changes nothing";
+        report.lock = FileResult::Failure(FileError::NotWritten, noRepairs);
+        model.SetRepairsAllowed(false, noRepairs);
+    } else if (!lock.Held()) {
         const std::string why = lock.Reason().empty() ? std::string("its lock is not held") : lock.Reason();
         report.lock = FileResult::Failure(FileError::NotWritten, why);
         // A folder whose lock file cannot be made cannot be written either;
@@ -82,7 +90,12 @@ StartupData LoadStartupData(const std::filesystem::path& dataFolder,
         InstallLanguageFiles(dataFolder, programFolder);
     }
 
-    report.language = Language().Load(dataFolder / "config", uiScale);
+    // A reader of a folder that has no language files yet uses the shipped ones.
+    std::filesystem::path languageFolder = dataFolder / "config";
+    std::error_code ec;
+    if (readOnly && !std::filesystem::exists(languageFolder / "LanSetting.ini", ec) && !programFolder.empty())
+        languageFolder = programFolder / "lang";
+    report.language = Language().Load(languageFolder, uiScale);
     report.languageFile = Language().File();
     if (!report.language) {
         std::string message = "language file ";

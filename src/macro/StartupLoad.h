@@ -53,6 +53,16 @@ struct StartupData {
     StartupReport report;
 };
 
+// Who loads: the folder's owner (a window, or a changing tarvikctl run), or a
+// reader that changes nothing.
+enum class StartupAccess : unsigned char {
+    Owner,
+    // No folder created, no lock, no repair, no temporary file removed and no
+    // language file installed: what is there is read, and the rest is defaults
+    // in memory (the texts from the program folder when the data folder has none).
+    ReadOnly,
+};
+
 // Creates the data folder and its config/ folder where missing, takes the
 // folder's lock (unless the caller holds it: `held`), removes what killed
 // saves left behind, installs the shipped language files from the program
@@ -62,7 +72,8 @@ struct StartupData {
 StartupData LoadStartupData(const std::filesystem::path& dataFolder,
                             const std::filesystem::path& programFolder, double uiScale,
                             const FolderLock* held = nullptr,
-                            std::chrono::milliseconds lockWait = FolderLock::kDefaultWait);
+                            std::chrono::milliseconds lockWait = FolderLock::kDefaultWait,
+                            StartupAccess access = StartupAccess::Owner);
 
 // The main library's file in a data folder.
 std::filesystem::path MacroLibraryPath(const std::filesystem::path& dataFolder);

@@ -71,6 +71,11 @@ bool DelayedSaver::Busy() const {
     return writing_ || !queue_.empty();
 }
 
+FileResult DelayedSaver::LastResult() const {
+    std::lock_guard lock(mutex_);
+    return last_;
+}
+
 void DelayedSaver::Drain() {
     std::unique_lock lock(mutex_);
     idle_.wait(lock, [this] { return !writing_ && queue_.empty(); });
@@ -113,6 +118,7 @@ void DelayedSaver::Run() {
         lock.lock();
         writing_ = false;
         if (job.exportPath.empty() && !result && failed_) failed_ = result;
+        if (job.exportPath.empty()) last_ = result;
         idle_.notify_all();
         if (!post_) continue;
         if (!job.exportPath.empty()) {

@@ -49,6 +49,9 @@ public:
     bool Busy() const;
     // Returns once nothing is being written or waiting (the end of the program).
     void Drain();
+    // The result of the newest save of config.ini or profile files (not of an
+    // export): a failure means the files do not hold the newest tables.
+    FileResult LastResult() const;
     // Called on the UI thread after each save with its result (a failure has
     // been logged by the model) and whether a save asked to report it.
     void SetDone(std::function<void(const FileResult&, bool report)> done) { done_ = std::move(done); }
@@ -75,6 +78,7 @@ private:
     std::condition_variable wake_, idle_;
     std::deque<Job> queue_;
     FileResult failed_; // the first failure since the last AfterWrites (saver thread)
+    FileResult last_;   // the newest save's result
     bool writing_ = false;
     bool stop_ = false;
     std::thread thread_;

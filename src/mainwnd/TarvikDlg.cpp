@@ -263,6 +263,10 @@ void CTarvikDlg::Shutdown() {
     if (tray_) tray_->Remove();
 }
 
+FileResult CTarvikDlg::LastSaveResult() const {
+    return saver_->LastResult();
+}
+
 void CTarvikDlg::BringUp() {
     if (!ShownFlag() || ended_) return;
     showNormal();

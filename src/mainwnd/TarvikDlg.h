@@ -93,6 +93,9 @@ public:
     // this thread), the device worker and the reader threads woken and joined,
     // the tray icon removed.
     void Shutdown();
+    // The newest save's result: after Shutdown, a failure means the files do
+    // not hold what the window showed (the program then exits 1).
+    FileResult LastSaveResult() const;
     // Brings the window up (a second start, the tray), unless the program is ending.
     void BringUp();
     // The tray's exit: open dialogs are closed, then the program ends (exit 0).
@@ -140,6 +143,9 @@ public:
     using CtlReply = std::function<void(const cli::CtlOutput&)>;
     void RunCtlCommand(const cli::CtlRequest& request, CtlReply reply);
     bool MacroManagerOpen() const;
+    // A forwarded command changed the profile list: the dialogs, menus and
+    // file choosers that were opened for a slot are closed or ignored.
+    void CloseProfileDialogs();
 
     // RefreshFromProfile for what changed (ModelChange::All: everything).
     void RefreshFromProfile(ModelChange what = ModelChange::All);
@@ -274,6 +280,9 @@ private:
     int highlight_ = 0; // the button number drawn on the mouse (0: none)
     int keyButton_ = 0; // the combo whose dialog item was released
     int pendingOperation_ = -1;
+    // Counts the profile-list changes made from outside the window; a dialog
+    // opened for a slot acts only if none came while it was open.
+    int profileGeneration_ = 0;
     int pendingSlot_ = 0;
     bool profileListWasOpen_ = false;
     bool dragMark_ = false; // a slider moved while the button was held

@@ -12,6 +12,7 @@
 #include "macro/MacroLibrary.h"
 #include "macro/ui/LibrarySaver.h"
 #include "macro/ui/MacroManagerDlg.h"
+#include "mainwnd/ProfileNameDlg.h"
 #include "mainwnd/TarvikDlg.h"
 #include "model/SettingsModel.h"
 #include "text/Log.h"
@@ -43,6 +44,16 @@ bool CTarvikDlg::MacroManagerOpen() const {
     return false;
 }
 
+void CTarvikDlg::CloseProfileDialogs() {
+    ++profileGeneration_;
+    KillTimer(mainwnd::kTimerProfileOperation);
+    pendingOperation_ = -1;
+    // The profile list and its commands menu are pop-ups.
+    CloseAllPopups();
+    for (const QPointer<QDialog>& d : dialogs_)
+        if (d && dynamic_cast<const CProfileNameDlg*>(d.data())) d->reject();
+}
+
 void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
     CtlOutput out;
     ProblemCollector problems;
@@ -50,20 +61,23 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
         AddProblems(out, problems);
         reply(out);
     };
-    // Profile files are written by the saver: the answer waits for those
-    // writes, so that a reading tarvikctl run after this one reads the change,
-    // and a failed write is told to tarvikctl as well as shown in the window.
-    const auto answerAfterWrites = [&] {
-        AddProblems(out, problems);
-        saver_->AfterWrites([out, reply = std::move(reply)](const FileResult& written) mutable {
-            if (!written) {
-                std::string why = "the profiles could not be saved: ";
-                why += written.Describe();
-                out.Err(why);
-                out.Fail();
-            }
-            reply(out);
-        });
+    // "Done" means on disk: every changing command has the tables written now
+    // (not by the delayed save), and answers once the saver thread has written
+    // them, so that a reading tarvikctl run after this one reads the change,
+    // a kill of the window right after the answer loses nothing, and a failed
+    // write reaches tarvikctl as exit 1 as well as the window's notice.
+    const auto answerAfterWrites = [this](CtlOutput done, CtlReply send) {
+        SaveInBackground();
+        saver_->AfterWrites(
+            [done = std::move(done), send = std::move(send)](const FileResult& written) mutable {
+                if (!written) {
+                    std::string why = "the profiles could not be saved: ";
+                    why += written.Describe();
+                    done.Err(why);
+                    done.Fail();
+                }
+                send(done);
+            });
     };
     if (!started_ || ended_) {
         out.Err("the tarvik window is starting or ending; try again");
@@ -88,7 +102,9 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
             if (outcome.assigned && !outcome.reverted) SendRequest(SendGroup::Buttons);
             return true;
         });
-        return answer();
+        AddProblems(out, problems);
+        if (out.exitCode == kExitUsage) return reply(out);
+        return answerAfterWrites(std::move(out), std::move(reply));
     }
     if (command.starts_with("profile ")) {
         // Add, rename and delete save through the saver, as the profile menu's do.
@@ -96,17 +112,28 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
             SendRequest(SendGroup::Buttons | SendGroup::MainSettings);
             return FileResult{};
         });
+        // A dialog opened for a slot no longer knows which profile it is for.
+        if (out.exitCode == kExitOk) CloseProfileDialogs();
         RefreshFromProfile();
-        return answerAfterWrites();
+        AddProblems(out, problems);
+        return answerAfterWrites(std::move(out), std::move(reply));
     }
     if (command == "import") {
         const int current = model_.GetCurrentProfile();
         cli::RunImport(model_, args, out);
+        if (out.exitCode == kExitOk) CloseProfileDialogs();
         RefreshFromProfile();
         // The mouse holds the current profile: an import into it is sent.
         if (out.exitCode == kExitOk && args.value("slot", -1) == current)
             SendRequest(SendGroup::Buttons | SendGroup::MainSettings);
-        return answerAfterWrites();
+        AddProblems(out, problems);
+        return answerAfterWrites(std::move(out), std::move(reply));
+    }
+    if (command == "init") {
+        // The window's start-up load made the folder ready; its files are
+        // written once more from what the window holds.
+        AddProblems(out, problems);
+        return answerAfterWrites(std::move(out), std::move(reply));
     }
     if (command == "macro import") {
         if (cli::RunMacroImport(library_, libraryPath_, args, out, false) <= 0) return answer();
@@ -118,18 +145,20 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
             controller_->ApplyToDevice();
         }
         RefreshFromProfile();
-        // The library is written on the library saver's thread; the answer
-        // follows the write and tells a failure.
+        // The library is written on the library saver's thread, the profiles
+        // on the saver's; the answer follows both writes and tells a failure.
         if (!librarySaver_) librarySaver_ = std::make_unique<LibrarySaver>(libraryPath_);
         AddProblems(out, problems);
-        librarySaver_->Save(library_, [out, reply = std::move(reply)](const FileResult& written) mutable {
+        librarySaver_->Save(library_, [this, out = std::move(out), reply = std::move(reply),
+                                       answerAfterWrites](const FileResult& written) mutable {
             if (!written) {
                 std::string why = "the macro library could not be saved: ";
                 why += written.Describe();
                 out.Err(why);
                 out.Fail();
             }
-            reply(out);
+            if (ended_) return reply(out);
+            answerAfterWrites(std::move(out), std::move(reply));
         });
         return;
     }
@@ -143,28 +172,31 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
             return answer();
         }
         if (slot >= 0 && SelectProfile(model_, static_cast<int>(slot)).changed) {
+            CloseProfileDialogs();
             RefreshFromProfile();
             SendRequest(SendGroup::Buttons | SendGroup::MainSettings);
         }
         if (!link_->SendTarget()) {
             out.Err("no mouse found (the tarvik window's device link)");
             out.Fail();
-            return answer();
+            AddProblems(out, problems);
+            // A selected slot is written all the same.
+            return answerAfterWrites(std::move(out), std::move(reply));
         }
-        // Whatever the caches hold: every group is sent. The send arms the
-        // delayed save, as any send of the window does.
+        // Whatever the caches hold: every group is sent.
         controller_->Cache().Forget();
         SendRequest(SendGroups::All());
         AddProblems(out, problems);
-        controller_->ApplyToDevice([this, out, reply = std::move(reply)](const ApplyResult& r) mutable {
+        controller_->ApplyToDevice([this, out = std::move(out), reply = std::move(reply),
+                                    answerAfterWrites](const ApplyResult& r) mutable {
             if (!r.ran) {
                 out.Err("the tarvik window ended before the send");
                 out.Fail();
-            } else {
-                const std::optional<Identity> target = link_->SendTargetIdentity();
-                cli::ReportApply(model_, target ? NameOf(*target) : "no mouse", r, true, out);
+                return reply(out);
             }
-            reply(out);
+            const std::optional<Identity> target = link_->SendTargetIdentity();
+            cli::ReportApply(model_, target ? NameOf(*target) : "no mouse", r, true, out);
+            answerAfterWrites(std::move(out), std::move(reply));
         });
         return;
     }
@@ -172,9 +204,31 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
         // The factory reset as after its confirmation dialog (tarvikctl was given --yes).
         // Its profile file is written by the saver.
         AddProblems(out, problems);
-        controller_->FactoryReset([this, out, reply = std::move(reply)](const ResetResult& r) mutable {
+        controller_->FactoryReset([this, out = std::move(out), reply = std::move(reply),
+                                   answerAfterWrites](const ResetResult& r) mutable {
             cli::ReportReset(model_, r, out);
-            reply(out);
+            if (ended_) return reply(out);
+            RefreshFromProfile();
+            answerAfterWrites(std::move(out), std::move(reply));
+        });
+        return;
+    }
+    if (command == "status") {
+        // The window's own mouse is asked; a sensor change is applied and
+        // saved here, as after the window's own status query.
+        const bool asJson = args.value("json", false);
+        if (!link_->SendTarget()) {
+            out.Err("no mouse found (the tarvik window's device link)");
+            out.Fail();
+            return answer();
+        }
+        AddProblems(out, problems);
+        controller_->QueryStatus([this, asJson, out = std::move(out), reply = std::move(reply),
+                                  answerAfterWrites](const StatusResult& r) mutable {
+            if (r.sensorChanged) RefreshFromProfile();
+            cli::ReportStatus(model_, r, controller_->batteryLevel, controller_->charge, asJson, out);
+            if (ended_) return reply(out);
+            answerAfterWrites(std::move(out), std::move(reply));
         });
         return;
     }
@@ -187,7 +241,9 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
 }
 
 void ServeCtlCommands(app::SingleInstance& instance, CTarvikDlg& window) {
-    instance.SetAsyncVerbHandler(
+    // Handed over in three steps: the command runs only on the client's "go",
+    // so it never runs after tarvikctl gave up and said it failed.
+    instance.SetCommittedVerbHandler(
         std::string(app::kVerbCtl), [&window](const std::string& args, app::SingleInstance::Reply reply) {
             const auto send = [reply](const CtlOutput& out) {
                 std::string line(app::kVerbResult);

@@ -325,8 +325,8 @@ void CTarvikDlg::RunProfileOperation(int code, int slot) {
         const QString name = QString::fromStdU16String(
             model_.Profiles[static_cast<std::size_t>(slot)].Settings[kSetProfileName].Value);
         auto* dialog = new CEditProfileDlg(name, this);
-        RunDialog(dialog, [this, dialog, slot, after](int result) {
-            if (result == QDialog::Accepted)
+        RunDialog(dialog, [this, dialog, slot, after, generation = profileGeneration_](int result) {
+            if (result == QDialog::Accepted && generation == profileGeneration_)
                 after(RenameProfile(model_, slot, dialog->Name().toStdU16String()));
         });
         break;
@@ -336,8 +336,8 @@ void CTarvikDlg::RunProfileOperation(int code, int slot) {
         break;
     case 4: {
         auto* dialog = new CAddProfileDlg(this);
-        RunDialog(dialog, [this, dialog, after](int result) {
-            if (result != QDialog::Accepted) return;
+        RunDialog(dialog, [this, dialog, after, generation = profileGeneration_](int result) {
+            if (result != QDialog::Accepted || generation != profileGeneration_) return;
             after(AddProfile(model_, dialog->Name().toStdU16String()));
         });
         break;
@@ -352,8 +352,8 @@ void CTarvikDlg::RunProfileOperation(int code, int slot) {
 
 void CTarvikDlg::ImportProfile(int slot) {
     FileRequest request{FileRequest::Kind::Open, L(142), kProfileFilter, QStringLiteral("psf")};
-    seams_.chooseFile(this, request, [this, slot](const QString& path) {
-        if (path.isEmpty() || ended_) return;
+    seams_.chooseFile(this, request, [this, slot, generation = profileGeneration_](const QString& path) {
+        if (path.isEmpty() || ended_ || generation != profileGeneration_) return;
         // The model reads the file aside first (on this thread: one small file,
         // capped in size): a file it refuses changes nothing. The save after it
         // goes to the saver thread.
@@ -367,8 +367,8 @@ void CTarvikDlg::ImportProfile(int slot) {
 
 void CTarvikDlg::ExportProfile(int slot) {
     FileRequest request{FileRequest::Kind::Save, L(143), kProfileFilter, QStringLiteral("psf")};
-    seams_.chooseFile(this, request, [this, slot](const QString& path) {
-        if (path.isEmpty() || ended_) return;
+    seams_.chooseFile(this, request, [this, slot, generation = profileGeneration_](const QString& path) {
+        if (path.isEmpty() || ended_ || generation != profileGeneration_) return;
         // Written from a copy on the saver thread; the reason of a failure is logged.
         saver_->Export(model_, slot, path.toStdString(), [this](const FileResult& r) {
             if (!r && !ended_) ShowNotice(NoticeString(Notice::FileNotWritten));

@@ -1,13 +1,16 @@
-// One writer at a time in a data folder: an exclusive flock on the lock file
-// config/tarvik.lock. tarvikctl holds it for the whole read-modify-write of a
-// changing command, the window around each save, and the start-up load while
-// it repairs files. A second holder waits a bounded time, then gives up with a
-// clear reason instead of overwriting the first one's changes.
+// One owner of a data folder at a time: an exclusive flock on the lock file
+// config/tarvik.lock. A running window holds it for its whole life and writes
+// its owner record (process id, program, instance socket) into the file, so
+// that every other program finds it through the folder itself. Without a
+// window, tarvikctl holds it for the whole read-modify-write of a changing
+// command. A second holder waits a bounded time, then gives up with a clear
+// reason instead of overwriting the first one's changes.
 #pragma once
 
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace tarvik {
 
@@ -38,6 +41,14 @@ public:
     static std::filesystem::path LockFile(const std::filesystem::path& dataFolder);
 
     bool Held() const { return fd_ >= 0; }
+    // Replaces the lock file's contents with `record` (the owner record). The
+    // record is emptied again when the lock is released. False when the file
+    // cannot be written (opened read-only, or the write failed).
+    bool WriteRecord(std::string_view record);
+    // The lock file's contents (at most 4 KiB), read without taking the lock.
+    // Meaningful only while someone holds the lock: a crashed owner leaves its
+    // record behind.
+    static std::string ReadRecord(const std::filesystem::path& dataFolder);
     Failure failure() const { return failure_; }
     // Why it is not held, for a message ("... is in use by another program").
     const std::string& Reason() const { return reason_; }
@@ -45,6 +56,7 @@ public:
 
 private:
     int fd_ = -1;
+    bool recordWritten_ = false;
     Failure failure_ = Failure::None;
     std::string reason_;
 };

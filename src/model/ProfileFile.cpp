@@ -534,8 +534,9 @@ LoadOutcome SettingsModel::ReadProfileInto(int slot, const std::filesystem::path
         leftAlone = LeftAlone<ProfileRecord>{own, live, std::move(leftAloneWhy)};
     else if (out.write)
         leftAlone.reset();
-    // On a first start no profile file is there yet: nothing to tell.
-    if (!(quietWhenMissing && ownFailed && out.state == LoadState::Missing && out.write))
+    // On a first start no profile file is there yet: nothing to tell (a
+    // reader that writes nothing has nothing to tell either).
+    if (!(quietWhenMissing && ownFailed && out.state == LoadState::Missing && (out.write || !repairs_)))
         ReportProblem(message);
     return out;
 }

@@ -1,6 +1,7 @@
 #include "text/StdioFileEx.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -513,9 +514,10 @@ Backup KeepBackup(const std::filesystem::path& path, std::optional<std::string_v
 
 namespace {
 
-// "<name>.tmp<digits>-<digits>" (a save's temporary file) or "<name>.bak.tmp"
-// (the fixed name earlier versions copied backups through).
-bool IsTemporaryName(std::string_view name) {
+// "<name>.tmp<digits>-<digits>" (a save's temporary file) of a process that is
+// gone, or "<name>.bak.tmp" (the fixed name earlier versions copied backups
+// through).
+bool IsStaleTemporaryName(std::string_view name) {
     if (name.size() > 8 && name.ends_with(".bak.tmp")) return true;
     const std::size_t at = name.rfind(".tmp");
     if (at == std::string_view::npos || at == 0) return false;
@@ -525,7 +527,16 @@ bool IsTemporaryName(std::string_view name) {
     const auto digits = [](std::string_view s) {
         return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
     };
-    return digits(rest.substr(0, dash)) && digits(rest.substr(dash + 1));
+    if (!digits(rest.substr(0, dash)) || !digits(rest.substr(dash + 1))) return false;
+    // The writer's process id: its file is stale only once it is gone
+    // (signal 0 asks whether it exists; EPERM: it does, as another user's).
+    long long pid = 0;
+    for (char c : rest.substr(0, dash)) {
+        pid = pid * 10 + (c - '0');
+        if (pid > 0x7fffffff) return true; // no such process can exist
+    }
+    if (pid <= 0) return true;
+    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
 } // namespace
@@ -537,7 +548,7 @@ int RemoveStaleTemporaryFiles(const std::filesystem::path& folder) {
     int removed = 0;
     for (const auto& entry : it) {
         const std::string name = entry.path().filename().string();
-        if (!IsTemporaryName(name)) continue;
+        if (!IsStaleTemporaryName(name)) continue;
         struct stat st {};
         // A link is removed, never followed; a folder is not ours to remove.
         if (::lstat(entry.path().c_str(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))

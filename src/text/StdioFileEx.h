@@ -155,9 +155,10 @@ Backup KeepBackup(const std::filesystem::path& path,
                   std::optional<std::string_view> replacement = std::nullopt);
 
 // Removes what a save that was killed may have left in `folder`: the
-// temporary files "<name>.tmp<pid>-<n>" and "<name>.bak.tmp". Only to be called
-// by the holder of the folder's lock, when no save of another process can be
-// under way. Returns how many were removed.
+// temporary files "<name>.tmp<pid>-<n>" whose process is gone, and the
+// "<name>.bak.tmp" of earlier versions. A file of a living process (a save
+// under way) is never touched. Only the folder's owner calls it. Returns how
+// many were removed.
 int RemoveStaleTemporaryFiles(const std::filesystem::path& folder);
 
 } // namespace tarvik

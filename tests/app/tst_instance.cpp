@@ -1,5 +1,6 @@
 // The single-instance rule and the shutdown signals, with real processes of the
 // probe program, and the request protocol against a primary in this process.
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalSocket>
@@ -8,7 +9,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -23,9 +31,13 @@ constexpr int kSafetyMs = 20000; // only reached when something is broken
 // One probe process; its stdout is read line by line.
 class Probe {
 public:
+    // An empty runtime: no XDG_RUNTIME_DIR at all.
     Probe(const QString& runtime, const QString& dataDir, const QStringList& extra = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        if (runtime.isEmpty())
+            env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        else
+            env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
         process_.setProcessEnvironment(env);
         process_.setProgram(QStringLiteral(TARVIK_SHELL_PROBE));
         process_.setArguments(QStringList{QStringLiteral("--data-dir"), dataDir} + extra);
@@ -161,7 +173,72 @@ private slots:
         QVERIFY(!QFileInfo::exists(names.SocketPath()));
     }
 
-    // Without a place for the lock the program runs on its own instead of refusing to start.
+    // The owner is found through the data folder: a second start with another
+    // runtime folder, or none, reaches it all the same.
+    void ownerIsFoundWhateverTheRuntimeFolder() {
+        Probe first(runtime_, data_);
+        first.Start();
+        QCOMPARE(first.NextLine(), QStringLiteral("primary"));
+        const QString other = tmp_->filePath(QStringLiteral("other-run"));
+        QVERIFY(QDir().mkpath(other));
+        for (const QString& runtime : {other, QString()}) {
+            Probe second(runtime, data_);
+            second.Start();
+            QVERIFY(second.Finished());
+            QCOMPARE(second.NextLine(), QStringLiteral("secondary delivered"));
+            QCOMPARE(first.NextLine(), QStringLiteral("show"));
+        }
+        // The record in the folder's lock file names the owner and its socket.
+        const auto owner = LivingFolderOwner(data_.toStdString());
+        QVERIFY(owner.has_value());
+        QCOMPARE(owner->pid, static_cast<long long>(first.Process().processId()));
+        SingleInstance names(data_.toStdString(), runtime_.toStdString());
+        QCOMPARE(QString::fromStdString(owner->socket.string()), names.SocketPath());
+    }
+
+    // Idle clients, more clients than the server keeps, and accepts that fail
+    // for want of descriptors: the server drops and refuses what it must, and
+    // keeps listening for the instance's whole life.
+    void clientsCannotStopTheServer() {
+        SingleInstance primary(data_.toStdString(), runtime_.toStdString());
+        QCOMPARE(primary.Start(), SingleInstance::Role::Primary);
+        primary.SetClientLimits(8, 300);
+        int shown = 0;
+        primary.SetVerbHandler("show", [&](const std::string&) {
+            ++shown;
+            return std::string();
+        });
+        const QByteArray path = primary.SocketPath().toLocal8Bit();
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
+        const auto connectAll = [&](std::vector<int>& fds) {
+            for (int fd : fds) ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        };
+        std::vector<int> idle;
+        for (int i = 0; i < 40; ++i) idle.push_back(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        // Few descriptors left: most accepts fail with EMFILE.
+        rlimit saved{};
+        QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+        rlimit tight = saved;
+        tight.rlim_cur = static_cast<rlim_t>(*std::max_element(idle.begin(), idle.end()) + 3);
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+        connectAll(idle);
+        QTest::qWait(500);
+        QVERIFY(primary.ClientCount() <= 8);
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+        // The idle ones are dropped in turn, so the queue drains.
+        QTRY_COMPARE_WITH_TIMEOUT(primary.ClientCount(), 0, kSafetyMs);
+        for (int fd : idle) ::close(fd);
+        QVERIFY(QFileInfo::exists(primary.SocketPath()));
+        QLocalSocket client;
+        client.connectToServer(primary.SocketPath());
+        QVERIFY(client.waitForConnected(kSafetyMs));
+        client.write("v1 show\n");
+        QTRY_COMPARE_WITH_TIMEOUT(shown, 1, kSafetyMs);
+    }
+
+    // Without a place for the socket the program runs on its own instead of refusing to start.
     void noRuntimeFolderRunsAlone() {
         SingleInstance alone(data_.toStdString(),
                              tmp_->filePath(QStringLiteral("missing/run")).toStdString());

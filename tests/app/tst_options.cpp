@@ -237,23 +237,31 @@ private slots:
         QCOMPARE(ParseRequestLine(FormatRequestLine(r->verb, r->args)), r);
     }
 
-    // Who holds the instance lock, as tarvikctl decides it from the lock file.
-    void lockHolders_data() {
+    // Who owns the data folder, as tarvikctl and a second start read it from
+    // the owner record in the folder's lock file.
+    void folderOwners_data() {
         QTest::addColumn<QByteArray>("content"); // "<none>": no file; PID: this process; DEAD: a process gone
-        QTest::addColumn<bool>("held");
+        QTest::addColumn<bool>("owner");
         QTest::newRow("no lock file") << QByteArray("<none>") << false;
-        QTest::newRow("empty") << QByteArray() << false;
-        QTest::newRow("this process") << QByteArray("PID\nNAME\nhost\n") << true;
-        QTest::newRow("no name") << QByteArray("PID\n\nhost\n") << true;
-        QTest::newRow("process id of another program") << QByteArray("PID\nsomething-else\nhost\n") << false;
-        QTest::newRow("process gone") << QByteArray("DEAD\nNAME\nhost\n") << false;
-        QTest::newRow("not a process id") << QByteArray("12ab\nNAME\n") << false;
+        QTest::newRow("empty (a tarvikctl run, or an owner starting)") << QByteArray() << false;
+        QTest::newRow("this process") << QByteArray("PID\nNAME\n/run/x.sock\n") << true;
+        QTest::newRow("process id of another program")
+            << QByteArray("PID\nsomething-else\n/run/x.sock\n") << false;
+        QTest::newRow("process gone") << QByteArray("DEAD\nNAME\n/run/x.sock\n") << false;
+        QTest::newRow("not a process id") << QByteArray("12ab\nNAME\n/run/x.sock\n") << false;
+        QTest::newRow("no program") << QByteArray("PID\n\n/run/x.sock\n") << false;
+        QTest::newRow("relative socket") << QByteArray("PID\nNAME\nrun/x.sock\n") << false;
+        QTest::newRow("cut short") << QByteArray("PID\nNAME\n/run/x.so") << false;
+        QTest::newRow("a fourth line") << QByteArray("PID\nNAME\n/run/x.sock\nmore\n") << false;
+        QTest::newRow("socket name too long")
+            << QByteArray("PID\nNAME\n/" + QByteArray(120, 's') + "\n") << false;
     }
-    void lockHolders() {
+    void folderOwners() {
         QFETCH(QByteArray, content);
-        QFETCH(bool, held);
+        QFETCH(bool, owner);
         QTemporaryDir dir;
-        const std::filesystem::path base = dir.filePath(QStringLiteral("tarvik-0")).toStdString();
+        const std::filesystem::path data = dir.path().toStdString();
+        std::filesystem::create_directories(data / "config");
         if (content.contains("DEAD")) {
             const pid_t child = ::fork();
             if (child == 0) ::_exit(0);
@@ -265,11 +273,16 @@ private slots:
         QVERIFY(comm.open(QIODevice::ReadOnly));
         content.replace("NAME", comm.readAll().trimmed());
         if (content != "<none>") {
-            QFile lock(QString::fromStdString(base.string() + ".lock"));
+            QFile lock(QString::fromStdString((data / "config" / "tarvik.lock").string()));
             QVERIFY(lock.open(QIODevice::WriteOnly));
             lock.write(content);
         }
-        QCOMPARE(InstanceLockHeld(base), held);
+        const std::optional<FolderOwner> found = LivingFolderOwner(data);
+        QCOMPARE(found.has_value(), owner);
+        if (owner) {
+            QCOMPARE(found->socket, std::filesystem::path("/run/x.sock"));
+            QCOMPARE(ParseOwnerRecord(FormatOwnerRecord(*found)), found);
+        }
     }
 
     void instanceNames() {

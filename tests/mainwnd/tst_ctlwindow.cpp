@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,6 +22,7 @@
 #include "macro/MacroFiles.h"
 #include "macro/MacroLibrary.h"
 #include "mainwnd/MainLayout.h"
+#include "mainwnd/ProfileNameDlg.h"
 #include "text/U16.h"
 
 using namespace tarvik;
@@ -41,7 +43,11 @@ Run RunProgram(const QString& program, const QStringList& args, const QString& r
                const QString& workingDir = {}) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    // An empty runtime: no XDG_RUNTIME_DIR at all (cron, ssh -T, su).
+    if (runtime.isEmpty())
+        env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    else
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     env.remove(QStringLiteral("TARVIK_HID"));
     p.setProcessEnvironment(env);
     if (!workingDir.isEmpty()) p.setWorkingDirectory(workingDir);
@@ -120,6 +126,9 @@ private slots:
     void readingCommandsReadTheFiles();
     void assignReachesTheMouseAndTheFile();
     void stoppedWindowMakesTarvikctlGiveUp();
+    void ownerIsFoundThroughTheDataFolder();
+    void failedSaveReachesTarvikctlAndTheExitCode();
+    void forwardedProfileChangeClosesTheRenameDialog();
 };
 
 // ---- the lines on the socket
@@ -274,6 +283,8 @@ void TestCtlWindow::commandsRunInTheWindow() {
          0,
          "mouse reset",
          [&] { return h.mouse->Snapshot().factoryResets == 1; }},
+        {"status (asked through the window's mouse)", {"status"}, 0, "identity ", [] { return true; }},
+        {"init (the window writes its files)", {"init"}, 0, "", [] { return true; }},
     };
     for (const Row& row : rows) {
         const Run r = Ctl(data, runtime, row.args, files.path());
@@ -286,6 +297,9 @@ void TestCtlWindow::commandsRunInTheWindow() {
         // a reading command run next reads it.
         if (QLatin1String(row.name) == QLatin1String("profile rename"))
             QCOMPARE(ReadProfile(h.SlotFile(1)).Settings[kSetProfileName].Value, std::u16string(u"Renamed"));
+        // So is an assignment: no delayed save stands between the answer and the file.
+        if (QLatin1String(row.name) == QLatin1String("assign"))
+            QCOMPARE(KeyAction3(ReadProfile(h.SlotFile(current)).Keys[1]), std::string("100400"));
         if (QLatin1String(row.name) == QLatin1String("macro import")) {
             MacroLibrary written;
             QVERIFY(static_cast<bool>(LoadMainLibrary(written, MacroLibraryPath(h.DataFolder()))));
@@ -394,19 +408,146 @@ void TestCtlWindow::stoppedWindowMakesTarvikctlGiveUp() {
     const QString slotFile = data + QStringLiteral("/config/default0.psf");
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(slotFile), kWait);
     const QByteArray before = FileBytes(slotFile);
+    const std::string buttonBefore = KeyAction3(ReadProfile(slotFile).Keys[1]);
+    const auto pid = static_cast<pid_t>(tarvik.process.processId());
 
-    QCOMPARE(::kill(static_cast<pid_t>(tarvik.process.processId()), SIGSTOP), 0);
+    QCOMPARE(::kill(pid, SIGSTOP), 0);
     const Run r = Ctl(data, runtime,
                       {QStringLiteral("--lock-timeout"), QStringLiteral("1"), QStringLiteral("assign"),
-                       QStringLiteral("--button"), QStringLiteral("2"), QStringLiteral("middle")});
+                       QStringLiteral("--button"), QStringLiteral("2"), QStringLiteral("dpi-up")});
     QCOMPARE(r.exitCode, 1);
-    QVERIFY2(r.err.contains(QStringLiteral("did not answer within 1 s")), qPrintable(r.err));
+    QVERIFY2(r.err.contains(QStringLiteral("did not take the command in time")), qPrintable(r.err));
+    QVERIFY2(r.err.contains(QStringLiteral("nothing was changed")), qPrintable(r.err));
+    const Run added = Ctl(data, runtime,
+                          {QStringLiteral("--lock-timeout"), QStringLiteral("1"), QStringLiteral("profile"),
+                           QStringLiteral("add"), QStringLiteral("Retry")});
+    QCOMPARE(added.exitCode, 1);
     // tarvikctl wrote nothing beside the stopped window.
     QCOMPARE(FileBytes(slotFile), before);
-    QCOMPARE(::kill(static_cast<pid_t>(tarvik.process.processId()), SIGCONT), 0);
+
+    // Woken up, the window finds the two requests its clients gave up on, and
+    // carries out neither: the user's retry makes the only "Retry".
+    QCOMPARE(::kill(pid, SIGCONT), 0);
+    const Run retry =
+        Ctl(data, runtime, {QStringLiteral("profile"), QStringLiteral("add"), QStringLiteral("Retry")});
+    QVERIFY2(retry.exitCode == 0, qPrintable(retry.err));
+    const Run shown =
+        Ctl(data, runtime, {QStringLiteral("show"), QStringLiteral("--all"), QStringLiteral("--json")});
+    QCOMPARE(shown.out.count(QStringLiteral("\"Retry\"")), 1);
     tarvik.process.terminate();
     QVERIFY(tarvik.process.waitForFinished(kWait));
     QCOMPARE(tarvik.process.exitCode(), 0);
+    QCOMPARE(KeyAction3(ReadProfile(slotFile).Keys[1]), buttonBefore);
+}
+
+// Whatever tarvikctl's environment says (no XDG_RUNTIME_DIR, another one), the
+// window that owns the data folder is found through the folder and gets the
+// change, and a second window for the folder brings the first one up instead
+// of starting beside it.
+void TestCtlWindow::ownerIsFoundThroughTheDataFolder() {
+    QTemporaryDir dir;
+    const QString runtime = dir.filePath(QStringLiteral("run"));
+    const QString elsewhere = dir.filePath(QStringLiteral("elsewhere"));
+    QVERIFY(QDir().mkpath(runtime));
+    QVERIFY(QDir().mkpath(elsewhere));
+    const QString data = dir.filePath(QStringLiteral("data"));
+    Child tarvik(QStringLiteral(TARVIK_PROGRAM),
+                 {QStringLiteral("--simulate"), QStringLiteral("--data-dir"), data}, runtime);
+    app::SingleInstance names(data.toStdString(), runtime.toStdString());
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(names.SocketPath()), kWait);
+    const QString slotFile = data + QStringLiteral("/config/default0.psf");
+
+    const Run noRuntime = Ctl(
+        data, QString(),
+        {QStringLiteral("profile"), QStringLiteral("rename"), QStringLiteral("0"), QStringLiteral("Cron")});
+    QVERIFY2(noRuntime.exitCode == 0, qPrintable(noRuntime.err));
+    const Run other = Ctl(data, elsewhere,
+                          {QStringLiteral("assign"), QStringLiteral("--button"), QStringLiteral("2"),
+                           QStringLiteral("middle")});
+    QVERIFY2(other.exitCode == 0, qPrintable(other.err));
+    const Run status = Ctl(data, QString(), {QStringLiteral("status")});
+    QVERIFY2(status.exitCode == 0 && status.out.contains(QStringLiteral("identity ")),
+             qPrintable(status.err));
+
+    // A second window, started with another runtime folder, does not run beside it.
+    const Run second =
+        RunProgram(QStringLiteral(TARVIK_PROGRAM),
+                   {QStringLiteral("--simulate"), QStringLiteral("--data-dir"), data}, elsewhere);
+    QCOMPARE(second.exitCode, 0);
+    QCOMPARE(tarvik.process.state(), QProcess::Running);
+
+    // The window's exit writes over nothing it was told.
+    tarvik.process.terminate();
+    QVERIFY(tarvik.process.waitForFinished(kWait));
+    QCOMPARE(tarvik.process.exitCode(), 0);
+    QCOMPARE(ReadProfile(slotFile).Settings[kSetProfileName].Value, std::u16string(u"Cron"));
+    QCOMPARE(KeyAction3(ReadProfile(slotFile).Keys[1]), std::string("100400"));
+}
+
+// A write the window cannot make reaches the tarvikctl that asked for it as
+// exit 1, and the window's last save at its end as a non-zero exit code.
+void TestCtlWindow::failedSaveReachesTarvikctlAndTheExitCode() {
+    QTemporaryDir dir;
+    const QString runtime = dir.filePath(QStringLiteral("run"));
+    QVERIFY(QDir().mkpath(runtime));
+    const QString data = dir.filePath(QStringLiteral("data"));
+    Child tarvik(QStringLiteral(TARVIK_PROGRAM),
+                 {QStringLiteral("--simulate"), QStringLiteral("--data-dir"), data}, runtime);
+    app::SingleInstance names(data.toStdString(), runtime.toStdString());
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(names.SocketPath()), kWait);
+    const QString slotFile = data + QStringLiteral("/config/default0.psf");
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(slotFile), kWait);
+    // A folder where the profile file was: no save can rename over it (also as root).
+    QVERIFY(QFile::remove(slotFile));
+    QVERIFY(QDir().mkdir(slotFile));
+
+    const Run r = Ctl(data, runtime,
+                      {QStringLiteral("assign"), QStringLiteral("--button"), QStringLiteral("2"),
+                       QStringLiteral("middle")});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("could not be saved")), qPrintable(r.err));
+    tarvik.process.terminate();
+    QVERIFY(tarvik.process.waitForFinished(kWait));
+    QCOMPARE(tarvik.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tarvik.process.exitCode(), 1);
+    QVERIFY(QString::fromUtf8(tarvik.process.readAllStandardError()).contains(QStringLiteral("at exit")));
+}
+
+// A forwarded command that changes the profile list closes the rename
+// dialog that was opened for a slot: its OK cannot rename another profile.
+void TestCtlWindow::forwardedProfileChangeClosesTheRenameDialog() {
+    QTemporaryDir files;
+    const QString runtime = files.filePath(QStringLiteral("run"));
+    QVERIFY(QDir().mkpath(runtime));
+    Harness h;
+    app::SingleInstance instance(h.DataFolder(), runtime.toStdString());
+    QCOMPARE(instance.Start(), app::SingleInstance::Role::Primary);
+    ServeCtlCommands(instance, *h.window);
+    QVERIFY(h.Start());
+    SettingsModel& m = h.Model();
+    m.SetShowCount(3);
+    const int slot = m.GetShowList(2);
+    h.ClickControl(mainwnd::kIdProfileButton);
+    auto* list = dynamic_cast<CListPopup*>(h.window->Popup(CTarvikDlg::kSlotProfileList));
+    QVERIFY(list);
+    QVERIFY(QTest::qWaitForWindowExposed(list));
+    ClickItem(*list, 2 + 2, Qt::RightButton);
+    auto* menu = dynamic_cast<CListPopup*>(h.window->Popup(CTarvikDlg::kSlotProfileCommands));
+    QVERIFY(menu);
+    QVERIFY(QTest::qWaitForWindowExposed(menu));
+    ClickItem(*menu, 2 + 1); // rename
+    QTRY_VERIFY_WITH_TIMEOUT(dynamic_cast<CEditProfileDlg*>(h.window->ActiveDialog()) != nullptr, kWait);
+    const QPointer<QDialog> dialog = h.window->ActiveDialog();
+
+    const Run deleted = Ctl(h.dir.path(), runtime,
+                            {QStringLiteral("profile"), QStringLiteral("delete"), QString::number(slot)});
+    QVERIFY2(deleted.exitCode == 0, qPrintable(deleted.err));
+    const Run added = Ctl(h.dir.path(), runtime,
+                          {QStringLiteral("profile"), QStringLiteral("add"), QStringLiteral("Intruder")});
+    QVERIFY2(added.exitCode == 0, qPrintable(added.err));
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.isNull() || !dialog->isVisible(), kWait);
+    QCOMPARE(m.Profiles[static_cast<std::size_t>(m.GetShowList(2))].Settings[kSetProfileName].Value,
+             std::u16string(u"Intruder"));
 }
 
 QTEST_MAIN(TestCtlWindow)

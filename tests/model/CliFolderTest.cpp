@@ -252,7 +252,8 @@ TEST_F(CliFolderProbe, HostileFilesAndPaths) {
              fs::create_symlink(b / "victim.txt", config(d) / "default3.psf.bak.tmp");
              WriteBytes(config(d) / "default3.psf", "garbage");
          },
-         {{"", "show", 0}},
+         // Repairs are the owner's: a reading command leaves the damaged file alone.
+         {{"", "show", 1}, {"", "init", 0}},
          [&](const fs::path& d, const fs::path& b, const auto&) {
              EXPECT_EQ(ReadBytes(b / "victim.txt"), "victim");
              EXPECT_EQ(ReadBytes(config(d) / "default3.psf.bak"), "garbage");
@@ -311,13 +312,14 @@ TEST_F(CliFolderProbe, HostileFilesAndPaths) {
              WriteBytes(config(d) / "config.ini", Utf16Bytes(u"[Setting]\n"));
          },
          {{"", "check {D}/config/config.ini", 1},
+          {"", "init", 0},
           {"", "show --slot 2", 0},
           {"", "show --slot 2", 0},
           {"", "check {D}/config/config.ini", 0}},
          [&](const fs::path& d, const fs::path&, const auto& r) {
              EXPECT_EQ(ReadBytes(config(d) / "config.ini.bak"), Utf16Bytes(u"[Setting]\n"));
-             EXPECT_NE(r[1].out.find("Mine"), std::string::npos); // the profiles were kept
-             EXPECT_NE(r[2].out.find("Mine"), std::string::npos); // also on the next run
+             EXPECT_NE(r[2].out.find("Mine"), std::string::npos); // the profiles were kept
+             EXPECT_NE(r[3].out.find("Mine"), std::string::npos); // also on the next run
              EXPECT_FALSE(fs::exists(config(d) / "default2.psf.bak"));
          }},
         {"files past the size limit",
@@ -383,10 +385,11 @@ TEST_F(CliFolderProbe, HostileFilesAndPaths) {
          }},
         {"temporary files of a killed save",
          [&](const fs::path& d, const fs::path&) {
-             WriteBytes(config(d) / "default0.psf.tmp4242-0", "half");
+             // A process id above the kernel's limit: its writer is gone.
+             WriteBytes(config(d) / "default0.psf.tmp4194999-0", "half");
              WriteBytes(config(d) / "config.ini.bak.tmp", "");
          },
-         {{"", "show", 0}},
+         {{"", "show", 0}, {"", "profile select 0", 0}},
          [&](const fs::path& d, const fs::path&, const auto&) { EXPECT_FALSE(AnyTemporaryFile(d)); }},
         {"private files stay private",
          [&](const fs::path& d, const fs::path&) {
@@ -511,6 +514,44 @@ TEST_F(CliFolderProbe, ASecondWriterGivesUpAfterTheWait) {
     }
     EXPECT_EQ(RunTarvikctl(data, "--lock-timeout 0.3 profile rename 1 Late").status, 0);
     EXPECT_EQ(ProfileName(data / "config" / "default1.psf"), u"Late");
+}
+
+// A reading command changes nothing at all: it creates no file in a new
+// folder, repairs no damaged file and removes no temporary file. A changing
+// command (the folder's owner for its run) removes a temporary file only when
+// the process named in it is gone: a living process may be in the middle of
+// its save.
+TEST_F(CliFolderProbe, ReadersChangeNothingAndOnlyDeadWritersFilesAreRemoved) {
+    const fs::path fresh = dir / "fresh";
+    for (const char* reader : {"show", "show --all --json", "export --slot 0 {OUT}", "macro list"}) {
+        std::string args = reader;
+        if (const auto at = args.find("{OUT}"); at != std::string::npos)
+            args.replace(at, 5, (dir / "out.psf").string());
+        const CtlResult r = RunTarvikctl(fresh, args);
+        EXPECT_EQ(r.status, 0) << reader << ": " << r.Err();
+        EXPECT_FALSE(fs::exists(fresh)) << reader << " made the data folder";
+    }
+
+    const fs::path data = dir / "data";
+    ASSERT_EQ(RunTarvikctl(data, "init").status, 0);
+    const fs::path config = data / "config";
+    const std::string living = "default0.psf.tmp" + std::to_string(::getpid()) + "-7";
+    WriteBytes(config / living, "half a save");
+    // A process id above the kernel's limit (4194304) never runs.
+    const std::string dead = "config.ini.tmp4194999-1";
+    WriteBytes(config / dead, "left by a killed save");
+    WriteBytes(config / "default3.psf", "\xFF\xFEnot a profile");
+    const auto before = Snapshot(config);
+    for (const char* reader : {"show", "show --all", "export --slot 1 ", "macro list"}) {
+        std::string args = reader;
+        if (args.starts_with("export")) args += (dir / "out.psf").string();
+        RunTarvikctl(data, args);
+        EXPECT_TRUE(Snapshot(config) == before) << reader << " changed the folder";
+    }
+    const CtlResult writer = RunTarvikctl(data, "profile rename 1 Owner");
+    EXPECT_EQ(writer.status, 0) << writer.Err();
+    EXPECT_TRUE(fs::exists(config / living));
+    EXPECT_FALSE(fs::exists(config / dead));
 }
 
 } // namespace
