@@ -96,10 +96,11 @@ struct Options {
 void Register(CLI::App& app, CliContext& ctx) {
     auto* init =
         app.add_subcommand("init", "run the start-up load (create or repair the data folder) and exit");
-    // Exit 1 when a file the load had to write could not be written.
+    // Exit 1 when a file the load had to write could not be written, or had
+    // to be left as it was.
     init->callback([&ctx] {
         if (!ctx.Load(Access::Change)) return;
-        if (!ctx.startup.AllWritten()) ctx.exitCode = kExitFailed;
+        if (!ctx.startup.AllWritten() || ctx.startup.AnyLeftAlone()) ctx.exitCode = kExitFailed;
     });
 
     auto showOpt = std::make_shared<Options>();
@@ -113,6 +114,12 @@ void Register(CLI::App& app, CliContext& ctx) {
         if (!ctx.Load(Access::Read)) return;
         std::optional<int> slot;
         if (!showOpt->all) slot = showOpt->slot >= 0 ? showOpt->slot : ctx.model->GetCurrentProfile();
+        // Printed also with a file left alone (as the defaults the load gave
+        // it); the exit code says so. The pairs and the current slot come
+        // from config.ini.
+        unsigned uses = slot ? CliContext::UsedSlot(*slot) : CliContext::kUsesAllSlots;
+        if (showOpt->slot < 0 || showOpt->json || showOpt->raw) uses |= CliContext::kUsesSettings;
+        static_cast<void>(ctx.Uses(uses));
         if (!showOpt->json && !showOpt->raw) {
             for (int k = 0; k < kProfileCount; ++k) {
                 if (slot && k != *slot) continue;
@@ -147,7 +154,7 @@ void Register(CLI::App& app, CliContext& ctx) {
     exp->add_option("--slot", exportOpt->slot, "profile slot 0-4")->required()->check(CLI::Range(0, 4));
     exp->add_option("FILE", exportOpt->file, "profile file to write")->required();
     exp->callback([&ctx, exportOpt] {
-        if (!ctx.Load(Access::Read)) return;
+        if (!ctx.Load(Access::Read) || !ctx.Uses(CliContext::UsedSlot(exportOpt->slot))) return;
         ctx.CheckSaved(ctx.model->ExportProfile(exportOpt->slot, exportOpt->file));
     });
 
