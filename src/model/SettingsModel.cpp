@@ -477,7 +477,8 @@ SettingsLoadReport SettingsModel::LoadSettingsModel() {
             message += "; not replaced: ";
             message += noRepairs_;
         } else {
-            Backup kept = KeepBackup(settingsPath, UnicodeFileBytes(FormatSettingsText(Ini)));
+            Backup kept =
+                KeepBackup(settingsPath, kMaxSettingsFileBytes, UnicodeFileBytes(FormatSettingsText(Ini)));
             if (!kept.result) {
                 settings.state = LoadState::Kept;
                 leftAloneWhy = "it is damaged, and ";
@@ -490,7 +491,7 @@ SettingsLoadReport SettingsModel::LoadSettingsModel() {
                 settings.write = SaveSettingsFile();
                 message += "; rebuilt with defaults";
                 if (!kept.path.empty()) {
-                    message += ", old file kept as ";
+                    message += kept.moved ? ", old file moved to " : ", old file kept as ";
                     message += kept.path.string();
                 }
                 message += "; the profile files are kept";

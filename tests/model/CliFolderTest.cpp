@@ -235,6 +235,11 @@ TEST_F(CliFolderProbe, HostileFilesAndPaths) {
     ASSERT_EQ(RunTarvikctl(source, "macro export --path Copy " + Quoted(mkf)).status, 0);
     const auto config = [](const fs::path& data) { return data / "config"; };
     std::string slotFile; // bytes a row keeps to compare
+    ino_t libraryFile = 0;
+    const auto inode = [](const fs::path& p) {
+        struct stat st {};
+        return ::lstat(p.c_str(), &st) == 0 ? st.st_ino : ino_t{0};
+    };
 
     const Probe rows[] = {
         // A file that fails to import changes nothing, however often it is tried.
@@ -327,12 +332,22 @@ TEST_F(CliFolderProbe, HostileFilesAndPaths) {
              WriteBytes(b / "huge.psf", "");
              fs::resize_file(b / "huge.psf", 200u << 20); // sparse: nothing is written
              WriteBytes(config(d) / "default1.psf", std::string(2u << 20, 'x'));
+             // A sparse library past the limit: moved aside, never copied block by block.
+             WriteBytes(config(d) / "MacroLibraryFile.mlf", "");
+             fs::resize_file(config(d) / "MacroLibraryFile.mlf", kMaxLibraryFileBytes + 1);
+             libraryFile = inode(config(d) / "MacroLibraryFile.mlf");
          },
-         {{"", "check {B}/huge.psf", 1}, {"", "import --slot 2 {B}/huge.psf", 1}, {"", "show", 0}},
+         {{"", "check {B}/huge.psf", 1},
+          {"", "import --slot 2 {B}/huge.psf", 1},
+          {"", "show", 0},
+          {"", "macro list", 0}},
          [&](const fs::path& d, const fs::path&, const auto& r) {
              EXPECT_NE(r[0].out.find("more than the"), std::string::npos) << r[0].out;
              EXPECT_EQ(fs::file_size(config(d) / "default1.psf.bak"), 2u << 20);
              EXPECT_TRUE(CheckProfileFile(config(d) / "default1.psf"));
+             EXPECT_EQ(inode(config(d) / "MacroLibraryFile.mlf.bak"), libraryFile);
+             EXPECT_FALSE(fs::exists(config(d) / "MacroLibraryFile.mlf"));
+             EXPECT_NE(r[3].out.find("0 macros"), std::string::npos) << r[3].out;
          }},
         {"FIFOs",
          [&](const fs::path& d, const fs::path& b) {

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -287,7 +288,7 @@ TEST(TextFile, KeepBackupKeepsGenerations) {
     const auto file = dir / "c.ini";
     const auto bak = [&](int g) { return BackupName(file, g); };
     const auto keep = [&](std::optional<std::string_view> replacement = std::nullopt) {
-        const Backup b = KeepBackup(file, replacement);
+        const Backup b = KeepBackup(file, 1u << 20, replacement);
         EXPECT_TRUE(b.result) << b.result.reason;
         return b.path;
     };
@@ -328,7 +329,7 @@ TEST(TextFile, KeepBackupKeepsGenerations) {
     std::filesystem::remove(bak(1));
     std::filesystem::create_directories(bak(1) / "inside");
     WriteBytes(file, "seventh");
-    const Backup failed = KeepBackup(file);
+    const Backup failed = KeepBackup(file, 1u << 20);
     EXPECT_EQ(failed.result.error, FileError::NotWritten);
     EXPECT_TRUE(failed.path.empty());
     EXPECT_EQ(failed.result.reason.rfind("no backup could be kept (rename: ", 0), 0u) << failed.result.reason;
@@ -337,6 +338,49 @@ TEST(TextFile, KeepBackupKeepsGenerations) {
         const std::string name = e.path().filename().string();
         EXPECT_TRUE(name == "c.ini.bak.tmp" || name.find(".tmp") == std::string::npos) << name;
     }
+}
+
+// A file over the copy limit (not read, maybe sparse and of any size) is
+// moved aside, never copied: the backup is the file itself, older
+// generations move down as for a copy, and a link moves as a link.
+TEST(TextFile, KeepBackupMovesAFileOverTheLimitAside) {
+    TempDir dir;
+    const std::uint64_t limit = 1u << 20;
+    const auto huge = [&](const std::filesystem::path& p) {
+        WriteBytes(p, "");
+        std::filesystem::resize_file(p, 64u << 20); // sparse: nothing is written
+    };
+    struct Case {
+        const char* what;
+        const char* name;
+        std::function<void(const std::filesystem::path& file)> make;
+    };
+    const Case cases[] = {
+        {"a sparse file", "sparse.mlf", huge},
+        {"a link to one", "link.mlf",
+         [&](const std::filesystem::path& file) {
+             huge(dir / "elsewhere");
+             std::filesystem::create_symlink(dir / "elsewhere", file);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto file = dir / c.name;
+        WriteBytes(BackupName(file, 0), "older");
+        c.make(file);
+        struct stat before {};
+        ASSERT_EQ(::lstat(file.c_str(), &before), 0);
+        const Backup b = KeepBackup(file, limit, std::string_view("defaults"));
+        ASSERT_TRUE(b.result) << b.result.reason;
+        EXPECT_TRUE(b.moved);
+        EXPECT_EQ(b.path, BackupName(file, 0));
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(file)));
+        struct stat after {};
+        ASSERT_EQ(::lstat(b.path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino); // the same file, not a copy
+        EXPECT_EQ(ReadBytes(BackupName(file, 1)), "older");
+    }
+    EXPECT_EQ(std::filesystem::file_size(dir / "elsewhere"), 64u << 20);
 }
 
 TEST(TextFile, RemoveStaleTemporaryFiles) {
