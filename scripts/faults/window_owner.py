@@ -79,13 +79,13 @@ def show_all(progs, data):
 
 
 def name_of(state, slot):
-    return state["Profiles"][slot]["Settings"][0]["Value"] if state else None
+    return state["Profiles"][slot]["Settings"][0]["value"] if state else None
 
 
 def prepare(progs, data):
     fl.init_folder(progs, data)
     for i in range(4):
-        fl.ctl(progs, data, "profile", "add", f"P{i + 1}", check=True)
+        fl.ctl(progs, data, "profile", "add", f"P{i + 1}")  # until every slot is shown
 
 
 class Tally:
@@ -210,13 +210,17 @@ def campaign_kill(progs, root, rounds, rng, tally):
         runtime.mkdir(mode=0o700)
         prepare(progs, data)
         prepare(progs, reference)
-        args = [["profile", "rename", str(round_no % 5), f"K{round_no}"],
-                ["assign", "--slot", str(round_no % 5), "--button", str(2 + round_no % 5), "fire",
-                 str(20 + round_no % 200), "7"],
-                ["profile", "select", str((round_no + 1) % 5)],
-                ["profile", "add", f"A{round_no}"]][round_no % 4]
+        slot, button = round_no % 5, 2 + round_no % 5
+        # Each command with the part of the state it changes.
+        args, part = [
+            (["profile", "rename", str(slot), f"K{round_no}"], lambda s: name_of(s, slot)),
+            (["assign", "--slot", str(slot), "--button", str(button), "fire", str(20 + round_no % 200), "7"],
+             lambda s: s["Profiles"][slot]["Keys"][button - 1]["Action"]),
+            (["profile", "select", str((round_no + 1) % 5)], lambda s: s["CurrentProfile"]),
+            (["profile", "delete", str(1 + round_no % 4)], lambda s: s["ShowList"][:s["ShowCount"]]),
+        ][round_no % 4]
         fl.ctl(progs, reference, *args, check=True)
-        expected = show_all(progs, reference)
+        expected = part(show_all(progs, reference))
         win = start_window(progs, data, runtime)
         env = fl.base_env()
         env["XDG_RUNTIME_DIR"] = str(runtime)
@@ -224,10 +228,10 @@ def campaign_kill(progs, root, rounds, rng, tally):
         time.sleep(rng.uniform(0, 0.05))
         win.kill()
         win.wait()
-        got = show_all(progs, data)
+        got = part(show_all(progs, data))
         if code == 0 and got != expected:
             tally.lost += 1
-            tally.fault(f"{' '.join(args)}: answered, then lost to a kill")
+            tally.fault(f"{' '.join(args)}: answered, then lost to a kill ({got!r}, not {expected!r})")
         shutil.rmtree(data, ignore_errors=True)
         shutil.rmtree(reference, ignore_errors=True)
 

@@ -56,12 +56,26 @@ struct CliContext {
 
     // The window's start-up load (LoadStartupData) on the folders the options
     // name: a changing command under the data folder's lock, a reading one
-    // read-only (no lock, no repair, nothing created or removed). Every file it replaced or left alone
-    // is reported on stderr; a file left alone makes the run exit 1. False
+    // read-only (no lock, no repair, nothing created or removed). Every file
+    // it replaced or left alone is reported on stderr; what a file left alone
+    // means for the exit code is the command's (Uses, and the saves a model
+    // refuses). False
     // (with the reason on stderr and the exit code set) when the folder cannot
     // be used or is in use by another program: the command then stops. Runs once.
     [[nodiscard]] bool Load(Access access);
     std::filesystem::path LibraryPath() const { return MacroLibraryPath(dataFolder); }
+    // The files whose content a command prints, writes elsewhere or sends:
+    // UsedSlot(k), kUsesSettings (also for "the current profile", which
+    // config.ini names) and kUsesLibrary. When the start-up load left one of
+    // them alone (and said why), a line names it, the run exits 1 and Uses
+    // returns false: a command that would write or send something then does
+    // nothing. A file left alone that the command does not use leaves its
+    // exit code as it is.
+    static constexpr unsigned UsedSlot(int slot) { return 1u << slot; }
+    static constexpr unsigned kUsesAllSlots = (1u << kProfileCount) - 1;
+    static constexpr unsigned kUsesSettings = 1u << kProfileCount;
+    static constexpr unsigned kUsesLibrary = kUsesSettings << 1;
+    bool Uses(unsigned files);
     // A changing command passes each save here: a failure (already reported on
     // stderr) makes tarvikctl exit 1. Returns whether the save went through.
     bool CheckSaved(const FileResult& saved);

@@ -130,8 +130,14 @@ void Apply(CliContext& ctx, std::optional<int> slot) {
     auto s = OpenSession(ctx, Access::Change);
     if (!s) return;
     SettingsModel& model = *ctx.model;
+    // A profile left alone holds defaults in memory, which must not replace
+    // what the mouse holds; config.ini names the current slot and keeps the
+    // selection. Either left alone: nothing is sent or saved.
+    if (!ctx.Uses(CliContext::kUsesSettings | CliContext::UsedSlot(slot.value_or(model.GetCurrentProfile()))))
+        return;
     if (slot) {
-        if (SelectProfile(model, *slot).changed) ctx.CheckSaved(model.SaveCurrentProfileAndSettings());
+        if (SelectProfile(model, *slot).changed && !ctx.CheckSaved(model.SaveCurrentProfileAndSettings()))
+            return;
     }
     s->link->ScanDevices();
     if (!RequireDevice(ctx, *s)) return;
@@ -158,6 +164,9 @@ void Reset(CliContext& ctx, bool yes) {
     if (ctx.RunInWindow({"reset", nlohmann::json::object()})) return;
     auto s = OpenSession(ctx, Access::Change);
     if (!s) return;
+    // The current profile is reset with the mouse: its file and config.ini,
+    // which names it, must be usable, or nothing is reset.
+    if (!ctx.Uses(CliContext::kUsesSettings | CliContext::UsedSlot(ctx.model->GetCurrentProfile()))) return;
     s->link->ScanDevices();
     std::optional<ResetResult> finished;
     s->controller->FactoryReset([&](const ResetResult& r) { finished = r; });
@@ -171,6 +180,10 @@ void Watch(CliContext& ctx, int presses, double timeout) {
     // Watching saves nothing: the lock is held only for the start-up load.
     auto s = OpenSession(ctx, Access::Read);
     if (!s) return;
+    // The lines name the current profile's polling rate; they are printed also
+    // when its file is left alone, and the exit code says so.
+    static_cast<void>(
+        ctx.Uses(CliContext::kUsesSettings | CliContext::UsedSlot(ctx.model->GetCurrentProfile())));
     if (presses > 0 && !s->choice.mouse) {
         std::cerr << "tarvikctl: --press needs --hid sim\n";
         ctx.exitCode = kExitUsage;

@@ -130,6 +130,7 @@ void Register(CLI::App& app, CliContext& ctx) {
     list->add_flag("--json", opt->json, "print JSON");
     list->callback([&ctx, opt] {
         if (!ctx.Load(Access::Read)) return;
+        static_cast<void>(ctx.Uses(CliContext::kUsesLibrary)); // listed as loaded; the exit code says so
         const MacroLibrary& lib = *ctx.library;
         if (opt->json) {
             json j;
@@ -155,7 +156,7 @@ void Register(CLI::App& app, CliContext& ctx) {
             ctx.exitCode = kExitUsage;
             return;
         }
-        if (!ctx.Load(Access::Read)) return;
+        if (!ctx.Load(Access::Read) || !ctx.Uses(CliContext::kUsesLibrary)) return;
         MacroLocation sel = MacroLocation::None();
         if (!opt->all) {
             sel = FindByPath(*ctx.library, FromUtf8(opt->path));

@@ -8,6 +8,7 @@
 #include "cli/ProfileJson.h"
 #include "cli/ProfileText.h"
 #include "text/Language.h"
+#include "text/StdioFileEx.h"
 #include "text/U16.h"
 
 namespace tarvik::cli {
@@ -67,21 +68,62 @@ void PrintText(std::ostream& out, const json& v, int indent) {
     for (const auto& [key, member] : v.items()) PrintMember(out, key, member, indent);
 }
 
-// ---------------------------------------------------------------- check: one row per file type
+// ---------------------------------------------------------------- check: one row per file kind
 
-struct FileChecker {
-    const char* extension; // lower case, with the dot
+FileResult CheckLockFile(const std::filesystem::path& path) {
+    // Its lock is all it is used for; its bytes do not matter.
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(path, ec)) return {};
+    return FileResult::Failure(FileError::Unreadable, "not a regular file");
+}
+
+// The kinds of file a data folder holds. A row names a file by its whole name
+// (the fixed files) or by its extension; the names are looked at first.
+struct FileKind {
+    const char* name;      // the whole file name, or nullptr
+    const char* extension; // lower case, with the dot, or nullptr
     FileResult (*check)(const std::filesystem::path&);
 };
 
-const FileChecker kFileCheckers[] = {
-    {".psf", CheckProfileFile}, {".ini", CheckSettingsFile}, {".mlf", CheckLibraryFile},
-    {".mkf", CheckLibraryFile}, {".mbf", CheckLibraryFile},
+const FileKind kFileKinds[] = {
+    {"LanSetting.ini", nullptr, CheckLanguageSelector},
+    {"Lan.txt", nullptr, CheckLanguageFile},
+    {"Lan_EN.txt", nullptr, CheckLanguageFile},
+    {"tarvik.lock", nullptr, CheckLockFile},
+    {nullptr, ".ini", CheckSettingsFile},
+    {nullptr, ".psf", CheckProfileFile},
+    {nullptr, ".mlf", CheckLibraryFile},
+    {nullptr, ".mkf", CheckLibraryFile},
+    {nullptr, ".mbf", CheckLibraryFile},
 };
+
+constexpr const char* kKindsText =
+    "config.ini (and other .ini settings files), profile files (.psf), macro files (.mlf, .mkf, .mbf), "
+    "LanSetting.ini, Lan.txt, Lan_EN.txt, tarvik.lock, and their backups (.bak, .bak.1, .bak.2)";
 
 std::string Lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
     return s;
+}
+
+// The name of the file a backup keeps ("config.ini.bak.1" -> "config.ini").
+std::string BackedUpName(std::string name) {
+    for (int g = kBackupGenerations - 1; g >= 0; --g) {
+        const std::string suffix = BackupName("", g).string();
+        if (name.size() > suffix.size() && name.ends_with(suffix))
+            return name.substr(0, name.size() - suffix.size());
+    }
+    return name;
+}
+
+const FileKind* KindOf(const std::filesystem::path& file) {
+    const std::string name = BackedUpName(file.filename().string());
+    for (const FileKind& k : kFileKinds)
+        if (k.name && name == k.name) return &k;
+    const std::string ext = Lower(std::filesystem::path(name).extension().string());
+    for (const FileKind& k : kFileKinds)
+        if (k.extension && ext == k.extension) return &k;
+    return nullptr;
 }
 
 struct Options {
@@ -96,11 +138,12 @@ struct Options {
 void Register(CLI::App& app, CliContext& ctx) {
     auto* init =
         app.add_subcommand("init", "run the start-up load (create or repair the data folder) and exit");
-    // Exit 1 when a file the load had to write could not be written.
+    // Exit 1 when a file the load had to write could not be written, or had
+    // to be left as it was.
     init->callback([&ctx] {
         // A window that owns the folder has loaded it: it writes its files again.
         if (ctx.RunInWindow({"init", nlohmann::json::object()}) || !ctx.Load(Access::Change)) return;
-        if (!ctx.startup.AllWritten()) ctx.exitCode = kExitFailed;
+        if (!ctx.startup.AllWritten() || ctx.startup.AnyLeftAlone()) ctx.exitCode = kExitFailed;
     });
 
     auto showOpt = std::make_shared<Options>();
@@ -114,6 +157,12 @@ void Register(CLI::App& app, CliContext& ctx) {
         if (!ctx.Load(Access::Read)) return;
         std::optional<int> slot;
         if (!showOpt->all) slot = showOpt->slot >= 0 ? showOpt->slot : ctx.model->GetCurrentProfile();
+        // Printed also with a file left alone (as the defaults the load gave
+        // it); the exit code says so. The pairs and the current slot come
+        // from config.ini.
+        unsigned uses = slot ? CliContext::UsedSlot(*slot) : CliContext::kUsesAllSlots;
+        if (showOpt->slot < 0 || showOpt->json || showOpt->raw) uses |= CliContext::kUsesSettings;
+        static_cast<void>(ctx.Uses(uses));
         if (!showOpt->json && !showOpt->raw) {
             for (int k = 0; k < kProfileCount; ++k) {
                 if (slot && k != *slot) continue;
@@ -148,7 +197,7 @@ void Register(CLI::App& app, CliContext& ctx) {
     exp->add_option("--slot", exportOpt->slot, "profile slot 0-4")->required()->check(CLI::Range(0, 4));
     exp->add_option("FILE", exportOpt->file, "profile file to write")->required();
     exp->callback([&ctx, exportOpt] {
-        if (!ctx.Load(Access::Read)) return;
+        if (!ctx.Load(Access::Read) || !ctx.Uses(CliContext::UsedSlot(exportOpt->slot))) return;
         ctx.CheckSaved(ctx.model->ExportProfile(exportOpt->slot, exportOpt->file));
     });
 
@@ -167,20 +216,18 @@ void Register(CLI::App& app, CliContext& ctx) {
     });
 
     auto checkOpt = std::make_shared<Options>();
-    auto* check = app.add_subcommand(
-        "check", "validate a profile (.psf), settings (.ini) or macro file (.mlf, .mkf, .mbf)");
+    auto* check =
+        app.add_subcommand("check", std::string("validate a file of the data folder: ") + kKindsText);
     check->add_option("FILE", checkOpt->file, "file to validate")->required();
     check->callback([&ctx, checkOpt] {
-        const std::string ext = Lower(std::filesystem::path(checkOpt->file).extension().string());
-        const auto row = std::find_if(std::begin(kFileCheckers), std::end(kFileCheckers),
-                                      [&](const FileChecker& c) { return ext == c.extension; });
-        if (row == std::end(kFileCheckers)) {
-            std::cerr << "tarvikctl: " << checkOpt->file
-                      << ": unsupported file type (.psf, .ini, .mlf, .mkf or .mbf)\n";
+        const FileKind* kind = KindOf(checkOpt->file);
+        if (!kind) {
+            std::cerr << "tarvikctl: " << checkOpt->file << ": unsupported file type; check knows "
+                      << kKindsText << "\n";
             ctx.exitCode = kExitUsage;
             return;
         }
-        const FileResult r = row->check(checkOpt->file);
+        const FileResult r = kind->check(checkOpt->file);
         std::cout << (r ? std::string("valid") : r.Describe()) << "\n";
         ctx.exitCode = r ? kExitOk : kExitFailed;
     });

@@ -284,6 +284,14 @@ void RunAssign(SettingsModel& model, const MacroLibrary& library, const json& ar
         out.Fail(kExitUsage);
         return;
     }
+    // The slot's file, and config.ini when it names the slot, must be usable:
+    // a file left alone refuses the command before anything changes.
+    if (FileResult refused = model.ChangeRefusal(slot < 0 ? model.GetCurrentProfile() : slot, slot < 0);
+        !refused) {
+        out.Err(refused.reason);
+        out.Fail();
+        return;
+    }
     if (slot < 0) slot = model.GetCurrentProfile();
     const int control = kFirstButtonControl + button - 1;
     const AssignOutcome outcome = AssignButtonWithRule(model, slot, control, choice, macro);

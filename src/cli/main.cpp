@@ -149,14 +149,31 @@ bool CliContext::Load(Access access) {
     model = std::move(loaded.model);
     library = std::move(loaded.library);
     startup = std::move(loaded.report);
-    // Reported by the load; the files are there, and were not used.
-    if (startup.AnyLeftAlone()) exitCode = kExitFailed;
     return true;
 }
 
 bool CliContext::CheckSaved(const FileResult& saved) {
     if (!saved) exitCode = kExitFailed;
     return saved.ok();
+}
+
+bool CliContext::Uses(unsigned files) {
+    bool usable = true;
+    const auto need = [&](bool wanted, const LoadOutcome& load, const char* what,
+                          const std::filesystem::path& path) {
+        if (!wanted || !load.LeftAlone()) return;
+        std::cerr << "tarvikctl: this command needs the " << what << " " << path.string()
+                  << ", which is left as it is in this run (" << load.read.Describe() << ")\n";
+        usable = false;
+    };
+    const SettingsLoadReport& loaded = startup.settings;
+    need((files & kUsesSettings) != 0, loaded.settings, "settings file", model->SettingsPath());
+    for (int k = 0; k < kProfileCount; ++k)
+        need((files & UsedSlot(k)) != 0, loaded.profiles[static_cast<std::size_t>(k)], "profile file",
+             model->GetSlotPath(k));
+    need((files & kUsesLibrary) != 0, startup.library, "macro library", LibraryPath());
+    if (!usable) exitCode = kExitFailed;
+    return usable;
 }
 
 } // namespace tarvik::cli

@@ -710,7 +710,7 @@ LoadOutcome LoadMainLibrary(MacroLibrary& library, const std::filesystem::path& 
         msg += noRepairs;
     } else {
         // The next save replaces the file: what it held is kept beside it first.
-        Backup kept = KeepBackup(path);
+        Backup kept = KeepBackup(path, kMaxLibraryFileBytes);
         if (!kept.result) {
             out.state = LoadState::Kept;
             why = "it is damaged, and ";
@@ -720,7 +720,7 @@ LoadOutcome LoadMainLibrary(MacroLibrary& library, const std::filesystem::path& 
             msg += ", so the file is left as it is";
         } else {
             out.backup = kept.path;
-            msg += "; kept as ";
+            msg += kept.moved ? "; moved to " : "; kept as ";
             msg += kept.path.string();
         }
     }

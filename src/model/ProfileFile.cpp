@@ -511,7 +511,7 @@ LoadOutcome SettingsModel::ReadProfileInto(int slot, const std::filesystem::path
         message += " in memory; not written: ";
         message += noRepairs_;
     } else {
-        Backup kept = KeepBackup(own, UnicodeFileBytes(FormatProfileText(live)));
+        Backup kept = KeepBackup(own, kMaxProfileFileBytes, UnicodeFileBytes(FormatProfileText(live)));
         if (!kept.result) {
             if (ownFailed) out.state = LoadState::Kept;
             leftAloneWhy = "it could not be replaced safely: ";
@@ -525,7 +525,7 @@ LoadOutcome SettingsModel::ReadProfileInto(int slot, const std::filesystem::path
             out.backup = kept.path;
             out.write = WriteProfileFile(slot, own);
             if (!kept.path.empty()) {
-                message += ", previous file kept as ";
+                message += kept.moved ? ", previous file moved to " : ", previous file kept as ";
                 message += kept.path.string();
             }
         }

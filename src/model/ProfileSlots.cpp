@@ -38,6 +38,18 @@ bool NameRefused(const std::u16string& name, int slot, SlotResult& r) {
     return false;
 }
 
+// A change that would need a file left alone: nothing changes, and the save
+// result says why.
+// `changed` is the slot whose profile changes (-1: none).
+bool LeftAloneRefused(const SettingsModel& model, int slot, int changed, bool settings, SlotResult& r) {
+    FileResult refused = model.ChangeRefusal(changed, settings);
+    if (refused) return false;
+    r = Refused(slot, Notice::None);
+    r.refusal = refused.reason;
+    r.saved = std::move(refused);
+    return true;
+}
+
 // After a change: everything saved, as the window's "save and refresh" does,
 // and the listeners told what changed.
 SlotResult SavedChange(SettingsModel& model, int slot, ModelChange what) {
@@ -65,6 +77,7 @@ SlotResult AddProfile(SettingsModel& model, const std::u16string& name) {
     if (count >= kProfileCount) return Refused(-1, Notice::NoFreeProfileSlot);
     if (SlotResult r; NameRefused(name, -1, r)) return r;
     const int slot = ReadShowList(model)[static_cast<std::size_t>(count)];
+    if (SlotResult r; LeftAloneRefused(model, slot, slot, true, r)) return r;
     model.SetShowCount(count + 1);
     model.ResetProfileToDefaults(slot);
     model.Profiles[static_cast<std::size_t>(slot)].Settings[kSetProfileName].Value = name;
@@ -73,7 +86,7 @@ SlotResult AddProfile(SettingsModel& model, const std::u16string& name) {
 
 SlotResult RenameProfile(SettingsModel& model, int slot, const std::u16string& name) {
     if (!ValidSlot(slot)) return {};
-    if (SlotResult r; NameRefused(name, slot, r)) return r;
+    if (SlotResult r; NameRefused(name, slot, r) || LeftAloneRefused(model, slot, slot, false, r)) return r;
     model.Profiles[static_cast<std::size_t>(slot)].Settings[kSetProfileName].Value = name;
     return SavedChange(model, slot, ModelChange::ProfileName);
 }
@@ -88,6 +101,7 @@ SlotResult DeleteProfile(SettingsModel& model, int slot) {
         if (list[static_cast<std::size_t>(i)] == slot) pos = i;
     // Only a shown slot can be hidden, and one slot always stays shown.
     if (pos < 0 || count <= 1) return Refused(slot, Notice::None);
+    if (SlotResult r; LeftAloneRefused(model, slot, -1, true, r)) return r;
     for (int i = pos; i < kProfileCount - 1; ++i)
         list[static_cast<std::size_t>(i)] = list[static_cast<std::size_t>(i) + 1];
     list[kProfileCount - 1] = slot;

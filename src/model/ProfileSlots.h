@@ -11,12 +11,17 @@
 
 namespace tarvik {
 
+// An operation that would change a file the start-up load left alone (the
+// slot's profile file; config.ini for add and delete) is refused before it
+// changes anything: `refusal` and `saved` say which file and why. The files of
+// other slots do not matter to it.
 struct [[nodiscard]] SlotResult {
     bool changed = false;         // the model changed (and a save was attempted)
     int slot = -1;                // the slot the operation acted on
     Notice notice = Notice::None; // the attention notice to show
     std::string refusal;          // why it was refused when no notice says it
     FileResult saved;             // config.ini and the profiles; ok when nothing was due
+                                  // (a file left alone: NotWritten, and nothing changed)
 };
 
 // Makes `slot` the current profile (memory only; the next save writes it).

@@ -150,7 +150,8 @@ FileResult SettingsModel::ChangeSensor(std::uint16_t id) {
     // The profiles first: should the run end between the two saves, the next
     // start finds the old "PreST" and resets the DPI levels again.
     for (auto& r : Profiles) ApplySensorDpiDefaults(r);
-    FileResult saved = SaveSettingsAndProfiles();
+    FileResult saved = SaveRefusal();
+    if (saved) saved = SaveSettingsAndProfiles();
     BuildDpiTables();
     NotifyChanged(kAllSlots, ModelChange::Sensor | ModelChange::Dpi);
     return saved;
@@ -217,10 +218,23 @@ FileResult SettingsModel::SaveSettingsAndProfiles() {
         return {};
     }
     // config.ini may show a slot (a profile just added) only once its file is
-    // written: when a profile file fails, config.ini stays as it was.
-    FileResult profiles = SaveAllProfiles();
-    if (!profiles) return profiles;
-    return SaveCurrentProfileAndSettings();
+    // written: when a profile file fails, config.ini stays as it was. A file
+    // left alone is the exception: no operation shows its slot (they refuse
+    // first), so its refusal concerns that slot only.
+    FileResult first;
+    bool heldBack = false;
+    const auto files = SlotFiles();
+    for (int k = 0; k < kProfileCount; ++k) {
+        const std::filesystem::path& path = files[static_cast<std::size_t>(k)].path;
+        if (path.empty()) continue; // a model without a data folder has no files
+        FileResult r = WriteProfileFile(k, path);
+        if (r) continue;
+        heldBack = heldBack || !IsLeftAlone(path);
+        if (first) first = std::move(r);
+    }
+    if (heldBack) return first;
+    FileResult settings = SaveCurrentProfileAndSettings();
+    return first ? std::move(settings) : std::move(first);
 }
 
 FileResult SettingsModel::SaveProfile(int slot) {
@@ -362,6 +376,42 @@ void SettingsModel::LeaveAllFilesAlone(const std::string& why) {
             files[static_cast<std::size_t>(k)].path, Profiles[static_cast<std::size_t>(k)], why};
 }
 
+FileResult SettingsModel::ChangeRefusal(int slot, bool settings) const {
+    const auto refusal = [](const char* what, const std::filesystem::path& path, const std::string& why) {
+        std::string reason = what;
+        reason += ' ';
+        reason += path.string();
+        reason += " is left as it is in this run: ";
+        reason += why;
+        reason += "; nothing was changed";
+        return FileResult::Failure(FileError::NotWritten, std::move(reason));
+    };
+    if (ValidSlot(slot)) {
+        const auto& left = profilesLeftAlone_[static_cast<std::size_t>(slot)];
+        if (left && left->path == GetSlotPath(slot)) return refusal("profile file", left->path, left->why);
+    }
+    if (settings && settingsLeftAlone_)
+        return refusal("settings file", settingsLeftAlone_->path, settingsLeftAlone_->why);
+    return {};
+}
+
+FileResult SettingsModel::SaveRefusal() const {
+    const auto files = SlotFiles();
+    for (int k = 0; k < kProfileCount; ++k) {
+        const auto& left = profilesLeftAlone_[static_cast<std::size_t>(k)];
+        if (left && left->path == files[static_cast<std::size_t>(k)].path &&
+            Profiles[static_cast<std::size_t>(k)] != left->loaded)
+            return RefuseLeftAlone(*left, "profile file");
+    }
+    if (settingsLeftAlone_) {
+        // As the save writes it: the current slot as "%d".
+        auto pairs = Ini;
+        pairs[kIniCurrentProfile].Value = Dec(GetCurrentProfile());
+        if (pairs != settingsLeftAlone_->loaded) return RefuseLeftAlone(*settingsLeftAlone_, "settings file");
+    }
+    return {};
+}
+
 template <class T>
 FileResult SettingsModel::RefuseLeftAlone(const LeftAlone<T>& file, const char* what) const {
     std::string reason = "not saved: ";
@@ -427,7 +477,8 @@ SettingsLoadReport SettingsModel::LoadSettingsModel() {
             message += "; not replaced: ";
             message += noRepairs_;
         } else {
-            Backup kept = KeepBackup(settingsPath, UnicodeFileBytes(FormatSettingsText(Ini)));
+            Backup kept =
+                KeepBackup(settingsPath, kMaxSettingsFileBytes, UnicodeFileBytes(FormatSettingsText(Ini)));
             if (!kept.result) {
                 settings.state = LoadState::Kept;
                 leftAloneWhy = "it is damaged, and ";
@@ -440,7 +491,7 @@ SettingsLoadReport SettingsModel::LoadSettingsModel() {
                 settings.write = SaveSettingsFile();
                 message += "; rebuilt with defaults";
                 if (!kept.path.empty()) {
-                    message += ", old file kept as ";
+                    message += kept.moved ? ", old file moved to " : ", old file kept as ";
                     message += kept.path.string();
                 }
                 message += "; the profile files are kept";
@@ -500,6 +551,17 @@ FileResult SettingsModel::ImportProfile(int slot, const std::filesystem::path& p
         std::string reason = "no profile slot ";
         reason += std::to_string(slot);
         return FileResult::Failure(FileError::Missing, std::move(reason));
+    }
+    // A slot whose own file is left alone cannot take the profile.
+    if (FileResult refused = ChangeRefusal(slot, false); !refused) {
+        std::string message = "profile file ";
+        message += path.string();
+        message += ": not imported into slot ";
+        message += std::to_string(slot);
+        message += ": ";
+        message += refused.reason;
+        ReportProblem(message);
+        return refused;
     }
     // The whole file is read into a copy first (the macro header fields the file
     // does not carry keep theirs); a file that fails changes nothing.

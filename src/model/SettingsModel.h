@@ -65,7 +65,9 @@ public:
     void ApplySensorDpiDefaults(ProfileRecord& record) const;
     void BuildDpiTables();
     // The sensor-change sequence: sensor pairs, settings saved, every DPI block
-    // to the new sensor's defaults, profiles saved, tables built.
+    // to the new sensor's defaults, profiles saved, tables built. With a file
+    // left alone nothing is saved (SaveRefusal): the next start finds the old
+    // sensor in config.ini and resets the DPI levels again.
     FileResult ChangeSensor(std::uint16_t id);
     // Writes the five slot files; the first failure (each is reported).
     FileResult SaveAllProfiles();
@@ -89,7 +91,9 @@ public:
     FileResult SaveCurrentProfileAndSettings();
     // The five profile files, then config.ini, which is written only when they
     // all were (so that it never shows a slot whose file is not written), as
-    // after every profile operation and ten seconds after a send.
+    // after every profile operation and ten seconds after a send. A profile
+    // file left alone and changed is refused on its own: it holds back no
+    // other file, since no operation shows a slot whose file is left alone.
     FileResult SaveSettingsAndProfiles();
     // Writes the slot's own file (nothing for a slot outside 0-4).
     FileResult SaveProfile(int slot);
@@ -158,6 +162,16 @@ public:
     // skipped and counts as done; once that was changed, the save is refused
     // (NotWritten), and said once.
     bool IsLeftAlone(const std::filesystem::path& path) const;
+    // Why a change of `slot`'s profile (a slot outside 0-4: none) and, with
+    // `settings`, of config.ini could not be saved: the file is left alone.
+    // An operation asks before it changes anything and refuses then, so a file
+    // left alone fails only the operations that need it, and a refused
+    // operation has changed and written nothing. Ok otherwise; not reported.
+    FileResult ChangeRefusal(int slot, bool settings) const;
+    // The refusal a save of everything would meet (a file left alone whose
+    // content changed since the load), reported once; ok when there is none.
+    // A change that must reach every file (the sensor change) saves nothing then.
+    FileResult SaveRefusal() const;
     // Without repairs (the load could not take the folder's lock) the load
     // replaces no file: damaged ones are left alone as Kept, missing ones are
     // not created. `why` goes into the messages.

@@ -1,5 +1,7 @@
 #include "text/Language.h"
 
+#include <memory>
+
 #include "text/SettingLines.h"
 #include "text/StdioFileEx.h"
 #include "text/U16.h"
@@ -81,11 +83,33 @@ FileResult LanguageTable::Load(const std::filesystem::path& configDir, double ui
         if (sel.OpenTextFile(configDir / "LanSetting.ini", CStdioFileEx::kReadUnicode))
             code_ = ReadSelector(sel);
     }
-    file_ = configDir / (code_ == u"EN" ? "Lan_EN.txt" : "Lan.txt");
+    return LoadFile(configDir / (code_ == u"EN" ? "Lan_EN.txt" : "Lan.txt"), uiScale);
+}
 
+FileResult LanguageTable::LoadFile(const std::filesystem::path& file, double uiScale) {
+    file_ = file;
     CStdioFileEx f;
     if (FileResult opened = OpenForReading(f, file_); !opened) return opened;
     return ReadLanguage(f, uiScale);
+}
+
+FileResult CheckLanguageFile(const std::filesystem::path& path) {
+    auto scratch = std::make_unique<LanguageTable>();
+    return scratch->LoadFile(path);
+}
+
+FileResult CheckLanguageSelector(const std::filesystem::path& path) {
+    CStdioFileEx f;
+    if (FileResult opened = OpenForReading(f, path); !opened) return opened;
+    std::u16string line;
+    if (!f.ReadLine(line) || line != u"[ChangeLanguage]")
+        return FileResult::Failure(FileError::Damaged, "not \"[ChangeLanguage]\"", 1);
+    if (!f.ReadLine(line))
+        return FileResult::Failure(FileError::Damaged, "the file ends before the language line", 2);
+    std::size_t p;
+    if (const char* problem = SplitPair(line, PairNeeds::NameAndValue, p))
+        return FileResult::Failure(FileError::Damaged, problem, 2);
+    return {};
 }
 
 LanguageTable& Language() {

@@ -30,6 +30,9 @@ public:
     // Unreadable, or Damaged with the line). Slots named before a malformed
     // line keep their texts. Nothing is reported: the start-up load does that.
     FileResult Load(const std::filesystem::path& configDir, double uiScale = 1.0);
+    // Reads one language file (Lan.txt, Lan_EN.txt) into the table and
+    // chooses the font, as Load does after the selector.
+    FileResult LoadFile(const std::filesystem::path& file, double uiScale = 1.0);
 
     // The same two steps on file contents held in memory (tests and fuzzers).
     // LoadText reads one language file's bytes into the table and chooses the
@@ -57,6 +60,14 @@ private:
     std::u16string code_;
     std::filesystem::path file_;
 };
+
+// Validators for `tarvikctl check`. A language file: "[Setting]", then
+// index=text lines (what LoadFile reads in full). LanSetting.ini:
+// "[ChangeLanguage]", then a name, "=" and the language code; further lines
+// are ignored. (The load also takes a first line of another kind as the code;
+// the check holds a file to the format the program's own files have.)
+FileResult CheckLanguageFile(const std::filesystem::path& path);
+FileResult CheckLanguageSelector(const std::filesystem::path& path);
 
 // The process-wide table every window and model default reads.
 LanguageTable& Language();

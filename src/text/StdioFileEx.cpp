@@ -419,7 +419,8 @@ std::filesystem::path BackupName(const std::filesystem::path& path, int generati
     return name;
 }
 
-Backup KeepBackup(const std::filesystem::path& path, std::optional<std::string_view> replacement) {
+Backup KeepBackup(const std::filesystem::path& path, std::uint64_t copyLimit,
+                  std::optional<std::string_view> replacement) {
     Backup out;
     const auto fail = [&](const char* step, int error) {
         std::string reason = "no backup could be kept (";
@@ -451,6 +452,25 @@ Backup KeepBackup(const std::filesystem::path& path, std::optional<std::string_v
     const std::filesystem::path newest = BackupName(path, 0);
     if (replacement && SameBytes(src, size, *replacement)) {
         ::close(src); // nothing would be lost
+        return out;
+    }
+    // Older generations move down first, so the new backup replaces none of them.
+    const auto moveGenerationsDown = [&]() {
+        for (int g = kBackupGenerations - 1; g > 0; --g)
+            if (::rename(BackupName(path, g - 1).c_str(), BackupName(path, g).c_str()) != 0 &&
+                errno != ENOENT)
+                return errno;
+        return 0;
+    };
+    if (size > copyLimit) {
+        // Not read, not compared and not copied: the file itself moves aside
+        // (a link in its place moves as a link; what it names stays as it is).
+        ::close(src);
+        if (const int e = moveGenerationsDown(); e != 0) return fail("rename", e);
+        if (::rename(path.c_str(), newest.c_str()) != 0) return fail("rename", errno);
+        static_cast<void>(SyncFolderOf(newest));
+        out.path = newest;
+        out.moved = true;
         return out;
     }
     if (SameAsFile(src, size, newest)) {
@@ -492,13 +512,7 @@ Backup KeepBackup(const std::filesystem::path& path, std::optional<std::string_v
         error = errno;
         step = "close";
     }
-    // Older generations move down first, so the new copy replaces none of them.
-    for (int g = kBackupGenerations - 1; !error && g > 0; --g) {
-        if (::rename(BackupName(path, g - 1).c_str(), BackupName(path, g).c_str()) != 0 && errno != ENOENT) {
-            error = errno;
-            step = "rename";
-        }
-    }
+    if (!error && (error = moveGenerationsDown()) != 0) step = "rename";
     if (!error && ::rename(temp.c_str(), newest.c_str()) != 0) {
         error = errno;
         step = "rename";

@@ -143,6 +143,8 @@ struct Backup {
     // NotWritten when a copy was due and could not be made (reported once);
     // the caller then leaves the file as it is.
     FileResult result;
+    // The file itself became the backup (it was over the copy limit).
+    bool moved = false;
 };
 
 // Keeps `path` as <name>.bak before it is replaced: older backups move one
@@ -151,7 +153,10 @@ struct Backup {
 // copy is made when the file does not exist, when it holds exactly the bytes
 // that replace it (`replacement`, when given), or when the newest backup holds
 // the same bytes already, so a backup never overwrites an older, different one.
-Backup KeepBackup(const std::filesystem::path& path,
+// A file larger than `copyLimit` (the read limit of its kind: it was not read)
+// is never copied, which could fill the disk (a sparse file of any size costs
+// nothing to make): it is renamed to <name>.bak, and `path` is then free.
+Backup KeepBackup(const std::filesystem::path& path, std::uint64_t copyLimit,
                   std::optional<std::string_view> replacement = std::nullopt);
 
 // Removes what a save that was killed may have left in `folder`: the

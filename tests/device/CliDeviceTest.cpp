@@ -70,16 +70,18 @@ TEST_F(CliDeviceTest, ApplyTraceIsCompleteAndDeterministic) {
     EXPECT_EQ(nlohmann::json::parse(show.out)["CurrentProfile"], 2) << show.out;
 }
 
-// A profile file that cannot be read is not saved over: apply still sends the
-// slot (defaults in memory), says why, and fails.
+// A profile file that cannot be read is not saved over, and the defaults the
+// load put in its place are not sent over what the mouse holds: apply says
+// why, sends nothing and fails.
 TEST_F(CliDeviceTest, ApplyWithAFileItCannotReadSaysSoAndFails) {
     ASSERT_EQ(Ctl("init").status, 0);
     // A folder where the first profile file belongs: it can be neither read nor replaced.
     const auto file = dir_ / "data" / "config" / "default0.psf";
     std::filesystem::remove(file);
     std::filesystem::create_directories(file / "inside");
-    const CtlResult r = Ctl("--hid sim apply");
+    const CtlResult r = Ctl("--hid sim --trace apply");
     EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Trace(r).empty());
     std::string err;
     for (const std::string& line : r.err) err += line + "\n";
     EXPECT_NE(err.find("default0.psf: cannot be read: it is a folder"), std::string::npos) << err;

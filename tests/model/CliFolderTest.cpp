@@ -202,6 +202,8 @@ struct Probe {
     std::vector<CommandRun> runs;
     std::function<void(const fs::path& data, const fs::path& base, const std::vector<CtlResult>& results)>
         check;
+    // Every run that fails leaves the data folder as it found it.
+    bool failuresChangeNothing = false;
 };
 
 std::string Fill(std::string text, const fs::path& base, const fs::path& data) {
@@ -233,6 +235,11 @@ TEST_F(CliFolderProbe, HostileFilesAndPaths) {
     ASSERT_EQ(RunTarvikctl(source, "macro export --path Copy " + Quoted(mkf)).status, 0);
     const auto config = [](const fs::path& data) { return data / "config"; };
     std::string slotFile; // bytes a row keeps to compare
+    ino_t libraryFile = 0;
+    const auto inode = [](const fs::path& p) {
+        struct stat st {};
+        return ::lstat(p.c_str(), &st) == 0 ? st.st_ino : ino_t{0};
+    };
 
     const Probe rows[] = {
         // A file that fails to import changes nothing, however often it is tried.
@@ -253,7 +260,7 @@ TEST_F(CliFolderProbe, HostileFilesAndPaths) {
              WriteBytes(config(d) / "default3.psf", "garbage");
          },
          // Repairs are the owner's: a reading command leaves the damaged file alone.
-         {{"", "show", 1}, {"", "init", 0}},
+         {{"", "show --slot 3", 1}, {"", "init", 0}},
          [&](const fs::path& d, const fs::path& b, const auto&) {
              EXPECT_EQ(ReadBytes(b / "victim.txt"), "victim");
              EXPECT_EQ(ReadBytes(config(d) / "default3.psf.bak"), "garbage");
@@ -327,12 +334,22 @@ TEST_F(CliFolderProbe, HostileFilesAndPaths) {
              WriteBytes(b / "huge.psf", "");
              fs::resize_file(b / "huge.psf", 200u << 20); // sparse: nothing is written
              WriteBytes(config(d) / "default1.psf", std::string(2u << 20, 'x'));
+             // A sparse library past the limit: moved aside, never copied block by block.
+             WriteBytes(config(d) / "MacroLibraryFile.mlf", "");
+             fs::resize_file(config(d) / "MacroLibraryFile.mlf", kMaxLibraryFileBytes + 1);
+             libraryFile = inode(config(d) / "MacroLibraryFile.mlf");
          },
-         {{"", "check {B}/huge.psf", 1}, {"", "import --slot 2 {B}/huge.psf", 1}, {"", "show", 0}},
+         {{"", "check {B}/huge.psf", 1},
+          {"", "import --slot 2 {B}/huge.psf", 1},
+          {"", "show", 0},
+          {"", "macro list", 0}},
          [&](const fs::path& d, const fs::path&, const auto& r) {
              EXPECT_NE(r[0].out.find("more than the"), std::string::npos) << r[0].out;
              EXPECT_EQ(fs::file_size(config(d) / "default1.psf.bak"), 2u << 20);
              EXPECT_TRUE(CheckProfileFile(config(d) / "default1.psf"));
+             EXPECT_EQ(inode(config(d) / "MacroLibraryFile.mlf.bak"), libraryFile);
+             EXPECT_FALSE(fs::exists(config(d) / "MacroLibraryFile.mlf"));
+             EXPECT_NE(r[3].out.find("0 macros"), std::string::npos) << r[3].out;
          }},
         {"FIFOs",
          [&](const fs::path& d, const fs::path& b) {
@@ -344,7 +361,8 @@ TEST_F(CliFolderProbe, HostileFilesAndPaths) {
          {{"", "check {B}/x.psf", 1},
           {"", "import --slot 2 {B}/x.psf", 1},
           {"", "macro import {B}/x.mkf", 1},
-          {"", "show", 1}},
+          {"", "show", 0}, // slot 0: the FIFO of slot 1 is only reported
+          {"", "show --slot 1", 1}},
          [&](const fs::path& d, const fs::path&, const auto&) {
              EXPECT_TRUE(fs::is_fifo(config(d) / "default1.psf"));
          }},
@@ -365,13 +383,73 @@ TEST_F(CliFolderProbe, HostileFilesAndPaths) {
              fs::create_directories(config(d) / "default1.psf" / "inside");
              fs::create_directories(config(d) / "MacroLibraryFile.mlf" / "inside");
          },
-         {{"", "show", 1}, {"", "macro import " + Quoted(mkf), 1}, {"", "profile rename 1 Mine", 1}},
+         {{"", "show", 0}, {"", "macro import " + Quoted(mkf), 1}, {"", "profile rename 1 Mine", 1}},
          [&](const fs::path& d, const fs::path&, const auto& r) {
              EXPECT_TRUE(fs::is_directory(config(d) / "default1.psf" / "inside"));
              EXPECT_TRUE(fs::is_directory(config(d) / "MacroLibraryFile.mlf" / "inside"));
              EXPECT_NE(r[0].Err().find("not saved over"), std::string::npos) << r[0].Err();
-             EXPECT_NE(r[2].Err().find("not saved"), std::string::npos) << r[2].Err();
+             EXPECT_NE(r[2].Err().find("left as it is"), std::string::npos) << r[2].Err();
          }},
+        // A file left alone fails the commands that need it, and those write
+        // nothing; every other slot works as usual, with the file reported.
+        {"a profile file that cannot be read",
+         [&](const fs::path& d, const fs::path& b) {
+             fs::copy_file(config(d) / "default2.psf", b / "good.psf");
+             fs::remove(config(d) / "default1.psf");
+             fs::create_directories(config(d) / "default1.psf" / "inside");
+         },
+         {{"", "profile rename 0 Mine", 0},
+          {"", "profile rename 1 Lost", 1},
+          {"", "assign --slot 1 --button 2 dpi-up", 1},
+          {"", "import --slot 1 {B}/good.psf", 1},
+          {"", "export --slot 1 {B}/out.psf", 1},
+          {"", "show --slot 1", 1},
+          {"", "assign --slot 0 --button 2 dpi-up", 0},
+          {"", "show", 0},
+          {"", "profile delete 1", 0},
+          {"", "profile add Three", 0},
+          {"", "profile add Four", 0},
+          {"", "profile add Lost", 1}}, // the next hidden slot is slot 1
+         [&](const fs::path& d, const fs::path& b, const auto& r) {
+             EXPECT_TRUE(fs::is_directory(config(d) / "default1.psf" / "inside"));
+             EXPECT_FALSE(fs::exists(b / "out.psf"));
+             EXPECT_NE(r[0].Err().find("default1.psf: cannot be read"), std::string::npos) << r[0].Err();
+             EXPECT_NE(r[1].Err().find("left as it is"), std::string::npos) << r[1].Err();
+             EXPECT_EQ(ProfileName(config(d) / "default0.psf"), u"Mine");
+             EXPECT_EQ(ProfileName(config(d) / "default3.psf"), u"Three");
+             EXPECT_EQ(ProfileName(config(d) / "default4.psf"), u"Four");
+             ProfileRecord slot0;
+             ASSERT_TRUE(ReadProfileRecord(config(d) / "default0.psf", slot0));
+             EXPECT_EQ(slot0.Keys[1].Action, (KeyAction{0x40, 0x02, 0x00}));
+             SettingsModel m(d);
+             ASSERT_TRUE(m.ReadSettingsFile(config(d) / "config.ini"));
+             EXPECT_EQ(m.GetShowCount(), 4);
+         },
+         true},
+        {"a config.ini that cannot be read",
+         [&](const fs::path& d, const fs::path&) {
+             ASSERT_EQ(RunTarvikctl(d, "profile rename 2 Mine").status, 0);
+             fs::remove(config(d) / "config.ini");
+             fs::create_directories(config(d) / "config.ini" / "inside");
+         },
+         {{"", "profile rename 0 Renamed", 0},
+          {"", "assign --slot 2 --button 2 dpi-up", 0},
+          {"", "show --slot 2", 0},
+          {"", "profile add New", 1},
+          {"", "profile delete 2", 1},
+          {"", "profile select 1", 1},
+          {"", "assign --button 2 dpi-up", 1}, // the current slot is config.ini's
+          {"", "show", 1},
+          {"", "--hid sim apply", 1}},
+         [&](const fs::path& d, const fs::path&, const auto& r) {
+             EXPECT_TRUE(fs::is_directory(config(d) / "config.ini" / "inside"));
+             EXPECT_EQ(ProfileName(config(d) / "default0.psf"), u"Renamed");
+             EXPECT_NE(r[2].out.find("Mine"), std::string::npos) << r[2].out;
+             ProfileRecord slot2;
+             ASSERT_TRUE(ReadProfileRecord(config(d) / "default2.psf", slot2));
+             EXPECT_EQ(slot2.Keys[1].Action, (KeyAction{0x40, 0x02, 0x00}));
+         },
+         true},
         {"names with a line break",
          [&](const fs::path& d, const fs::path&) { slotFile = ReadBytes(config(d) / "default1.psf"); },
          {{"", "profile rename 1 \"$(printf 'a\\nb')\"", 2},
@@ -418,8 +496,12 @@ TEST_F(CliFolderProbe, HostileFilesAndPaths) {
             std::string args = Fill(run.args, base, data);
             if (args.find("--data-dir") == std::string::npos)
                 args = "--data-dir " + Quoted(data) + " " + args;
+            const auto before = row.failuresChangeNothing ? Snapshot(data) : decltype(Snapshot(data)){};
             results.push_back(RunTarvikctlLine(Fill(run.before, base, data), args));
             EXPECT_EQ(results.back().status, run.exit) << args << "\n" << results.back().Err();
+            if (row.failuresChangeNothing && results.back().status != 0) {
+                EXPECT_TRUE(Snapshot(data) == before) << args;
+            }
         }
         row.check(data, base, results);
     }

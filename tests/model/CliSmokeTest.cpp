@@ -59,6 +59,54 @@ TEST(CliSmoke, InitShowExportImportCheck) {
     EXPECT_EQ(Ctl(data, "check '" + (dir / "x.txt").string() + "'").status, 2);
 }
 
+// `check` knows every kind of file a data folder holds, by its name (a backup
+// by the name it keeps), and holds each to its own format.
+TEST(CliSmoke, CheckKnowsEveryFileOfTheDataFolder) {
+    TempDir dir;
+    const auto data = dir / "data";
+    ASSERT_EQ(Ctl(data, "init").status, 0);
+    WriteBytes(data / "config" / "MacroLibraryFile.mlf",
+               Utf16Bytes(u"[MacroLibrary]\nMacroKeyIndex=1\nSelect "
+                          u"Locaton:stage=-1;stage0Index=0;stage1Index=0;stage2Index=0;\n"));
+    std::filesystem::copy_file(data / "config" / "config.ini", data / "config" / "config.ini.bak.1");
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(data / "config")) {
+        SCOPED_TRACE(entry.path().filename().string());
+        const CtlResult r = Ctl(data, "check '" + entry.path().string() + "'");
+        EXPECT_EQ(r.status, 0) << r.out << r.Err();
+        EXPECT_EQ(r.out, "valid\n");
+        ++files;
+    }
+    EXPECT_EQ(files, 12); // 5 profiles, config.ini and its backup, the library, 3 language files, the lock
+
+    struct Case {
+        const char* name;
+        std::u16string text;
+        int exit;
+        const char* says; // the start of the output, or of the error
+    };
+    const Case cases[] = {
+        {"LanSetting.ini", u"[Setting]\nLanguage=EN\n", 1, "line 1: not \"[ChangeLanguage]\""},
+        {"LanSetting.ini", u"[ChangeLanguage]\n", 1, "line 2: the file ends before the language line"},
+        {"LanSetting.ini", u"[ChangeLanguage]\nLanguage=\n", 1, "line 2: "},
+        {"Lan_EN.txt", u"[Setting]\n0=English\nno pair\n", 1, "line 3: "},
+        {"Lan.txt", u"[ChangeLanguage]\nLanguage=EN\n", 1, "line 1: "},
+        {"default2.psf.bak.2", u"[Setting]\n", 1, "line 2: "},
+        {"config.ini.bak", u"[Setting]\nVersion=1\n", 1, "line 3: the file ends after 1 pair"},
+        {"notes.txt", u"[Setting]\n", 2, "tarvikctl: "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto file = dir / "cases" / c.name;
+        std::filesystem::create_directories(file.parent_path());
+        WriteBytes(file, Utf16Bytes(c.text));
+        const CtlResult r = Ctl(data, "check '" + file.string() + "'");
+        EXPECT_EQ(r.status, c.exit);
+        const std::string said = c.exit == 2 ? r.Err() : r.out;
+        EXPECT_EQ(said.rfind(c.says, 0), 0u) << said;
+    }
+}
+
 // `show` prints the profile as a user reads it: the default one, and one that
 // differs in every part the listing has (a disabled level, another active one,
 // an effect with colours, 500 Hz, a shortcut, the power and lift-off options).

@@ -87,6 +87,24 @@ TEST_F(Sensors, ChangeSensorKeepsTheTableTail) {
     EXPECT_TRUE(problems.empty());
 }
 
+// A sensor change must reach every file: with one left alone it saves none,
+// and the next start, which finds the old sensor, resets the levels again.
+TEST_F(Sensors, ChangeSensorWithAFileLeftAloneSavesNothing) {
+    SettingsModel first(dir.path());
+    FirstStart(first);
+    std::filesystem::remove(Config("default1.psf"));
+    std::filesystem::create_directories(Config("default1.psf") / "inside");
+    SettingsModel m(dir.path());
+    m.LoadSettingsModel();
+    const std::string settings = ReadBytes(Config("config.ini"));
+    const std::string slot0 = ReadBytes(Config("default0.psf"));
+    EXPECT_EQ(m.ChangeSensor(0x3395).error, FileError::NotWritten);
+    EXPECT_EQ(m.SensorId, 0x3395); // in memory, as the mouse reported
+    EXPECT_TRUE(ReadBytes(Config("config.ini")) == settings);
+    EXPECT_TRUE(ReadBytes(Config("default0.psf")) == slot0);
+    EXPECT_TRUE(std::filesystem::is_directory(Config("default1.psf") / "inside"));
+}
+
 TEST_F(Sensors, UnknownSensorLeavesTablesAndLevels) {
     SettingsModel m(dir.path());
     m.SensorId = 0x3360;

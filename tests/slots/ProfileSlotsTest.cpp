@@ -121,6 +121,42 @@ TEST_F(ProfileSlotsTest, AddWritesTheProfileBeforeTheSettingsThatShowIt) {
     EXPECT_EQ(again.GetShowCount(), 3); // config.ini does not show slot 3
 }
 
+// A profile file the load left alone (slot 1: a folder in its place) refuses
+// the operations that would change it, before they change anything; the
+// other slots and config.ini are saved as usual, also when the window changed
+// the refused slot's tables directly.
+TEST_F(ProfileSlotsTest, AFileLeftAloneFailsOnlyTheOperationsThatNeedIt) {
+    const auto slotFile = dir_ / "config" / "default1.psf";
+    std::filesystem::remove(slotFile);
+    std::filesystem::create_directories(slotFile / "inside");
+    model_->LoadSettingsModel();
+    model_->SetShowCount(1); // the next add shows slot 1
+    const std::filesystem::path good = dir_ / "config" / "default2.psf";
+    struct Case {
+        const char* what;
+        std::function<FileResult(SettingsModel&)> op;
+    };
+    const Case refused[] = {
+        {"rename", [](SettingsModel& m) { return RenameProfile(m, 1, u"Lost").saved; }},
+        {"add", [](SettingsModel& m) { return AddProfile(m, u"Lost").saved; }},
+        {"import", [&good](SettingsModel& m) { return m.ImportProfile(1, good); }},
+    };
+    for (const Case& c : refused) {
+        const auto profiles = model_->Profiles;
+        const auto pairs = model_->Ini;
+        EXPECT_EQ(c.op(*model_).error, FileError::NotWritten) << c.what;
+        EXPECT_EQ(model_->Profiles, profiles) << c.what;
+        EXPECT_EQ(model_->Ini, pairs) << c.what;
+    }
+    model_->Profiles[1].Settings[kSetPowerDownTime].Value = u"9"; // as the window's tables do
+    ASSERT_TRUE(SelectProfile(*model_, 2).changed);
+    EXPECT_EQ(RenameProfile(*model_, 0, u"Kept").saved.error, FileError::NotWritten); // slot 1's refusal
+    SettingsModel again = Reloaded();
+    EXPECT_EQ(again.Profiles[0].Settings[kSetProfileName].Value, u"Kept");
+    EXPECT_EQ(again.GetCurrentProfile(), 2);
+    EXPECT_TRUE(std::filesystem::is_directory(slotFile / "inside"));
+}
+
 TEST_F(ProfileSlotsTest, RenameAndSelect) {
     EXPECT_TRUE(RenameProfile(*model_, 2, u"Work = fast").changed);
     EXPECT_EQ(Reloaded().Profiles[2].Settings[kSetProfileName].Value, u"Work = fast");

@@ -1,7 +1,10 @@
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -287,7 +290,7 @@ TEST(TextFile, KeepBackupKeepsGenerations) {
     const auto file = dir / "c.ini";
     const auto bak = [&](int g) { return BackupName(file, g); };
     const auto keep = [&](std::optional<std::string_view> replacement = std::nullopt) {
-        const Backup b = KeepBackup(file, replacement);
+        const Backup b = KeepBackup(file, 1u << 20, replacement);
         EXPECT_TRUE(b.result) << b.result.reason;
         return b.path;
     };
@@ -328,7 +331,7 @@ TEST(TextFile, KeepBackupKeepsGenerations) {
     std::filesystem::remove(bak(1));
     std::filesystem::create_directories(bak(1) / "inside");
     WriteBytes(file, "seventh");
-    const Backup failed = KeepBackup(file);
+    const Backup failed = KeepBackup(file, 1u << 20);
     EXPECT_EQ(failed.result.error, FileError::NotWritten);
     EXPECT_TRUE(failed.path.empty());
     EXPECT_EQ(failed.result.reason.rfind("no backup could be kept (rename: ", 0), 0u) << failed.result.reason;
@@ -339,15 +342,62 @@ TEST(TextFile, KeepBackupKeepsGenerations) {
     }
 }
 
+// A file over the copy limit (not read, maybe sparse and of any size) is
+// moved aside, never copied: the backup is the file itself, older
+// generations move down as for a copy, and a link moves as a link.
+TEST(TextFile, KeepBackupMovesAFileOverTheLimitAside) {
+    TempDir dir;
+    const std::uint64_t limit = 1u << 20;
+    const auto huge = [&](const std::filesystem::path& p) {
+        WriteBytes(p, "");
+        std::filesystem::resize_file(p, 64u << 20); // sparse: nothing is written
+    };
+    struct Case {
+        const char* what;
+        const char* name;
+        std::function<void(const std::filesystem::path& file)> make;
+    };
+    const Case cases[] = {
+        {"a sparse file", "sparse.mlf", huge},
+        {"a link to one", "link.mlf",
+         [&](const std::filesystem::path& file) {
+             huge(dir / "elsewhere");
+             std::filesystem::create_symlink(dir / "elsewhere", file);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto file = dir / c.name;
+        WriteBytes(BackupName(file, 0), "older");
+        c.make(file);
+        struct stat before {};
+        ASSERT_EQ(::lstat(file.c_str(), &before), 0);
+        const Backup b = KeepBackup(file, limit, std::string_view("defaults"));
+        ASSERT_TRUE(b.result) << b.result.reason;
+        EXPECT_TRUE(b.moved);
+        EXPECT_EQ(b.path, BackupName(file, 0));
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(file)));
+        struct stat after {};
+        ASSERT_EQ(::lstat(b.path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino); // the same file, not a copy
+        EXPECT_EQ(ReadBytes(BackupName(file, 1)), "older");
+    }
+    EXPECT_EQ(std::filesystem::file_size(dir / "elsewhere"), 64u << 20);
+}
+
 TEST(TextFile, RemoveStaleTemporaryFiles) {
     TempDir dir;
     struct Case {
         const char* name;
         bool removed;
     };
+    // 4194999 is above the kernel's process id limit: that writer is gone. A
+    // living writer (this process) may be in the middle of its save.
+    const std::string living = "default1.psf.tmp" + std::to_string(::getpid()) + "-3";
     const Case cases[] = {
-        {"config.ini.tmp123456-0", true},
-        {"default2.psf.bak.tmp77-12", true},
+        {"config.ini.tmp4194999-0", true},
+        {"default2.psf.bak.tmp4194999-12", true},
+        {living.c_str(), false},
         {"default3.psf.bak.tmp", true},
         {"config.ini", false},
         {"default2.psf.bak", false},
@@ -357,12 +407,12 @@ TEST(TextFile, RemoveStaleTemporaryFiles) {
         {"x.tmp12-3a", false},
     };
     for (const auto& c : cases) WriteBytes(dir / c.name, "x");
-    std::filesystem::create_symlink("/nonexistent", dir / "link.tmp5-5");
-    std::filesystem::create_directory(dir / "folder.tmp5-6"); // not a file: left
+    std::filesystem::create_symlink("/nonexistent", dir / "link.tmp4194999-5");
+    std::filesystem::create_directory(dir / "folder.tmp4194999-6"); // not a file: left
     EXPECT_EQ(RemoveStaleTemporaryFiles(dir.path()), 4);
     for (const auto& c : cases) EXPECT_EQ(std::filesystem::exists(dir / c.name), !c.removed) << c.name;
-    EXPECT_FALSE(std::filesystem::is_symlink(dir / "link.tmp5-5"));
-    EXPECT_TRUE(std::filesystem::is_directory(dir / "folder.tmp5-6"));
+    EXPECT_FALSE(std::filesystem::is_symlink(dir / "link.tmp4194999-5"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "folder.tmp4194999-6"));
 }
 
 } // namespace
