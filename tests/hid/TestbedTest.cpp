@@ -23,6 +23,7 @@
 #include "HidrawTestbed.h"
 #include "device/DeviceIds.h"
 #include "device/FeatureReport.h"
+#include "device/Protocol.h"
 #include "device/linux/LinuxBackend.h"
 #include "device/sim/VirtualMouse.h"
 #include "text/Log.h"

@@ -4,6 +4,7 @@
 #include <linux/hidraw.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <sys/stat.h>
 #include <umockdev.h>
 #include <unistd.h>
@@ -53,6 +54,16 @@ const Bytes kOtherNode = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x09, 0x01, 
                           0x95, 0x08, 0xB1, 0x02, 0xC0};
 
 constexpr std::size_t kMaxDescriptor = HID_MAX_DESCRIPTOR_SIZE;
+
+// Sets the mode of the pseudo-terminal that a node opens, reached from its
+// master side: its path is below /dev, which the preload library redirects.
+void SetNodeMode(int master, mode_t mode) {
+    if (master < 0) return;
+    const int peer = ::ioctl(master, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (peer < 0) return;
+    ::fchmod(peer, mode);
+    ::close(peer);
+}
 
 std::string Hex(const Bytes& bytes) {
     std::string out;
@@ -105,7 +116,13 @@ bool LoadDescriptors(const std::filesystem::path& dir, Descriptors& descriptors,
 }
 
 bool PreloadActive() {
-    return umockdev_in_mock_environment();
+    // The library is loaded when it is mapped into the process.
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line)) {
+        if (line.find("libumockdev-preload") != std::string::npos) return true;
+    }
+    return false;
 }
 
 struct HidrawTestbed::GlibState {
@@ -419,16 +436,14 @@ HidrawTestbed::Node* HidrawTestbed::AddNode(const std::string& usbPath, const st
     // falls behind loses reports, as with a full hidraw queue.
     const int master = umockdev_testbed_get_dev_fd(glib_->testbed, node->devnode.c_str());
     if (master >= 0) ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    // Open to everyone, as the udev rule makes the mouse's nodes; so is the
+    // socket through which the preload library reaches the ioctl handler.
+    SetNodeMode(master, 0666);
+    ::chmod((root_ + "/ioctl" + node->devnode).c_str(), 0666);
     std::lock_guard lock(mutex_);
     node->master = master;
     nodes_.push_back(std::move(node));
-    HidrawTestbed::Node* added = nodes_.back().get();
-    // Open to everyone, as the udev rule makes the mouse's nodes.
-    if (char* real = ::realpath((root_ + added->devnode).c_str(), nullptr)) {
-        ::chmod(real, 0666);
-        std::free(real);
-    }
-    return added;
+    return nodes_.back().get();
 }
 
 void HidrawTestbed::Reconcile() {
@@ -466,6 +481,15 @@ void HidrawTestbed::Remove(Node& node) {
     {
         std::lock_guard lock(mutex_);
         if (node.master >= 0) {
+            // The testbed maps the pseudo-terminal's name back to the node;
+            // the name is free again once it is hung up, and the next node
+            // may get it.
+            char slave[64];
+            if (::ptsname_r(node.master, slave, sizeof slave) == 0) {
+                std::string mapped = slave;
+                std::replace(mapped.begin(), mapped.end(), '/', '_');
+                ::unlink((root_ + "/dev/.ptymap/" + mapped).c_str());
+            }
             // Replacing the master side of the pseudo-terminal hangs it up;
             // the testbed still owns the descriptor number and closes it.
             const int placeholder = ::eventfd(0, EFD_CLOEXEC);
@@ -511,12 +535,8 @@ void HidrawTestbed::FailNext(Identity id, Call call, int error) {
 }
 
 void HidrawTestbed::DenyOpen(Identity id, bool deny) {
-    const std::string node = Devnode(id);
-    if (node.empty()) return;
-    if (char* real = ::realpath((root_ + node).c_str(), nullptr)) {
-        ::chmod(real, deny ? 0000 : 0666);
-        std::free(real);
-    }
+    std::lock_guard lock(mutex_);
+    if (const Node* node = current_[static_cast<int>(id)]) SetNodeMode(node->master, deny ? 0000 : 0666);
 }
 
 } // namespace tarvik::testbed
