@@ -135,7 +135,8 @@ TEST_F(Testbed, OpenReadsIdentityAndLongestReportsThroughTheIoctls) {
     const Row rows[] = {
         {bed->Devnode(Identity::A), {bed->Devnode(Identity::A), kVendorId, kProductIdA, 33, 33}},
         {bed->Devnode(Identity::B), {bed->Devnode(Identity::B), kVendorId, kProductIdB, 33, 33}},
-        {bed->KeyboardNode(), {bed->KeyboardNode(), testbed::kKeyboardVendor, testbed::kKeyboardProduct, 9, 0}},
+        {bed->KeyboardNode(),
+         {bed->KeyboardNode(), testbed::kKeyboardVendor, testbed::kKeyboardProduct, 9, 0}},
         {bed->OtherNode(), {bed->OtherNode(), testbed::kOtherVendor, testbed::kOtherProduct, 9, 9}},
     };
     for (const Row& row : rows) {
@@ -203,14 +204,13 @@ TEST_F(Testbed, FailedFeatureTransfersFailOnceAndTheNodeStaysUsable) {
         int error;
     };
     // A stall (EPIPE) and a transfer error (EIO), on either direction.
-    for (const Row row : {Row{Call::SetFeature, EPIPE}, Row{Call::SetFeature, EIO}, Row{Call::GetFeature, EPIPE},
-                          Row{Call::GetFeature, EIO}}) {
+    for (const Row row : {Row{Call::SetFeature, EPIPE}, Row{Call::SetFeature, EIO},
+                          Row{Call::GetFeature, EPIPE}, Row{Call::GetFeature, EIO}}) {
         SCOPED_TRACE(std::to_string(static_cast<int>(row.call)) + " errno " + std::to_string(row.error));
         bed->FailNext(Identity::A, row.call, row.error);
         Bytes get(kReportSize, 0);
         get[0] = kFeatureReportId;
-        const bool first =
-            row.call == Call::SetFeature ? device->SetFeature(query) : device->GetFeature(get);
+        const bool first = row.call == Call::SetFeature ? device->SetFeature(query) : device->GetFeature(get);
         EXPECT_FALSE(first);
         EXPECT_TRUE(device->SetFeature(query));
         EXPECT_TRUE(device->GetFeature(get));
@@ -227,7 +227,10 @@ TEST_F(Testbed, InputReportsArriveThroughRead) {
     const Bytes shortReport = {kInputReportId, kInputEventLevelOrRate, 0};
     const Row rows[] = {
         {"a DPI press on the mouse", [&] { mouse->PressDpiButton(2); }, {hid::ReadStatus::Report}, 33},
-        {"a short report", [&] { mouse->EmitInputReport(Identity::A, shortReport); }, {hid::ReadStatus::Report}, 3},
+        {"a short report",
+         [&] { mouse->EmitInputReport(Identity::A, shortReport); },
+         {hid::ReadStatus::Report},
+         3},
         {"a read interrupted by a signal (EINTR), then the report",
          [&] {
              bed->FailNext(Identity::A, Call::Read, EINTR);
@@ -273,7 +276,8 @@ TEST_F(Testbed, BlockedReadEndsByWakeSignalOrRemoval) {
              mouse->PressDpiButton();
          },
          hid::ReadStatus::Report},
-        {"unplugging A", [&](hid::Device&, pthread_t) { mouse->Unplug(Identity::A); }, hid::ReadStatus::Failed},
+        {"unplugging A", [&](hid::Device&, pthread_t) { mouse->Unplug(Identity::A); },
+         hid::ReadStatus::Failed},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -365,6 +369,8 @@ TEST_F(Testbed, MonitorThreadSeesRemovalAndArrival) {
         events.pop_front();
         return std::optional(e);
     };
+    // Other actions on a hidraw node are no arrival or removal.
+    bed->SendUevent(Identity::B, "change");
     mouse->Unplug(Identity::B);
     EXPECT_EQ(next(), hid::HotplugEvent::Removal);
     mouse->Plug(Identity::B);

@@ -57,7 +57,8 @@ enum class Call { SetFeature, GetFeature, Read };
 
 class HidrawTestbed {
 public:
-    explicit HidrawTestbed(std::shared_ptr<VirtualMouse> mouse, Descriptors descriptors = DefaultDescriptors());
+    explicit HidrawTestbed(std::shared_ptr<VirtualMouse> mouse,
+                           Descriptors descriptors = DefaultDescriptors());
     ~HidrawTestbed();
     HidrawTestbed(const HidrawTestbed&) = delete;
     HidrawTestbed& operator=(const HidrawTestbed&) = delete;
@@ -78,6 +79,8 @@ public:
 
     // The next such call on the identity's node fails with `error` (errno).
     void FailNext(Identity id, Call call, int error);
+    // Sends a uevent with `action` ("change", "bind", ...) for the identity's hidraw node.
+    void SendUevent(Identity id, const std::string& action);
     // Makes the identity's node refuse to be opened by anyone but root
     // (mode 0000), or opens it to everyone again (0666, as the udev rule does).
     void DenyOpen(Identity id, bool deny);
@@ -88,8 +91,7 @@ private:
     void Run(const std::function<void()>& fn); // on the GLib thread, waiting for it
     void Build();
     Node* AddNode(const std::string& usbPath, const std::string& hidName, std::uint16_t vendor,
-                  std::uint16_t product, const Bytes& descriptor,
-                  std::optional<Identity> identity);
+                  std::uint16_t product, const Bytes& descriptor, std::optional<Identity> identity);
     void Reconcile();
     void Remove(Node& node);
     void Deliver(Identity id, std::span<const std::uint8_t> report);

@@ -25,6 +25,7 @@
 #include "cli/CommandLine.h"
 #include "device/Wakeup.h"
 #include "device/sim/VirtualMouse.h"
+#include "model/Startup.h"
 #include "sim/MouseSimServer.h"
 #include "text/ExitCodes.h"
 #include "text/Log.h"
@@ -63,9 +64,11 @@ int main(int argc, char** argv) {
     tarvik::cli::UseConventions(app);
     std::string stateFile, ctlSocket, descriptorDir;
     app.add_option("--state", stateFile, "write the virtual mouse's state here at the end (ctl dump --json)");
-    app.add_option("--ctl-socket", ctlSocket, "serve tarvik-mousesim's ctl commands (plug, unplug, press-dpi, ...)");
-    app.add_option("--descriptors", descriptorDir,
-                   "folder with A.rdesc, B.rdesc, keyboard.rdesc, other.rdesc replacing the built-in descriptors");
+    app.add_option("--ctl-socket", ctlSocket,
+                   "serve tarvik-mousesim's ctl commands (plug, unplug, press-dpi, ...)");
+    app.add_option(
+        "--descriptors", descriptorDir,
+        "folder with A.rdesc, B.rdesc, keyboard.rdesc, other.rdesc replacing the built-in descriptors");
     app.footer("Usage: tarvik-hidraw-testbed [OPTIONS] -- COMMAND [ARGS...]");
     if (const auto ended = tarvik::cli::ParseCommandLine(app, split, argv)) return *ended;
     if (command.empty()) {
@@ -113,6 +116,11 @@ int main(int argc, char** argv) {
         stopServer.Signal();
         serverThread.join();
     };
+
+    // The mouse is virtual: unless a data folder is named, the command gets the
+    // simulated one, as with --hid sim, so that the real profiles are never touched.
+    if (const char* dir = std::getenv("TARVIK_DATA_DIR"); !dir || !*dir)
+        ::setenv("TARVIK_DATA_DIR", tarvik::ResolveDataFolder(std::nullopt, true).c_str(), 1);
 
     std::vector<char*> args;
     for (std::string& a : command) args.push_back(a.data());
