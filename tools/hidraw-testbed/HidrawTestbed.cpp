@@ -165,8 +165,10 @@ namespace {
 
 using Node = HidrawTestbed::Node;
 
-void Complete(UMockdevIoctlClient* client, long result, int error) {
+// Completes the caller's call with `result` and errno `error`; the request is handled.
+gboolean Complete(UMockdevIoctlClient* client, long result, int error) {
     umockdev_ioctl_client_complete(client, result, error);
+    return TRUE;
 }
 
 // Resolves the ioctl argument as a pointer to `length` bytes of the caller.
@@ -207,17 +209,15 @@ gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user)
     Node& node = *static_cast<Node*>(user);
     const unsigned long request = umockdev_ioctl_client_get_request(client);
     if (_IOC_TYPE(request) != 'H') {
-        Complete(client, -1, ENOTTY);
-        return TRUE;
+        return Complete(client, -1, ENOTTY);
     }
     // A removed device's node answers every ioctl with ENODEV.
     if (node.gone) {
-        Complete(client, -1, ENODEV);
-        return TRUE;
+        return Complete(client, -1, ENODEV);
     }
     if (request == HIDIOCGRDESCSIZE) {
         UMockdevIoctlData* d = Resolve(client, sizeof(int));
-        if (!d) return Complete(client, -1, EFAULT), TRUE;
+        if (!d) return Complete(client, -1, EFAULT);
         const int size = static_cast<int>(node.descriptor.size());
         std::memcpy(d->data, &size, sizeof size);
         Complete(client, 0, 0);
@@ -226,7 +226,7 @@ gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user)
     }
     if (request == HIDIOCGRDESC) {
         UMockdevIoctlData* d = Resolve(client, sizeof(hidraw_report_descriptor));
-        if (!d) return Complete(client, -1, EFAULT), TRUE;
+        if (!d) return Complete(client, -1, EFAULT);
         auto* desc = reinterpret_cast<hidraw_report_descriptor*>(d->data);
         if (desc->size > kMaxDescriptor - 1) {
             Complete(client, -1, EINVAL);
@@ -240,7 +240,7 @@ gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user)
     }
     if (request == HIDIOCGRAWINFO) {
         UMockdevIoctlData* d = Resolve(client, sizeof(hidraw_devinfo));
-        if (!d) return Complete(client, -1, EFAULT), TRUE;
+        if (!d) return Complete(client, -1, EFAULT);
         hidraw_devinfo info{};
         info.bustype = 3; // USB
         info.vendor = static_cast<__s16>(node.vendor);
@@ -253,16 +253,15 @@ gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user)
     const unsigned nr = _IOC_NR(request);
     const std::size_t size = _IOC_SIZE(request);
     if ((nr == 0x06 || nr == 0x07) && _IOC_DIR(request) == (_IOC_READ | _IOC_WRITE)) {
-        if (size == 0) return Complete(client, -1, EINVAL), TRUE;
+        if (size == 0) return Complete(client, -1, EINVAL);
         UMockdevIoctlData* d = Resolve(client, size);
-        if (!d) return Complete(client, -1, EFAULT), TRUE;
+        if (!d) return Complete(client, -1, EFAULT);
         const long r = Feature(node, nr == 0x06, {d->data, size});
         Complete(client, r < 0 ? -1 : r, r < 0 ? static_cast<int>(-r) : 0);
         g_object_unref(d);
         return TRUE;
     }
-    Complete(client, -1, ENOTTY);
-    return TRUE;
+    return Complete(client, -1, ENOTTY);
 }
 
 // Reads come from the node's pseudo-terminal (unhandled here) unless the node
@@ -271,13 +270,11 @@ gboolean OnRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user) 
     Node& node = *static_cast<Node*>(user);
     // The kernel's hidraw read fails with EIO once its device is gone.
     if (node.gone) {
-        Complete(client, -1, EIO);
-        return TRUE;
+        return Complete(client, -1, EIO);
     }
     if (node.identity) {
         if (int e = node.faults->Take(*node.identity, Call::Read)) {
-            Complete(client, -1, e);
-            return TRUE;
+            return Complete(client, -1, e);
         }
     }
     return FALSE;
