@@ -19,6 +19,8 @@
 #include <future>
 #include <map>
 
+#include "text/Log.h"
+
 namespace tarvik::testbed {
 
 namespace {
@@ -463,6 +465,7 @@ void HidrawTestbed::Reconcile() {
                                    : "/devices/pci0000:00/0000:00:14.0/usb1/1-4/1-4:1.1",
                                  a ? "Testbed Mouse (cable)" : "Testbed Mouse (receiver)", kVendorId,
                                  ProductIdOf(id), a ? descriptors_.mouseA : descriptors_.mouseB, id);
+            if (!node) ReportProblem(error_);
             std::lock_guard lock(mutex_);
             current_[i] = node;
         }
