@@ -18,9 +18,13 @@ find "$objects" -name '*.gcda' -delete
 "$build/bin/tarvik_hidraw_tests" >/dev/null
 LD_PRELOAD=libumockdev-preload.so.0 "$build/bin/tarvik_hidraw_testbed_tests" >/dev/null
 bash tests/hid/testbed_cli_test.sh "$build/bin" >/dev/null
-mkdir -p "$build/gcov"
-cd "$build/gcov"
+# gcov runs where the compiler ran, to find the sources by the paths it recorded.
+cd "$build"
+rm -rf gcov
+mkdir gcov
 for file in LinuxBackend HotplugMonitor; do
-    gcov -o "../${objects#"$build/"}/$file.cpp.o" "../../../src/device/linux/$file.cpp" 2>/dev/null |
+    gcov -o "${objects#"$build/"}/$file.cpp.o" "${objects#"$build/"}/$file.cpp.o" 2>/dev/null |
         grep -A1 "^File '.*$file.cpp'"
+    mv "$file.cpp.gcov" gcov/
 done
+rm -f ./*.gcov
