@@ -14,7 +14,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=--cov
 cmake --build "$build" --target tarvik_hidraw_tests tarvik_hidraw_testbed_tests tarvikctl tarvik-mousesim \
     tarvik-hidraw-testbed
 objects=$build/src/device/linux/CMakeFiles/tarvik_hid_linux.dir
-find "$objects" -name '*.gcda' -delete
+find "$build" -name "*.gcda" -delete
 "$build/bin/tarvik_hidraw_tests" >/dev/null
 LD_PRELOAD=libumockdev-preload.so.0 "$build/bin/tarvik_hidraw_testbed_tests" >/dev/null
 bash tests/hid/testbed_cli_test.sh "$build/bin" >/dev/null

@@ -62,17 +62,25 @@ template <typename Fn> void AsOrdinaryUser(Fn fn) {
     setfsuid(0);
 }
 
-// Waits until thread `tid` sleeps in the kernel (state S), i.e. is blocked.
-void WaitUntilBlocked(pid_t tid) {
-    const std::string stat = "/proc/self/task/" + std::to_string(tid) + "/stat";
+// Waits until thread `tid` is blocked in poll(): its wait channel names poll,
+// or, where the kernel does not show wait channels, it sleeps (state S).
+void WaitUntilPolling(pid_t tid) {
+    const std::string task = "/proc/self/task/" + std::to_string(tid);
+    const auto read = [](const std::string& path) {
+        std::ifstream in(path);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
     for (int i = 0; i < kPatienceMs; ++i) {
-        std::ifstream in(stat);
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        const auto close = text.rfind(')');
-        if (close != std::string::npos && close + 2 < text.size() && text[close + 2] == 'S') return;
+        const std::string wchan = read(task + "/wchan");
+        if (wchan.find("poll") != std::string::npos) return;
+        if (wchan.empty() || wchan == "0") {
+            const std::string stat = read(task + "/stat");
+            const auto close = stat.rfind(')');
+            if (close != std::string::npos && close + 2 < stat.size() && stat[close + 2] == 'S') return;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    FAIL() << "thread " << tid << " never blocked";
+    FAIL() << "thread " << tid << " never blocked in poll";
 }
 
 Bytes Frame(const FeatureReport& r) {
@@ -294,7 +302,7 @@ TEST_F(Testbed, BlockedReadEndsByWakeSignalOrRemoval) {
             result = device->ReadInput(buf, -1);
         });
         while (tid == 0) std::this_thread::yield();
-        WaitUntilBlocked(tid);
+        WaitUntilPolling(tid);
         row.act(*device, reader.native_handle());
         reader.join();
         EXPECT_EQ(result.status, row.want);
