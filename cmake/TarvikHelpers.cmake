@@ -25,10 +25,11 @@ function(tarvik_library name)
   tarvik_warnings(${name})
 endfunction()
 
-# tarvik_gtest(NAME SOURCES ... DEPS ...): one GoogleTest executable registered with CTest.
+# tarvik_gtest(NAME SOURCES ... DEPS ... [PROPERTIES ...]): one GoogleTest executable registered
+# with CTest; PROPERTIES are further test properties of every case.
 # Test data folders are found through TARVIK_TEST_DATA (tests/) and TARVIK_SOURCE_DIR.
 function(tarvik_gtest name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
@@ -37,7 +38,7 @@ function(tarvik_gtest name)
     TARVIK_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     TARVIK_BINARY_DIR="${PROJECT_BINARY_DIR}")
   tarvik_warnings(${name})
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120 ${ARG_PROPERTIES})
 endfunction()
 
 # tarvik_fuzzer(NAME SOURCES ... DEPS ...): a libFuzzer target.

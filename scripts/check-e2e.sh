@@ -14,5 +14,10 @@ build=${1:-build/dev}
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 DESTDIR="$root" cmake --install "$build" --prefix /usr >/dev/null
+# The window on the hidraw testbed, where the build has it (never installed).
+if [ -x "$build/bin/tarvik-hidraw-testbed" ]; then
+    TARVIK_HIDRAW_TESTBED=$(realpath "$build/bin/tarvik-hidraw-testbed")
+    export TARVIK_HIDRAW_TESTBED
+fi
 # The whole run takes well under a minute; the bound only stops a hang.
 timeout 300 bash tests/e2e/e2e.sh "$root/usr" "$build/test-artifacts/e2e"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package Tarvik needs to build, test, benchmark, fuzz and
-# package (man pages, completion, desktop file and metainfo checks, the .deb), and
+# package (man pages, completion, desktop file and metainfo checks, the .deb; umockdev
+# for the tests of the real hidraw path), and
 # the Python the fault campaigns under scripts/faults/ run on.
 # Idempotent: packages already present are not touched and nothing is fetched
 # when the machine already has them all.
@@ -10,7 +11,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   clang lld libclang-rt-14-dev libfuzzer-14-dev clang-format
   qt6-base-dev qt6-base-dev-tools libqt6svg6 libgl-dev libxkbcommon-dev
-  libudev-dev udev
+  libudev-dev udev umockdev libumockdev-dev
   libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libx11-dev libxi-dev libxtst-dev

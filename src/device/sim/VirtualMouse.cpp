@@ -140,15 +140,29 @@ bool VirtualMouse::PressDpiButton(int level) {
     return EmitInputReport(target, report);
 }
 
+void VirtualMouse::SetInputSink(InputSink sink) {
+    std::lock_guard lock(mutex_);
+    inputSink_ = std::move(sink);
+}
+
 bool VirtualMouse::EmitInputReport(Identity id, std::span<const std::uint8_t> report) {
+    InputSink sink;
     {
         std::lock_guard lock(mutex_);
         if (!state_.plugged[Index(id)]) return false;
-        auto& queue = input_[Index(id)];
-        if (queue.size() >= kInputQueueLimit) queue.pop_front();
-        queue.emplace_back(report.begin(), report.end());
+        if (inputSink_) {
+            sink = inputSink_;
+        } else {
+            auto& queue = input_[Index(id)];
+            if (queue.size() >= kInputQueueLimit) queue.pop_front();
+            queue.emplace_back(report.begin(), report.end());
+        }
     }
-    cv_.notify_all();
+    if (sink) {
+        sink(id, report);
+    } else {
+        cv_.notify_all();
+    }
     return true;
 }
 

@@ -80,6 +80,11 @@ public:
     bool PressDpiButton(int level);
     // Queues any input report on an identity's input interface.
     bool EmitInputReport(Identity id, std::span<const std::uint8_t> report);
+    // A transport that delivers input reports by itself (the hidraw testbed's
+    // device nodes) takes each one as it is emitted, on the emitting thread,
+    // instead of the queue that ReadInput serves. An empty sink restores the queue.
+    using InputSink = std::function<void(Identity, std::span<const std::uint8_t>)>;
+    void SetInputSink(InputSink sink);
 
     // ---- transport, for the backends' handles
     bool SetFeature(Identity id, std::uint64_t generation, std::span<const std::uint8_t> data);
@@ -120,6 +125,7 @@ private:
     bool busy_ = false;
     Assembly assembly_;
     std::map<int, hid::HotplugHandler> listeners_;
+    InputSink inputSink_;
     int nextListener_ = 1;
 };
 
