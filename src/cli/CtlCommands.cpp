@@ -246,6 +246,15 @@ bool ParseFunction(const MacroLibrary& library, const std::vector<std::string>& 
         if (!want(1)) return false;
         const MacroLocation at = FindByPath(library, FromUtf8(w[1]));
         MacroSelectResult r = ChooseMacro(library, at);
+        if (r.tooLongSteps > 0) {
+            error = "macro ";
+            error += Quoted(w[1]);
+            error += " has ";
+            error += std::to_string(r.tooLongSteps);
+            error += " steps; the mouse holds at most ";
+            error += std::to_string(MacroKey::kMaxMouseCommandActions);
+            return false;
+        }
         if (!r.choice) {
             error = "no macro ";
             error += Quoted(w[1]);
