@@ -1079,32 +1079,46 @@ void TestMacroWindows::ownNoticesFitTheirLine() {
     SetUiScale(scale);
     QVERIFY(Language().LoadText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
                                 UiScale()));
-    const int most = MacroKey::kMaxMouseCommandActions;
-    const QStringList texts{
-        OwnText(ProgramText::MacroTooLongToChoose).arg(168).arg(most),
-        OwnText(ProgramText::MacroTooLong).arg(6).arg(168).arg(most),
-        OwnText(ProgramText::NoFreeEntry),
-        OwnText(ProgramText::MacroFileDamaged).arg(99999),
-        OwnText(ProgramText::MacroFileNotRead),
+    // With TARVIK_ARTEFACTS set, each window is kept as a picture to look at.
+    const QString artefacts = qEnvironmentVariable("TARVIK_ARTEFACTS");
+    const QString suffix = QStringLiteral("%1-%2.png").arg(language.contains(u'_') ? "en" : "zh").arg(scale);
+    auto keep = [&](QWidget& w, const QString& name) {
+        if (artefacts.isEmpty() || !QDir().mkpath(artefacts)) return;
+        QVERIFY(w.grab().save(QDir(artefacts).filePath(name + QLatin1Char('-') + suffix)));
     };
-    for (const QString& text : texts) {
+    const int most = MacroKey::kMaxMouseCommandActions;
+    const std::pair<const char*, QString> texts[] = {
+        {"notice-macro-too-long", OwnText(ProgramText::MacroTooLongToChoose).arg(168).arg(most)},
+        {"notice-button-off", OwnText(ProgramText::MacroTooLong).arg(6).arg(168).arg(most)},
+        {"notice-no-free-entry", OwnText(ProgramText::NoFreeEntry)},
+        {"notice-file-damaged", OwnText(ProgramText::MacroFileDamaged).arg(99999)},
+        {"notice-file-not-read", OwnText(ProgramText::MacroFileNotRead)},
+    };
+    for (const auto& [name, text] : texts) {
         CAttentionDlg notice(QString(), text);
         QVERIFY(Show(notice));
         const CControlBase* message = notice.FindControl(CAttentionDlg::kIdMessage);
         const int width = QFontMetrics(message->Font()).horizontalAdvance(text);
         QVERIFY2(width < message->GetRect().Width(), qPrintable(text));
+        keep(notice, QString::fromLatin1(name));
     }
-    // The step count beside the step list's caption.
+    // The step count beside the step list's caption, for a macro of 168 steps.
     LibraryFolder f;
+    const MacroLocation m = f.Add(MacroLocation::None(), u"long", false);
+    Fill(*f.library.MacroAt(m), 168, 0);
     Mgr dlg(nullptr, f.library, f.File());
     QVERIFY(Show(dlg));
+    dlg.SelectNode(m);
     const CControlBase* count = dlg.FindControl(Mgr::kIdStepCount);
     const CControlBase* caption = dlg.FindControl(2026);
+    QVERIFY(count->IsShown());
     const QString shown = OwnText(ProgramText::StepsOverMouseLimit).arg(168).arg(most);
+    QCOMPARE(count->GetText(), shown);
     const QFontMetrics metrics(count->Font());
     QVERIFY(metrics.horizontalAdvance(shown) < count->GetRect().Width());
     QVERIFY(caption->GetRect().left + QFontMetrics(caption->Font()).horizontalAdvance(caption->GetText()) <
             count->GetRect().right - metrics.horizontalAdvance(shown));
+    keep(dlg, QStringLiteral("macro-manager-over-limit"));
     SetUiScale(1.0);
     QVERIFY(LoadEnglish());
 }
