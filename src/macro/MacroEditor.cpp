@@ -46,6 +46,7 @@ MacroEditor::MacroEditor(MacroLibrary& library, std::filesystem::path libraryPat
 void MacroEditor::Open() {
     library_.CloseAllFolders();
     recording_ = false;
+    recorded_ = nullptr;
     Select(MacroLocation::None());
 }
 
