@@ -136,10 +136,12 @@ public:
     // Removes the selected step. True when one was removed.
     bool DeleteStep();
 
-    // ---- tree commands (after the name dialogs' OK): EmptyName (also for a
-    // name of blanks only), NameTaken
-    // False when the destination of a new macro (or folder) has no free entry.
+    // ---- tree commands
+    // Before the name dialog: false when the destination of a new macro (or
+    // folder) has no free entry.
     bool HasRoomForNew(bool folder) const;
+    // After the name dialogs' OK: EmptyName (also for a name of blanks only),
+    // NameTaken.
     Notice NewMacro(std::u16string_view name);
     Notice NewFolder(std::u16string_view name);
     Notice Rename(std::u16string_view name);
