@@ -185,7 +185,7 @@ MacroEditor::KeyResult MacroEditor::OnKeyMessage(std::uint32_t wParam, std::uint
     const bool up = (lParam & kReleaseBit) != 0;
     const std::uint32_t t = lParam & kTimeMask;
     if (code <= 7) return r;
-    if (up && !pressed_[code]) return r;              // its press came before the recording
+    if (up && !pressed_[code]) return r;              // its press was not recorded
     if (code == lastCode_ && up == lastUp_) return r; // auto-repeat of a held key
 
     if (m->MacroCommandActionNum >= kMaxCommandSteps) {
