@@ -246,6 +246,15 @@ bool ParseFunction(const MacroLibrary& library, const std::vector<std::string>& 
         if (!want(1)) return false;
         const MacroLocation at = FindByPath(library, FromUtf8(w[1]));
         MacroSelectResult r = ChooseMacro(library, at);
+        if (r.tooLongSteps > 0) {
+            error = "macro ";
+            error += Quoted(w[1]);
+            error += " has ";
+            error += std::to_string(r.tooLongSteps);
+            error += " steps; the mouse holds at most ";
+            error += std::to_string(MacroKey::kMaxMouseCommandActions);
+            return false;
+        }
         if (!r.choice) {
             error = "no macro ";
             error += Quoted(w[1]);
@@ -481,6 +490,10 @@ void ReportApply(const SettingsModel& model, std::string_view identity, const Ap
     }
     out.Out(std::move(line));
     for (int k : r.disabledButtons) {
+        // A button switched off for a macro too long for the mouse is told below.
+        if (std::any_of(r.refusedMacros.begin(), r.refusedMacros.end(),
+                        [k](const RefusedMacro& m) { return m.button == k; }))
+            continue;
         std::string b = "button ";
         b += std::to_string(k);
         b += ": its macro is no longer in the library; the button is now disabled";
@@ -491,10 +504,11 @@ void ReportApply(const SettingsModel& model, std::string_view identity, const Ap
         why += Quoted(ToUtf8(m.name));
         why += " of button ";
         why += std::to_string(m.button);
-        why += " not sent: it needs ";
-        why += std::to_string(m.chunks);
-        why += " chunks, the mouse takes at most ";
-        why += std::to_string(kMaxMacroChunks);
+        why += " not sent: it has ";
+        why += std::to_string(m.steps);
+        why += " steps, the mouse takes at most ";
+        why += std::to_string(MacroKey::kMaxMouseCommandActions);
+        why += "; the button is now disabled";
         out.Err(why);
     }
     if (r.writesFailed || !r.refusedMacros.empty() || !saved) out.Fail();

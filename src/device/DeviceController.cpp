@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "model/PollingRates.h"
 #include "model/SettingsModel.h"
@@ -189,6 +190,19 @@ NumberingResult DeviceController::AssignMacroNumbers() {
     NumberingResult r =
         tarvik::AssignMacroNumbers(rec, finder_, resyncRequested_, LanguageString(kDisabledButtonText));
     resyncRequested_ = false;
+    for (const MacroTooLong& m : r.tooLong) {
+        std::string message = "device: macro \"";
+        message += ToUtf8(m.name);
+        message += "\" of button ";
+        message += std::to_string(m.button);
+        message += " has ";
+        message += std::to_string(m.steps);
+        message += " steps; the mouse holds at most ";
+        message += std::to_string(MacroKey::kMaxMouseCommandActions);
+        message += ", so the button is disabled";
+        ReportProblem(message);
+        tooLong_.push_back({m.button, 0, m.name, MacroChunkCount(m.steps), m.macroKeyIndex, m.steps});
+    }
     if (rec.Keys != before) model_.NotifyChanged(CurrentSlot(), ModelChange::Buttons);
     return r;
 }
@@ -218,7 +232,9 @@ void DeviceController::StartSend() {
     requested_ = {};
     std::shared_ptr<hid::Device> target = link_.SendTargetHandle();
     run->plan = PlanSend(Current(), model_.DpiDeviceCode, cache_, groups, target != nullptr);
-    run->result.refusedMacros = run->plan.refusedMacros;
+    run->result.refusedMacros = std::exchange(tooLong_, {});
+    run->result.refusedMacros.insert(run->result.refusedMacros.end(), run->plan.refusedMacros.begin(),
+                                     run->plan.refusedMacros.end());
     for (const RefusedMacro& m : run->plan.refusedMacros) {
         const std::string name = ToUtf8(m.name);
         std::string message = "device: macro \"";

@@ -68,7 +68,9 @@ struct ApplyResult {
     bool interrupted = false; // the worker stopped before the end
     int reportsWritten = 0;
     int writesFailed = 0;
-    std::vector<int> disabledButtons; // macro buttons whose macro is gone
+    std::vector<int> disabledButtons; // macro buttons whose macro is gone or too long
+    // Macros the mouse cannot hold: their buttons were disabled (also when that
+    // happened while the caches were primed, before this send).
     std::vector<RefusedMacro> refusedMacros;
 };
 
@@ -234,6 +236,9 @@ private:
     SendGroups requested_;
     bool suppressProgress_ = false;
     bool resyncRequested_ = false;
+    // Buttons the numbering disabled for a macro too long for the mouse, not
+    // yet told in an ApplyResult.
+    std::vector<RefusedMacro> tooLong_;
     bool rerun_ = false;
     std::vector<ApplyDone> applyWaiters_;
     int outstanding_ = 0;

@@ -37,7 +37,12 @@ NumberingResult AssignMacroNumbers(ProfileRecord& rec, const MacroFinder& finder
         KeySlot& slot = rec.Keys[k];
         if (slot.Action.Function != kMacroFunction) continue;
         const MacroKey* source = (slot.MacroKeyIndex != 0 && finder) ? finder(slot.MacroKeyIndex) : nullptr;
-        if (!source) {
+        if (!source || !source->FitsMouse()) {
+            // The mouse would play whatever it holds under the number: the
+            // button is switched off instead.
+            if (source)
+                result.tooLong.push_back(
+                    {k, source->Name, slot.MacroKeyIndex, source->MacroCommandActionNum});
             slot.Name = disabledName;
             slot.Action = KeyAction{};
             result.disabled.push_back(k);

@@ -39,11 +39,23 @@ using MacroFinder = std::function<const MacroKey*(std::uint32_t macroKeyIndex)>;
 // The finder over a macro library (which must outlive it).
 MacroFinder LibraryFinder(const MacroLibrary& library);
 
+// A macro button whose library macro has more steps than the mouse takes.
+struct MacroTooLong {
+    int button = 0;
+    std::u16string name;
+    std::uint32_t macroKeyIndex = 0;
+    std::uint8_t steps = 0;
+};
+
 struct NumberingResult {
     // Per profile button: the macro number given, 0 for buttons without a macro.
     std::array<std::uint8_t, kKeyCount> numbers{};
     // Macro buttons whose macro is gone from the library: now disabled.
     std::vector<int> disabled;
+    // Macro buttons whose macro the mouse cannot hold: now disabled too (in
+    // `disabled` as well), so no button points at a macro number the mouse
+    // does not hold.
+    std::vector<MacroTooLong> tooLong;
 };
 
 // Numbers the macro buttons of `rec` afresh (1, 2, … in button order, shared
@@ -51,8 +63,8 @@ struct NumberingResult {
 // action 90 (loop type << 4 | number) (loop count when loop type 2). The
 // button's copy takes the library macro's step count and loop settings, which
 // the profile file does not carry; with `resync` the whole library macro is
-// copied. A button whose macro is not found becomes disabled (`disabledName`,
-// 00 00 00).
+// copied. A button whose macro is not found, or is longer than the mouse
+// takes, becomes disabled (`disabledName`, 00 00 00).
 NumberingResult AssignMacroNumbers(ProfileRecord& rec, const MacroFinder& finder, bool resync,
                                    const std::u16string& disabledName);
 
@@ -66,6 +78,9 @@ constexpr std::size_t kMacroHeaderSize = 4;
 constexpr std::size_t kChunkData = 25;
 // The chunk index and count share byte 5 as two 4-bit fields.
 constexpr int kMaxMacroChunks = 15;
+static_assert((MacroKey::kMaxMouseCommandActions * 3 + 24) / 25 <= kMaxMacroChunks &&
+                  ((MacroKey::kMaxMouseCommandActions + 1) * 3 + 24) / 25 > kMaxMacroChunks,
+              "the longest macro a button may carry is the longest the chunks can number");
 constexpr std::uint32_t kMaxStepDelay = 0xFFF;
 
 using MacroImage = std::array<std::uint8_t, kMacroImageSize>;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "macro/ButtonFunctions.h"
+#include "text/Log.h"
 #include "text/U16.h"
 
 namespace tarvik {
@@ -30,6 +31,13 @@ bool IsMouseOrMoveCode(std::uint8_t b0) {
     return b0 >= 0xE0 && b0 <= 0xE7;
 }
 
+// A name of blanks only shows as an empty row in the tree.
+bool IsBlank(std::u16string_view name) {
+    return std::all_of(name.begin(), name.end(), [](char16_t c) {
+        return c == u' ' || c == u'\t' || c == u'\u00A0' || c == u'\u3000';
+    });
+}
+
 } // namespace
 
 MacroEditor::MacroEditor(MacroLibrary& library, std::filesystem::path libraryPath)
@@ -38,6 +46,7 @@ MacroEditor::MacroEditor(MacroLibrary& library, std::filesystem::path libraryPat
 void MacroEditor::Open() {
     library_.CloseAllFolders();
     recording_ = false;
+    recorded_ = nullptr;
     Select(MacroLocation::None());
 }
 
@@ -49,6 +58,7 @@ FileResult MacroEditor::Save() const {
 
 FileResult MacroEditor::Close() {
     recording_ = false;
+    recorded_ = nullptr;
     FileResult saved = Save();
     Select(MacroLocation::None());
     return saved;
@@ -67,6 +77,11 @@ void MacroEditor::Select(const MacroLocation& at) {
 
 void MacroEditor::SelectionChanged() {
     const MacroKey* now = CurrentMacro();
+    if (recording_ && now != recorded_) {
+        // Saved as when the record button is unchecked; a failure is reported
+        // by the save itself (or comes back to the window's save handler).
+        [[maybe_unused]] const FileResult saved = EndRecording();
+    }
     if (now != shown_ || !now) {
         shown_ = now;
         selectedStep_ = -1;
@@ -113,9 +128,23 @@ bool MacroEditor::SetLoopType(std::uint8_t type) {
 LoopCountValue MacroEditor::SetLoopCountText(std::u16string_view text) {
     MacroKey* m = CurrentMacro();
     if (!m || m->MacroKeyLoopType != 2) return {};
+    // A field cleared to type a new count: "1" put in now would be the first
+    // digit of whatever is typed next.
+    if (text.empty()) return LoopCountValue{m->MacroKeyLoopNum, std::nullopt};
     LoopCountValue v = LoopCountFromText(text);
     m->MacroKeyLoopNum = v.value;
     return v;
+}
+
+std::optional<std::u16string> MacroEditor::FinishLoopCountText(std::u16string_view text) const {
+    if (!text.empty() || LoopRadio() != 2) return std::nullopt;
+    return LoopCountText();
+}
+
+std::optional<int> MacroEditor::StepsOverMouseLimit() const {
+    const MacroKey* m = CurrentMacro();
+    if (!m || m->FitsMouse()) return std::nullopt;
+    return m->MacroCommandActionNum;
 }
 
 // ---- recording
@@ -125,6 +154,8 @@ Notice MacroEditor::StartRecording() {
     if (!m) return Notice::NoMacroSelected;
     if (recording_) return Notice::None;
     recording_ = true;
+    recorded_ = m;
+    pressed_ = {};
     lastCode_ = 0;
     lastUp_ = false;
     lastTime_ = 0;
@@ -136,6 +167,7 @@ Notice MacroEditor::StartRecording() {
 
 FileResult MacroEditor::EndRecording() {
     recording_ = false;
+    recorded_ = nullptr;
     return Save();
 }
 
@@ -148,11 +180,12 @@ MacroEditor::KeyResult MacroEditor::OnKeyMessage(std::uint32_t wParam, std::uint
     KeyResult r;
     MacroKey* m = CurrentMacro();
     // Messages after the hook stopped (a queued one, or a closing pop-up's) add nothing.
-    if (!m || !recording_) return r;
+    if (!m || !recording_ || m != recorded_) return r;
     const auto code = static_cast<std::uint8_t>(wParam & 0xFF);
     const bool up = (lParam & kReleaseBit) != 0;
     const std::uint32_t t = lParam & kTimeMask;
     if (code <= 7) return r;
+    if (up && !pressed_[code]) return r;              // its press was not recorded
     if (code == lastCode_ && up == lastUp_) return r; // auto-repeat of a held key
 
     if (m->MacroCommandActionNum >= kMaxCommandSteps) {
@@ -172,6 +205,7 @@ MacroEditor::KeyResult MacroEditor::OnKeyMessage(std::uint32_t wParam, std::uint
         m->InsertAction(m->ValidCount(), MacroAction::Delay(d));
     }
     m->InsertAction(m->ValidCount(), up ? MacroAction::Release(code) : MacroAction::Press(code));
+    pressed_[code] = !up;
     lastCode_ = code;
     lastUp_ = up;
     lastTime_ = t;
@@ -324,8 +358,14 @@ Notice MacroEditor::NewFolder(std::u16string_view name) {
     return AddNode(name, true);
 }
 
+bool MacroEditor::HasRoomForNew(bool folder) const {
+    MacroLocation parent = library_.MacroParentFor(selection_);
+    if (folder && !library_.FolderParentFor(selection_, parent)) return true; // refused without a notice
+    return library_.ChildRun(parent).size() < static_cast<std::size_t>(MacroLibrary::kEntries);
+}
+
 Notice MacroEditor::AddNode(std::u16string_view name, bool folder) {
-    if (name.empty()) return Notice::EmptyName;
+    if (IsBlank(name)) return Notice::EmptyName;
     MacroLocation at = selection_;
     const auto r = folder ? library_.AddFolder(name, at) : library_.AddMacro(name, at);
     if (r == MacroLibrary::AddResult::NameConflict || r == MacroLibrary::AddResult::InvalidName)
@@ -339,7 +379,7 @@ Notice MacroEditor::AddNode(std::u16string_view name, bool folder) {
 Notice MacroEditor::Rename(std::u16string_view name) {
     const MacroItem* node = library_.NodeAt(selection_);
     if (!node || !RenameChanged(node->Name, name)) return Notice::None;
-    if (name.empty()) return Notice::EmptyName;
+    if (IsBlank(name)) return Notice::EmptyName;
     return NoticeOf(library_.Rename(selection_, name));
 }
 
@@ -359,14 +399,29 @@ Notice MacroEditor::DeleteNode(std::span<const KeySlot> keys) {
 
 // ---- files
 
+namespace {
+// The import met the file's failure: it is logged here, once.
+void ReportImportFailure(const std::filesystem::path& path, const FileResult& load) {
+    if (load) return;
+    std::string message = "macro file ";
+    message += path.string();
+    message += ": ";
+    message += load.Describe();
+    message += load.opened() ? "; only what came before was imported" : "; nothing imported";
+    ReportProblem(message);
+}
+} // namespace
+
 ImportResult MacroEditor::ImportMacro(const std::filesystem::path& path, MacroLibrary& staging) {
     ImportResult r = ImportMacroFile(library_, staging, selection_, path);
+    ReportImportFailure(path, r.load);
     SelectionChanged();
     return r;
 }
 
 ImportResult MacroEditor::ImportLibrary(const std::filesystem::path& path, MacroLibrary& staging) {
     ImportResult r = ImportLibraryFile(library_, staging, selection_, path);
+    ReportImportFailure(path, r.load);
     SelectionChanged();
     return r;
 }

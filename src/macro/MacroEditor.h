@@ -5,6 +5,7 @@
 // it went, for the window to act on (the failure itself is already reported).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -67,7 +68,10 @@ public:
 
     // ---- selection
     const MacroLocation& Selection() const { return selection_; }
-    // Sets the selection and runs the selection change.
+    // Sets the selection and runs the selection change. A recording belongs to
+    // the macro it started in: any selection change to another node (a click,
+    // a new node, an import, a deletion) ends it, and saves as unchecking the
+    // record button does.
     void Select(const MacroLocation& at);
     // A click in the tree: the row's node (none past the end).
     void SelectRow(int row);
@@ -87,8 +91,17 @@ public:
     // A radio click: type 1, 4 or 2. False (radios cleared) without a macro.
     bool SetLoopType(std::uint8_t type);
     // A change of the count field while the loop type is 2; the result says
-    // which text the field must show instead, if any.
+    // which text the field must show instead, if any. An empty field is left
+    // empty while it is edited (the count stays as it was), so clearing it and
+    // typing 7 gives 7; FinishLoopCountText gives it its text when editing ends.
     LoopCountValue SetLoopCountText(std::u16string_view text);
+    // The count field lost the focus (or Enter was pressed): the text it must
+    // show, if it is to change (an empty field shows the count again).
+    std::optional<std::u16string> FinishLoopCountText(std::u16string_view text) const;
+
+    // The current macro has more steps than the mouse takes (no button can be
+    // given it): the count to show against MacroKey::kMaxMouseCommandActions.
+    std::optional<int> StepsOverMouseLimit() const;
 
     // ---- recording
     bool recordDelays = true; // box 2017
@@ -106,7 +119,10 @@ public:
         FileResult saved;             // the save that ends a stopped recording
     };
     // Message 1025: key code in the low byte of wParam, lParam bit 31 = release,
-    // bits 0–30 = time in ms.
+    // bits 0–30 = time in ms. A release whose press this recording has not
+    // seen (a key held when the recording started, the Enter that confirmed a
+    // dialog, a modifier another program lets go) is dropped: played back it
+    // would let go of a key the macro never pressed.
     KeyResult OnKeyMessage(std::uint32_t wParam, std::uint32_t lParam);
 
     // ---- steps
@@ -120,7 +136,12 @@ public:
     // Removes the selected step. True when one was removed.
     bool DeleteStep();
 
-    // ---- tree commands (after the name dialogs' OK): EmptyName, NameTaken
+    // ---- tree commands
+    // Before the name dialog: false when the destination of a new macro (or
+    // folder) has no free entry.
+    bool HasRoomForNew(bool folder) const;
+    // After the name dialogs' OK: EmptyName (also for a name of blanks only),
+    // NameTaken.
     Notice NewMacro(std::u16string_view name);
     Notice NewFolder(std::u16string_view name);
     Notice Rename(std::u16string_view name);
@@ -131,6 +152,7 @@ public:
     Notice DeleteNode(std::span<const KeySlot> keys);
 
     // ---- files (the context menu's commands)
+    // A file that cannot be read, or is damaged, is logged with its reason.
     ImportResult ImportMacro(const std::filesystem::path& path, MacroLibrary& staging);
     ImportResult ImportLibrary(const std::filesystem::path& path, MacroLibrary& staging);
     FileResult ExportMacro(const std::filesystem::path& path) const;
@@ -153,6 +175,8 @@ private:
     const MacroKey* shown_ = nullptr; // the macro the step list shows
     int selectedStep_ = -1;
     bool recording_ = false;
+    const MacroKey* recorded_ = nullptr; // the macro the recording started in
+    std::array<bool, 256> pressed_{};    // keys pressed in this recording and not yet released
     std::uint8_t lastCode_ = 0;
     bool lastUp_ = false;
     std::uint32_t lastTime_ = 0;

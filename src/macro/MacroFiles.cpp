@@ -129,14 +129,24 @@ FileResult ExportLibrary(const MacroLibrary& library, const MacroLocation& selec
     return library.Save(path, selection);
 }
 
+namespace {
+// A node's name as one file name: "/" (and a backslash) would name a folder and a
+// NUL would end the name, so each becomes "_".
+std::u16string FileNameOf(std::u16string name) {
+    for (char16_t& c : name)
+        if (c == u'/' || c == u'\\' || c == u'\0') c = u'_';
+    return name;
+}
+} // namespace
+
 std::u16string ProposedMacroFileName(const MacroLibrary& library, const MacroLocation& selection) {
     const MacroItem* node = library.NodeAt(selection);
-    return (node ? node->Name : std::u16string()) + u".mkf";
+    return FileNameOf(node ? node->Name : std::u16string()) + u".mkf";
 }
 
 std::u16string ProposedLibraryFileName(const MacroLibrary& library, const MacroLocation& selection) {
     const MacroItem* node = library.NodeAt(selection);
-    return node ? node->Name + u".mbf" : u"AllMacroKey.mbf";
+    return node ? FileNameOf(node->Name) + u".mbf" : u"AllMacroKey.mbf";
 }
 
 ImportResult ImportMacroFile(MacroLibrary& main, MacroLibrary& staging, MacroLocation& selection,
@@ -172,6 +182,10 @@ MacroSelectResult ChooseMacro(const MacroLibrary& library, const MacroLocation& 
     const MacroItem* node = library.NodeAt(selection);
     if (!node || !node->Macro) {
         r.notice = Notice::NoMacroSelected;
+        return r;
+    }
+    if (!node->Macro->FitsMouse()) {
+        r.tooLongSteps = node->Macro->MacroCommandActionNum;
         return r;
     }
     r.choice = ButtonChoice{LanguageString(190) + node->Name, KeyAction{kFnMacro, 0, 0}};

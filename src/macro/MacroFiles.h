@@ -22,7 +22,8 @@ FileResult ExportMacro(const MacroLibrary& library, const MacroLocation& selecti
 FileResult ExportLibrary(const MacroLibrary& library, const MacroLocation& selection,
                          const std::filesystem::path& path);
 // The file names the save dialogs propose: "<macro>.mkf"; "<node>.mbf", or
-// "AllMacroKey.mbf" when nothing is selected.
+// "AllMacroKey.mbf" when nothing is selected. Path characters of the name
+// ("/", a backslash, NUL) become "_".
 std::u16string ProposedMacroFileName(const MacroLibrary& library, const MacroLocation& selection);
 std::u16string ProposedLibraryFileName(const MacroLibrary& library, const MacroLocation& selection);
 
@@ -51,10 +52,13 @@ ImportResult ImportLibraryData(MacroLibrary& main, MacroLibrary& staging, MacroL
                                std::string_view bytes);
 
 // OK of the macro selection dialog: NoMacroSelected unless a macro is selected;
-// otherwise the choice (language string 190 + the node's name, 90 00 00) and the
-// macro to copy into the button.
+// no choice either for a macro longer than the mouse takes (`tooLongSteps`
+// gives its step count; the button must keep what it has, or it would point
+// at a macro the mouse does not hold); otherwise the choice (language string
+// 190 + the node's name, 90 00 00) and the macro to copy into the button.
 struct MacroSelectResult {
     Notice notice = Notice::None;
+    int tooLongSteps = 0;
     std::optional<ButtonChoice> choice;
     const MacroKey* macro = nullptr;
 };

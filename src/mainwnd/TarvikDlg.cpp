@@ -418,13 +418,17 @@ void CTarvikDlg::OnProgress(const DeviceProgress& p) {
 }
 
 void CTarvikDlg::OnSendFinished(const ApplyResult& result) {
-    // A macro the mouse cannot take is named once; the rest of the send went out.
+    // A button whose macro the mouse cannot take was switched off: said once;
+    // the rest of the send went out.
     for (const RefusedMacro& m : result.refusedMacros) {
         std::string key = std::to_string(m.macroKeyIndex);
         key += ':';
         key += std::to_string(m.steps);
         if (!toldRefused_.insert(key).second) continue;
-        ShowNoticeText(OwnText(ProgramText::MacroTooLong).arg(QString::fromStdU16String(m.name)));
+        ShowNoticeText(OwnText(ProgramText::MacroTooLong)
+                           .arg(m.button + 1)
+                           .arg(int{m.steps})
+                           .arg(int{MacroKey::kMaxMouseCommandActions}));
     }
 }
 

@@ -52,6 +52,10 @@ class MacroKey {
 public:
     static constexpr std::size_t kMaxActions = 336;
     static constexpr std::uint8_t kMaxCommandActions = 168;
+    // The most steps the mouse takes in one macro: its upload numbers at most
+    // 15 chunks of 25 bytes, 3 bytes a step. A longer macro can be recorded and
+    // kept in the library, but no button can be given it.
+    static constexpr std::uint8_t kMaxMouseCommandActions = 125;
 
     MacroKey() = default;
     explicit MacroKey(std::u16string name) : Name(std::move(name)) {}
@@ -74,6 +78,8 @@ public:
     MacroAction GetAction(std::size_t i) const;
     // The count clamped to the 336 slots, for loops over the valid steps.
     std::size_t ValidCount() const { return MacroActionNum < kMaxActions ? MacroActionNum : kMaxActions; }
+    // The mouse can hold this macro.
+    bool FitsMouse() const { return MacroCommandActionNum <= kMaxMouseCommandActions; }
 
     friend bool operator==(const MacroKey&, const MacroKey&) = default;
 };

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "TestFiles.h"
+#include "macro/MacroLibrary.h"
 
 namespace tarvik {
 namespace {
@@ -71,6 +72,25 @@ TEST_F(CliMacro, ListAssignExportImportCheck) {
     CtlResult invalid = Ctl(data, "check '" + Path("bad.mlf").string() + "'");
     EXPECT_EQ(invalid.status, 1);
     EXPECT_EQ(invalid.out.rfind("line 17: ", 0), 0u) << invalid.out;
+}
+
+// A macro longer than the mouse takes is not assigned: the button keeps its
+// function, and the reason gives the step count and the limit.
+TEST_F(CliMacro, AMacroTooLongForTheMouseIsNotAssigned) {
+    const auto data = Path("data");
+    ASSERT_EQ(Ctl(data, "init").status, 0);
+    MacroLibrary library;
+    MacroLocation at;
+    ASSERT_EQ(library.AddChild(MacroLocation::None(), u"long", false, &at), MacroLibrary::AddResult::Added);
+    MacroKey& m = *library.MacroAt(at);
+    for (int i = 0; i < 126; ++i) m.InsertAction(m.ValidCount(), MacroAction::Press(0x41));
+    m.MacroCommandActionNum = 126;
+    ASSERT_TRUE(library.Save(data / "config" / "MacroLibraryFile.mlf", MacroLocation::None()));
+    const std::string before = Ctl(data, "show --all --json").out;
+    const CtlResult r = Ctl(data, "assign --button 4 macro long");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.Err().find("126 steps; the mouse holds at most 125"), std::string::npos) << r.Err();
+    EXPECT_EQ(Ctl(data, "show --all --json").out, before);
 }
 
 } // namespace

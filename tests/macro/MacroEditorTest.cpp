@@ -78,6 +78,11 @@ TEST_F(MacroEditorTest, RecordingFromKeyMessages) {
          {{0x41, 0x7FFFFFF0}, {0x41, kUp | 0x10}},
          {S(0x41, 0, 0, 0), S(3, 0, 0, 0x20), S(0x41, 0x80, 0, 0)},
          2},
+        {"a release whose press was not recorded is dropped",
+         true,
+         {{0xA2, kUp | 10}, {0x0D, kUp | 20}, {0x41, 30}, {0x41, kUp | 40}, {0x41, kUp | 50}},
+         {S(0x41, 0, 0, 0), S(3, 0, 0, 10), S(0x41, 0x80, 0, 0)},
+         2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -286,6 +291,11 @@ TEST_F(MacroEditorTest, LoopSettings) {
     EXPECT_EQ(editor_->LoopCountText(), u"1");
     EXPECT_EQ(editor_->SetLoopCountText(u"300").replacement, u"255");
     EXPECT_EQ(M().MacroKeyLoopNum, 255);
+    // A cleared field stays empty while it is edited, and shows the count when left.
+    EXPECT_FALSE(editor_->SetLoopCountText(u"").replacement);
+    EXPECT_EQ(M().MacroKeyLoopNum, 255);
+    EXPECT_EQ(editor_->FinishLoopCountText(u""), u"255");
+    EXPECT_FALSE(editor_->FinishLoopCountText(u"7"));
     EXPECT_TRUE(editor_->SetLoopType(4));
     EXPECT_EQ(editor_->LoopRadio(), 4);
     EXPECT_FALSE(editor_->LoopCountShown());
@@ -300,6 +310,7 @@ TEST_F(MacroEditorTest, LoopSettings) {
 
 TEST_F(MacroEditorTest, TreeCommands) {
     EXPECT_EQ(editor_->NewMacro(u""), Notice::EmptyName);
+    EXPECT_EQ(editor_->NewFolder(u" \t "), Notice::EmptyName);
     editor_->Select(L::None());
     EXPECT_EQ(editor_->NewMacro(u"m"), Notice::NameTaken);
     EXPECT_EQ(editor_->NewFolder(u"f"), Notice::None);
@@ -310,6 +321,7 @@ TEST_F(MacroEditorTest, TreeCommands) {
     EXPECT_EQ(editor_->SelectedStep(), -1);
 
     EXPECT_EQ(editor_->Rename(u""), Notice::EmptyName);
+    EXPECT_EQ(editor_->Rename(u"  \u3000"), Notice::EmptyName);
     EXPECT_EQ(editor_->Rename(u"inner"), Notice::None); // unchanged: nothing happens
     editor_->Select(f);
     EXPECT_EQ(editor_->Rename(u"m"), Notice::NameTaken);
@@ -328,6 +340,48 @@ TEST_F(MacroEditorTest, TreeCommands) {
     EXPECT_EQ(editor_->Selection(), L::None());
     EXPECT_EQ(editor_->CanDelete(), Notice::NothingSelected);
     EXPECT_EQ(editor_->DeleteNode(keys), Notice::NothingSelected);
+}
+
+// A recording belongs to the macro it started in: selecting that macro again
+// keeps it, selecting anything else ends it (saved) before the next key.
+TEST_F(MacroEditorTest, ARecordingEndsWhenAnotherNodeIsSelected) {
+    const MacroLocation m = editor_->Selection();
+    editor_->Select(L::None());
+    ASSERT_EQ(editor_->NewMacro(u"n"), Notice::None);
+    const MacroLocation n = editor_->Selection();
+    editor_->Select(m);
+    ASSERT_EQ(editor_->StartRecording(), Notice::None);
+    EXPECT_TRUE(editor_->OnKeyMessage(0x41, 10).added);
+    editor_->Select(m);
+    EXPECT_TRUE(editor_->Recording());
+    editor_->Select(n);
+    EXPECT_FALSE(editor_->Recording());
+    EXPECT_FALSE(editor_->OnKeyMessage(0x42, 20).added);
+    EXPECT_EQ(lib_.MacroAt(n)->MacroActionNum, 0u);
+    EXPECT_EQ(lib_.MacroAt(m)->MacroActionNum, 1u);
+    MacroLibrary saved;
+    ASSERT_TRUE(saved.Load(Path("MacroLibraryFile.mlf")));
+    EXPECT_EQ(saved.MacroAt(m)->MacroActionNum, 1u);
+}
+
+// New needs a free entry at its place: a full list is told before a name is asked.
+TEST_F(MacroEditorTest, NewNeedsAFreeEntry) {
+    editor_->Select(L::None());
+    for (int i = 1; i < MacroLibrary::kEntries; ++i) {
+        EXPECT_TRUE(editor_->HasRoomForNew(false));
+        ASSERT_EQ(editor_->NewMacro(Dec(static_cast<std::uint32_t>(i))), Notice::None);
+    }
+    EXPECT_FALSE(editor_->HasRoomForNew(false)); // a macro is selected: the top level is full
+    EXPECT_FALSE(editor_->HasRoomForNew(true));
+}
+
+// The step count shows against the mouse's limit once a macro passes it.
+TEST_F(MacroEditorTest, StepsOverTheMouseLimit) {
+    Fill(125);
+    EXPECT_FALSE(editor_->StepsOverMouseLimit());
+    Fill(1);
+    M().MacroCommandActionNum = 126;
+    EXPECT_EQ(editor_->StepsOverMouseLimit(), 126);
 }
 
 TEST_F(MacroEditorTest, TreeClicksAndSelectionChange) {

@@ -18,6 +18,7 @@
 #include "skin/CheckButton.h"
 #include "skin/OpenDialogList.h"
 #include "skin/Popups.h"
+#include "text/Log.h"
 
 using namespace macrouitest;
 
@@ -93,14 +94,17 @@ private slots:
     void recordingTakesTheKeysWithTheirDelays_data();
     void recordingTakesTheKeysWithTheirDelays();
     void recordingStopsAtTheStepLimit();
+    void recordingBelongsToItsMacro();
     void insertionsWithinTheLimits_data();
     void insertionsWithinTheLimits();
     void stepEditsAndDeletion();
     void stepEditorsPauseTheRecording();
     void treeCommands_data();
     void treeCommands();
+    void newIsRefusedInAFullList();
     void filesGoThroughTheFileDialogs();
     void saveDialogAsksBeforeOverwriting();
+    void fileNamesAndDamagedFiles();
     void failedSavesAreShown();
     void loopSettings();
     void scrollingFollowsBarAndWheel();
@@ -109,6 +113,8 @@ private slots:
     void closeRequestsSaveAndEndEverything();
     void stepDialogs_data();
     void stepDialogs();
+    void ownNoticesFitTheirLine_data();
+    void ownNoticesFitTheirLine();
 };
 
 // ---- recording ------------------------------------------------------------------------------
@@ -132,6 +138,11 @@ void TestMacroWindows::recordingTakesTheKeysWithTheirDelays_data() {
                                                    << true << "41000000 03000FFF 41800000" << 2;
     QTest::newRow("the time wraps at 2^31") << QList<int>{kA.qt, kA.x, 0, 0x7FFFFFF6, kA.qt, kA.x, 1, 0x14}
                                             << true << "41000000 0300001E 41800000" << 2;
+    // A key held when the recording started, or a modifier another program lets go.
+    QTest::newRow("a release whose press was not recorded is dropped")
+        << QList<int>{kLeftShift.qt, kLeftShift.x, 1, 900,  kA.qt, kA.x, 0, 1000,
+                      kA.qt,         kA.x,         1, 1100, kA.qt, kA.x, 1, 1200}
+        << true << "41000000 03000064 41800000" << 2;
 }
 
 void TestMacroWindows::recordingTakesTheKeysWithTheirDelays() {
@@ -191,8 +202,17 @@ void TestMacroWindows::recordingStopsAtTheStepLimit() {
     ClickTreeRow(dlg, 0);
     ClickId(dlg, Mgr::kIdRecord);
     DialogAnswers answers;
+    // Past the most the mouse takes, the window shows the count against it.
+    const CControlBase* count = dlg.FindControl(Mgr::kIdStepCount);
     ulong t = 1000;
-    for (int i = 0; i < 170; ++i, t += 10) SendTimedKey(dlg, i % 2, kA.qt, kA.x, t);
+    for (int i = 0; i < 170; ++i, t += 10) {
+        SendTimedKey(dlg, i % 2, kA.qt, kA.x, t);
+        if (i == 124 || i == 125) {
+            QCoreApplication::sendPostedEvents();
+            QCOMPARE(count->IsShown(), i == 125);
+            if (i == 125) QCOMPARE(count->GetText(), QStringLiteral("126/125 steps"));
+        }
+    }
     QTRY_COMPARE(answers.notices, QStringList{L(235)});
     const MacroKey& rec = *f.library.MacroAt(m);
     QCOMPARE(int(rec.MacroCommandActionNum), 168);
@@ -324,18 +344,20 @@ void TestMacroWindows::stepEditorsPauseTheRecording() {
     SendTimedKey(dlg, false, kA.qt, kA.x, 100);
     QCoreApplication::sendPostedEvents();
     DialogAnswers answers;
+    // Confirmed with Enter: its release comes once the capture runs again.
     answers.Queue(DialogAnswers::For<CActionTimeModifyDlg>([](CActionTimeModifyDlg& d) {
         d.Field()->clear();
         d.Field()->setFocus();
         SendTimedKey(d, false, Qt::Key_5, 14, 200, false, QStringLiteral("5"));
         SendTimedKey(d, true, Qt::Key_5, 14, 210, false, QStringLiteral("5"));
         QCoreApplication::sendPostedEvents();
-        ClickId(d, CDlgBase::kIdConfirm);
+        SendTimedKey(d, false, Qt::Key_Return, 36, 220);
     }));
     ClickId(dlg, Mgr::kIdInsert);
     QVERIFY(ChoosePopupItem(dlg, Mgr::kInsertPopupSlot, kInsertDelay + 1));
     QTRY_VERIFY(answers.Idle());
     QTRY_VERIFY(dlg.Hook().IsReceiving());
+    SendTimedKey(dlg, true, Qt::Key_Return, 36, 250);
     SendTimedKey(dlg, false, kB.qt, kB.x, 300);
     QCoreApplication::sendPostedEvents();
     QCOMPARE(StepsHex(*f.library.MacroAt(m)), QStringLiteral("41000000 03000005 030000C8 42000000"));
@@ -356,12 +378,14 @@ void TestMacroWindows::treeCommands_data() {
     QTest::newRow("new macro into a folder")
         << 0 << -1 << "fresh" << 0 << QStringList{"F/", "top", "F/used", "F/free", "F/fresh"};
     QTest::newRow("new macro with an empty name") << 0 << -1 << "" << 242 << start;
+    QTest::newRow("new macro named with blanks only") << 0 << -1 << "   " << 242 << start;
     QTest::newRow("new macro beside a macro, name taken") << 3 << -1 << "top" << 241 << start;
     QTest::newRow("new folder from the menu")
         << -1 << int(Mgr::kCmdNewFolder) << "G" << 0 << QStringList{"F/", "top", "G/", "F/used", "F/free"};
     QTest::newRow("rename") << 3 << int(Mgr::kCmdRename) << "renamed" << 0
                             << QStringList{"F/", "renamed", "F/used", "F/free"};
     QTest::newRow("rename to a sibling's name") << 2 << int(Mgr::kCmdRename) << "used" << 241 << start;
+    QTest::newRow("rename to blanks") << 3 << int(Mgr::kCmdRename) << " " << 242 << start;
     QTest::newRow("delete a folder in use") << 0 << -2 << "" << 257 << start;
     QTest::newRow("delete, cancelled") << 3 << -2 << "cancel" << 0 << start;
     QTest::newRow("delete") << 2 << int(Mgr::kCmdDelete) << "" << 0 << QStringList{"F/", "top", "F/used"};
@@ -552,6 +576,9 @@ void TestMacroWindows::loopSettings() {
     QVERIFY(Show(parent));
     Mgr dlg(&parent, f.library, f.File());
     QVERIFY(Show(dlg));
+    // The library is saved as it is edited: no OK or cancel is drawn.
+    QVERIFY(!dlg.FindControl(CDlgBase::kIdConfirm));
+    QVERIFY(!dlg.FindControl(CDlgBase::kIdCancel));
     DialogAnswers answers;
     const RadioGroups& radios = dlg.Radios();
     // No macro: a radio click selects nothing.
@@ -568,9 +595,20 @@ void TestMacroWindows::loopSettings() {
     QTest::keyClicks(dlg.CountEdit(), QStringLiteral("300"));
     QCOMPARE(dlg.CountEdit()->text(), QStringLiteral("255"));
     QCOMPARE(int(f.library.MacroAt(a)->MacroKeyLoopNum), 255);
+    // Cleared, the field stays empty for the next digits.
     QTest::keyClick(dlg.CountEdit(), Qt::Key_Backspace);
     QTest::keyClick(dlg.CountEdit(), Qt::Key_Backspace);
     QTest::keyClick(dlg.CountEdit(), Qt::Key_Backspace);
+    QCOMPARE(dlg.CountEdit()->text(), QString());
+    QTest::keyClicks(dlg.CountEdit(), QStringLiteral("7"));
+    QCOMPARE(dlg.CountEdit()->text(), QStringLiteral("7"));
+    QCOMPARE(int(f.library.MacroAt(a)->MacroKeyLoopNum), 7);
+    // Left empty, it shows the count again.
+    QTest::keyClick(dlg.CountEdit(), Qt::Key_Backspace);
+    QTest::keyClick(dlg.CountEdit(), Qt::Key_Return);
+    QCOMPARE(dlg.CountEdit()->text(), QStringLiteral("7"));
+    QTest::keyClick(dlg.CountEdit(), Qt::Key_Backspace);
+    QTest::keyClicks(dlg.CountEdit(), QStringLiteral("0"));
     QCOMPARE(dlg.CountEdit()->text(), QStringLiteral("1"));
     QTest::keyClicks(dlg.CountEdit(), QStringLiteral("x"));
     QTRY_COMPARE(answers.notices, QStringList{L(175)});
@@ -638,6 +676,7 @@ void TestMacroWindows::selectionRefusesFoldersAndHandsOverTheMacro() {
     Fill(macro, 4, 3);
     macro.MacroKeyLoopType = 1;
     f.library.NodeAt(folder)->FolderIsOpen = true;
+    Fill(*f.library.MacroAt(f.Add(MacroLocation::None(), u"long", false)), 126, 0);
     Parent parent;
     QVERIFY(Show(parent));
     CMacroSelectDlg dlg(&parent, f.library);
@@ -646,17 +685,21 @@ void TestMacroWindows::selectionRefusesFoldersAndHandsOverTheMacro() {
     DialogAnswers answers;
     // Every folder closed at first; OK with nothing or a folder selected is refused.
     const auto* tree = static_cast<const CEditShowList*>(dlg.FindControl(CEditShowList::kId));
-    QCOMPARE(tree->DataRowCount(), 1);
+    QCOMPARE(tree->DataRowCount(), 2);
     ClickId(dlg, CDlgBase::kIdConfirm);
     ClickTreeRow(dlg, 0);
     ClickId(dlg, CDlgBase::kIdConfirm);
-    QTRY_COMPARE(answers.notices, (QStringList{L(234), L(234)}));
+    // A macro longer than the mouse takes: the button keeps what it has.
+    ClickTreeRow(dlg, 1);
+    ClickId(dlg, CDlgBase::kIdConfirm);
+    QTRY_COMPARE(answers.notices,
+                 (QStringList{L(234), L(234), QStringLiteral("126 steps: the mouse holds at most 125.")}));
     QVERIFY(dlg.isVisible());
     QVERIFY(!parent.choice);
 
     // A double click opens the folder; its macro is chosen.
     QTest::mouseDClick(dlg.windowHandle(), Qt::LeftButton, {}, RowCentre(*tree, 0));
-    QCOMPARE(tree->DataRowCount(), 2);
+    QCOMPARE(tree->DataRowCount(), 3);
     ClickTreeRow(dlg, 1);
     ClickId(dlg, CDlgBase::kIdConfirm);
     QVERIFY(!dlg.isVisible());
@@ -887,6 +930,197 @@ void TestMacroWindows::stepDialogs() {
     else
         got = dlg->Text();
     QCOMPARE(got, result);
+}
+
+// ---- a recording and its macro ------------------------------------------------------------
+
+// A recording belongs to the macro it started in: a click on another macro
+// ends it (and saves) before the next key, and New ends it before its name is
+// typed.
+void TestMacroWindows::recordingBelongsToItsMacro() {
+    LibraryFolder f;
+    const MacroLocation m = f.Add(MacroLocation::None(), u"m", false);
+    const MacroLocation n = f.Add(MacroLocation::None(), u"n", false);
+    Fill(*f.library.MacroAt(n), 2, 0);
+    Parent parent;
+    QVERIFY(Show(parent));
+    Mgr dlg(&parent, f.library, f.File());
+    QVERIFY(Show(dlg));
+    DialogAnswers answers;
+    const auto* record = static_cast<const CCheckButton*>(dlg.FindControl(Mgr::kIdRecord));
+    ClickTreeRow(dlg, 0);
+    ClickId(dlg, Mgr::kIdRecord);
+    SendTimedKey(dlg, false, kA.qt, kA.x, 100);
+    QCoreApplication::sendPostedEvents();
+    ClickTreeRow(dlg, 0); // its own row: the recording goes on
+    QVERIFY(dlg.Recording());
+    ClickTreeRow(dlg, 1);
+    QVERIFY(!dlg.Recording());
+    QVERIFY(!dlg.Hook().IsStarted());
+    QVERIFY(!record->IsChecked());
+    SendTimedKey(dlg, true, kA.qt, kA.x, 200);
+    SendTimedKey(dlg, false, kB.qt, kB.x, 300);
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(StepsHex(*f.library.MacroAt(m)), QStringLiteral("41000000"));
+    QCOMPARE(StepsHex(*f.library.MacroAt(n)), QStringLiteral("41000000 41800000"));
+    QTRY_COMPARE(dlg.SavesPending(), 0);
+    MacroLibrary saved;
+    QVERIFY(saved.Load(f.File()).ok());
+    QCOMPARE(StepsHex(*saved.MacroAt(m)), QStringLiteral("41000000"));
+
+    ClickTreeRow(dlg, 0);
+    ClickId(dlg, Mgr::kIdRecord);
+    SendTimedKey(dlg, false, kB.qt, kB.x, 400);
+    QCoreApplication::sendPostedEvents();
+    answers.Queue(DialogAnswers::For<CMacroKeyOrFolderNameDlg>([](CMacroKeyOrFolderNameDlg& d) {
+        d.Field()->setFocus();
+        SendTimedKey(d, false, Qt::Key_X, 53, 500, false, QStringLiteral("x"));
+        SendTimedKey(d, true, Qt::Key_X, 53, 510, false, QStringLiteral("x"));
+        QCoreApplication::sendPostedEvents();
+        ClickId(d, CDlgBase::kIdConfirm);
+    }));
+    ClickId(dlg, Mgr::kIdNewMacro);
+    QTRY_VERIFY(answers.Idle());
+    QVERIFY(!dlg.Recording());
+    QVERIFY(!record->IsChecked());
+    QCOMPARE(StepsHex(*f.library.MacroAt(m)), QStringLiteral("42000000"));
+    QCOMPARE(Paths(f.library), (QStringList{"m", "n", "x"}));
+    QCOMPARE(dlg.Editor().CurrentMacro()->ValidCount(), std::size_t(0));
+    QVERIFY2(answers.unexpected.isEmpty(), qPrintable(answers.unexpected.join(' ')));
+}
+
+// A list of 60 entries takes no new node: New says so before asking for a name.
+void TestMacroWindows::newIsRefusedInAFullList() {
+    LibraryFolder f;
+    for (int i = 0; i < MacroLibrary::kEntries; ++i)
+        f.Add(MacroLocation::None(), QString::number(i).toStdU16String(), false);
+    Parent parent;
+    QVERIFY(Show(parent));
+    Mgr dlg(&parent, f.library, f.File());
+    QVERIFY(Show(dlg));
+    DialogAnswers answers;
+    ClickId(dlg, Mgr::kIdNewMacro);
+    QTRY_COMPARE(answers.notices, QStringList{OwnText(ProgramText::NoFreeEntry)});
+    QVERIFY(answers.unexpected.isEmpty()); // no name dialog
+    QCOMPARE(f.library.ChildRun(MacroLocation::None()).size(), std::size_t(MacroLibrary::kEntries));
+}
+
+// ---- file names and damaged files ---------------------------------------------------------
+
+// A macro named with a path character is proposed under a name the save can
+// write; a damaged or unreadable import is told and logged.
+void TestMacroWindows::fileNamesAndDamagedFiles() {
+    LibraryFolder f;
+    const MacroLocation m = f.Add(MacroLocation::None(), u"x/y", false);
+    Fill(*f.library.MacroAt(m), 2, 0);
+    Parent parent;
+    QVERIFY(Show(parent));
+    Mgr dlg(&parent, f.library, f.File());
+    std::vector<FileDialogRequest> asked;
+    QString answer;
+    dlg.SetFileDialog([&](QWidget*, const FileDialogRequest& r) {
+        asked.push_back(r);
+        return answer;
+    });
+    QVERIFY(Show(dlg));
+    DialogAnswers answers;
+    ProblemCollector problems;
+    auto run = [&](int command, const QString& path) {
+        answer = path;
+        const std::size_t before = asked.size();
+        ClickAt(dlg, RowCentre(*dlg.FindControl(CEditShowList::kId), 0), Qt::RightButton);
+        if (!ChoosePopupItem(dlg, Mgr::kTreeMenuSlot, command + 1)) return false;
+        return QTest::qWaitFor([&] { return asked.size() > before; });
+    };
+
+    QVERIFY(run(Mgr::kCmdExportMacro, f.dir.filePath(QStringLiteral("x_y.mkf"))));
+    QCOMPARE(asked.back().initialName, QStringLiteral("x_y.mkf"));
+    QVERIFY(run(Mgr::kCmdExportLibrary, f.dir.filePath(QStringLiteral("x_y.mbf"))));
+    QCOMPARE(asked.back().initialName, QStringLiteral("x_y.mbf"));
+    QVERIFY(std::filesystem::exists(f.dir.filePath(QStringLiteral("x_y.mkf")).toStdString()));
+    QVERIFY(std::filesystem::exists(f.dir.filePath(QStringLiteral("x_y.mbf")).toStdString()));
+
+    // Line 2 has no "=": nothing comes before the damage.
+    const QString bad = f.dir.filePath(QStringLiteral("bad.mkf"));
+    QFile out(bad);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    const QString text = QStringLiteral("[MacroLibrary]\nMacroKeyIndex 7\n");
+    out.write("\xFF\xFE", 2);
+    out.write(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    out.close();
+    QVERIFY(run(Mgr::kCmdImportMacro, bad));
+    QVERIFY(run(Mgr::kCmdImportLibrary, f.dir.filePath(QStringLiteral("gone.mbf"))));
+    QTRY_COMPARE(answers.notices, (QStringList{QStringLiteral("The file is damaged at line 2."),
+                                               OwnText(ProgramText::MacroFileNotRead)}));
+    QCOMPARE(Paths(f.library), QStringList{"x/y"});
+    QCOMPARE(problems.Problems().size(), std::size_t(2));
+    QVERIFY(QString::fromStdString(problems.Problems()[0]).contains(QStringLiteral("bad.mkf: line 2")));
+    QVERIFY(QString::fromStdString(problems.Problems()[1]).contains(QStringLiteral("gone.mbf")));
+}
+
+// ---- the program's own notices ------------------------------------------------------------
+
+// The notices the macro windows and the upload make themselves fit the
+// notice's one line at every scale, whatever the language's font.
+void TestMacroWindows::ownNoticesFitTheirLine_data() {
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<QString>("language");
+    for (double scale : {1.0, 1.5, 2.0})
+        for (const char* language : {"lang/Lan_EN.txt", "lang/Lan.txt"})
+            QTest::addRow("%s at %.1f", language, scale) << scale << QString::fromLatin1(language);
+}
+
+void TestMacroWindows::ownNoticesFitTheirLine() {
+    QFETCH(double, scale);
+    QFETCH(QString, language);
+    QFile file(QDir(QString::fromStdString(ProgramFolder().string())).filePath(language));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    SetUiScale(scale);
+    QVERIFY(Language().LoadText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                                UiScale()));
+    // With TARVIK_ARTEFACTS set, each window is kept as a picture to look at.
+    const QString artefacts = qEnvironmentVariable("TARVIK_ARTEFACTS");
+    const QString suffix = QStringLiteral("%1-%2.png").arg(language.contains(u'_') ? "en" : "zh").arg(scale);
+    auto keep = [&](QWidget& w, const QString& name) {
+        if (artefacts.isEmpty() || !QDir().mkpath(artefacts)) return;
+        QVERIFY(w.grab().save(QDir(artefacts).filePath(name + QLatin1Char('-') + suffix)));
+    };
+    const int most = MacroKey::kMaxMouseCommandActions;
+    const std::pair<const char*, QString> texts[] = {
+        {"notice-macro-too-long", OwnText(ProgramText::MacroTooLongToChoose).arg(168).arg(most)},
+        {"notice-button-off", OwnText(ProgramText::MacroTooLong).arg(6).arg(168).arg(most)},
+        {"notice-no-free-entry", OwnText(ProgramText::NoFreeEntry)},
+        {"notice-file-damaged", OwnText(ProgramText::MacroFileDamaged).arg(99999)},
+        {"notice-file-not-read", OwnText(ProgramText::MacroFileNotRead)},
+    };
+    for (const auto& [name, text] : texts) {
+        CAttentionDlg notice(QString(), text);
+        QVERIFY(Show(notice));
+        const CControlBase* message = notice.FindControl(CAttentionDlg::kIdMessage);
+        const int width = QFontMetrics(message->Font()).horizontalAdvance(text);
+        QVERIFY2(width < message->GetRect().Width(), qPrintable(text));
+        keep(notice, QString::fromLatin1(name));
+    }
+    // The step count beside the step list's caption, for a macro of 168 steps.
+    LibraryFolder f;
+    const MacroLocation m = f.Add(MacroLocation::None(), u"long", false);
+    Fill(*f.library.MacroAt(m), 168, 0);
+    Mgr dlg(nullptr, f.library, f.File());
+    QVERIFY(Show(dlg));
+    dlg.SelectNode(m);
+    const CControlBase* count = dlg.FindControl(Mgr::kIdStepCount);
+    const CControlBase* caption = dlg.FindControl(2026);
+    QVERIFY(count->IsShown());
+    const QString shown = OwnText(ProgramText::StepsOverMouseLimit).arg(168).arg(most);
+    QCOMPARE(count->GetText(), shown);
+    const QFontMetrics metrics(count->Font());
+    QVERIFY(metrics.horizontalAdvance(shown) < count->GetRect().Width());
+    QVERIFY(caption->GetRect().left + QFontMetrics(caption->Font()).horizontalAdvance(caption->GetText()) <
+            count->GetRect().right - metrics.horizontalAdvance(shown));
+    keep(dlg, QStringLiteral("macro-manager-over-limit"));
+    SetUiScale(1.0);
+    QVERIFY(LoadEnglish());
 }
 
 QTEST_MAIN(TestMacroWindows)

@@ -69,8 +69,11 @@ bool IsNonDigitCharacter(const QString& typed) {
 
 void ShowNotice(QWidget* parent, Notice notice) {
     if (notice == Notice::None) return;
-    QPointer<CAttentionDlg> dlg =
-        new CAttentionDlg(LangText(kAttentionTitleString), LangText(NoticeString(notice)), parent);
+    ShowNoticeText(parent, LangText(NoticeString(notice)));
+}
+
+void ShowNoticeText(QWidget* parent, const QString& text) {
+    QPointer<CAttentionDlg> dlg = new CAttentionDlg(LangText(kAttentionTitleString), text, parent);
     dlg->exec();
     // The notice goes with its parent if the parent went while it was open.
     delete dlg.data();

@@ -43,6 +43,8 @@ bool IsNonDigitCharacter(const QString& typed);
 // string 150 as its title, the notice's string as its message). Nothing for
 // Notice::None.
 void ShowNotice(QWidget* parent, Notice notice);
+// The same with a text of its own (a program text with its values in).
+void ShowNoticeText(QWidget* parent, const QString& text);
 
 // A question on the notice's layout (319 × 102, "skins\Frame_warning.bmp"):
 // the text centred, OK (2010) ends with the OK result, cancel (2011) and close

@@ -25,6 +25,7 @@ constexpr Colour kLabelGrey = Rgb(180, 180, 180);
 constexpr Colour kListFrame = Rgb(148, 148, 148);
 constexpr Colour kCountText = Rgb(180, 180, 180);
 constexpr Colour kCountBackground = Rgb(20, 20, 20);
+constexpr Colour kOverLimitText = Rgb(255, 140, 60);
 
 std::filesystem::path PathOf(const QString& file) {
     return std::filesystem::path(QFile::encodeName(file).toStdString());
@@ -100,6 +101,10 @@ void CMacroManagerDlg::CreateControls(const Rect&) {
     AddControl(0, std::move(title));
     label(2025, 24, 35, 124, 52, 191);
     label(2026, 189, 35, 289, 52, 192);
+    auto stepCount = std::make_unique<CStaticText>(this, kIdStepCount, ScaledRect(240, 35, 352, 52),
+                                                   QString(), kOverLimitText, kDtRight | kDtSingleLine);
+    stepCount->SetVisible(false);
+    stepCount_ = AddControl(0, std::move(stepCount));
 
     auto tree = std::make_unique<CEditShowList>(this, ScaledRect(25, 54, 168, 323));
     tree->LoadImages();
@@ -152,6 +157,12 @@ void CMacroManagerDlg::CreateControls(const Rect&) {
     countEdit_->setObjectName(QStringLiteral("edit%1").arg(kIdCountEdit));
     countEdit_->installEventFilter(this);
     connect(countEdit_.data(), &QLineEdit::textEdited, this, [this](const QString& t) { OnCountEdited(t); });
+    // A field left empty shows the count again.
+    connect(countEdit_.data(), &QLineEdit::editingFinished, this, [this] {
+        if (!countEdit_) return;
+        if (const auto text = editor_.FinishLoopCountText(countEdit_->text().toStdU16String()))
+            countEdit_->setText(QString::fromStdU16String(*text));
+    });
 
     label(2026, 370, 230, 470, 247, 197);
     auto insert = std::make_unique<CComboButton>(this, kInsertComboMessage, kIdInsert,
@@ -171,9 +182,8 @@ void CMacroManagerDlg::CreateControls(const Rect&) {
     AddControl(0, MakeTextButton(this, kIdDeleteNode, ScaledRect(104, 333, 169, 356), LangText(202)));
     AddControl(0, MakeTextButton(this, kIdEditStep, ScaledRect(189, 333, 254, 356), LangText(201)));
     AddControl(0, MakeTextButton(this, kIdDeleteStep, ScaledRect(269, 333, 334, 356), LangText(202)));
-    // Shown, but without a function.
-    AddControl(0, MakeTextButton(this, kIdConfirm, ScaledRect(367, 333, 432, 356), LangText(203)));
-    AddControl(0, MakeTextButton(this, kIdCancel, ScaledRect(444, 333, 509, 356), LangText(204)));
+    // No OK or cancel: the library is saved as it is edited, and buttons that
+    // did nothing would only mislead.
 
     RefreshSelection();
 }
@@ -209,6 +219,8 @@ void CMacroManagerDlg::RevealSelection() {
 
 void CMacroManagerDlg::RefreshSelection() {
     if (!tree_) return;
+    // Another node was selected during a recording: the recording has ended.
+    if (record_ && record_->IsChecked() && !editor_.Recording()) EndRecording(false);
     tree_->SetSelected(editor_.Library().RowOfLocation(editor_.Selection()));
     tree_->EnsureVisible();
     treeScroll_.Sync();
@@ -232,6 +244,15 @@ void CMacroManagerDlg::RefreshSteps(bool scrollToEnd) {
         steps_->EnsureVisible();
     stepScroll_.Sync();
     InvalidateRect(stepScroll_.Area());
+    if (stepCount_) {
+        const std::optional<int> over = editor_.StepsOverMouseLimit();
+        stepCount_->SetText(!over ? QString()
+                                  : OwnText(ProgramText::StepsOverMouseLimit)
+                                        .arg(*over)
+                                        .arg(int{MacroKey::kMaxMouseCommandActions}));
+        stepCount_->SetVisible(over.has_value());
+        InvalidateRect(stepCount_->GetRect());
+    }
 }
 
 void CMacroManagerDlg::RefreshLoopControls() {
@@ -323,7 +344,7 @@ LResult CMacroManagerDlg::OnCommand(int msg, WParam wParam, LParam event) {
         if (stepScroll_.OnBarNotify(wParam, event)) InvalidateRect(stepScroll_.Area());
         break;
     default:
-        break; // 2010 and 2011 have no function
+        break;
     }
     return 0;
 }
@@ -432,6 +453,14 @@ void CMacroManagerDlg::ToggleRecording() {
     InvalidateAll();
 }
 
+void CMacroManagerDlg::StopRecordingFirst() {
+    if (!editor_.Recording()) return;
+    hook_.StopHook();
+    // The end of the recording saves; the result comes back to OnSaved.
+    [[maybe_unused]] const FileResult handedOver = editor_.StopRecording();
+    EndRecording(false);
+}
+
 void CMacroManagerDlg::EndRecording(bool limitReached) {
     hook_.StopHook();
     if (record_) record_->SetChecked(false);
@@ -517,6 +546,9 @@ void CMacroManagerDlg::OnCountEdited(const QString& text) {
 
 void CMacroManagerDlg::RunTreeCommand(int command) {
     if (closeRequested_) return;
+    // A recording belongs to its macro: a new node, a rename or a file dialog
+    // would otherwise be typed into it.
+    StopRecordingFirst();
     const MacroLibrary& library = editor_.Library();
     const MacroLocation sel = editor_.Selection();
     switch (command) {
@@ -555,11 +587,15 @@ void CMacroManagerDlg::RunTreeCommand(int command) {
                                       macro ? QStringLiteral("mkf") : QStringLiteral("mbf"), QString(),
                                       macro ? QString() : QDir::currentPath()});
         if (path.isEmpty()) break;
-        // A file that cannot be read imports nothing; the reason is logged.
         const ImportResult r = macro ? editor_.ImportMacro(PathOf(path), staging_)
                                      : editor_.ImportLibrary(PathOf(path), staging_);
         RevealSelection();
         RefreshSelection();
+        // A file that cannot be read imports nothing, a damaged one what came
+        // before the damage: the editor has logged why, the user hears of it.
+        if (!r.load)
+            Tell(r.load.opened() ? OwnText(ProgramText::MacroFileDamaged).arg(r.load.line)
+                                 : OwnText(ProgramText::MacroFileNotRead));
         Tell(r.notice);
         break;
     }
@@ -576,6 +612,11 @@ QString CMacroManagerDlg::AskFile(FileDialogRequest request) {
 }
 
 void CMacroManagerDlg::NewNode(bool folder) {
+    // Refused before a name is asked for.
+    if (!editor_.HasRoomForNew(folder)) {
+        Tell(OwnText(ProgramText::NoFreeEntry));
+        return;
+    }
     bool ok = false;
     std::u16string name;
     {
@@ -626,9 +667,14 @@ void CMacroManagerDlg::DeleteNode() {
 }
 
 void CMacroManagerDlg::Tell(Notice notice) {
-    if (notice == Notice::None || closeRequested_ || closed_ || !isVisible()) return;
+    if (notice == Notice::None) return;
+    Tell(LangText(NoticeString(notice)));
+}
+
+void CMacroManagerDlg::Tell(const QString& text) {
+    if (closeRequested_ || closed_ || !isVisible()) return;
     ModalScope scope(*this);
-    ShowNotice(this, notice);
+    ShowNoticeText(this, text);
 }
 
 // ---- keys, wheel, count field -----------------------------------------------------------

@@ -73,6 +73,9 @@ public:
     static constexpr int kIdInsert = 2035;
     static constexpr int kIdCaptureNote = 2036;
     static constexpr int kIdTitle = 2037;
+    // Shown once the current macro has more steps than the mouse takes: its
+    // step count against that limit.
+    static constexpr int kIdStepCount = 2038;
 
     // Pop-up messages: the insert combo's click, the insert pop-up's choice and
     // close, the tree menu's choice and close.
@@ -154,6 +157,9 @@ private:
 
     void ToggleRecording();
     void EndRecording(bool limitReached);
+    // Ends a running recording as the record button does: before a tree
+    // command, whose dialogs would otherwise be typed into the recording.
+    void StopRecordingFirst();
     void OnSaved(const FileResult& result);
     void OpenInsertPopup();
     void OpenTreeMenu(QPoint at);
@@ -173,6 +179,7 @@ private:
 
     // Shows a notice (nothing once the window is closing).
     void Tell(Notice notice);
+    void Tell(const QString& text);
     StepDialogs Dialogs();
 
     MacroEditor editor_;
@@ -192,6 +199,7 @@ private:
     CCheckButton* delays_ = nullptr;
     CComboButton* insert_ = nullptr;
     CStaticText* captureNote_ = nullptr;
+    CStaticText* stepCount_ = nullptr;
     QPointer<QLineEdit> countEdit_;
 
     std::optional<int> pendingInsert_;

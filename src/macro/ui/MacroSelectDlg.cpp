@@ -97,6 +97,13 @@ void CMacroSelectDlg::Confirm() {
         ShowNotice(this, r.notice); // the dialog stays
         return;
     }
+    if (r.tooLongSteps > 0) {
+        // The button keeps what it has: the dialog stays for another choice.
+        ShowNoticeText(this, OwnText(ProgramText::MacroTooLongToChoose)
+                                 .arg(r.tooLongSteps)
+                                 .arg(int{MacroKey::kMaxMouseCommandActions}));
+        return;
+    }
     if (owner_) owner_->SendMessage(kResultMessage, 0, reinterpret_cast<LParam>(&r));
     ReleaseControlImages();
     done(QDialog::Accepted);

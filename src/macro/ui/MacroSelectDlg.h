@@ -1,6 +1,9 @@
 // CMacroSelectDlg: binds a macro of the library to a mouse button. It shows the
 // library tree; OK with a macro selected hands the choice to the owner, OK with
-// a folder or nothing selected is refused with a notice and the dialog stays.
+// a folder or nothing selected is refused with a notice and the dialog stays,
+// and so is a macro with more steps than the mouse takes (the notice gives its
+// step count and the limit), so a button never points at a macro the mouse
+// does not hold.
 //
 // Entry (the main window, on 1064):
 //
