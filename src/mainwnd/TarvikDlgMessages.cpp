@@ -264,9 +264,9 @@ LResult CTarvikDlg::OnProfileChosen(int, WParam w, LParam l) {
         const int position = value - 2;
         if (position >= model_.GetShowCount()) return 0;
         CloseAllPopups();
+        // The selection's notification refreshes the controls and requests the
+        // send of every group: the mouse gets whatever of the profile differs.
         static_cast<void>(SelectProfile(model_, model_.GetShowList(position)));
-        RefreshFromProfile();
-        SendRequest(SendGroup::Buttons | SendGroup::MainSettings);
         return 0;
     }
     if (w == CComboProfilePopup::kRightClicked && value >= 2 && value <= 6) {
