@@ -135,8 +135,14 @@ void CTarvikDlg::BuildMessageTable() {
     // DPI levels.
     m.Add(kIdFirstLevelCheck, kIdFirstLevelCheck + kShownLevels - 1, this, &CTarvikDlg::OnLevelCheck);
     m.Add(kIdFirstLevelColour, kIdFirstLevelColour + kShownLevels - 1, this, &CTarvikDlg::OnLevelColour);
+    // A level button's click sets the buttons' shared mask to the levels up to
+    // it, which would draw levels as on or off that the profile (and so the
+    // mouse) has otherwise: the buttons show the profile's enabled levels again.
     m.Add(kIdFirstLevelButton, kIdFirstLevelButton + kShownLevels - 1,
-          [](int, WParam, LParam) -> LResult { return 0; }); // the buttons only keep their shared mask
+          [this](int, WParam, LParam code) -> LResult {
+              if (code == kNotifyClick) RefreshFromProfile(ModelChange::Dpi);
+              return 0;
+          });
     m.Add(kIdFirstLevelValue, kIdFirstLevelValue + kShownLevels - 1, this, &CTarvikDlg::OnLevelValue);
 
     // Polling rate, lighting, lift-off, power.
