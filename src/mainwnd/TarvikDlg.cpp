@@ -160,6 +160,10 @@ CTarvikDlg::CTarvikDlg(MainWindowSetup setup, WindowSeams seams)
         if (slot != kAllSlots && slot != model_.GetCurrentProfile() && !Any(what & ModelChange::CurrentSlot))
             return;
         RefreshFromProfile(what);
+        // A profile that becomes current, or is read in, may carry copies of
+        // macros edited in the library since: its macro buttons take the
+        // library's macros, as the macro manager and the selection show them.
+        if (Any(what & (ModelChange::CurrentSlot | ModelChange::Buttons))) controller_->RequestResync();
         if (const SendGroups groups = SendGroupsFor(what); !groups.Empty()) controller_->RequestSend(groups);
     });
 

@@ -25,6 +25,7 @@
 #include "macro/ButtonFunctions.h"
 #include "macro/MacroFiles.h"
 #include "macro/MacroLibrary.h"
+#include "macro/ui/MacroManagerDlg.h"
 #include "macro/ui/MacroSelectDlg.h"
 #include "mainwnd/MainLayout.h"
 #include "mainwnd/ProfileNameDlg.h"
@@ -53,9 +54,10 @@ constexpr int kWait = 10000; // safety net of every wait on an event
 // The sensor codes a status reply can name.
 constexpr std::uint8_t kSensorCodes[] = {0x04, 0x12, 0x25, 0x27, 0x35, 0x60, 0x70, 0x89, 0x95, 0x99};
 
+// The skinned dialogs have no meta-object of their own: found by their C++ type.
 template <class T> T* OpenDialog(CTarvikDlg& window) {
-    for (T* d : window.findChildren<T*>())
-        if (d->isVisible()) return d;
+    for (QDialog* d : window.findChildren<QDialog*>())
+        if (auto* t = dynamic_cast<T*>(d); t && t->isVisible()) return t;
     return nullptr;
 }
 
@@ -88,8 +90,7 @@ bool Settle(CTarvikDlg& w) {
 
 // Notices are read and closed, as a user does; the progress dialog closes by itself.
 void CloseNotices(CTarvikDlg& w) {
-    for (CAttentionDlg* d : w.findChildren<CAttentionDlg*>())
-        if (d->isVisible()) d->accept();
+    while (CAttentionDlg* d = OpenDialog<CAttentionDlg>(w)) d->accept();
 }
 
 // What differs between the window, the current profile and the virtual mouse;
@@ -197,16 +198,24 @@ QStringList Disagreements(Harness& h) {
                                                                : "-",
                         hex(action)));
     }
+    // A macro button plays the library's macro of that name, as the macro
+    // manager and the selection dialog show it.
+    const MacroFinder library = LibraryFinder(*h.data.library);
     for (const KeySlot& key : rec.Keys) {
         if (key.Action.Function != kMacroFunction) continue;
         const std::uint8_t number = key.Action.Data1 & 0x0F;
-        const MacroImage image = BuildMacroImage(key.Macro, number);
+        const MacroKey* shown = library(key.MacroKeyIndex);
+        expect(shown != nullptr, QStringLiteral("a macro button whose macro is not in the library"));
+        if (!shown) continue;
+        const MacroImage image = BuildMacroImage(*shown, number);
         const std::vector<std::uint8_t> steps(image.begin() + 4,
-                                              image.begin() + 4 + 3 * key.Macro.MacroCommandActionNum);
+                                              image.begin() + 4 + 3 * shown->MacroCommandActionNum);
         const auto found = s.macros.find(number);
-        expect(
-            found != s.macros.end() && found->second == steps,
-            QStringLiteral("macro %1 of \"%2\"").arg(number).arg(QString::fromStdU16String(key.Macro.Name)));
+        expect(found != s.macros.end() && found->second == steps,
+               QStringLiteral("macro %1 of \"%2\": mouse %3, window %4")
+                   .arg(number)
+                   .arg(QString::fromStdU16String(shown->Name))
+                   .arg(found != s.macros.end() ? hex(found->second) : QStringLiteral("-"), hex(steps)));
     }
     expect(s.malformedFrames == 0, QStringLiteral("malformed frames"));
     return out;
@@ -254,7 +263,7 @@ struct ModelRun {
     // One random user action; its description goes into the log.
     void Act() {
         const int current = h.Model().GetCurrentProfile();
-        switch (Pick(20)) {
+        switch (Pick(21)) {
         case 0: { // a polling-rate tile
             const int tile = Pick(4);
             log << QStringLiteral("rate tile %1").arg(tile);
@@ -407,6 +416,33 @@ struct ModelRun {
             log << QStringLiteral("DPI button on the mouse");
             const int before = levelReports;
             if (h.mouse->PressDpiButton()) WaitFor([&] { return levelReports > before; }, "the level report");
+            break;
+        }
+        case 20: { // a library macro edited in the macro manager: a key more, or another loop count
+            if (macros.empty()) return Act();
+            const MacroLocation at = macros[static_cast<std::size_t>(Pick(static_cast<int>(macros.size())))];
+            Click(kIdMacroManager);
+            auto* d = WaitForDialog<CMacroManagerDlg>();
+            if (!d) break;
+            MacroKey* macro = h.data.library->MacroAt(at);
+            if (Coin() && macro->MacroCommandActionNum < 40) {
+                const auto key = static_cast<std::uint8_t>(0x41 + Pick(26));
+                log << QStringLiteral("manager: key %1 added to %2")
+                           .arg(key)
+                           .arg(QString::fromStdU16String(macro->Name));
+                for (const MacroAction& step :
+                     {MacroAction::Press(key), MacroAction::Delay(10 + Pick(200)), MacroAction::Release(key)})
+                    static_cast<void>(macro->InsertAction(macro->MacroActionNum, step));
+                macro->MacroCommandActionNum = static_cast<std::uint8_t>(macro->MacroCommandActionNum + 2);
+            } else {
+                macro->MacroKeyLoopNum = static_cast<std::uint8_t>(1 + Pick(9));
+                log << QStringLiteral("manager: %1 loops %2")
+                           .arg(QString::fromStdU16String(macro->Name))
+                           .arg(macro->MacroKeyLoopNum);
+            }
+            // The manager ends once it has written the library.
+            d->SendMessage(CDlgBase::kIdClose, 0, kNotifyClick);
+            WaitFor([this] { return OpenDialog<CMacroManagerDlg>(W()) == nullptr; }, "the manager's end");
             break;
         }
         case 19: { // the mouse reports another sensor
