@@ -7,7 +7,7 @@
 // mouse against the images of that profile.
 //
 // Seeded: TARVIK_MODEL_SEED picks the seed (default: from the clock) and
-// TARVIK_MODEL_ACTIONS the number of actions (default 300); a disagreement
+// TARVIK_MODEL_ACTIONS the number of actions (default 1000); a disagreement
 // prints the seed and the actions that led to it.
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -547,7 +547,7 @@ quint32 Seed() {
 int ActionCount() {
     bool ok = false;
     const int given = qEnvironmentVariableIntValue("TARVIK_MODEL_ACTIONS", &ok);
-    return ok && given > 0 ? given : 300;
+    return ok && given > 0 ? given : 1000;
 }
 
 } // namespace
