@@ -1,10 +1,12 @@
 // The mouse holds what the window shows. Random sequences of user actions run
 // through the main window's message routing (the handlers its controls,
-// pop-ups and dialogs call, with the dialogs answered as a user would) and
-// through the in-process virtual mouse (its DPI button, another sensor). After
-// each action has settled, the virtual mouse's whole state is compared with
-// what the window shows: the controls against the current profile, and the
-// mouse against the images of that profile.
+// pop-ups and dialogs call, with the dialogs and the macro manager answered as
+// a user would) and through the in-process virtual mouse (its DPI button,
+// another sensor). After each action has settled, the virtual mouse's whole
+// state is compared with what the window shows: the controls against the
+// current profile, and the mouse against the images of that profile and the
+// library's macros its macro buttons name. The factory reset is left out: the
+// virtual mouse forgets what it held and has no firmware defaults to compare.
 //
 // Seeded: TARVIK_MODEL_SEED picks the seed (default: from the clock) and
 // TARVIK_MODEL_ACTIONS the number of actions (default 1000); a disagreement
