@@ -59,6 +59,36 @@ const std::array<SettingsEntryRow, kSettingsEntryCount> kSettingsEntries = {{
      MotionWakeupImage},
 }};
 
+namespace {
+
+struct ChangeSendRow {
+    ModelChange change;
+    SendGroups groups;
+};
+
+// Which settings each kind of change can alter. A name or the show list is
+// nothing the mouse holds; another current profile is everything.
+constexpr ChangeSendRow kChangeSends[] = {
+    {ModelChange::Dpi, SendGroup::MainSettings},
+    {ModelChange::Polling, SendGroup::MainSettings},
+    {ModelChange::Lighting, SendGroup::MainSettings},
+    {ModelChange::Buttons, SendGroup::Buttons},
+    // Lift-off and debounce are main settings; power-down time, lighting on
+    // move and motion wake-up have groups of their own.
+    {ModelChange::Settings, SendGroup::MainSettings | SendGroup::PowerOptions | SendGroup::MotionWakeup},
+    {ModelChange::Sensor, SendGroup::MainSettings},
+    {ModelChange::CurrentSlot, SendGroups::All()},
+};
+
+} // namespace
+
+SendGroups SendGroupsFor(ModelChange what) {
+    SendGroups groups;
+    for (const ChangeSendRow& row : kChangeSends)
+        if (Any(what & row.change)) groups |= row.groups;
+    return groups;
+}
+
 const SettingsEntryRow& RowOf(SettingsEntry entry) {
     return kSettingsEntries[Index(entry)];
 }

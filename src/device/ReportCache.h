@@ -15,6 +15,7 @@
 #include "device/FeatureReport.h"
 #include "device/MacroUpload.h"
 #include "device/Protocol.h"
+#include "model/ModelChanges.h"
 
 namespace tarvik {
 
@@ -50,6 +51,13 @@ private:
 constexpr SendGroups operator|(SendGroup a, SendGroup b) {
     return SendGroups(a) | SendGroups(b);
 }
+
+// The groups whose images a change of the current profile may have touched
+// (kChangeSends). The window requests them for every change the model
+// announces, so that a change made past the window's own controls (another
+// profile selected, an import, a sensor change) reaches the mouse as well;
+// the send still writes only what differs.
+SendGroups SendGroupsFor(ModelChange what);
 
 // ---- the settings commands
 

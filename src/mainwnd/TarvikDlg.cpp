@@ -149,8 +149,10 @@ CTarvikDlg::CTarvikDlg(MainWindowSetup setup, WindowSeams seams)
     // writes before them; a failure is shown when the write has run.
     model_.SetSaveHandOff([this](const SettingsModel& m, int scope) { saver_->Save(m, scope, true); });
 
-    // Changes made outside the window's own handlers (level and rate reports,
-    // sensor changes, the factory reset) repaint what they touched.
+    // Changes made outside the window's own handlers (another profile selected,
+    // an import, level and rate reports, sensor changes, the factory reset)
+    // repaint what they touched, and the mouse is sent what of it differs from
+    // what it holds: the window never shows a value the mouse does not get.
     modelListener_ = model_.AddListener([this](int slot, ModelChange what) {
         if (saver_ && saver_->Busy()) resaveNeeded_ = true;
         if (started_) unsavedChanges_ = true;
@@ -158,6 +160,11 @@ CTarvikDlg::CTarvikDlg(MainWindowSetup setup, WindowSeams seams)
         if (slot != kAllSlots && slot != model_.GetCurrentProfile() && !Any(what & ModelChange::CurrentSlot))
             return;
         RefreshFromProfile(what);
+        // A profile that becomes current, or is read in, may carry copies of
+        // macros edited in the library since: its macro buttons take the
+        // library's macros, as the macro manager and the selection show them.
+        if (Any(what & (ModelChange::CurrentSlot | ModelChange::Buttons))) controller_->RequestResync();
+        if (const SendGroups groups = SendGroupsFor(what); !groups.Empty()) controller_->RequestSend(groups);
     });
 
     end_ = [](int code) {

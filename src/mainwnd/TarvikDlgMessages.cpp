@@ -135,8 +135,14 @@ void CTarvikDlg::BuildMessageTable() {
     // DPI levels.
     m.Add(kIdFirstLevelCheck, kIdFirstLevelCheck + kShownLevels - 1, this, &CTarvikDlg::OnLevelCheck);
     m.Add(kIdFirstLevelColour, kIdFirstLevelColour + kShownLevels - 1, this, &CTarvikDlg::OnLevelColour);
+    // A level button's click sets the buttons' shared mask to the levels up to
+    // it, which would draw levels as on or off that the profile (and so the
+    // mouse) has otherwise: the buttons show the profile's enabled levels again.
     m.Add(kIdFirstLevelButton, kIdFirstLevelButton + kShownLevels - 1,
-          [](int, WParam, LParam) -> LResult { return 0; }); // the buttons only keep their shared mask
+          [this](int, WParam, LParam code) -> LResult {
+              if (code == kNotifyClick) RefreshFromProfile(ModelChange::Dpi);
+              return 0;
+          });
     m.Add(kIdFirstLevelValue, kIdFirstLevelValue + kShownLevels - 1, this, &CTarvikDlg::OnLevelValue);
 
     // Polling rate, lighting, lift-off, power.
@@ -264,9 +270,9 @@ LResult CTarvikDlg::OnProfileChosen(int, WParam w, LParam l) {
         const int position = value - 2;
         if (position >= model_.GetShowCount()) return 0;
         CloseAllPopups();
+        // The selection's notification refreshes the controls and requests the
+        // send of every group: the mouse gets whatever of the profile differs.
         static_cast<void>(SelectProfile(model_, model_.GetShowList(position)));
-        RefreshFromProfile();
-        SendRequest(SendGroup::Buttons | SendGroup::MainSettings);
         return 0;
     }
     if (w == CComboProfilePopup::kRightClicked && value >= 2 && value <= 6) {
