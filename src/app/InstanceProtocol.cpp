@@ -147,15 +147,26 @@ std::optional<FolderOwner> LivingFolderOwner(const std::filesystem::path& dataFo
     return owner;
 }
 
-std::filesystem::path InstanceSocketFolder() {
-    std::filesystem::path folder = InstanceRuntimeFolder();
-    if (!folder.empty()) return folder;
-    // /tmp/tarvik-runtime-<uid> belongs to someone else (or is a link): a folder
-    // of a new name cannot be taken first. Its path goes into the owner record.
-    std::string pattern = "/tmp/tarvik-";
+std::filesystem::path InstanceSocketFolder(bool* made) {
+    if (made) *made = false;
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0] == '/') {
+        std::error_code ec;
+        if (std::filesystem::is_directory(runtime, ec)) return runtime;
+    }
+    std::filesystem::path base = "/tmp";
+    if (const char* tmp = std::getenv("TMPDIR"); tmp && tmp[0] == '/') {
+        std::error_code ec;
+        if (std::filesystem::is_directory(tmp, ec)) base = tmp;
+    }
+    if (std::filesystem::path folder = tarvik::PrivateRuntimeFolder(base); !folder.empty()) return folder;
+    // <base>/tarvik-runtime-<uid> belongs to someone else (or is a link): a
+    // folder of a new name cannot be taken first. Its path goes into the owner
+    // record, so nobody needs to guess it.
+    std::string pattern = (base / "tarvik-").string();
     pattern += std::to_string(::getuid());
     pattern += "-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) return {};
+    if (made) *made = true;
     return pattern;
 }
 

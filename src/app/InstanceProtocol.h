@@ -84,10 +84,12 @@ std::optional<FolderOwner> ParseOwnerRecord(std::string_view text);
 // held by someone else: a crashed owner leaves its record behind.
 std::optional<FolderOwner> LivingFolderOwner(const std::filesystem::path& dataFolder);
 
-// A private folder for the instance socket: the user's runtime folder, or a
-// new one made for this process (mode 0700) when that cannot be used (unset,
-// or taken by another user). Empty when none can be made.
-std::filesystem::path InstanceSocketFolder();
+// A private folder for the instance socket: $XDG_RUNTIME_DIR, else
+// <tmp>/tarvik-runtime-<uid> (tmp: $TMPDIR or /tmp) when it is the user's own,
+// else a new folder <tmp>/tarvik-<uid>-XXXXXX made for this process (mode 0700;
+// `made` is then set, and the caller removes it at its end). Empty when none
+// can be made.
+std::filesystem::path InstanceSocketFolder(bool* made = nullptr);
 
 // One request and its answer over "<base>.sock", from a program without an
 // event loop (tarvikctl).

@@ -45,8 +45,7 @@ std::string OwnProcessName() {
 
 SingleInstance::SingleInstance(const std::filesystem::path& dataFolder,
                                const std::filesystem::path& socketFolder, QObject* parent)
-    : QObject(parent), dataFolder_(NormalisedDataFolder(dataFolder)),
-      socketFolder_(socketFolder.empty() ? InstanceRuntimeFolder() : socketFolder) {
+    : QObject(parent), dataFolder_(NormalisedDataFolder(dataFolder)), socketFolder_(socketFolder) {
     if (!socketFolder_.empty()) {
         const std::filesystem::path base = InstanceBase(dataFolder_, socketFolder_);
         if (!base.empty()) socketPath_ = QString::fromStdString(base.string() + ".sock");
@@ -159,10 +158,7 @@ SingleInstance::Role SingleInstance::Start(std::string_view verb) {
 }
 
 bool SingleInstance::Listen() {
-    if (socketFolder_.empty()) {
-        socketFolder_ = InstanceSocketFolder();
-        ownSocketFolder_ = !socketFolder_.empty();
-    }
+    if (socketFolder_.empty()) socketFolder_ = InstanceSocketFolder(&ownSocketFolder_);
     const std::filesystem::path base =
         socketFolder_.empty() ? std::filesystem::path() : InstanceBase(dataFolder_, socketFolder_);
     if (base.empty()) {

@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -32,8 +33,10 @@ constexpr int kSafetyMs = 20000; // only reached when something is broken
 class Probe {
 public:
     // An empty runtime: no XDG_RUNTIME_DIR at all.
-    Probe(const QString& runtime, const QString& dataDir, const QStringList& extra = {}) {
+    Probe(const QString& runtime, const QString& dataDir, const QStringList& extra = {},
+          const QString& tmpDir = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (!tmpDir.isEmpty()) env.insert(QStringLiteral("TMPDIR"), tmpDir);
         if (runtime.isEmpty())
             env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
         else
@@ -194,6 +197,31 @@ private slots:
         QCOMPARE(owner->pid, static_cast<long long>(first.Process().processId()));
         SingleInstance names(data_.toStdString(), runtime_.toStdString());
         QCOMPARE(QString::fromStdString(owner->socket.string()), names.SocketPath());
+    }
+
+    // Another user made the shared fallback folder first (and left it open to
+    // all): the owner puts its socket in a folder of a new name, and a second
+    // start still finds it through the data folder.
+    void runtimeFolderTakenByAnotherUser() {
+        if (::geteuid() != 0) QSKIP("needs root to make a folder of another user");
+        const QString tmp = tmp_->filePath(QStringLiteral("tmp"));
+        const QString taken = tmp + QStringLiteral("/tarvik-runtime-") + QString::number(::getuid());
+        QVERIFY(QDir().mkpath(taken));
+        QVERIFY(::chmod(taken.toLocal8Bit().constData(), 0777) == 0);
+        QVERIFY(::chown(taken.toLocal8Bit().constData(), 65534, 65534) == 0);
+        Probe first(QString(), data_, {}, tmp);
+        first.Start();
+        QCOMPARE(first.NextLine(), QStringLiteral("primary"));
+        const auto owner = LivingFolderOwner(data_.toStdString());
+        QVERIFY(owner.has_value());
+        QVERIFY(!QString::fromStdString(owner->socket.string()).startsWith(taken));
+        Probe second(QString(), data_, {}, tmp);
+        second.Start();
+        QVERIFY(second.Finished());
+        QCOMPARE(second.NextLine(), QStringLiteral("secondary delivered"));
+        QCOMPARE(first.NextLine(), QStringLiteral("show"));
+        // Nothing was put into the other user's folder.
+        QVERIFY(QDir(taken).isEmpty());
     }
 
     // Idle clients, more clients than the server keeps, and accepts that fail
