@@ -2,6 +2,7 @@
 // two directions between the controls and the current profile.
 #include <QPainter>
 
+#include "app/AppOptions.h"
 #include "mainwnd/TarvikDlg.h"
 #include "model/PollingRates.h"
 #include "model/SettingsModel.h"
@@ -102,9 +103,11 @@ void CTarvikDlg::CreateLeftColumn() {
     {
         auto b = std::make_unique<CBattery>(this, kIdBattery, ScaledRect(80, 433, 110, 494));
         b->LoadImages();
+        // No level until the mouse has reported one (without a mouse, never).
+        b->mode = CBattery::kUnknown;
         battery_ = Passive(AddControl(0, std::move(b)));
     }
-    batteryText_ = text(kIdBatteryText, ScaledRect(115, 480, 155, 498), QStringLiteral("100%"), kDtLeft);
+    batteryText_ = text(kIdBatteryText, ScaledRect(115, 480, 155, 498), QString(), kDtLeft);
     // "100%" has to fit its 40 pixels.
     batteryText_->SetFont(Scaled(16), QString::fromLatin1(kNarrowFace));
     {
@@ -149,9 +152,9 @@ void CTarvikDlg::CreateLeftColumn() {
         b->LoadHoverImage(hover);
         return AddControl(0, std::move(b));
     };
-    imageButton(kIdClose, ScaledRect(1092, 12, 1107, 27), QString(), SkinName("skins\\exit_nr.png"),
+    imageButton(kIdWindowClose, ScaledRect(1092, 12, 1107, 27), QString(), SkinName("skins\\exit_nr.png"),
                 SkinName("skins\\exit_ov.png"));
-    imageButton(kIdMinimise, ScaledRect(1072, 12, 1087, 27), QString(), SkinName("skins\\min_nr.png"),
+    imageButton(kIdWindowMinimise, ScaledRect(1072, 12, 1087, 27), QString(), SkinName("skins\\min_nr.png"),
                 SkinName("skins\\min_ov.png"));
 
     static const SkinName kSerial[] = {
@@ -208,8 +211,10 @@ void CTarvikDlg::CreateLeftColumn() {
     profileButton_ = imageButton(kIdProfileButton, ScaledRect(36, 700, 105, 720), L(1),
                                  SkinName("skins\\button2_nr.png"), SkinName("skins\\button2_ov.png"));
     profileButton_->SetReportsHover(true);
+    // The label's text, then the program's own version (as --version and the support line give it).
     QString version = L(3);
-    version += QStringLiteral(":1.1.3");
+    version += QStringLiteral(": ");
+    version += app::VersionNumber();
     text(kIdVersion, ScaledRect(150, 702, 360, 720), version, kDtLeft);
 }
 
@@ -595,7 +600,10 @@ void CTarvikDlg::RefreshSettings() {
     motionWakeup_->SetChecked(model_.GetSettingInt(slot, kSetMotionWakeup) == 1);
     const int minutes = model_.GetSettingInt(slot, kSetPowerDownTime);
     powerDial_->SetValue(minutes);
+    // "Sleep when idle:" ends with a colon: a space keeps the number apart
+    // ("闲置6分钟后休眠" needs none).
     QString label = L(266);
+    if (label.endsWith(QLatin1Char(':'))) label += QLatin1Char(' ');
     label += QString::number(minutes);
     label += L(267);
     powerLabel_->SetText(label);

@@ -1,5 +1,6 @@
 #include "skin/DlgBase.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -424,7 +425,7 @@ void CDlgBase::OnLButtonDown(unsigned keys, QPoint p) {
         return;
     }
     pressedRect_ = kNoRect;
-    BeginWindowDrag(mapToGlobal(p));
+    ArmWindowDrag(mapToGlobal(p));
 }
 
 void CDlgBase::OnLButtonUp(unsigned keys, QPoint p) {
@@ -484,23 +485,42 @@ void CDlgBase::OnLButtonDblClk(unsigned keys, QPoint p) {
     doubleClick_ = true;
 }
 
-void CDlgBase::BeginWindowDrag(QPoint globalPos) {
-    // Prefer the window system's own move; otherwise follow the mouse ourselves.
-    if (QWindow* w = windowHandle(); w && w->startSystemMove()) return;
-    dragging_ = true;
+void CDlgBase::ArmWindowDrag(QPoint globalPos) {
+    drag_ = Drag::Armed;
+    dragPress_ = globalPos;
     dragOffset_ = globalPos - pos();
+}
+
+bool CDlgBase::StartSystemMove() {
+    QWindow* w = windowHandle();
+    return w && w->startSystemMove();
+}
+
+bool CDlgBase::FollowWindowDrag(const QMouseEvent& event) {
+    if (drag_ == Drag::None) return false;
+    if (!(event.buttons() & Qt::LeftButton)) {
+        // The release went elsewhere (a grab, another window): the drag is over.
+        drag_ = Drag::None;
+        return false;
+    }
+    const QPoint global = event.globalPosition().toPoint();
+    if (drag_ == Drag::Armed) {
+        if ((global - dragPress_).manhattanLength() < QApplication::startDragDistance()) return true;
+        // Prefer the window system's own move; it owns the pointer until the release.
+        if (StartSystemMove()) {
+            drag_ = Drag::None;
+            return true;
+        }
+        drag_ = Drag::Following;
+    }
+    move(global - dragOffset_);
+    return true;
 }
 
 // ---- Qt events ------------------------------------------------------------------
 
 void CDlgBase::mouseMoveEvent(QMouseEvent* event) {
-    if (dragging_) {
-        if (event->buttons() & Qt::LeftButton) {
-            move(event->globalPosition().toPoint() - dragOffset_);
-            return;
-        }
-        dragging_ = false;
-    }
+    if (FollowWindowDrag(*event)) return;
     OnMouseMove(KeyFlags(event), event->position().toPoint());
 }
 
@@ -510,7 +530,7 @@ void CDlgBase::mousePressEvent(QMouseEvent* event) {
 
 void CDlgBase::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
-        dragging_ = false;
+        drag_ = Drag::None;
         OnLButtonUp(KeyFlags(event), event->position().toPoint());
     } else if (event->button() == Qt::RightButton) {
         OnRButtonUp(KeyFlags(event), event->position().toPoint());

@@ -68,6 +68,9 @@ public:
     void InvalidateRect(const Rect& r);
     void InvalidateAll();
 
+    // Whether the message table has a row for `msg` (a control's id, say).
+    bool HandlesMessage(int msg) const { return messages_.Handles(msg); }
+
     // Routing state.
     CControlBase* HotControl() const { return hot_; }
     CControlBase* PressedControl() const { return pressed_; }
@@ -170,9 +173,14 @@ protected:
     void leaveEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
+    // Hands the move of the window to the window system while the button is
+    // held; false where it cannot, and the window follows the mouse itself.
+    virtual bool StartSystemMove();
+
 private:
     friend class RoutingScope;
-    void BeginWindowDrag(QPoint globalPos);
+    void ArmWindowDrag(QPoint globalPos);
+    bool FollowWindowDrag(const QMouseEvent& event);
     void FlushDeletedControls();
 
     int windowWidth_ = 2254;
@@ -217,9 +225,15 @@ private:
     int routingDepth_ = 0;
     std::vector<std::unique_ptr<CControlBase>> deleted_;
 
-    // Window dragging where the platform cannot move the window itself.
-    bool dragging_ = false;
-    QPoint dragOffset_;
+    // Window dragging. A press on an empty spot only arms the drag; the first
+    // move with the button still held past the drag distance starts it. A press
+    // and its release with no move between them (a tap, xdotool's click) are a
+    // click, which moves nothing: a window-manager move started at the press
+    // would run on after the release it never saw, until the next click.
+    enum class Drag { None, Armed, Following };
+    Drag drag_ = Drag::None;
+    QPoint dragPress_;  // global point of the press
+    QPoint dragOffset_; // press point minus the window's position
 };
 
 } // namespace tarvik

@@ -18,6 +18,7 @@ constexpr std::pair<ProgramText, std::u16string_view> kTexts[] = {
     {ProgramText::XDisplayNotOpened, u"The X display %1 cannot be opened."},
     {ProgramText::NoXInput, u"The X server has no XInput 2.1."},
     {ProgramText::NoX11Support, u"This build of Tarvik has no X11 input support."},
+    {ProgramText::ShowWindow, u"Show Window"},
 };
 
 constexpr bool InOrder() {

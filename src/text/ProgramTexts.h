@@ -19,6 +19,7 @@ enum class ProgramText : int {
     XDisplayNotOpened, // %1: the display's name
     NoXInput,
     NoX11Support,
+    ShowWindow, // the tray menu's item that shows the window, where the language file has no string 6
 };
 
 // The text of `id` (empty for a number outside the table).
