@@ -248,7 +248,8 @@ void CDlgBase::DrawBackground(QPainter& dc, const Rect& client) {
     dc.drawImage(QPoint(0, 0), backgroundCopy_, QRect(0, 0, w, h));
 }
 
-void CDlgBase::DrawFrameFile(QPainter& dc, const QString& name, int designWidth, int designHeight) {
+void CDlgBase::DrawFrameFile(QPainter& dc, const QString& name, int designWidth, int designHeight,
+                             int grownBy, int keepTop) {
     // Decoded once: a hover repaint must not read the disk. A file that cannot be
     // read is remembered as empty and leaves the fill colour.
     auto it = frames_.find(name);
@@ -258,8 +259,19 @@ void CDlgBase::DrawFrameFile(QPainter& dc, const QString& name, int designWidth,
         it = frames_.emplace(name, std::move(frame.image)).first;
     }
     if (it->second.isNull()) return;
-    StretchBitmap(dc, it->second, QRect(0, 0, Scaled(designWidth), Scaled(designHeight)),
-                  QRect(0, 0, designWidth, designHeight));
+    if (grownBy <= 0) {
+        StretchBitmap(dc, it->second, QRect(0, 0, Scaled(designWidth), Scaled(designHeight)),
+                      QRect(0, 0, designWidth, designHeight));
+        return;
+    }
+    // A window grown taller than its frame: the rows above keepTop (title
+    // bar) keep their size, the rest is stretched over the grown height.
+    const int top = std::clamp(keepTop, 0, designHeight);
+    StretchBitmap(dc, it->second, QRect(0, 0, Scaled(designWidth), Scaled(top)),
+                  QRect(0, 0, designWidth, top));
+    StretchBitmap(dc, it->second,
+                  QRect(0, Scaled(top), Scaled(designWidth), Scaled(designHeight) - Scaled(top) + grownBy),
+                  QRect(0, top, designWidth, designHeight - top));
 }
 
 // ---- painting ---------------------------------------------------------------

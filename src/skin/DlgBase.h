@@ -159,7 +159,10 @@ protected:
     void DrawBackground(QPainter& dc, const Rect& client);
     // Stretches the design-size area of a frame bitmap file to design × UI scale.
     // The file is decoded at its first paint and kept while the window lives.
-    void DrawFrameFile(QPainter& dc, const QString& name, int designWidth, int designHeight);
+    // A window grown `grownBy` pixels taller keeps the frame's rows above
+    // `keepTop` (design pixels) and stretches the rest over the taller body.
+    void DrawFrameFile(QPainter& dc, const QString& name, int designWidth, int designHeight, int grownBy = 0,
+                       int keepTop = 0);
 
     int controlsCreated_ = 0;
 
