@@ -255,8 +255,23 @@ int CListPopup::ItemAt(int x, int y) const {
     return -1;
 }
 
+Rect CListPopup::TextRect(const PopupItem& item) const {
+    Rect r{item.rect.left + 2, item.rect.top, item.rect.right - 2, item.rect.bottom};
+    if (!item.subMenu) return r;
+    if (style_ == Style::Picture) {
+        // The sub-menu pictures hold their arrow in the last 18 of their pixels,
+        // stretched with the picture over the row.
+        constexpr int kArrowColumns = 18;
+        if (pictureWidth_ > 0)
+            r.right = item.rect.right - kArrowColumns * item.rect.Width() / pictureWidth_ - 1;
+    } else {
+        r.right = item.rect.right - 12; // the drawn triangle ends 6 pixels from the edge, 5 wide
+    }
+    return r;
+}
+
 void CListPopup::DrawItem(QPainter& dc, const PopupItem& item, bool hot) {
-    const Rect textRect{item.rect.left + 2, item.rect.top, item.rect.right - 2, item.rect.bottom};
+    const Rect textRect = TextRect(item);
     if (style_ == Style::Picture) {
         const SkinImage& picture =
             hot ? (item.subMenu ? hoverSub_ : hover_) : (item.subMenu ? sub_ : normal_);

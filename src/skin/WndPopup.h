@@ -130,6 +130,9 @@ public:
     const PopupResult& Result() const { return result_; }
     // Index of the first item with this value, -1 when none.
     int IndexOfValue(int value) const;
+    // Where an item's label is drawn: the row less 2 pixels each side, and for
+    // an item with a sub-menu less its arrow, so a long label stays clear of it.
+    Rect TextRect(const PopupItem& item) const;
 
 protected:
     // right: the design right edge R; height: the design row height H.
