@@ -107,7 +107,9 @@ void CTarvikDlg::CreateLeftColumn() {
         b->mode = CBattery::kUnknown;
         battery_ = Passive(AddControl(0, std::move(b)));
     }
-    batteryText_ = text(kIdBatteryText, ScaledRect(115, 480, 155, 498), QString(), kDtLeft);
+    // Left of the gauge, at its foot: the legend takes the room right of it,
+    // and "Battery medium" then ends inside the panel's frame (266).
+    batteryText_ = text(kIdBatteryText, ScaledRect(38, 476, 78, 494), QString(), kDtRight);
     // "100%" has to fit its 40 pixels.
     batteryText_->SetFont(Scaled(16), QString::fromLatin1(kNarrowFace));
     {
@@ -117,8 +119,8 @@ void CTarvikDlg::CreateLeftColumn() {
         const int dotTop[] = {441, 462, 484};
         const int textTop[] = {439, 460, 482};
         for (int i = 0; i < 3; ++i) {
-            image(kIdBatteryLegendPicture, ScaledRect(165, dotTop[i], 173, dotTop[i] + 8), kDots[i]);
-            text(kIdBatteryLegendText, ScaledRect(180, textTop[i], 320, textTop[i] + 18), L(16 + i), kDtLeft);
+            image(kIdBatteryLegendPicture, ScaledRect(122, dotTop[i], 130, dotTop[i] + 8), kDots[i]);
+            text(kIdBatteryLegendText, ScaledRect(136, textTop[i], 262, textTop[i] + 18), L(16 + i), kDtLeft);
         }
     }
     {
@@ -132,7 +134,9 @@ void CTarvikDlg::CreateLeftColumn() {
         for (int v = 3; v <= 10; ++v) dial->LoadValueImage(v, kDial[v - 3]);
         powerDial_ = AddControl(0, std::move(dial));
     }
-    powerLabel_ = text(kIdPowerLabel, ScaledRect(36, 640, 266, 658), QString(), kDtCenter);
+    // The label and the two check rows sit 4 pixels higher than the dial's
+    // first layout, so the last row's text clears the frame's foot (694).
+    powerLabel_ = text(kIdPowerLabel, ScaledRect(36, 636, 266, 654), QString(), kDtCenter);
     auto check = [this](int id, const Rect& r) {
         auto c = std::make_unique<CCheckButton>(this, id, r, QString(), 0);
         c->LoadNormalImage(SkinName("skins\\check_nr.png"));
@@ -140,10 +144,10 @@ void CTarvikDlg::CreateLeftColumn() {
         c->LoadCheckedImage(SkinName("skins\\check_dn.png"));
         return AddControl(0, std::move(c));
     };
-    lightOnMove_ = check(kIdLightOnMove, ScaledRect(50, 658, 65, 673));
-    text(kIdBatteryLegendText, ScaledRect(70, 658, 270, 676), L(268), kDtLeft);
-    motionWakeup_ = check(kIdMotionWakeup, ScaledRect(50, 678, 65, 693));
-    text(kIdBatteryLegendText, ScaledRect(70, 678, 270, 696), L(274), kDtLeft);
+    lightOnMove_ = check(kIdLightOnMove, ScaledRect(50, 655, 65, 670));
+    text(kIdBatteryLegendText, ScaledRect(70, 654, 262, 672), L(268), kDtLeft);
+    motionWakeup_ = check(kIdMotionWakeup, ScaledRect(50, 674, 65, 689));
+    text(kIdBatteryLegendText, ScaledRect(70, 673, 262, 691), L(274), kDtLeft);
 
     auto imageButton = [this](int id, const Rect& r, const QString& caption, const QString& normal,
                               const QString& hover) {

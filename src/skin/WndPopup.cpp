@@ -270,18 +270,35 @@ Rect CListPopup::TextRect(const PopupItem& item) const {
     return r;
 }
 
+QFont CListPopup::LabelFont(const PopupItem& item) const {
+    QFont font = PopupFont();
+    const int room = TextRect(item).Width();
+    if (room <= 0 || QFontMetrics(font).horizontalAdvance(item.label) <= room) return font;
+    const bool pixels = font.pixelSize() > 0;
+    const double full = pixels ? font.pixelSize() : font.pointSizeF();
+    for (double size = full - 0.5; size >= full * 0.75; size -= 0.5) {
+        if (pixels)
+            font.setPixelSize(static_cast<int>(size));
+        else
+            font.setPointSizeF(size);
+        if (QFontMetrics(font).horizontalAdvance(item.label) <= room) break;
+    }
+    return font;
+}
+
 void CListPopup::DrawItem(QPainter& dc, const PopupItem& item, bool hot) {
     const Rect textRect = TextRect(item);
+    const QFont font = LabelFont(item);
     if (style_ == Style::Picture) {
         const SkinImage& picture =
             hot ? (item.subMenu ? hoverSub_ : hover_) : (item.subMenu ? sub_ : normal_);
         DrawSkinImage(dc, picture, QRectF(item.rect.ToQRect()), QRect(0, 0, pictureWidth_, pictureHeight_));
-        DrawSkinText(dc, textRect, item.label, PopupFont(), hot ? kTextHover : kTextNormal,
+        DrawSkinText(dc, textRect, item.label, font, hot ? kTextHover : kTextNormal,
                      kControlTextFormat | kDtCenter);
         return;
     }
     if (hot) FillSolidRect(dc, item.rect, Rgb(83, 75, 0));
-    DrawSkinText(dc, textRect, item.label, PopupFont(), hot ? kTextHover : kTextNormal,
+    DrawSkinText(dc, textRect, item.label, font, hot ? kTextHover : kTextNormal,
                  kControlTextFormat | kDtCenter);
     if (item.subMenu) {
         // A small right-pointing triangle, pixel by pixel.

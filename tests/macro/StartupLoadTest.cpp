@@ -13,6 +13,7 @@
 #include "macro/StartupLoad.h"
 #include "text/Language.h"
 #include "text/Log.h"
+#include "text/StdioFileEx.h"
 
 namespace tarvik {
 namespace {

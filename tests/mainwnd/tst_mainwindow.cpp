@@ -187,10 +187,18 @@ private slots:
 
     // Every text the window shows fits its rectangle at every scale: the
     // labels, values and captions of all panels, and the DPI values.
-    void noTextIsCut_data() { screenshots_data(); }
+    void noTextIsCut_data() {
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<bool>("english");
+        for (const bool english : {true, false})
+            for (const double scale : {1.0, 1.5, 2.0})
+                QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(english ? "en" : "zh").arg(scale)))
+                    << scale << english;
+    }
     void noTextIsCut() {
         QFETCH(double, scale);
-        Harness h(scale);
+        QFETCH(bool, english);
+        Harness h(scale, [english](const QString& config) { SelectLanguage(config, english); });
         QVERIFY(h.Start());
         // The widest values: brightness "100%", speed 5, the 10000 DPI level.
         h.Current().Lighting1Mode[0] = 3;
@@ -207,6 +215,11 @@ private slots:
                 // As the text drawing decides whether to cut with an ellipsis.
                 if (QFontMetrics(c->Font()).elidedText(text, Qt::ElideRight, c->GetRect().Width()) != text)
                     cut << QStringLiteral("%1 \"%2\"").arg(c->Id()).arg(text);
+                // A text of the left part stays inside its frame (x 36-266, foot at 694).
+                const Rect r = c->GetRect();
+                if (r.left < Scaled(266) && r.bottom <= Scaled(700) &&
+                    (r.right > Scaled(266) || r.bottom > Scaled(694)))
+                    cut << QStringLiteral("%1 \"%2\" crosses its frame").arg(c->Id()).arg(text);
             }
         }
         QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(", "))));
@@ -239,10 +252,15 @@ private slots:
         Harness h;
         QVERIFY(h.Start());
         QStringList unhandled;
-        for (int g = 0; g < CDlgBase::kGroupCount; ++g)
-            for (const auto& c : h.window->Group(g))
-                if (c && c->IsInteractive() && !h.window->HandlesMessage(c->Id()))
-                    unhandled << QString::number(c->Id());
+        for (int g = 0; g < CDlgBase::kGroupCount; ++g) {
+            for (const auto& c : h.window->Group(g)) {
+                if (!c || !c->IsInteractive() || c->IsDisabled()) continue;
+                // A combo reports through its combo message, the others through their id.
+                const auto* combo = dynamic_cast<const CComboButton*>(c.get());
+                const int msg = combo ? combo->ComboMessage() : c->Id();
+                if (!h.window->HandlesMessage(msg)) unhandled << QString::number(c->Id());
+            }
+        }
         QVERIFY2(unhandled.isEmpty(), qPrintable(unhandled.join(QLatin1Char(' '))));
     }
 

@@ -10,6 +10,7 @@
 
 #include "MainWindowHarness.h"
 #include "device/ui/NoticeDialogs.h"
+#include "mainwnd/MainLayout.h"
 #include "text/Language.h"
 #include "text/Notices.h"
 #include "text/ProgramTexts.h"
@@ -66,15 +67,6 @@ std::vector<NoticeCase> AllNotices() {
     return all;
 }
 
-// Writes the language selector: EN, or any other code for the Chinese file.
-void SelectLanguage(const QString& configDir, bool english) {
-    QFile f(configDir + QStringLiteral("/LanSetting.ini"));
-    if (!f.open(QIODevice::WriteOnly)) return;
-    const QString text = QStringLiteral("[ChangeLanguage]\nLanguage=%1\n").arg(english ? "EN" : "CN");
-    f.write("\xFF\xFE");
-    f.write(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-}
-
 } // namespace
 
 class TestNotices : public QObject {
@@ -102,6 +94,15 @@ private slots:
                                    .arg(scale);
         QVERIFY(QDir().mkpath(folder));
         QVERIFY(h.window->grab().save(folder + QStringLiteral("/main-window.png")));
+        // The polling panel with its caption, and the function menu with its sub-menu arrows.
+        h.ClickControl(mainwnd::kIdHeaderPolling);
+        QVERIFY(h.window->grab().save(folder + QStringLiteral("/main-window-polling.png")));
+        h.ClickControl(mainwnd::kIdFirstCombo + 2);
+        QWidget* menu = h.window->Popup(CTarvikDlg::kSlotFunctionMenu);
+        QVERIFY(menu);
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        QVERIFY(menu->grab().save(folder + QStringLiteral("/function-menu.png")));
+        h.window->ClosePopup(CTarvikDlg::kSlotFunctionMenu);
 
         std::vector<QImage> shots;
         QStringList cut;
@@ -136,20 +137,20 @@ private slots:
         }
         QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(", "))));
 
-        // One sheet of them all, to look over.
-        int width = 0, height = 0;
+        // One sheet of them all, three to a row, to look over.
+        constexpr int kColumns = 3;
+        int cellWidth = 0, cellHeight = 0;
         for (const QImage& s : shots) {
-            width = std::max(width, s.width());
-            height += s.height() + 4;
+            cellWidth = std::max(cellWidth, s.width() + 4);
+            cellHeight = std::max(cellHeight, s.height() + 4);
         }
-        QImage sheet(width, height, QImage::Format_RGB32);
+        const int rows = (static_cast<int>(shots.size()) + kColumns - 1) / kColumns;
+        QImage sheet(cellWidth * kColumns, cellHeight * rows, QImage::Format_RGB32);
         sheet.fill(Qt::white);
         QPainter p(&sheet);
-        int y = 0;
-        for (const QImage& s : shots) {
-            p.drawImage(0, y, s);
-            y += s.height() + 4;
-        }
+        for (std::size_t i = 0; i < shots.size(); ++i)
+            p.drawImage(static_cast<int>(i % kColumns) * cellWidth,
+                        static_cast<int>(i / kColumns) * cellHeight, shots[i]);
         p.end();
         QVERIFY(sheet.save(folder + QStringLiteral("/all-notices.png")));
     }

@@ -148,7 +148,8 @@ void TestPopups::layoutAtScaleOnePointFive() {
 }
 
 // The labels of the function menu's sub-menu items ("Window Management") fit
-// beside their arrow, in both languages at every scale.
+// beside their arrow, in both languages at every scale (a long one in a
+// smaller size of the face).
 void TestPopups::labelsClearOfTheirArrows_data() {
     QTest::addColumn<QString>("file");
     QTest::addColumn<double>("scale");
@@ -175,7 +176,7 @@ void TestPopups::labelsClearOfTheirArrows() {
         const Rect text = p->TextRect(item);
         // The arrow takes the last 18 of the 160 columns of "skins\\menusub_nr.png", stretched over the row.
         QVERIFY(text.right <= item.rect.right - 18 * item.rect.Width() / 160);
-        QVERIFY2(QFontMetrics(p->PopupFont()).horizontalAdvance(item.label) <= text.Width(),
+        QVERIFY2(QFontMetrics(p->LabelFont(item)).horizontalAdvance(item.label) <= text.Width(),
                  qPrintable(item.label));
     }
     QVERIFY(subMenus >= 4);

@@ -86,7 +86,7 @@ void CFirmwareResetDlg::CreateControls(const Rect&) {
     AddControl(0, CloseButton(this, ScaledRect(405, 4, 420, 19)));
     AddControl(0, TextButton(this, kIdConfirm, ScaledRect(260, 110, 329, 130), L(4)));
     AddControl(0, TextButton(this, kIdCancel, ScaledRect(350, 110, 419, 130), L(5)));
-    AddControl(0, std::make_unique<CStaticText>(this, kIdMessage, ScaledRect(0, 60, 429, 108), L(140),
+    AddControl(0, std::make_unique<CStaticText>(this, kIdMessage, ScaledRect(10, 60, 419, 108), L(140),
                                                 kMessageGrey, kDtCenter | kDtWordBreak));
 }
 
