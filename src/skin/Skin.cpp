@@ -190,6 +190,21 @@ int WrappedTextHeight(const QFont& font, int width, const QString& text) {
     return static_cast<int>(std::ceil(height));
 }
 
+QFont FitFont(const QFont& font, const QString& text, int width) {
+    if (width <= 0 || QFontMetrics(font).horizontalAdvance(text) <= width) return font;
+    QFont fitted = font;
+    const bool pixels = font.pixelSize() > 0;
+    const double full = pixels ? font.pixelSize() : font.pointSizeF();
+    for (double size = full - 0.5; size >= full * 0.75; size -= 0.5) {
+        if (pixels)
+            fitted.setPixelSize(static_cast<int>(size));
+        else
+            fitted.setPointSizeF(size);
+        if (QFontMetrics(fitted).horizontalAdvance(text) <= width) break;
+    }
+    return fitted;
+}
+
 void DrawControlText(QPainter& dc, const Rect& r, const QString& text, const QFont& font, Colour colour,
                      int align, int insetLeft, int insetRight) {
     const unsigned alignFlag = align == 1 ? kDtCenter : align == 2 ? kDtRight : kDtLeft;

@@ -140,6 +140,9 @@ void DrawSkinText(QPainter& dc, const Rect& r, const QString& text, const QFont&
                   unsigned format);
 // The height that `text` takes when drawn with word break into `width` pixels.
 int WrappedTextHeight(const QFont& font, int width, const QString& text);
+// `font`, or a smaller size of its face (down to three quarters) in which the
+// one-line `text` fits `width` pixels: for a label too long for its place.
+QFont FitFont(const QFont& font, const QString& text, int width);
 // The control text rule: `r` shrunk by the insets, the control's alignment
 // (0 left, 1 centred, 2 right), single line, vertically centred, word ellipsis.
 void DrawControlText(QPainter& dc, const Rect& r, const QString& text, const QFont& font, Colour colour,

@@ -271,19 +271,7 @@ Rect CListPopup::TextRect(const PopupItem& item) const {
 }
 
 QFont CListPopup::LabelFont(const PopupItem& item) const {
-    QFont font = PopupFont();
-    const int room = TextRect(item).Width();
-    if (room <= 0 || QFontMetrics(font).horizontalAdvance(item.label) <= room) return font;
-    const bool pixels = font.pixelSize() > 0;
-    const double full = pixels ? font.pixelSize() : font.pointSizeF();
-    for (double size = full - 0.5; size >= full * 0.75; size -= 0.5) {
-        if (pixels)
-            font.setPixelSize(static_cast<int>(size));
-        else
-            font.setPointSizeF(size);
-        if (QFontMetrics(font).horizontalAdvance(item.label) <= room) break;
-    }
-    return font;
+    return FitFont(PopupFont(), item.label, TextRect(item).Width());
 }
 
 void CListPopup::DrawItem(QPainter& dc, const PopupItem& item, bool hot) {

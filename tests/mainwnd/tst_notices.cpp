@@ -1,6 +1,7 @@
 // Every text the program makes for a notice, in both shipped languages at the
 // three UI scales: each fits its dialog (a long one wraps and grows the
-// notice), and a picture of every one goes to the test artefacts
+// notice), as do the macro manager's labels; a picture of every one goes to
+// the test artefacts
 // (screenshots/<language>-<scale>/), with one sheet of them all per language
 // and scale to look over, beside the main window of that language and scale.
 #include <QDir>
@@ -10,7 +11,9 @@
 
 #include "MainWindowHarness.h"
 #include "device/ui/NoticeDialogs.h"
+#include "macro/ui/MacroManagerDlg.h"
 #include "mainwnd/MainLayout.h"
+#include "skin/StaticControls.h"
 #include "text/Language.h"
 #include "text/Notices.h"
 #include "text/ProgramTexts.h"
@@ -103,9 +106,28 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(menu));
         QVERIFY(menu->grab().save(folder + QStringLiteral("/function-menu.png")));
         h.window->ClosePopup(CTarvikDlg::kSlotFunctionMenu);
+        QTRY_VERIFY_WITH_TIMEOUT(h.window->Popup(CTarvikDlg::kSlotFunctionMenu) == nullptr, 10000);
+
+        QStringList cut;
+        // The macro manager: every label whole, and 10 pixels inside the right edge.
+        h.ClickControl(mainwnd::kIdMacroManager);
+        QTRY_VERIFY_WITH_TIMEOUT(dynamic_cast<CMacroManagerDlg*>(h.window->ActiveDialog()) != nullptr, 10000);
+        auto* manager = static_cast<CMacroManagerDlg*>(h.window->ActiveDialog());
+        QVERIFY(QTest::qWaitForWindowExposed(manager));
+        for (int g = 0; g < CDlgBase::kGroupCount; ++g) {
+            for (const auto& c : manager->Group(g)) {
+                auto* label = dynamic_cast<CStaticText*>(c.get());
+                if (!label || label->GetText().isEmpty() || (label->Format() & kDtWordBreak)) continue;
+                const Rect r = label->GetRect();
+                if (QFontMetrics(label->Font()).horizontalAdvance(label->GetText()) > r.Width() ||
+                    r.right > manager->width() - Scaled(10))
+                    cut << QStringLiteral("manager \"%1\"").arg(label->GetText());
+            }
+        }
+        QVERIFY(manager->grab().save(folder + QStringLiteral("/macro-manager.png")));
+        manager->reject();
 
         std::vector<QImage> shots;
-        QStringList cut;
         for (const NoticeCase& c : AllNotices()) {
             QVERIFY2(!c.text.isEmpty(), qPrintable(c.name));
             CAttentionDlg notice(L(kAttentionTitleString), c.text, h.window.get());
