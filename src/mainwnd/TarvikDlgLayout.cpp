@@ -361,9 +361,12 @@ void CTarvikDlg::CreatePanels() {
             rates_[static_cast<std::size_t>(i)] = radio(4, Panel::Polling, kIdFirstRate + i, cell.l, cell.t,
                                                         cell.r, cell.b, kNormal[i], kDown[i], kDown[i]);
         }
+        // The chosen rate's caption under the grid, not across its middle,
+        // where it covered the four tiles; 16 pixels of body are left there.
         for (int i = 0; i < 4; ++i) {
-            auto* c = panelText(4, Panel::Polling, kIdFirstRateCaption + i, 88, 83, 173, 101, L(261 + i),
+            auto* c = panelText(4, Panel::Polling, kIdFirstRateCaption + i, 59, 164, 203, 180, L(261 + i),
                                 kDtCenter);
+            c->SetFont(Scaled(14), QString::fromStdU16String(Language().Font().face));
             c->SetVisible(false);
             rateCaptions_[static_cast<std::size_t>(i)] = c;
         }

@@ -222,6 +222,11 @@ private slots:
                     cut << QStringLiteral("%1 \"%2\" crosses its frame").arg(c->Id()).arg(text);
             }
         }
+        // The polling rate's caption lies beside the rate tiles, not across them.
+        for (int caption = kIdFirstRateCaption; caption < kIdFirstRateCaption + 4; ++caption)
+            for (int rate = kIdFirstRate; rate < kIdFirstRate + 4; ++rate)
+                if (h.RectOf(caption).Intersects(h.RectOf(rate)))
+                    cut << QStringLiteral("caption %1 over rate %2").arg(caption).arg(rate);
         QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(", "))));
     }
 
