@@ -82,8 +82,15 @@ geometry() {
     xwininfo -id "$1" 2>/dev/null | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
         /Width:/ { w = $2 } /Height:/ { h = $2 } /Map State:/ { m = $3 } END { print x, y, w, h, m }'
 }
-# The visible windows of the program other than the main window.
-others() { xdotool search --onlyvisible --class '^tarvik$' 2>/dev/null | grep -vx "${main:-0}" || true; }
+# The visible windows of the program other than the main window and its tray
+# icon (an X11 tray embeds it: a window of the program's class, 24 pixels or so).
+others() {
+    local w
+    for w in $(xdotool search --onlyvisible --class '^tarvik$' 2>/dev/null | grep -vx "${main:-0}"); do
+        [ "$(geometry "$w" | cut -d' ' -f3)" -ge 48 ] 2>/dev/null && echo "$w"
+    done
+    return 0
+}
 # sized W H: the first of them that is W x H (a progress dialog may be up as well).
 sized() {
     local w
@@ -282,7 +289,15 @@ screenshot zh "$work/data-zh" "$artefacts/main-window-zh.png"
 # ---- under a window manager (openbox): the title buttons, a click right after
 # a send, and clicks that must not move the window.
 wm_state() { xprop -id "$1" WM_STATE 2>/dev/null | awk '/window state:/ { print $3 }'; }
-state_is() { [ "$(wm_state "$1")" = "$2" ]; }
+# state_is WINDOW minimised|hidden: iconified by the window manager, or unmapped without being iconic.
+state_is() {
+    local state
+    state=$(wm_state "$1")
+    case $2 in
+    minimised) [ "$state" = Iconic ] ;;
+    hidden) [ "$(geometry "$1" | cut -d' ' -f5)" != IsViewable ] && [ "$state" != Iconic ] ;;
+    esac
+}
 viewable() { [ "$(geometry "$main" | cut -d' ' -f5)" = IsViewable ]; }
 place_of() { geometry "$1" | cut -d' ' -f1,2; }
 bring_up() { # a second start brings the window up
@@ -290,7 +305,7 @@ bring_up() { # a second start brings the window up
         fail "the second start ended with an error"
     wait_for 10 "the window to come back" viewable
 }
-title_buttons() { # WANT: the WM_STATE a click on each button gives (Iconic: minimised; Withdrawn: hidden)
+title_buttons() { # WANT: what a click on each button does to the window (minimised or hidden)
     local want=$1 id rect
     for id in minimise close; do
         [ "$id" = minimise ] && rect="1072 12 1087 27" || rect="1092 12 1107 27"
@@ -347,7 +362,7 @@ for scale in 1 1.5 2; do
     if [ "$scale" != 2 ]; then
         click_after_send
         step "openbox, scale $scale: a click 0.3 s after a send reached the mouse"
-        title_buttons Iconic
+        title_buttons minimised
         step "openbox, scale $scale: without a tray, close and minimise minimise the window"
     fi
     kill "$tarvik_pid"
@@ -357,14 +372,14 @@ if command -v trayer >/dev/null; then
     step "openbox with a tray (trayer)"
     trayer --edge bottom --align right --widthtype pixel --width 200 --height 24 >"$work/trayer.log" 2>&1 &
     pids+=($!)
-    tray_owned() { xprop -root 2>/dev/null | grep -q . && xdotool search --classname '^trayer$' >/dev/null 2>&1; }
-    wait_for 20 "trayer" tray_owned
-    sleep 1 # its selection of the system tray is taken once its window is up
+    tray_up() { xdotool search --classname '^panel$' >/dev/null 2>&1; }
+    wait_for 20 "trayer" tray_up
+    sleep 1 # it takes the system tray's selection once its panel is up
     scale=1
     start_mouse wm-tray
     data=$work/data-wm-tray
     start_tarvik wm-tray "$data"
-    title_buttons Withdrawn
+    title_buttons hidden
     step "openbox with a tray: close and minimise hide the window to the tray"
     kill "$tarvik_pid"
     ends_with_0 20
