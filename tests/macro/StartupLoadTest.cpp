@@ -252,8 +252,8 @@ TEST_F(StartupLoad, DamagedLanguageFileIsRestoredFromTheShippedCopy) {
     };
     const std::vector<Case> cases = {
         {"no header: every text lost", Utf16File(u"Setting\n0=English\n"), false, true},
-        {"a line without '=' after a few texts", Utf16File(u"[Setting]\n0=English\n1=Profiles\nbroken\n"), false,
-         true},
+        {"a line without '=' after a few texts", Utf16File(u"[Setting]\n0=English\n1=Profiles\nbroken\n"),
+         false, true},
         {"lock held by another program", Utf16File(u"Setting\n"), true, false},
     };
     for (const Case& c : cases) {
