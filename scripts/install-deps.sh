@@ -16,7 +16,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libx11-dev libxi-dev libxtst-dev
   xvfb xauth fonts-dejavu-core fonts-dejavu-extra fonts-wqy-microhei dbus-daemon
-  xdotool x11-utils jq
+  xdotool x11-utils jq openbox trayer x11-session-utils
   help2man man-db bash-completion desktop-file-utils appstream dpkg-dev lintian
   python3
 )

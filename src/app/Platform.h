@@ -21,17 +21,22 @@ struct PlatformEnvironment {
     QString display;            // $DISPLAY
     QString qpaPlatform;        // $QT_QPA_PLATFORM
     QString enableHighDpiScale; // $QT_ENABLE_HIGHDPI_SCALING
+    QString waylandDisplay;     // $WAYLAND_DISPLAY
 };
 
 // The variables to set before the application object exists; empty = leave it.
 struct PlatformChoice {
     QString qpaPlatform;        // "xcb" when DISPLAY is set and QT_QPA_PLATFORM is not
     QString enableHighDpiScale; // "0" unless the user chose: the skin scale is the only scale
+    // Why no window can be shown (no display for the window system that would
+    // be used); empty when one can. Qt would abort with a core dump instead.
+    QString noDisplay;
 };
 
 PlatformChoice ChoosePlatform(const PlatformEnvironment& env);
 
-// Reads the process environment, applies ChoosePlatform and returns what it set.
+// Reads the process environment, applies ChoosePlatform and returns what it
+// chose (nothing is set when there is no display).
 PlatformChoice PreparePlatform();
 
 // The UI scale: `override` (--scale) when given, else the screen rule (1.0, 1.5

@@ -1,5 +1,6 @@
 #include "app/ShutdownSignals.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <QSocketNotifier>
@@ -104,6 +105,33 @@ void SaveOnSessionEnd(QGuiApplication& app, std::function<void()> save) {
     (void)app;
     (void)save;
 #endif
+}
+
+namespace {
+
+class QuitRequestFilter : public QObject {
+public:
+    QuitRequestFilter(QObject* parent, std::function<void()> end) : QObject(parent), end_(std::move(end)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Quit || watched != parent()) return false;
+        if (!ended_ && end_) {
+            ended_ = true;
+            end_();
+        }
+        return true;
+    }
+
+private:
+    std::function<void()> end_;
+    bool ended_ = false;
+};
+
+} // namespace
+
+void EndWithSession(QGuiApplication& app, std::function<void()> end) {
+    app.installEventFilter(new QuitRequestFilter(&app, std::move(end)));
 }
 
 } // namespace tarvik::app

@@ -57,4 +57,12 @@ private:
 // the program; the session's end does.
 void SaveOnSessionEnd(QGuiApplication& app, std::function<void()> save);
 
+// The end of the session: the session manager's "die" reaches the program as
+// the application's quit request, which Qt carries out only when every window
+// accepts its close. The main window's close hides it to the tray instead, so
+// the program would stay and the logout wait for it. From this call on such a
+// request runs `end` (the program's own exit, which saves and ends the event
+// loop) and is not passed on. The filter is owned by `app`.
+void EndWithSession(QGuiApplication& app, std::function<void()> end);
+
 } // namespace tarvik::app

@@ -16,6 +16,7 @@
 #include "skin/Skin.h"
 #include "text/Language.h"
 #include "text/Log.h"
+#include "text/ProgramTexts.h"
 
 namespace tarvik::app {
 
@@ -82,14 +83,17 @@ CTrayIcon::~CTrayIcon() {
 
 void CTrayIcon::RebuildMenu() {
     menu_.clear();
-    const auto add = [this](int id, int text) {
-        QAction* a = menu_.addAction(QString::fromStdU16String(LanguageString(text)));
+    const auto add = [this](int id, std::u16string_view text) {
+        QAction* a = menu_.addAction(QString::fromStdU16String(std::u16string(text)));
         a->setData(id);
         connect(a, &QAction::triggered, this, [this, id] { emit commandChosen(id); });
     };
-    add(kIdTrayBringUp, 1);
+    // String 6, not the window's "Profiles" (1): the item shows the window. A
+    // language file from before string 6 gets the program's own text.
+    const std::u16string& show = LanguageString(kTrayShowString);
+    add(kIdTrayBringUp, show.empty() ? ProgramTextString(ProgramText::ShowWindow) : show);
     menu_.addSeparator();
-    add(kIdTrayExit, 2);
+    add(kIdTrayExit, LanguageString(2));
 }
 
 void CTrayIcon::HandleActivation(QSystemTrayIcon::ActivationReason reason) {

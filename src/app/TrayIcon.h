@@ -20,6 +20,8 @@ namespace tarvik::app {
 
 inline constexpr int kIdTrayBringUp = 2075;
 inline constexpr int kIdTrayExit = 2076;
+// The language string of the menu item that shows the window.
+inline constexpr int kTrayShowString = 6;
 inline constexpr int kTrayHostWaitMs = 30000;
 
 // What a click on the icon asks of the window. A StatusNotifier host sends a

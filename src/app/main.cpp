@@ -49,7 +49,11 @@ int main(int argc, char** argv) {
     const app::AppOptions& options = parsed.options;
 
     SetProgramFolder(ResolveProgramFolder());
-    app::PreparePlatform();
+    const app::PlatformChoice platform = app::PreparePlatform();
+    if (!platform.noDisplay.isEmpty()) {
+        Print(stderr, QStringLiteral("tarvik: ") + platform.noDisplay + QLatin1Char('\n'));
+        return 1;
+    }
     QApplication application(argc, argv);
     std::optional<SkinPreload> preload;
     // The preload thread ends before the application object goes, on every way out.
@@ -121,6 +125,7 @@ int main(int argc, char** argv) {
     ServeCtlCommands(instance, window);
     running = &window;
     app::SaveOnSessionEnd(application, [&window] { window.SavePending(); });
+    app::EndWithSession(application, [&window] { window.Exit(); });
 
     window.Start();
     preload.reset(); // every picture it decodes has been asked for by now

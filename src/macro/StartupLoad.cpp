@@ -102,6 +102,25 @@ StartupData LoadStartupData(const std::filesystem::path& dataFolder,
         message += report.languageFile.string();
         message += ": ";
         message += report.language.Describe();
+        // A damaged file would leave the window without its texts, and nothing
+        // in the program could mend it: the shipped copy takes its place, the
+        // damaged one kept beside it. One line tells both.
+        if (report.language.error == FileError::Damaged && lock.Held()) {
+            const FileResult restored = RestoreLanguageFile(report.languageFile, programFolder);
+            if (restored) {
+                message += "; the program's copy was put in its place (the damaged file is kept as ";
+                message += BackupName(report.languageFile, 0).filename().string();
+                message += ')';
+                report.language = Language().Load(dataFolder / "config", uiScale);
+            } else {
+                message += "; the program's copy could not replace it";
+                // A backup or write that failed has told why already.
+                if (restored.error != FileError::NotWritten) {
+                    message += ": ";
+                    message += restored.Describe();
+                }
+            }
+        }
         ReportProblem(message);
     }
 

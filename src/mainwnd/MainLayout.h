@@ -16,8 +16,9 @@ namespace tarvik::mainwnd {
 
 // ---- command ids of the main window's controls
 enum : int {
-    kIdClose = 2001,
-    kIdMinimise = 2002,
+    // Not kIdClose: inside the window's members that name is the base dialog's 2004.
+    kIdWindowClose = 2001,
+    kIdWindowMinimise = 2002,
     kIdFirstCombo = 2013, // 2013-2018: the key-function combos of buttons 1-6
     kIdLastCombo = 2018,
     kIdFactoryReset = 2045,

@@ -294,6 +294,7 @@ void CTarvikDlg::CloseAllDialogs() {
     CloseOpenDialogs();
     for (const QPointer<QDialog>& d : dialogs_)
         if (d) d->reject();
+    if (progress_) progress_->reject();
     if (startupNotice_) startupNotice_->reject();
 }
 
@@ -418,8 +419,16 @@ void CTarvikDlg::OnProgress(const DeviceProgress& p) {
     if (!progress_) {
         if (p.finished && p.done == 0 && p.total == 0) return;
         auto* dialog = new CProgressBarDlg(L(146), QString(), this);
+        // It only shows that the mouse is being written: not modal, never
+        // focused, and transparent to the pointer, so every press and release
+        // reaches the window's controls whatever the device link is doing
+        // (a click 0.3 s after another one's send is not lost).
+        dialog->setWindowFlag(Qt::WindowDoesNotAcceptFocus, true);
+        dialog->setWindowFlag(Qt::WindowTransparentForInput, true);
+        dialog->setAttribute(Qt::WA_ShowWithoutActivating, true);
+        connect(dialog, &QDialog::finished, dialog, &QObject::deleteLater);
         progress_ = dialog;
-        RunDialog(dialog);
+        dialog->show();
     }
     progress_->FollowProgress(p.Percent());
 }

@@ -2,6 +2,7 @@
 // two directions between the controls and the current profile.
 #include <QPainter>
 
+#include "app/AppOptions.h"
 #include "mainwnd/TarvikDlg.h"
 #include "model/PollingRates.h"
 #include "model/SettingsModel.h"
@@ -102,9 +103,13 @@ void CTarvikDlg::CreateLeftColumn() {
     {
         auto b = std::make_unique<CBattery>(this, kIdBattery, ScaledRect(80, 433, 110, 494));
         b->LoadImages();
+        // No level until the mouse has reported one (without a mouse, never).
+        b->mode = CBattery::kUnknown;
         battery_ = Passive(AddControl(0, std::move(b)));
     }
-    batteryText_ = text(kIdBatteryText, ScaledRect(115, 480, 155, 498), QStringLiteral("100%"), kDtLeft);
+    // Left of the gauge, at its foot: the legend takes the room right of it,
+    // and "Battery medium" then ends inside the panel's frame (266).
+    batteryText_ = text(kIdBatteryText, ScaledRect(38, 476, 78, 494), QString(), kDtRight);
     // "100%" has to fit its 40 pixels.
     batteryText_->SetFont(Scaled(16), QString::fromLatin1(kNarrowFace));
     {
@@ -114,8 +119,8 @@ void CTarvikDlg::CreateLeftColumn() {
         const int dotTop[] = {441, 462, 484};
         const int textTop[] = {439, 460, 482};
         for (int i = 0; i < 3; ++i) {
-            image(kIdBatteryLegendPicture, ScaledRect(165, dotTop[i], 173, dotTop[i] + 8), kDots[i]);
-            text(kIdBatteryLegendText, ScaledRect(180, textTop[i], 320, textTop[i] + 18), L(16 + i), kDtLeft);
+            image(kIdBatteryLegendPicture, ScaledRect(122, dotTop[i], 130, dotTop[i] + 8), kDots[i]);
+            text(kIdBatteryLegendText, ScaledRect(136, textTop[i], 262, textTop[i] + 18), L(16 + i), kDtLeft);
         }
     }
     {
@@ -129,7 +134,9 @@ void CTarvikDlg::CreateLeftColumn() {
         for (int v = 3; v <= 10; ++v) dial->LoadValueImage(v, kDial[v - 3]);
         powerDial_ = AddControl(0, std::move(dial));
     }
-    powerLabel_ = text(kIdPowerLabel, ScaledRect(36, 640, 266, 658), QString(), kDtCenter);
+    // The label and the two check rows sit 4 pixels higher than the dial's
+    // first layout, so the last row's text clears the frame's foot (694).
+    powerLabel_ = text(kIdPowerLabel, ScaledRect(36, 636, 266, 654), QString(), kDtCenter);
     auto check = [this](int id, const Rect& r) {
         auto c = std::make_unique<CCheckButton>(this, id, r, QString(), 0);
         c->LoadNormalImage(SkinName("skins\\check_nr.png"));
@@ -137,10 +144,10 @@ void CTarvikDlg::CreateLeftColumn() {
         c->LoadCheckedImage(SkinName("skins\\check_dn.png"));
         return AddControl(0, std::move(c));
     };
-    lightOnMove_ = check(kIdLightOnMove, ScaledRect(50, 658, 65, 673));
-    text(kIdBatteryLegendText, ScaledRect(70, 658, 270, 676), L(268), kDtLeft);
-    motionWakeup_ = check(kIdMotionWakeup, ScaledRect(50, 678, 65, 693));
-    text(kIdBatteryLegendText, ScaledRect(70, 678, 270, 696), L(274), kDtLeft);
+    lightOnMove_ = check(kIdLightOnMove, ScaledRect(50, 655, 65, 670));
+    text(kIdBatteryLegendText, ScaledRect(70, 654, 262, 672), L(268), kDtLeft);
+    motionWakeup_ = check(kIdMotionWakeup, ScaledRect(50, 674, 65, 689));
+    text(kIdBatteryLegendText, ScaledRect(70, 673, 262, 691), L(274), kDtLeft);
 
     auto imageButton = [this](int id, const Rect& r, const QString& caption, const QString& normal,
                               const QString& hover) {
@@ -149,9 +156,9 @@ void CTarvikDlg::CreateLeftColumn() {
         b->LoadHoverImage(hover);
         return AddControl(0, std::move(b));
     };
-    imageButton(kIdClose, ScaledRect(1092, 12, 1107, 27), QString(), SkinName("skins\\exit_nr.png"),
+    imageButton(kIdWindowClose, ScaledRect(1092, 12, 1107, 27), QString(), SkinName("skins\\exit_nr.png"),
                 SkinName("skins\\exit_ov.png"));
-    imageButton(kIdMinimise, ScaledRect(1072, 12, 1087, 27), QString(), SkinName("skins\\min_nr.png"),
+    imageButton(kIdWindowMinimise, ScaledRect(1072, 12, 1087, 27), QString(), SkinName("skins\\min_nr.png"),
                 SkinName("skins\\min_ov.png"));
 
     static const SkinName kSerial[] = {
@@ -208,8 +215,10 @@ void CTarvikDlg::CreateLeftColumn() {
     profileButton_ = imageButton(kIdProfileButton, ScaledRect(36, 700, 105, 720), L(1),
                                  SkinName("skins\\button2_nr.png"), SkinName("skins\\button2_ov.png"));
     profileButton_->SetReportsHover(true);
+    // The label's text, then the program's own version (as --version and the support line give it).
     QString version = L(3);
-    version += QStringLiteral(":1.1.3");
+    version += QStringLiteral(": ");
+    version += app::VersionNumber();
     text(kIdVersion, ScaledRect(150, 702, 360, 720), version, kDtLeft);
 }
 
@@ -352,9 +361,12 @@ void CTarvikDlg::CreatePanels() {
             rates_[static_cast<std::size_t>(i)] = radio(4, Panel::Polling, kIdFirstRate + i, cell.l, cell.t,
                                                         cell.r, cell.b, kNormal[i], kDown[i], kDown[i]);
         }
+        // The chosen rate's caption under the grid, not across its middle,
+        // where it covered the four tiles; 16 pixels of body are left there.
         for (int i = 0; i < 4; ++i) {
-            auto* c = panelText(4, Panel::Polling, kIdFirstRateCaption + i, 88, 83, 173, 101, L(261 + i),
+            auto* c = panelText(4, Panel::Polling, kIdFirstRateCaption + i, 59, 164, 203, 180, L(261 + i),
                                 kDtCenter);
+            c->SetFont(Scaled(14), QString::fromStdU16String(Language().Font().face));
             c->SetVisible(false);
             rateCaptions_[static_cast<std::size_t>(i)] = c;
         }
@@ -595,7 +607,10 @@ void CTarvikDlg::RefreshSettings() {
     motionWakeup_->SetChecked(model_.GetSettingInt(slot, kSetMotionWakeup) == 1);
     const int minutes = model_.GetSettingInt(slot, kSetPowerDownTime);
     powerDial_->SetValue(minutes);
+    // "Sleep when idle:" ends with a colon: a space keeps the number apart
+    // ("闲置6分钟后休眠" needs none).
     QString label = L(266);
+    if (label.endsWith(QLatin1Char(':'))) label += QLatin1Char(' ');
     label += QString::number(minutes);
     label += L(267);
     powerLabel_->SetText(label);

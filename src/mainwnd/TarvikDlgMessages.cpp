@@ -88,7 +88,7 @@ const QString kProfileFilter = QStringLiteral("psf file(*.psf)");
 
 void CTarvikDlg::BuildMessageTable() {
     MessageTable& m = Messages();
-    m.Add(kIdClose, kIdMinimise, this, &CTarvikDlg::OnClose);
+    m.Add(kIdWindowClose, kIdWindowMinimise, this, &CTarvikDlg::OnClose);
     m.Add(kIdFactoryReset, kIdFactoryReset, this, &CTarvikDlg::OnFactoryReset);
     m.Add(kIdMacroManager, kIdMacroManager, this, &CTarvikDlg::OnMacroManager);
     m.Add(kIdMouseSettings, kIdMouseSettings, this, &CTarvikDlg::OnMouseSettings);

@@ -138,6 +138,27 @@ void InstallLanguageFiles(const std::filesystem::path& dataFolder,
     }
 }
 
+FileResult RestoreLanguageFile(const std::filesystem::path& languageFile,
+                               const std::filesystem::path& programFolder) {
+    if (programFolder.empty())
+        return FileResult::Failure(FileError::Missing, "no program folder holds a shipped copy");
+    const std::filesystem::path shipped = programFolder / "lang" / languageFile.filename();
+    CStdioFileEx in;
+    if (FileResult opened = OpenForReading(in, shipped); !opened) {
+        opened.reason = "the shipped copy " + shipped.string() + ": " + opened.Describe();
+        return opened;
+    }
+    // Line by line: the shipped files end their lines with a bare line feed.
+    std::u16string text, line;
+    while (in.ReadLine(line)) {
+        text += line;
+        text += u'\n';
+    }
+    const Backup kept = KeepBackup(languageFile, UnicodeFileBytes(text));
+    if (!kept.result) return kept.result;
+    return WriteUnicodeFile(languageFile, text, "language file");
+}
+
 std::filesystem::path PrivateRuntimeFolder(const std::filesystem::path& base) {
     std::string name = "tarvik-runtime-";
     name += std::to_string(::getuid());

@@ -40,6 +40,14 @@ FileResult PrepareDataFolder(const std::filesystem::path& dataFolder,
 void InstallLanguageFiles(const std::filesystem::path& dataFolder,
                           const std::filesystem::path& programFolder);
 
+// Puts the program's shipped copy of a language file (programFolder/lang/<its
+// name>) in the place of `languageFile`, which was damaged: the damaged one is
+// kept as a backup first and, when no backup can be kept, left as it is.
+// Fails (without a report) when there is no shipped copy, it cannot be read,
+// no backup could be kept, or the copy cannot be written.
+FileResult RestoreLanguageFile(const std::filesystem::path& languageFile,
+                               const std::filesystem::path& programFolder);
+
 // A private folder of the user for sockets: $XDG_RUNTIME_DIR when it is an
 // absolute folder, else PrivateRuntimeFolder().
 std::filesystem::path UserRuntimeFolder();

@@ -72,6 +72,8 @@ public:
 
     // Replaces the control's font with one of this height and face.
     void SetFont(int height, const QString& face);
+    // A text too long for the rectangle gets a smaller size of the face (FitFont).
+    void FitFontToText() { font_ = FitFont(font_, text_, rect_.Width()); }
     const QFont& Font() const { return font_; }
 
     int Id() const { return id_; }

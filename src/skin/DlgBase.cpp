@@ -1,5 +1,6 @@
 #include "skin/DlgBase.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -247,7 +248,8 @@ void CDlgBase::DrawBackground(QPainter& dc, const Rect& client) {
     dc.drawImage(QPoint(0, 0), backgroundCopy_, QRect(0, 0, w, h));
 }
 
-void CDlgBase::DrawFrameFile(QPainter& dc, const QString& name, int designWidth, int designHeight) {
+void CDlgBase::DrawFrameFile(QPainter& dc, const QString& name, int designWidth, int designHeight,
+                             int grownBy, int keepTop) {
     // Decoded once: a hover repaint must not read the disk. A file that cannot be
     // read is remembered as empty and leaves the fill colour.
     auto it = frames_.find(name);
@@ -257,8 +259,19 @@ void CDlgBase::DrawFrameFile(QPainter& dc, const QString& name, int designWidth,
         it = frames_.emplace(name, std::move(frame.image)).first;
     }
     if (it->second.isNull()) return;
-    StretchBitmap(dc, it->second, QRect(0, 0, Scaled(designWidth), Scaled(designHeight)),
-                  QRect(0, 0, designWidth, designHeight));
+    if (grownBy <= 0) {
+        StretchBitmap(dc, it->second, QRect(0, 0, Scaled(designWidth), Scaled(designHeight)),
+                      QRect(0, 0, designWidth, designHeight));
+        return;
+    }
+    // A window grown taller than its frame: the rows above keepTop (title
+    // bar) keep their size, the rest is stretched over the grown height.
+    const int top = std::clamp(keepTop, 0, designHeight);
+    StretchBitmap(dc, it->second, QRect(0, 0, Scaled(designWidth), Scaled(top)),
+                  QRect(0, 0, designWidth, top));
+    StretchBitmap(dc, it->second,
+                  QRect(0, Scaled(top), Scaled(designWidth), Scaled(designHeight) - Scaled(top) + grownBy),
+                  QRect(0, top, designWidth, designHeight - top));
 }
 
 // ---- painting ---------------------------------------------------------------
@@ -424,7 +437,7 @@ void CDlgBase::OnLButtonDown(unsigned keys, QPoint p) {
         return;
     }
     pressedRect_ = kNoRect;
-    BeginWindowDrag(mapToGlobal(p));
+    ArmWindowDrag(mapToGlobal(p));
 }
 
 void CDlgBase::OnLButtonUp(unsigned keys, QPoint p) {
@@ -484,23 +497,42 @@ void CDlgBase::OnLButtonDblClk(unsigned keys, QPoint p) {
     doubleClick_ = true;
 }
 
-void CDlgBase::BeginWindowDrag(QPoint globalPos) {
-    // Prefer the window system's own move; otherwise follow the mouse ourselves.
-    if (QWindow* w = windowHandle(); w && w->startSystemMove()) return;
-    dragging_ = true;
+void CDlgBase::ArmWindowDrag(QPoint globalPos) {
+    drag_ = Drag::Armed;
+    dragPress_ = globalPos;
     dragOffset_ = globalPos - pos();
+}
+
+bool CDlgBase::StartSystemMove() {
+    QWindow* w = windowHandle();
+    return w && w->startSystemMove();
+}
+
+bool CDlgBase::FollowWindowDrag(const QMouseEvent& event) {
+    if (drag_ == Drag::None) return false;
+    if (!(event.buttons() & Qt::LeftButton)) {
+        // The release went elsewhere (a grab, another window): the drag is over.
+        drag_ = Drag::None;
+        return false;
+    }
+    const QPoint global = event.globalPosition().toPoint();
+    if (drag_ == Drag::Armed) {
+        if ((global - dragPress_).manhattanLength() < QApplication::startDragDistance()) return true;
+        // Prefer the window system's own move; it owns the pointer until the release.
+        if (StartSystemMove()) {
+            drag_ = Drag::None;
+            return true;
+        }
+        drag_ = Drag::Following;
+    }
+    move(global - dragOffset_);
+    return true;
 }
 
 // ---- Qt events ------------------------------------------------------------------
 
 void CDlgBase::mouseMoveEvent(QMouseEvent* event) {
-    if (dragging_) {
-        if (event->buttons() & Qt::LeftButton) {
-            move(event->globalPosition().toPoint() - dragOffset_);
-            return;
-        }
-        dragging_ = false;
-    }
+    if (FollowWindowDrag(*event)) return;
     OnMouseMove(KeyFlags(event), event->position().toPoint());
 }
 
@@ -510,7 +542,7 @@ void CDlgBase::mousePressEvent(QMouseEvent* event) {
 
 void CDlgBase::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
-        dragging_ = false;
+        drag_ = Drag::None;
         OnLButtonUp(KeyFlags(event), event->position().toPoint());
     } else if (event->button() == Qt::RightButton) {
         OnRButtonUp(KeyFlags(event), event->position().toPoint());

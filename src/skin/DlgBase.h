@@ -68,6 +68,9 @@ public:
     void InvalidateRect(const Rect& r);
     void InvalidateAll();
 
+    // Whether the message table has a row for `msg` (a control's id, say).
+    bool HandlesMessage(int msg) const { return messages_.Handles(msg); }
+
     // Routing state.
     CControlBase* HotControl() const { return hot_; }
     CControlBase* PressedControl() const { return pressed_; }
@@ -156,7 +159,10 @@ protected:
     void DrawBackground(QPainter& dc, const Rect& client);
     // Stretches the design-size area of a frame bitmap file to design × UI scale.
     // The file is decoded at its first paint and kept while the window lives.
-    void DrawFrameFile(QPainter& dc, const QString& name, int designWidth, int designHeight);
+    // A window grown `grownBy` pixels taller keeps the frame's rows above
+    // `keepTop` (design pixels) and stretches the rest over the taller body.
+    void DrawFrameFile(QPainter& dc, const QString& name, int designWidth, int designHeight, int grownBy = 0,
+                       int keepTop = 0);
 
     int controlsCreated_ = 0;
 
@@ -170,9 +176,14 @@ protected:
     void leaveEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
+    // Hands the move of the window to the window system while the button is
+    // held; false where it cannot, and the window follows the mouse itself.
+    virtual bool StartSystemMove();
+
 private:
     friend class RoutingScope;
-    void BeginWindowDrag(QPoint globalPos);
+    void ArmWindowDrag(QPoint globalPos);
+    bool FollowWindowDrag(const QMouseEvent& event);
     void FlushDeletedControls();
 
     int windowWidth_ = 2254;
@@ -217,9 +228,15 @@ private:
     int routingDepth_ = 0;
     std::vector<std::unique_ptr<CControlBase>> deleted_;
 
-    // Window dragging where the platform cannot move the window itself.
-    bool dragging_ = false;
-    QPoint dragOffset_;
+    // Window dragging. A press on an empty spot only arms the drag; the first
+    // move with the button still held past the drag distance starts it. A press
+    // and its release with no move between them (a tap, xdotool's click) are a
+    // click, which moves nothing: a window-manager move started at the press
+    // would run on after the release it never saw, until the next click.
+    enum class Drag { None, Armed, Following };
+    Drag drag_ = Drag::None;
+    QPoint dragPress_;  // global point of the press
+    QPoint dragOffset_; // press point minus the window's position
 };
 
 } // namespace tarvik

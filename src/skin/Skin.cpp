@@ -5,8 +5,11 @@
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QTextLayout>
+#include <QTextOption>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <mutex>
 
@@ -151,8 +154,13 @@ void DrawSkinText(QPainter& dc, const Rect& r, const QString& text, const QFont&
     } else {
         flags |= Qt::AlignTop;
         if (format & kDtWordBreak) {
-            flags |= Qt::TextWordWrap;
-        } else if (format & (kDtWordEllipsis | kDtEndEllipsis)) {
+            QTextOption option{Qt::Alignment(flags)};
+            option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+            dc.drawText(QRectF(r.ToQRect()), shown, option);
+            dc.restore();
+            return;
+        }
+        if (format & (kDtWordEllipsis | kDtEndEllipsis)) {
             // Lines are not wrapped: each one is cut with an ellipsis where it is too wide.
             QStringList lines = shown.split(QLatin1Char('\n'));
             for (QString& line : lines) line = QFontMetrics(font).elidedText(line, Qt::ElideRight, r.Width());
@@ -161,6 +169,40 @@ void DrawSkinText(QPainter& dc, const Rect& r, const QString& text, const QFont&
     }
     dc.drawText(r.ToQRect(), flags, shown);
     dc.restore();
+}
+
+int WrappedTextHeight(const QFont& font, int width, const QString& text) {
+    if (width <= 0 || text.isEmpty()) return 0;
+    // As QPainter::drawText lays out a wrapped text: one layout per paragraph.
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    qreal height = 0;
+    for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
+        QTextLayout layout(paragraph, font);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            height += line.height();
+        }
+        layout.endLayout();
+    }
+    return static_cast<int>(std::ceil(height));
+}
+
+QFont FitFont(const QFont& font, const QString& text, int width) {
+    if (width <= 0 || QFontMetrics(font).horizontalAdvance(text) <= width) return font;
+    QFont fitted = font;
+    const bool pixels = font.pixelSize() > 0;
+    const double full = pixels ? font.pixelSize() : font.pointSizeF();
+    for (double size = full - 0.5; size >= full * 0.75; size -= 0.5) {
+        if (pixels)
+            fitted.setPixelSize(static_cast<int>(size));
+        else
+            fitted.setPointSizeF(size);
+        if (QFontMetrics(fitted).horizontalAdvance(text) <= width) break;
+    }
+    return fitted;
 }
 
 void DrawControlText(QPainter& dc, const Rect& r, const QString& text, const QFont& font, Colour colour,

@@ -133,9 +133,16 @@ inline constexpr unsigned kDtWordEllipsis = 0x40000;
 inline constexpr unsigned kControlTextFormat = kDtSingleLine | kDtVCenter | kDtWordEllipsis;
 
 // Draws text in `r` with the font and colour, transparent background, by the
-// format flags. The painter's font and pen are restored afterwards.
+// format flags. The painter's font and pen are restored afterwards. Word
+// break wraps at word boundaries, and inside a word only when it is wider
+// than the rectangle (a long path).
 void DrawSkinText(QPainter& dc, const Rect& r, const QString& text, const QFont& font, Colour colour,
                   unsigned format);
+// The height that `text` takes when drawn with word break into `width` pixels.
+int WrappedTextHeight(const QFont& font, int width, const QString& text);
+// `font`, or a smaller size of its face (down to three quarters) in which the
+// one-line `text` fits `width` pixels: for a label too long for its place.
+QFont FitFont(const QFont& font, const QString& text, int width);
 // The control text rule: `r` shrunk by the insets, the control's alignment
 // (0 left, 1 centred, 2 right), single line, vertically centred, word ellipsis.
 void DrawControlText(QPainter& dc, const Rect& r, const QString& text, const QFont& font, Colour colour,

@@ -54,6 +54,9 @@ void CBattery::Draw(QPainter& dc, const Rect&) {
         DrawFill(dc, charging_, chargingLevel);
         DrawPicture(dc, flash_);
         break;
+    case kUnknown:
+        DrawPicture(dc, empty_);
+        break;
     default:
         DrawPicture(dc, full_);
         DrawPicture(dc, flash_);

@@ -9,7 +9,8 @@ namespace tarvik {
 
 class CBattery : public CControlBase {
 public:
-    enum Mode : int { kLevel = 0, kCharging = 1, kFull = 2 };
+    // kUnknown: no level reported yet; the empty gauge, no fill.
+    enum Mode : int { kLevel = 0, kCharging = 1, kFull = 2, kUnknown = 3 };
 
     CBattery(CDlgBase* parent, int id, const Rect& rect, const QString& text = QString(),
              bool groupVisible = true, bool visible = true);

@@ -9,6 +9,7 @@
 // a timer repeats until it is killed, and setting an armed timer restarts it.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -27,7 +28,11 @@ class MessageTable {
 public:
     using Handler = std::function<LResult(int msg, WParam wParam, LParam lParam)>;
 
-    void Add(int first, int last, Handler handler) { rows_.push_back({first, last, std::move(handler)}); }
+    // A range whose ends are swapped would match nothing, silently.
+    void Add(int first, int last, Handler handler) {
+        assert(first <= last);
+        rows_.push_back({first, last, std::move(handler)});
+    }
     void Add(int msg, Handler handler) { Add(msg, msg, std::move(handler)); }
 
     // A member handler of the window: LResult T::OnSomething(int msg, WParam, LParam).

@@ -255,18 +255,38 @@ int CListPopup::ItemAt(int x, int y) const {
     return -1;
 }
 
+Rect CListPopup::TextRect(const PopupItem& item) const {
+    Rect r{item.rect.left + 2, item.rect.top, item.rect.right - 2, item.rect.bottom};
+    if (!item.subMenu) return r;
+    if (style_ == Style::Picture) {
+        // The sub-menu pictures hold their arrow in the last 18 of their pixels,
+        // stretched with the picture over the row.
+        constexpr int kArrowColumns = 18;
+        if (pictureWidth_ > 0)
+            r.right = item.rect.right - kArrowColumns * item.rect.Width() / pictureWidth_ - 1;
+    } else {
+        r.right = item.rect.right - 12; // the drawn triangle ends 6 pixels from the edge, 5 wide
+    }
+    return r;
+}
+
+QFont CListPopup::LabelFont(const PopupItem& item) const {
+    return FitFont(PopupFont(), item.label, TextRect(item).Width());
+}
+
 void CListPopup::DrawItem(QPainter& dc, const PopupItem& item, bool hot) {
-    const Rect textRect{item.rect.left + 2, item.rect.top, item.rect.right - 2, item.rect.bottom};
+    const Rect textRect = TextRect(item);
+    const QFont font = LabelFont(item);
     if (style_ == Style::Picture) {
         const SkinImage& picture =
             hot ? (item.subMenu ? hoverSub_ : hover_) : (item.subMenu ? sub_ : normal_);
         DrawSkinImage(dc, picture, QRectF(item.rect.ToQRect()), QRect(0, 0, pictureWidth_, pictureHeight_));
-        DrawSkinText(dc, textRect, item.label, PopupFont(), hot ? kTextHover : kTextNormal,
+        DrawSkinText(dc, textRect, item.label, font, hot ? kTextHover : kTextNormal,
                      kControlTextFormat | kDtCenter);
         return;
     }
     if (hot) FillSolidRect(dc, item.rect, Rgb(83, 75, 0));
-    DrawSkinText(dc, textRect, item.label, PopupFont(), hot ? kTextHover : kTextNormal,
+    DrawSkinText(dc, textRect, item.label, font, hot ? kTextHover : kTextNormal,
                  kControlTextFormat | kDtCenter);
     if (item.subMenu) {
         // A small right-pointing triangle, pixel by pixel.

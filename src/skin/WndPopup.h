@@ -27,6 +27,8 @@ namespace tarvik {
 
 class CWndPopup : public QWidget {
 public:
+    // The font the items are drawn with.
+    const QFont& PopupFont() const { return font_; }
     // Sent to the owner when the pop-up closes.
     static constexpr int kClosedMessage = 1025;
 
@@ -67,7 +69,6 @@ protected:
     // Sends the close message of the kind, once per loss of activation.
     void ReportDeactivation();
 
-    const QFont& PopupFont() const { return font_; }
     int posX_ = 0, posY_ = 0;
 
     void paintEvent(QPaintEvent* event) override;
@@ -130,6 +131,12 @@ public:
     const PopupResult& Result() const { return result_; }
     // Index of the first item with this value, -1 when none.
     int IndexOfValue(int value) const;
+    // Where an item's label is drawn: the row less 2 pixels each side, and for
+    // an item with a sub-menu less its arrow, so a long label stays clear of it.
+    Rect TextRect(const PopupItem& item) const;
+    // The font of an item's label: the pop-up's, or a smaller size of its face
+    // (down to three quarters) for a label too wide for its TextRect.
+    QFont LabelFont(const PopupItem& item) const;
 
 protected:
     // right: the design right edge R; height: the design row height H.

@@ -23,6 +23,7 @@ constexpr std::pair<ProgramText, std::u16string_view> kTexts[] = {
     {ProgramText::NoFreeEntry, u"No room: a list holds 60 entries."},
     {ProgramText::MacroFileDamaged, u"The file is damaged at line %1."},
     {ProgramText::MacroFileNotRead, u"The file could not be read."},
+    {ProgramText::ShowWindow, u"Show Window"},
 };
 
 constexpr bool InOrder() {

@@ -24,6 +24,7 @@ enum class ProgramText : int {
     NoFreeEntry,          // a new macro or folder has no free entry at its place
     MacroFileDamaged,     // %1: the damaged line
     MacroFileNotRead,     // the import file could not be read at all
+    ShowWindow, // the tray menu's item that shows the window, where the language file has no string 6
 };
 
 // The text of `id` (empty for a number outside the table).

@@ -114,7 +114,8 @@ private slots:
 
     void menuIsBuiltForEveryOpening() {
         Language().Clear();
-        Language().Set(1, u"Open");
+        Language().Set(1, u"Profiles"); // the window's profile button: not the tray's item
+        Language().Set(kTrayShowString, u"Open");
         Language().Set(2, u"Exit");
         CTrayIcon tray;
         QSignalSpy commands(&tray, &CTrayIcon::commandChosen);
@@ -128,9 +129,13 @@ private slots:
             QCOMPARE(items[2]->data().toInt(), kIdTrayExit);
         };
         check(QStringLiteral("Open"));
-        Language().Set(1, u"Show the window");
+        Language().Set(kTrayShowString, u"Show the window");
         emit tray.Menu().aboutToShow();
         check(QStringLiteral("Show the window"));
+        // A language file from before the item had its own string.
+        Language().Set(kTrayShowString, u"");
+        emit tray.Menu().aboutToShow();
+        check(QStringLiteral("Show Window"));
 
         tray.Menu().actions().at(2)->trigger();
         tray.Menu().actions().at(0)->trigger();

@@ -138,45 +138,49 @@ private slots:
         QVERIFY2(r.out.contains(expected), qPrintable(r.out));
     }
 
+    // The window system and scaling chosen before the application object
+    // exists, and the refusal to start without any display (Qt aborts then).
     void platformChoice_data() {
         QTest::addColumn<QString>("display");
+        QTest::addColumn<QString>("wayland");
         QTest::addColumn<QString>("qpa");
         QTest::addColumn<QString>("highDpi");
         QTest::addColumn<QString>("chosenQpa");
         QTest::addColumn<QString>("chosenHighDpi");
-        QTest::newRow("X11 session") << ":0"
-                                     << ""
-                                     << ""
-                                     << "xcb"
-                                     << "0";
-        QTest::newRow("Wayland session with XWayland") << ":1"
-                                                       << ""
-                                                       << ""
-                                                       << "xcb"
-                                                       << "0";
-        QTest::newRow("platform chosen by the user") << ":0"
-                                                     << "wayland"
-                                                     << ""
-                                                     << ""
-                                                     << "0";
-        QTest::newRow("no X server") << ""
-                                     << ""
-                                     << ""
-                                     << ""
-                                     << "0";
-        QTest::newRow("Qt's scaling chosen by the user") << ":0"
-                                                         << ""
-                                                         << "1"
-                                                         << "xcb"
-                                                         << "";
+        QTest::addColumn<bool>("noDisplay");
+        auto row = [](const char* name, const char* display, const char* wayland, const char* qpa,
+                      const char* highDpi, const char* chosenQpa, const char* chosenHighDpi, bool noDisplay) {
+            QTest::newRow(name) << QString(display) << QString(wayland) << QString(qpa) << QString(highDpi)
+                                << QString(chosenQpa) << QString(chosenHighDpi) << noDisplay;
+        };
+        row("X11 session", ":0", "", "", "", "xcb", "0", false);
+        row("Wayland session with XWayland", ":1", "wayland-0", "", "", "xcb", "0", false);
+        row("platform chosen by the user", ":0", "", "wayland", "", "", "0", false);
+        row("Wayland without XWayland", "", "wayland-0", "", "", "", "0", false);
+        row("Qt's scaling chosen by the user", ":0", "", "", "1", "xcb", "", false);
+        row("no display at all", "", "", "", "", "", "", true);
+        row("xcb chosen without DISPLAY", "", "wayland-0", "xcb", "", "", "", true);
+        row("offscreen needs no display", "", "", "offscreen", "", "", "0", false);
+        row("a list that falls back to offscreen", "", "", "xcb;offscreen", "", "", "0", false);
+        row("Wayland named by the user finds its socket", "", "", "wayland", "", "", "0", false);
     }
     void platformChoice() {
         QFETCH(QString, display);
+        QFETCH(QString, wayland);
         QFETCH(QString, qpa);
         QFETCH(QString, highDpi);
-        const PlatformChoice c = ChoosePlatform({display, qpa, highDpi});
+        QFETCH(bool, noDisplay);
+        const PlatformChoice c = ChoosePlatform({display, qpa, highDpi, wayland});
         QTEST(c.qpaPlatform, "chosenQpa");
         QTEST(c.enableHighDpiScale, "chosenHighDpi");
+        QCOMPARE(!c.noDisplay.isEmpty(), noDisplay);
+        // One line that says what is missing and how to run without a display.
+        if (noDisplay) {
+            QVERIFY(!c.noDisplay.contains(QLatin1Char('\n')));
+            QVERIFY2(c.noDisplay.startsWith(QLatin1String("no display found")), qPrintable(c.noDisplay));
+            QVERIFY2(c.noDisplay.contains(QLatin1String("QT_QPA_PLATFORM=offscreen tarvik --screenshot")),
+                     qPrintable(c.noDisplay));
+        }
     }
 
     void uiScale_data() {

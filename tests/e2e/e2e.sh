@@ -12,17 +12,21 @@
 # press on B still shows the display) and B (tarvik ends with 0), and a
 # screenshot of the saved state. At scale
 # 1 also: the on-screen display after a DPI press on the mouse, Enter and
-# Escape, and a second start. Last a screenshot in Chinese. The screenshots go
-# to ARTEFACTS (main-window-1.png, -1.5, -2, main-window-zh.png).
-# Then the window on its default backend (hidraw) under tarvik-hidraw-testbed,
-# which TARVIK_HIDRAW_TESTBED names (scripts/check-e2e.sh passes the build's).
+# Escape, and a second start. Then a screenshot in Chinese. The screenshots go
+# to ARTEFACTS (main-window-1.png, -1.5, -2, main-window-zh.png). Then the window
+# on its default backend (hidraw) under tarvik-hidraw-testbed, which
+# TARVIK_HIDRAW_TESTBED names (scripts/check-e2e.sh passes the build's). Last under
+# openbox at each scale: a click on an empty spot and on a DPI value display
+# moves no window; at 1 and 1.5 a click 0.3 s after a send reaches the mouse,
+# and minimise and close minimise the window (no tray); with trayer as the
+# tray both hide it.
 set -euo pipefail
 unset TARVIK_PROGRAM_DIR TARVIK_DATA_DIR TARVIK_HID TARVIK_TRACE QT_QPA_PLATFORM QT_SCALE_FACTOR
 prefix=${1:?usage: e2e.sh PREFIX ARTEFACTS}
 artefacts=${2:?usage: e2e.sh PREFIX ARTEFACTS}
 tarvik=$prefix/bin/tarvik
 mousesim=$prefix/bin/tarvik-mousesim
-for tool in Xvfb xdotool xwininfo jq; do
+for tool in Xvfb xdotool xwininfo xprop jq openbox; do
     command -v "$tool" >/dev/null || {
         echo "e2e: $tool is missing (scripts/install-deps.sh installs it)" >&2
         exit 1
@@ -80,8 +84,15 @@ geometry() {
     xwininfo -id "$1" 2>/dev/null | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
         /Width:/ { w = $2 } /Height:/ { h = $2 } /Map State:/ { m = $3 } END { print x, y, w, h, m }'
 }
-# The visible windows of the program other than the main window.
-others() { xdotool search --onlyvisible --class '^tarvik$' 2>/dev/null | grep -vx "${main:-0}" || true; }
+# The visible windows of the program other than the main window and its tray
+# icon (an X11 tray embeds it: a window of the program's class, 24 pixels or so).
+others() {
+    local w
+    for w in $(xdotool search --onlyvisible --class '^tarvik$' 2>/dev/null | grep -vx "${main:-0}"); do
+        [ "$(geometry "$w" | cut -d' ' -f3)" -ge 48 ] 2>/dev/null && echo "$w"
+    done
+    return 0
+}
 # sized W H: the first of them that is W x H (a progress dialog may be up as well).
 sized() {
     local w
@@ -305,4 +316,105 @@ hidraw_testbed_window() {
 }
 hidraw_testbed_window
 
+
+# ---- under a window manager (openbox): the title buttons, a click right after
+# a send, and clicks that must not move the window.
+wm_state() { xprop -id "$1" WM_STATE 2>/dev/null | awk '/window state:/ { print $3 }'; }
+# state_is WINDOW minimised|hidden: iconified by the window manager, or unmapped without being iconic.
+state_is() {
+    local state
+    state=$(wm_state "$1")
+    case $2 in
+    minimised) [ "$state" = Iconic ] ;;
+    hidden) [ "$(geometry "$1" | cut -d' ' -f5)" != IsViewable ] && [ "$state" != Iconic ] ;;
+    esac
+}
+viewable() { [ "$(geometry "$main" | cut -d' ' -f5)" = IsViewable ]; }
+place_of() { geometry "$1" | cut -d' ' -f1,2; }
+bring_up() { # a second start brings the window up
+    timeout 10 "$tarvik" --hid "socket:$sock" --data-dir "$data" --scale "$scale" >>"$work/second.log" 2>&1 ||
+        fail "the second start ended with an error"
+    wait_for 10 "the window to come back" viewable
+}
+title_buttons() { # WANT: what a click on each button does to the window (minimised or hidden)
+    local want=$1 id rect
+    for id in minimise close; do
+        [ "$id" = minimise ] && rect="1072 12 1087 27" || rect="1092 12 1107 27"
+        # shellcheck disable=SC2086
+        click_rect $rect
+        wait_for 10 "the $id button to take the window away ($want)" state_is "$main" "$want"
+        exited "$tarvik_pid" && fail "the $id button ended tarvik"
+        bring_up
+    done
+}
+click_after_send() { # a tick box clicked 0.3 s after the 500 Hz tile's click
+    click_rect 846 473 1108 498 # the polling header opens its panel
+    click_rect 977 410 1049 482 # 500 Hz: its send starts
+    sleep 0.3
+    xdotool mousemove $((ox + ($(sc 974) + $(sc 985)) / 2)) $((oy + ($(sc 226) + $(sc 237)) / 2)) click 1
+    wait_for 10 "500 Hz on the mouse" dump_is .polling 2
+    wait_for 10 "the level ticked off 0.3 s after the send" dpi_mask 1B
+    idle
+}
+clicks_move_nothing() {
+    local before
+    before=$(place_of "$main")
+    # A click on an empty spot, then the pointer goes elsewhere with no button held.
+    xdotool mousemove $((ox + $(sc 560))) $((oy + $(sc 20))) click 1
+    xdotool mousemove $((ox + $(sc 700))) $((oy + $(sc 120)))
+    sleep 0.5
+    [ "$(place_of "$main")" = "$before" ] || fail "a click on an empty spot moved the window"
+    # A click on a DPI value display opens its dialog, and moves nothing.
+    click_rect 900 75 907 207
+    local dialog=""
+    find_dpi_dialog() { dialog=$(sized "$(sc 429)" "$(sc 140)") && [ -n "$dialog" ]; }
+    wait_for 10 "the DPI value dialog" find_dpi_dialog
+    xdotool mousemove $((ox + $(sc 700))) $((oy + $(sc 300)))
+    sleep 0.5
+    [ "$(place_of "$main")" = "$before" ] || fail "a click on a DPI value display moved the window"
+    local dx dy
+    read -r dx dy _ < <(geometry "$dialog")
+    xdotool mousemove $((dx + ($(sc 405) + $(sc 420)) / 2)) $((dy + ($(sc 4) + $(sc 19)) / 2)) click 1
+    wait_for 10 "the DPI value dialog to close" no_others
+}
+
+step "openbox"
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+pids+=($!)
+wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+wait_for 20 "openbox" wm_running
+for scale in 1 1.5 2; do
+    step "openbox, scale $scale"
+    start_mouse "wm-$scale"
+    data=$work/data-wm-$scale
+    start_tarvik "wm-$scale" "$data"
+    clicks_move_nothing
+    step "openbox, scale $scale: clicks on an empty spot and a DPI value moved nothing"
+    if [ "$scale" != 2 ]; then
+        click_after_send
+        step "openbox, scale $scale: a click 0.3 s after a send reached the mouse"
+        title_buttons minimised
+        step "openbox, scale $scale: without a tray, close and minimise minimise the window"
+    fi
+    kill "$tarvik_pid"
+    ends_with_0 20
+done
+if command -v trayer >/dev/null; then
+    step "openbox with a tray (trayer)"
+    trayer --edge bottom --align right --widthtype pixel --width 200 --height 24 >"$work/trayer.log" 2>&1 &
+    pids+=($!)
+    tray_up() { xdotool search --classname '^panel$' >/dev/null 2>&1; }
+    wait_for 20 "trayer" tray_up
+    sleep 1 # it takes the system tray's selection once its panel is up
+    scale=1
+    start_mouse wm-tray
+    data=$work/data-wm-tray
+    start_tarvik wm-tray "$data"
+    title_buttons hidden
+    step "openbox with a tray: close and minimise hide the window to the tray"
+    kill "$tarvik_pid"
+    ends_with_0 20
+else
+    step "trayer is missing: the tray case is skipped (scripts/install-deps.sh installs it)"
+fi
 echo "e2e: passed; screenshots in $artefacts"

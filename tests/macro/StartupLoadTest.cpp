@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 
@@ -12,6 +13,7 @@
 #include "macro/StartupLoad.h"
 #include "text/Language.h"
 #include "text/Log.h"
+#include "text/StdioFileEx.h"
 
 namespace tarvik {
 namespace {
@@ -234,6 +236,62 @@ TEST_F(StartupLoad, SaysWhatBecameOfEachFile) {
         if (c.library == S::Loaded) {
             EXPECT_EQ(d.library->NodeCount(), 7u);
         }
+    }
+}
+
+// A damaged language file would leave the window without texts: the shipped
+// copy takes its place, the damaged one is kept as .bak, and one line says so.
+// With the folder's lock held elsewhere nothing is replaced.
+TEST_F(StartupLoad, DamagedLanguageFileIsRestoredFromTheShippedCopy) {
+    const fs::path shipped = fs::path(TARVIK_SOURCE_DIR) / "data";
+    struct Case {
+        const char* what;
+        std::string content; // of config/Lan_EN.txt
+        bool lockedElsewhere;
+        bool restored;
+    };
+    const std::vector<Case> cases = {
+        {"no header: every text lost", Utf16File(u"Setting\n0=English\n"), false, true},
+        {"a line without '=' after a few texts", Utf16File(u"[Setting]\n0=English\n1=Profiles\nbroken\n"),
+         false, true},
+        {"lock held by another program", Utf16File(u"Setting\n"), true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const fs::path data = Path(c.what);
+        {
+            StartupData first = LoadStartupData(data, shipped, 1.0);
+            ASSERT_TRUE(first.report.problems.empty());
+        }
+        const fs::path file = data / "config" / "Lan_EN.txt";
+        WriteBytes(file, c.content);
+        std::vector<std::string> sink;
+        SetProblemSink([&](const std::string& m) { sink.push_back(m); }, /*quiet=*/true);
+        FolderLock other;
+        if (c.lockedElsewhere) other = FolderLock::Acquire(data, std::chrono::milliseconds(0));
+        StartupData d = LoadStartupData(data, shipped, 1.0, nullptr, std::chrono::milliseconds(0));
+        other.Release();
+        const StartupReport& r = d.report;
+        EXPECT_EQ(r.language.ok(), c.restored) << r.language.Describe();
+        EXPECT_EQ(ReadBytes(file) == ReadBytes(shipped / "lang" / "Lan_EN.txt"), c.restored);
+        EXPECT_EQ(fs::exists(BackupName(file, 0)), c.restored);
+        if (c.restored) {
+            EXPECT_EQ(ReadBytes(BackupName(file, 0)), c.content);
+            EXPECT_EQ(LanguageString(8), u"Macro Manager");
+        } else {
+            EXPECT_EQ(ReadBytes(file), c.content);
+        }
+        // One line about the language file, which names the file and what became of it.
+        const auto about = std::count_if(sink.begin(), sink.end(), [](const std::string& m) {
+            return m.find("Lan_EN.txt") != std::string::npos;
+        });
+        EXPECT_EQ(about, 1);
+        if (c.restored) {
+            EXPECT_TRUE(std::any_of(sink.begin(), sink.end(), [](const std::string& m) {
+                return m.find("Lan_EN.txt.bak") != std::string::npos;
+            }));
+        }
+        SetProblemSink(nullptr, false);
     }
 }
 

@@ -63,6 +63,15 @@ inline ProfileRecord ReadProfile(const QString& path, bool* ok = nullptr) {
     return rec;
 }
 
+// Writes the language selector: EN, or any other code for the Chinese file.
+inline void SelectLanguage(const QString& configDir, bool english) {
+    QFile f(configDir + QStringLiteral("/LanSetting.ini"));
+    if (!f.open(QIODevice::WriteOnly)) return;
+    const QString text = QStringLiteral("[ChangeLanguage]\nLanguage=%1\n").arg(english ? "EN" : "CN");
+    f.write("\xFF\xFE");
+    f.write(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+}
+
 struct Harness {
     // Prepares the data folder and loads it at `scale`; `prepare` may write
     // files into <data>/config before the load.

@@ -6,9 +6,12 @@
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTest>
 
 #include "MainWindowHarness.h"
+#include "app/AppOptions.h"
+#include "app/ShutdownSignals.h"
 #include "device/Protocol.h"
 #include "device/sim/SocketBackend.h"
 #include "device/ui/NoticeDialogs.h"
@@ -150,6 +153,14 @@ private slots:
         auto* combo = static_cast<CComboButton*>(h.window->FindControl(kIdFirstCombo));
         QCOMPARE(combo->DisplayText(), QString::fromStdU16String(rec.Keys[0].Name));
         QVERIFY(!combo->DisplayText().isEmpty());
+        // One version: the label's text, then the program's own.
+        auto* version = static_cast<CStaticText*>(h.window->FindControl(kIdVersion));
+        QCOMPARE(version->GetText(),
+                 QString::fromStdU16String(LanguageString(3)) + QStringLiteral(": ") + app::VersionNumber());
+        // "Sleep when idle: 6 min", with its space.
+        auto* power = static_cast<CStaticText*>(h.window->FindControl(kIdPowerLabel));
+        QVERIFY2(power->GetText().contains(QRegularExpression(QStringLiteral(": \\d+ "))),
+                 qPrintable(power->GetText()));
     }
 
     void screenshots_data() {
@@ -176,10 +187,18 @@ private slots:
 
     // Every text the window shows fits its rectangle at every scale: the
     // labels, values and captions of all panels, and the DPI values.
-    void noTextIsCut_data() { screenshots_data(); }
+    void noTextIsCut_data() {
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<bool>("english");
+        for (const bool english : {true, false})
+            for (const double scale : {1.0, 1.5, 2.0})
+                QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(english ? "en" : "zh").arg(scale)))
+                    << scale << english;
+    }
     void noTextIsCut() {
         QFETCH(double, scale);
-        Harness h(scale);
+        QFETCH(bool, english);
+        Harness h(scale, [english](const QString& config) { SelectLanguage(config, english); });
         QVERIFY(h.Start());
         // The widest values: brightness "100%", speed 5, the 10000 DPI level.
         h.Current().Lighting1Mode[0] = 3;
@@ -196,12 +215,97 @@ private slots:
                 // As the text drawing decides whether to cut with an ellipsis.
                 if (QFontMetrics(c->Font()).elidedText(text, Qt::ElideRight, c->GetRect().Width()) != text)
                     cut << QStringLiteral("%1 \"%2\"").arg(c->Id()).arg(text);
+                // A text of the left part stays inside its frame (x 36-266, foot at 694).
+                const Rect r = c->GetRect();
+                if (r.left < Scaled(266) && r.bottom <= Scaled(700) &&
+                    (r.right > Scaled(266) || r.bottom > Scaled(694)))
+                    cut << QStringLiteral("%1 \"%2\" crosses its frame").arg(c->Id()).arg(text);
             }
         }
+        // The polling rate's caption lies beside the rate tiles, not across them.
+        for (int caption = kIdFirstRateCaption; caption < kIdFirstRateCaption + 4; ++caption)
+            for (int rate = kIdFirstRate; rate < kIdFirstRate + 4; ++rate)
+                if (h.RectOf(caption).Intersects(h.RectOf(rate)))
+                    cut << QStringLiteral("caption %1 over rate %2").arg(caption).arg(rate);
         QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(", "))));
     }
 
+    // ---- title bar, session end ----------------------------------------------------------------
+
+    // The close and minimise buttons, clicked through the pointer: without a
+    // notification area (as here) both minimise the window, which stays.
+    void titleButtonsMinimiseWithoutATray_data() {
+        QTest::addColumn<int>("id");
+        QTest::newRow("close") << int(kIdWindowClose);
+        QTest::newRow("minimise") << int(kIdWindowMinimise);
+    }
+    void titleButtonsMinimiseWithoutATray() {
+        QFETCH(int, id);
+        Harness h;
+        QVERIFY(h.Start());
+        QVERIFY(h.window->FindControl(id) != nullptr);
+        h.ClickControl(id);
+        QTRY_VERIFY_WITH_TIMEOUT(h.window->isMinimized(), kWait);
+        QCOMPARE(h.endCode, -1);
+        h.window->BringUp();
+        QTRY_VERIFY_WITH_TIMEOUT(!h.window->isMinimized() && h.window->isVisible(), kWait);
+    }
+
+    // Every control a click reaches has a row in the window's message table
+    // (a swapped or borrowed id gives a button that does nothing).
+    void everyClickableControlIsHandled() {
+        Harness h;
+        QVERIFY(h.Start());
+        QStringList unhandled;
+        for (int g = 0; g < CDlgBase::kGroupCount; ++g) {
+            for (const auto& c : h.window->Group(g)) {
+                if (!c || !c->IsInteractive() || c->IsDisabled()) continue;
+                // A combo reports through its combo message, the others through their id.
+                const auto* combo = dynamic_cast<const CComboButton*>(c.get());
+                const int msg = combo ? combo->ComboMessage() : c->Id();
+                if (!h.window->HandlesMessage(msg)) unhandled << QString::number(c->Id());
+            }
+        }
+        QVERIFY2(unhandled.isEmpty(), qPrintable(unhandled.join(QLatin1Char(' '))));
+    }
+
+    // The end of the session (the session manager's die reaches Qt as the
+    // application's quit request): the window saves and the program ends,
+    // although a close of the window only hides it.
+    void sessionEndSavesAndEnds() {
+        Harness h;
+        QVERIFY(h.Start());
+        app::EndWithSession(*qApp, [&h] { h.window->Exit(); });
+        CTarvikDlg::SetTimerScale(500); // the change's send and save would wait
+        h.ClickControl(kIdHeaderPolling);
+        h.ClickControl(kIdFirstRate + 2);
+        QEvent quit(QEvent::Quit);
+        QCoreApplication::sendEvent(qApp, &quit);
+        QCOMPARE(h.endCode, 0);
+        h.window->Shutdown(); // what main() does when the event loop has ended
+        QCOMPARE(ReadProfile(h.SlotFile(h.Model().GetCurrentProfile())).PollingRate[0], std::uint8_t(2));
+    }
+
     // ---- sending and saving ------------------------------------------------------------------
+
+    // A click while a send runs and its progress dialog is up reaches its
+    // control and is sent: the dialog takes no input.
+    void clickDuringASendReachesItsControl() {
+        Harness h;
+        QVERIFY(h.Start());
+        h.ClickControl(kIdHeaderPolling);
+        h.ClickControl(kIdFirstRate + 2); // 500 Hz
+        QTRY_VERIFY_WITH_TIMEOUT(h.window->ProgressDialog() && h.window->ProgressDialog()->isVisible(),
+                                 kWait);
+        const std::uint8_t before = h.Current().DPIOffOnFlag;
+        h.ClickControl(kIdFirstLevelCheck + 1);
+        QVERIFY(h.window->ProgressDialog() != nullptr); // still up: the click came during the send
+        const std::uint8_t after = h.Current().DPIOffOnFlag;
+        QCOMPARE(after, std::uint8_t(before & ~0x02));
+        QTRY_VERIFY_WITH_TIMEOUT(h.mouse->Snapshot().dpiPage && (*h.mouse->Snapshot().dpiPage)[1] == after,
+                                 kWait);
+        QCOMPARE(h.mouse->Snapshot().polling, std::optional<std::uint8_t>(2));
+    }
 
     void pollingClickSendsOneReportAndSaves() {
         Harness h;
@@ -756,7 +860,7 @@ private slots:
         QVERIFY(h.Start());
         auto* label = static_cast<CStaticText*>(h.window->FindControl(kIdBatteryText));
         auto* gauge = static_cast<CBattery*>(h.window->FindControl(kIdBattery));
-        // The label starts as "100%": wait for the gauge to show the answer.
+        // The label starts empty: wait for the gauge to show the answer.
         QTRY_COMPARE_WITH_TIMEOUT(gauge->mode, charge, kWait);
         QTRY_COMPARE_WITH_TIMEOUT(label->GetText(), text, kWait);
         QCOMPARE(label->IsVisible(), textShown);
@@ -900,6 +1004,9 @@ private slots:
         QVERIFY(h.Start());
         QVERIFY(!h.window->Link().Connected());
         QTRY_VERIFY_WITH_TIMEOUT(h.window->StartupNotice() != nullptr, kWait);
+        // No mouse has reported a level: the gauge is empty and no percentage shows.
+        QCOMPARE(static_cast<CBattery*>(h.window->FindControl(kIdBattery))->mode, int(CBattery::kUnknown));
+        QCOMPARE(static_cast<CStaticText*>(h.window->FindControl(kIdBatteryText))->GetText(), QString());
     }
 
     void unplugEverythingEndsTheProgram() {

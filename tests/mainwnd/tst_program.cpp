@@ -2,7 +2,8 @@
 // window up and ends at once; unplugging both identities of tarvik-mousesim
 // ends the program with exit 0; SIGTERM shortly after a change made with the
 // mouse (XTest on a private Xvfb) leaves the change in the profile file;
-// damaged files and a missing skins folder still give a window.
+// damaged files and a missing skins folder still give a window; no display
+// gives one line and exit 1.
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -165,6 +166,26 @@ private slots:
         const QString err = QString::fromLocal8Bit(tarvik.process.readAllStandardError());
         QCOMPARE(err.count(QStringLiteral("config.ini:")), 1);
         QCOMPARE(err.count(QStringLiteral("MacroLibraryFile.mlf:")), 1);
+    }
+
+    // Without any display the program says so on one line and ends with 1,
+    // instead of Qt's abort with a core dump.
+    void noDisplayEndsWithOneLine() {
+        QTemporaryDir dir;
+        Child tarvik(Program(TARVIK_PROGRAM),
+                     {QStringLiteral("--simulate"), QStringLiteral("--data-dir"), dir.path()},
+                     {QStringLiteral("DISPLAY="), QStringLiteral("WAYLAND_DISPLAY="),
+                      QStringLiteral("QT_QPA_PLATFORM=")});
+        QVERIFY(tarvik.Ended());
+        QCOMPARE(tarvik.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(tarvik.process.exitCode(), 1);
+        const QString err = QString::fromLocal8Bit(tarvik.process.readAllStandardError());
+        QVERIFY2(err.startsWith(QLatin1String("tarvik: no display found")) &&
+                     err.count(QLatin1Char('\n')) == 1,
+                 qPrintable(err));
+        QVERIFY2(err.contains(QLatin1String("--screenshot")), qPrintable(err));
+        // Nothing was made in the data folder.
+        QVERIFY(QDir(dir.path()).isEmpty());
     }
 
     void missingSkinsFolder() {

@@ -44,6 +44,8 @@ public:
 
     std::function<void(TestDlg&)> create;
     std::function<void(TestDlg&, const Msg&)> onMessage;
+    // Stands in for the window system's move when set (true: it took the move).
+    std::function<bool()> systemMove;
     std::vector<Msg> messages;
     QRegion painted;
     Colour background = Rgb(0, 0, 0);
@@ -75,6 +77,7 @@ protected:
     void CreateControls(const Rect&) override {
         if (create) create(*this);
     }
+    bool StartSystemMove() override { return systemMove ? systemMove() : CDlgBase::StartSystemMove(); }
     void DrawWindow(QPainter& dc, const Rect& client) override {
         if (drawBackground)
             DrawBackground(dc, client);

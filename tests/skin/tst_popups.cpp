@@ -47,6 +47,8 @@ private slots:
     void layout_data();
     void layout();
     void layoutAtScaleOnePointFive();
+    void labelsClearOfTheirArrows_data();
+    void labelsClearOfTheirArrows();
     void hoverMessageOncePerItemChange();
     void pressOnOneItemReleaseOnAnotherChoosesNothing();
     void functionMenuReleases_data();
@@ -143,6 +145,47 @@ void TestPopups::layoutAtScaleOnePointFive() {
     QCOMPARE(p->Items()[0].rect, (Rect{1, 1, 241, 34}));
     QCOMPARE(p->Items()[1].rect, (Rect{1, 34, 241, 67}));
     QCOMPARE(p->size(), QSize(243, static_cast<int>(1.5 + 16 * 33 + 1.5)));
+}
+
+// The labels of the function menu's sub-menu items ("Window Management") fit
+// beside their arrow, in both languages at every scale (a long one in a
+// smaller size of the face).
+void TestPopups::labelsClearOfTheirArrows_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<double>("scale");
+    for (const char* file : {"Lan_EN.txt", "Lan.txt"})
+        for (const double scale : {1.0, 1.5, 2.0})
+            QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(file).arg(scale))) << QString(file) << scale;
+}
+
+void TestPopups::labelsClearOfTheirArrows() {
+    QFETCH(QString, file);
+    QFETCH(double, scale);
+    QFile f(QDir(QStringLiteral(TARVIK_PROGRAM_DIR_BUILD)).filePath(QStringLiteral("lang/") + file));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    QVERIFY(Language().LoadText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                                scale));
+    SetUiScale(scale);
+    auto* p = new CComboPopup();
+    QVERIFY(OpenPopup(p));
+    int subMenus = 0;
+    for (const PopupItem& item : p->Items()) {
+        if (item.separator || !item.subMenu) continue;
+        ++subMenus;
+        const Rect text = p->TextRect(item);
+        // The arrow takes the last 18 of the 160 columns of "skins\\menusub_nr.png", stretched over the row.
+        QVERIFY(text.right <= item.rect.right - 18 * item.rect.Width() / 160);
+        QVERIFY2(QFontMetrics(p->LabelFont(item)).horizontalAdvance(item.label) <= text.Width(),
+                 qPrintable(item.label));
+    }
+    QVERIFY(subMenus >= 4);
+    // The English labels are loaded again for the other tests.
+    QFile en(QDir(QStringLiteral(TARVIK_PROGRAM_DIR_BUILD)).filePath(QStringLiteral("lang/Lan_EN.txt")));
+    QVERIFY(en.open(QIODevice::ReadOnly));
+    const QByteArray enBytes = en.readAll();
+    QVERIFY(
+        Language().LoadText(std::string_view(enBytes.constData(), static_cast<std::size_t>(enBytes.size()))));
 }
 
 // ---- hot item, press and release ---------------------------------------------------------------

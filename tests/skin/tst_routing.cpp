@@ -37,6 +37,8 @@ private slots:
     void doubleClickGoesToTheHotControl();
     void pressOnAnotherControlDeactivatesThePressedOne();
     void dragOnEmptySpotMovesTheWindow();
+    void clickOnEmptySpotMovesNothing_data();
+    void clickOnEmptySpotMovesNothing();
     void controlDeletedByItsOwnNotification();
 
     void messageTableRows();
@@ -352,6 +354,42 @@ void TestRouting::dragOnEmptySpotMovesTheWindow() {
     QCOMPARE(dlg.pos(), start + QPoint(30, 20));
     QVERIFY(dlg.messages.empty());
     QCOMPARE(dlg.PressedRect(), kNoRect);
+}
+
+// A press and its release are one click however close together they come: only
+// a move with the button held past the drag distance hands the window to the
+// window system's move (which would otherwise run on after a release it never saw).
+void TestRouting::clickOnEmptySpotMovesNothing_data() {
+    QTest::addColumn<QPoint>("moveBy"); // between press and release; (0, 0): none
+    QTest::addColumn<int>("systemMoves");
+    QTest::newRow("tap") << QPoint(0, 0) << 0;
+    QTest::newRow("jitter within the drag distance") << QPoint(1, 1) << 0;
+    QTest::newRow("drag") << QPoint(30, 20) << 1;
+}
+
+void TestRouting::clickOnEmptySpotMovesNothing() {
+    QFETCH(QPoint, moveBy);
+    QFETCH(int, systemMoves);
+    TestDlg dlg;
+    int moves = 0;
+    dlg.systemMove = [&moves] {
+        ++moves;
+        return true;
+    };
+    dlg.create = [&](TestDlg& d) { d.Add(0, std::make_unique<ProbeControl>(&d, 1, kA)); };
+    QVERIFY(Open(dlg));
+    const QPoint start = dlg.pos();
+    const QPoint at(300, 200);
+    Move(dlg, at);
+    Press(dlg, at);
+    if (!moveBy.isNull()) QTest::mouseMove(dlg.windowHandle(), at + moveBy);
+    Release(dlg, at + moveBy);
+    QCOMPARE(moves, systemMoves);
+    QCOMPARE(dlg.pos(), start);
+    // A later move with no button held moves nothing either.
+    Move(dlg, at + QPoint(40, 40));
+    QCOMPARE(moves, systemMoves);
+    QCOMPARE(dlg.pos(), start);
 }
 
 void TestRouting::controlDeletedByItsOwnNotification() {

@@ -39,23 +39,38 @@ std::unique_ptr<CImageButton> TextButton(CDlgBase* dlg, int id, const Rect& r, c
 
 CAttentionDlg::CAttentionDlg(const QString&, const QString& message, QWidget* parent)
     : CDlgBase(parent), message_(message) {
-    SetWindowSize(Scaled(kDesignWidth), Scaled(kDesignHeight));
+    // One line fits the 20 pixels of the message; more lines grow the dialog.
+    const int needed = std::min(MessageHeightNeeded(), Scaled(kMaxMessageHeight));
+    grownBy_ = std::max(0, needed - MessageRect().Height());
+    SetWindowSize(Scaled(kDesignWidth), Scaled(kDesignHeight) + grownBy_);
     UseStandardCloseIds();
     UseStandardConfirmId();
 }
 
+Rect CAttentionDlg::MessageRect() const {
+    // 10 pixels from each side: a wrapped line does not run into the frame.
+    const Rect r = ScaledRect(10, 40, 309, 60);
+    return Rect{r.left, r.top, r.right, r.bottom + grownBy_};
+}
+
+int CAttentionDlg::MessageHeightNeeded() const {
+    return WrappedTextHeight(MakeInterfaceFont(), MessageRect().Width(), message_);
+}
+
 void CAttentionDlg::CreateControls(const Rect&) {
     AddControl(0, CloseButton(this, ScaledRect(300, 4, 315, 19)));
-    AddControl(0, TextButton(this, kIdConfirm, ScaledRect(240, 70, 309, 90), L(4)));
+    const Rect ok = ScaledRect(240, 70, 309, 90);
+    AddControl(0, TextButton(this, kIdConfirm,
+                             Rect{ok.left, ok.top + grownBy_, ok.right, ok.bottom + grownBy_}, L(4)));
     AddControl(0, std::make_unique<CStaticText>(this, kIdHeading, ScaledRect(21, 11, 175, 31), QString(),
                                                 Rgb(82, 144, 254), kDtLeft));
-    AddControl(0, std::make_unique<CStaticText>(this, kIdMessage, ScaledRect(0, 40, 319, 60), message_,
-                                                kMessageGrey, kDtCenter | kDtWordBreak));
+    AddControl(0, std::make_unique<CStaticText>(this, kIdMessage, MessageRect(), message_, kMessageGrey,
+                                                kDtCenter | kDtWordBreak));
 }
 
 void CAttentionDlg::DrawWindow(QPainter& dc, const Rect& client) {
     DrawBackground(dc, client);
-    DrawFrameFile(dc, SkinName("skins\\Frame_warning.bmp"), kDesignWidth, kDesignHeight);
+    DrawFrameFile(dc, SkinName("skins\\Frame_warning.bmp"), kDesignWidth, kDesignHeight, grownBy_, 30);
     DrawControls(dc, client);
 }
 
@@ -71,7 +86,7 @@ void CFirmwareResetDlg::CreateControls(const Rect&) {
     AddControl(0, CloseButton(this, ScaledRect(405, 4, 420, 19)));
     AddControl(0, TextButton(this, kIdConfirm, ScaledRect(260, 110, 329, 130), L(4)));
     AddControl(0, TextButton(this, kIdCancel, ScaledRect(350, 110, 419, 130), L(5)));
-    AddControl(0, std::make_unique<CStaticText>(this, kIdMessage, ScaledRect(0, 60, 429, 108), L(140),
+    AddControl(0, std::make_unique<CStaticText>(this, kIdMessage, ScaledRect(10, 60, 419, 108), L(140),
                                                 kMessageGrey, kDtCenter | kDtWordBreak));
 }
 

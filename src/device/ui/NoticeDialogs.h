@@ -9,17 +9,25 @@
 namespace tarvik {
 
 // A notice: an empty heading line and the message below it, with OK and close.
+// The message wraps; a message of more than one line grows the dialog (and
+// moves OK down) until it fits, up to kMaxMessageHeight design pixels.
 class CAttentionDlg : public CDlgBase {
 public:
     static constexpr int kDesignWidth = 319;
     static constexpr int kDesignHeight = 102;
     static constexpr int kIdHeading = 2012;
     static constexpr int kIdMessage = 2013;
+    static constexpr int kMaxMessageHeight = 240;
 
     // The first text is not shown.
     CAttentionDlg(const QString& firstText, const QString& message, QWidget* parent = nullptr);
 
     const QString& Message() const { return message_; }
+    // Pixels the dialog grew by for its message (0 for one line).
+    int GrownBy() const { return grownBy_; }
+    // Where the message is drawn, and the height its wrapped lines need.
+    Rect MessageRect() const;
+    int MessageHeightNeeded() const;
 
 protected:
     void CreateControls(const Rect& client) override;
@@ -27,6 +35,7 @@ protected:
 
 private:
     QString message_;
+    int grownBy_ = 0;
 };
 
 // The factory-reset confirmation: OK (or Enter) accepts; close and cancel

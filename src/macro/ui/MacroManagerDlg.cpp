@@ -91,8 +91,12 @@ bool CMacroManagerDlg::OnInitDialog() {
 
 void CMacroManagerDlg::CreateControls(const Rect&) {
     auto label = [this](int id, int l, int t, int r, int b, int text) {
-        return AddControl(0, std::make_unique<CStaticText>(this, id, ScaledRect(l, t, r, b), LangText(text),
-                                                           kLabelGrey, kDtLeft | kDtSingleLine));
+        // Ten pixels inside the dialog's right edge ("Press again to stop" ran
+        // to 5 pixels from it); a longer text is drawn in a smaller size.
+        auto c = std::make_unique<CStaticText>(this, id, ScaledRect(l, t, std::min(r, kDesignWidth - 10), b),
+                                               LangText(text), kLabelGrey, kDtLeft | kDtSingleLine);
+        c->FitFontToText();
+        return AddControl(0, std::move(c));
     };
     // The title: the frame's header would be empty otherwise.
     auto title = std::make_unique<CStaticText>(this, kIdTitle, ScaledRect(20, 3, 230, 27), LangText(240),
