@@ -149,6 +149,7 @@ std::optional<FolderOwner> LivingFolderOwner(const std::filesystem::path& dataFo
 
 std::filesystem::path InstanceSocketFolder(bool* made) {
     if (made) *made = false;
+    const bool mayMake = made != nullptr;
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0] == '/') {
         std::error_code ec;
         if (std::filesystem::is_directory(runtime, ec)) return runtime;
@@ -162,6 +163,7 @@ std::filesystem::path InstanceSocketFolder(bool* made) {
     // <base>/tarvik-runtime-<uid> belongs to someone else (or is a link): a
     // folder of a new name cannot be taken first. Its path goes into the owner
     // record, so nobody needs to guess it.
+    if (!mayMake) return {};
     std::string pattern = (base / "tarvik-").string();
     pattern += std::to_string(::getuid());
     pattern += "-XXXXXX";

@@ -86,9 +86,9 @@ std::optional<FolderOwner> LivingFolderOwner(const std::filesystem::path& dataFo
 
 // A private folder for the instance socket: $XDG_RUNTIME_DIR, else
 // <tmp>/tarvik-runtime-<uid> (tmp: $TMPDIR or /tmp) when it is the user's own,
-// else a new folder <tmp>/tarvik-<uid>-XXXXXX made for this process (mode 0700;
-// `made` is then set, and the caller removes it at its end). Empty when none
-// can be made.
+// else (only when `made` is given) a new folder <tmp>/tarvik-<uid>-XXXXXX made
+// for this process (mode 0700; `made` is then set, and the caller removes it
+// at its end). Empty when none can be had.
 std::filesystem::path InstanceSocketFolder(bool* made = nullptr);
 
 // One request and its answer over "<base>.sock", from a program without an

@@ -45,7 +45,8 @@ std::string OwnProcessName() {
 
 SingleInstance::SingleInstance(const std::filesystem::path& dataFolder,
                                const std::filesystem::path& socketFolder, QObject* parent)
-    : QObject(parent), dataFolder_(NormalisedDataFolder(dataFolder)), socketFolder_(socketFolder) {
+    : QObject(parent), dataFolder_(NormalisedDataFolder(dataFolder)),
+      socketFolder_(socketFolder.empty() ? InstanceSocketFolder() : socketFolder) {
     if (!socketFolder_.empty()) {
         const std::filesystem::path base = InstanceBase(dataFolder_, socketFolder_);
         if (!base.empty()) socketPath_ = QString::fromStdString(base.string() + ".sock");

@@ -46,8 +46,8 @@ public:
     // Answers one request now or later, through `reply`.
     using AsyncVerbHandler = std::function<void(const std::string& args, Reply reply)>;
 
-    // The socket goes into `socketFolder`, else InstanceSocketFolder()'s
-    // (decided when the instance starts to listen).
+    // The socket goes into `socketFolder`, else InstanceSocketFolder()'s (a
+    // folder of a new name is made only when the instance starts to listen).
     explicit SingleInstance(const std::filesystem::path& dataFolder,
                             const std::filesystem::path& socketFolder = {}, QObject* parent = nullptr);
     ~SingleInstance() override;

@@ -154,7 +154,7 @@ FileResult RestoreLanguageFile(const std::filesystem::path& languageFile,
         text += line;
         text += u'\n';
     }
-    const Backup kept = KeepBackup(languageFile, UnicodeFileBytes(text));
+    const Backup kept = KeepBackup(languageFile, CStdioFileEx::kDefaultReadLimit, UnicodeFileBytes(text));
     if (!kept.result) return kept.result;
     return WriteUnicodeFile(languageFile, text, "language file");
 }

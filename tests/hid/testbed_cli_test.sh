@@ -63,7 +63,7 @@ want+='{"position":10,"identity":"B","role":"feature","path":"/dev/hidraw3","ven
     fail "status: $(cat "$work/status.json")"
 
 # ---- apply: the same data folder three times over
-"$ctl" --data-dir "$work/linux" show >/dev/null
+"$ctl" --data-dir "$work/linux" init >/dev/null
 cp -a "$work/linux" "$work/sim"
 cp -a "$work/linux" "$work/socket"
 "$testbed" --state "$work/linux.json" -- "$ctl" --hid linux --data-dir "$work/linux" apply --trace \

@@ -106,6 +106,8 @@ int main(int argc, char** argv) {
     if (!ctlSocket.empty()) {
         server = std::make_unique<tarvik::MouseSimServer>(mouse);
         if (!server->Listen(ctlSocket, &error)) return Fail(error);
+        // As tarvik-mousesim says it: scripts wait for this line.
+        std::cerr << "tarvik-hidraw-testbed: serving the mouse's ctl commands on " << ctlSocket << std::endl;
         serverThread = std::thread([&] {
             std::string why;
             if (!server->Run(stopServer.Fd(), &why)) tarvik::ReportProblem("ctl socket: " + why);
