@@ -101,6 +101,28 @@ struct Child {
     }
 };
 
+// A `tarvik --simulate` window as a real process on a data folder of its own,
+// with its socket in a runtime folder of its own; Start() returns once it
+// serves and has written its first profile file.
+struct SimulatedWindow {
+    QTemporaryDir dir;
+    const QString runtime = dir.filePath(QStringLiteral("run"));
+    const QString data = dir.filePath(QStringLiteral("data"));
+    const QString slotFile = data + QStringLiteral("/config/default0.psf");
+    std::unique_ptr<Child> tarvik;
+
+    bool Start() {
+        if (!QDir().mkpath(runtime)) return false;
+        tarvik = std::make_unique<Child>(
+            QStringLiteral(TARVIK_PROGRAM),
+            QStringList{QStringLiteral("--simulate"), QStringLiteral("--data-dir"), data}, runtime);
+        const app::SingleInstance names(data.toStdString(), runtime.toStdString());
+        return QTest::qWaitFor([&] { return QFile::exists(names.SocketPath()) && QFile::exists(slotFile); },
+                               kWait);
+    }
+    QProcess& Process() { return tarvik->process; }
+};
+
 std::string KeyAction3(const KeySlot& k) {
     const std::uint8_t bytes[] = {k.Action.Function, k.Action.Data1, k.Action.Data2};
     std::string s;
@@ -397,16 +419,10 @@ void TestCtlWindow::assignReachesTheMouseAndTheFile() {
 }
 
 void TestCtlWindow::stoppedWindowMakesTarvikctlGiveUp() {
-    QTemporaryDir dir;
-    const QString runtime = dir.filePath(QStringLiteral("run"));
-    QVERIFY(QDir().mkpath(runtime));
-    const QString data = dir.filePath(QStringLiteral("data"));
-    Child tarvik(QStringLiteral(TARVIK_PROGRAM),
-                 {QStringLiteral("--simulate"), QStringLiteral("--data-dir"), data}, runtime);
-    app::SingleInstance names(data.toStdString(), runtime.toStdString());
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(names.SocketPath()), kWait);
-    const QString slotFile = data + QStringLiteral("/config/default0.psf");
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(slotFile), kWait);
+    SimulatedWindow w;
+    QVERIFY(w.Start());
+    const QString &runtime = w.runtime, &data = w.data, &slotFile = w.slotFile;
+    Child& tarvik = *w.tarvik;
     const QByteArray before = FileBytes(slotFile);
     const std::string buttonBefore = KeyAction3(ReadProfile(slotFile).Keys[1]);
     const auto pid = static_cast<pid_t>(tarvik.process.processId());
@@ -445,17 +461,12 @@ void TestCtlWindow::stoppedWindowMakesTarvikctlGiveUp() {
 // change, and a second window for the folder brings the first one up instead
 // of starting beside it.
 void TestCtlWindow::ownerIsFoundThroughTheDataFolder() {
-    QTemporaryDir dir;
-    const QString runtime = dir.filePath(QStringLiteral("run"));
-    const QString elsewhere = dir.filePath(QStringLiteral("elsewhere"));
-    QVERIFY(QDir().mkpath(runtime));
+    SimulatedWindow w;
+    QVERIFY(w.Start());
+    const QString &data = w.data, &slotFile = w.slotFile;
+    Child& tarvik = *w.tarvik;
+    const QString elsewhere = w.dir.filePath(QStringLiteral("elsewhere"));
     QVERIFY(QDir().mkpath(elsewhere));
-    const QString data = dir.filePath(QStringLiteral("data"));
-    Child tarvik(QStringLiteral(TARVIK_PROGRAM),
-                 {QStringLiteral("--simulate"), QStringLiteral("--data-dir"), data}, runtime);
-    app::SingleInstance names(data.toStdString(), runtime.toStdString());
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(names.SocketPath()), kWait);
-    const QString slotFile = data + QStringLiteral("/config/default0.psf");
 
     const Run noRuntime = Ctl(
         data, QString(),
@@ -487,16 +498,10 @@ void TestCtlWindow::ownerIsFoundThroughTheDataFolder() {
 // A write the window cannot make reaches the tarvikctl that asked for it as
 // exit 1, and the window's last save at its end as a non-zero exit code.
 void TestCtlWindow::failedSaveReachesTarvikctlAndTheExitCode() {
-    QTemporaryDir dir;
-    const QString runtime = dir.filePath(QStringLiteral("run"));
-    QVERIFY(QDir().mkpath(runtime));
-    const QString data = dir.filePath(QStringLiteral("data"));
-    Child tarvik(QStringLiteral(TARVIK_PROGRAM),
-                 {QStringLiteral("--simulate"), QStringLiteral("--data-dir"), data}, runtime);
-    app::SingleInstance names(data.toStdString(), runtime.toStdString());
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(names.SocketPath()), kWait);
-    const QString slotFile = data + QStringLiteral("/config/default0.psf");
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(slotFile), kWait);
+    SimulatedWindow w;
+    QVERIFY(w.Start());
+    const QString &runtime = w.runtime, &data = w.data, &slotFile = w.slotFile;
+    Child& tarvik = *w.tarvik;
     // A folder where the profile file was: no save can rename over it (also as root).
     QVERIFY(QFile::remove(slotFile));
     QVERIFY(QDir().mkdir(slotFile));

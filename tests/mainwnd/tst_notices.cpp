@@ -38,8 +38,13 @@ QString ProgramNotice(ProgramText id) {
     case ProgramText::ProfilesNotSaved:
         return text.arg(QStringLiteral(
             "/home/someone/.config/PelcorData20230619A/config/ProfileSlot3.psf: No space left on device"));
-    case ProgramText::MacroTooLong:
-        return text.arg(QStringLiteral("Long combination for raids"));
+    case ProgramText::MacroTooLong: // button, steps, the mouse's limit
+        return text.arg(6).arg(336).arg(125);
+    case ProgramText::MacroTooLongToChoose:
+    case ProgramText::StepsOverMouseLimit:
+        return text.arg(336).arg(125);
+    case ProgramText::MacroFileDamaged:
+        return text.arg(1234567);
     case ProgramText::SupportLine:
         return text.arg(QStringLiteral(TARVIK_VERSION));
     default:
