@@ -245,12 +245,16 @@ private slots:
         };
         std::vector<int> idle;
         for (int i = 0; i < 40; ++i) idle.push_back(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0));
-        // Few descriptors left: most accepts fail with EMFILE.
+        // Few descriptors left: most accepts fail with EMFILE. (Not under the
+        // sanitizers: their checks need descriptors of their own, a pipe, and
+        // report the call they cannot check. The campaign covers it there.)
         rlimit saved{};
         QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+#if !defined(__SANITIZE_ADDRESS__)
         rlimit tight = saved;
         tight.rlim_cur = static_cast<rlim_t>(*std::max_element(idle.begin(), idle.end()) + 3);
         QCOMPARE(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+#endif
         connectAll(idle);
         QTest::qWait(500);
         QVERIFY(primary.ClientCount() <= 8);
