@@ -25,7 +25,7 @@
 namespace tarvik {
 class MacroLibrary;
 class SettingsModel;
-struct MacroKey;
+class MacroKey;
 } // namespace tarvik
 
 namespace tarvik::cli {
