@@ -109,7 +109,9 @@ grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainf
     fail "the metainfo does not launch $app_id.desktop"
 
 # The installed programs find their data from bin/../share/tarvik: the first start
-# copies the installed language files into the new data folder.
+# (here init; a reading command creates nothing) copies the installed language
+# files into the new data folder, and the texts read from there.
+"$prefix/bin/tarvikctl" --data-dir "$root/data" init >/dev/null
 "$prefix/bin/tarvikctl" --data-dir "$root/data" text 0 >/dev/null
 cmp -s data/lang/Lan_EN.txt "$root/data/config/Lan_EN.txt" ||
     fail "tarvikctl did not take the language files from the installed share/tarvik"
