@@ -63,10 +63,6 @@ std::uint64_t Fnv1a64(std::string_view bytes) {
 
 } // namespace
 
-std::filesystem::path InstanceRuntimeFolder() {
-    return UserRuntimeFolder();
-}
-
 std::filesystem::path NormalisedDataFolder(const std::filesystem::path& dataFolder) {
     std::error_code ec;
     std::filesystem::path p = std::filesystem::absolute(dataFolder, ec);

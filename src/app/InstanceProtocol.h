@@ -53,18 +53,13 @@ std::optional<InstanceRequest> ParseRequestLine(std::string_view line,
 // "v1 VERB[ ARGS]\n".
 std::string FormatRequestLine(std::string_view verb, std::string_view args = {});
 
-// $XDG_RUNTIME_DIR when it is an absolute folder, else /tmp/tarvik-runtime-<uid>
-// (created with mode 0700; refused when another user owns it or it is a link).
-// Empty when neither is usable.
-std::filesystem::path InstanceRuntimeFolder();
-
 // The absolute, normalised data folder (symbolic links resolved where the folder
 // exists), so different spellings of one folder meet in one instance.
 std::filesystem::path NormalisedDataFolder(const std::filesystem::path& dataFolder);
 
-// "<runtime>/tarvik-<16 hex digits>": the lock is this + ".lock", the socket this
-// + ".sock". The digits are a 64-bit FNV-1a hash of the normalised data folder.
-// A runtime folder too long for a socket name falls back to /tmp/tarvik-runtime-<uid>.
+// "<runtime>/tarvik-<16 hex digits>": the socket is this + ".sock". The digits are a 64-bit FNV-1a hash of
+// the normalised data folder. A runtime folder too long for a socket name falls back to
+// /tmp/tarvik-runtime-<uid>.
 std::filesystem::path InstanceBase(const std::filesystem::path& dataFolder,
                                    const std::filesystem::path& runtimeFolder);
 

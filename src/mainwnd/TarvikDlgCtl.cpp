@@ -62,12 +62,13 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
         reply(out);
     };
     // "Done" means on disk: every changing command has the tables written now
-    // (not by the delayed save), and answers once the saver thread has written
-    // them, so that a reading tarvikctl run after this one reads the change,
+    // (not by the delayed save; `saveNow` false where the model's own operation
+    // has already handed its save to the saver), and answers once the saver
+    // thread has written them, so that a reading tarvikctl run after this one reads the change,
     // a kill of the window right after the answer loses nothing, and a failed
     // write reaches tarvikctl as exit 1 as well as the window's notice.
-    const auto answerAfterWrites = [this](CtlOutput done, CtlReply send) {
-        SaveInBackground();
+    const auto answerAfterWrites = [this](CtlOutput done, CtlReply send, bool saveNow = true) {
+        if (saveNow) SaveInBackground();
         saver_->AfterWrites(
             [done = std::move(done), send = std::move(send)](const FileResult& written) mutable {
                 if (!written) {
@@ -116,7 +117,8 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
         if (out.exitCode == kExitOk) CloseProfileDialogs();
         RefreshFromProfile();
         AddProblems(out, problems);
-        return answerAfterWrites(std::move(out), std::move(reply));
+        // Only a selection is not saved by the model's operation.
+        return answerAfterWrites(std::move(out), std::move(reply), command == "profile select");
     }
     if (command == "import") {
         const int current = model_.GetCurrentProfile();
@@ -127,7 +129,8 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
         if (out.exitCode == kExitOk && args.value("slot", -1) == current)
             SendRequest(SendGroup::Buttons | SendGroup::MainSettings);
         AddProblems(out, problems);
-        return answerAfterWrites(std::move(out), std::move(reply));
+        // The model's import saved what it changed.
+        return answerAfterWrites(std::move(out), std::move(reply), false);
     }
     if (command == "init") {
         // The window's start-up load made the folder ready; its files are
@@ -228,7 +231,8 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
             if (r.sensorChanged) RefreshFromProfile();
             cli::ReportStatus(model_, r, controller_->batteryLevel, controller_->charge, asJson, out);
             if (ended_) return reply(out);
-            answerAfterWrites(std::move(out), std::move(reply));
+            // A sensor change was saved by the model; a query alone changes nothing.
+            answerAfterWrites(std::move(out), std::move(reply), false);
         });
         return;
     }
