@@ -10,39 +10,51 @@ bash scripts/install-deps.sh
 
 export QT_QPA_PLATFORM=offscreen
 
-echo "== format check"
+# Each stage says how long the one before it took, and the run ends with the total.
+stage_start=$SECONDS
+stage_name=""
+stage() {
+  if [ -n "$stage_name" ]; then echo "-- $stage_name: $((SECONDS - stage_start)) s"; fi
+  stage_name=$1
+  stage_start=$SECONDS
+  echo "== $1"
+}
+trap 'if [ -n "$stage_name" ]; then echo "-- $stage_name: $((SECONDS - stage_start)) s"; fi; echo "-- total: $SECONDS s"' EXIT
+
+stage "format check"
 bash scripts/check-format.sh
 
 for preset in dev asan; do
-  echo "== build $preset"
+  stage "build $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
-  echo "== test $preset"
+  stage "test $preset"
   ctest --preset "$preset"
 done
 
 # The fault campaigns in their short form (kills during saves, concurrent writers,
 # unplugs during a send, file-system faults, socket abuse) on the dev programs.
-echo "== fault campaigns (short)"
+stage "fault campaigns (short)"
 bash scripts/faults/run.sh --short build/dev
 
-# The optimised build is built (warnings as errors) but its tests are not run a
-# second time: GCC warns differently at -O2, so this keeps a release build from rotting.
-echo "== build release"
+# The optimised build (warnings as errors) builds the programs, tools and benchmarks
+# but no tests: GCC warns differently at -O2, so this keeps a release build from
+# rotting, and the tests already ran on two builds.
+stage "build release"
 cmake --preset release >/dev/null
 cmake --build --preset release
 
 # The fuzz campaign's short form: every target for 10 s on its committed corpus
 # (the corpus and the ledger stay as they are). The fuzz build takes about two
 # minutes of CPU; the long campaign runs by hand (docs/reliability.md).
-echo "== fuzz (short form)"
+stage "fuzz (short form)"
 bash scripts/fuzz-campaign.sh --seconds 10 --jobs 2 --no-merge --no-ledger
 
-echo "== install into a temporary prefix"
+stage "install into a temporary prefix"
 bash scripts/check-install.sh build/dev
 
-echo "== end to end: the installed tarvik in Xvfb"
+stage "end to end: the installed tarvik in Xvfb"
 bash scripts/check-e2e.sh build/dev
 
-echo "== Debian package"
+stage "Debian package"
 bash scripts/build-deb.sh build/release

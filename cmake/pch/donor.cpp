@@ -1,0 +1,1 @@
+// The translation unit that carries a shared precompiled header (see TarvikPch.cmake).
