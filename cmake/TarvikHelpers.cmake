@@ -19,6 +19,8 @@ endfunction()
 function(tarvik_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
+  # Plain C++: nothing for moc to find.
+  set_target_properties(${name} PROPERTIES AUTOMOC OFF)
   target_include_directories(${name} PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src>
                                             $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/tarvik>)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})

@@ -17,7 +17,7 @@ objects=$build/src/device/linux/CMakeFiles/tarvik_hid_linux.dir
 find "$build" -name "*.gcda" -delete
 "$build/bin/tarvik_hidraw_tests" >/dev/null
 LD_PRELOAD=libumockdev-preload.so.0 "$build/bin/tarvik_hidraw_testbed_tests" >/dev/null
-bash tests/hid/testbed_cli_test.sh "$build/bin" >/dev/null
+bash tests/device/linux/testbed_cli_test.sh "$build/bin" >/dev/null
 # gcov runs where the compiler ran, to find the sources by the paths it recorded.
 cd "$build"
 rm -rf gcov

@@ -19,7 +19,7 @@
 #include "device/DeviceController.h"
 #include "device/EventQueue.h"
 #include "device/SendPlanner.h"
-#include "device/sim/SimBackend.h"
+#include "emulator/SimBackend.h"
 #include "model/SettingsModel.h"
 
 namespace tarvik {

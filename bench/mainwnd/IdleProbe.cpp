@@ -17,11 +17,11 @@
 #include <string>
 
 #include "device/Pacer.h"
-#include "device/sim/SimBackend.h"
-#include "device/sim/VirtualMouse.h"
-#include "macro/StartupLoad.h"
+#include "emulator/SimBackend.h"
+#include "emulator/VirtualMouse.h"
+#include "startup/StartupLoad.h"
 #include "mainwnd/TarvikDlg.h"
-#include "model/Startup.h"
+#include "startup/Startup.h"
 #include "skin/Skin.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "../FuzzCheck.h"
-#include "app/InstanceProtocol.h"
-#include "cli/CtlCommands.h"
+#include "instance/InstanceProtocol.h"
+#include "commands/CtlCommands.h"
 
 using namespace tarvik;
 

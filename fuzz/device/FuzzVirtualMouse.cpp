@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "device/FeatureReport.h"
-#include "device/sim/VirtualMouse.h"
+#include "emulator/VirtualMouse.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tarvik;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "device/sim/MouseSimProtocol.h"
+#include "emulator/MouseSimProtocol.h"
 
 using namespace tarvik::simproto;
 

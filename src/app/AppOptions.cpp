@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "model/Startup.h"
+#include "startup/Startup.h"
 #include "text/ExitCodes.h"
 
 #ifndef TARVIK_VERSION

@@ -14,7 +14,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "model/Startup.h"
+#include "startup/Startup.h"
 #include "text/Log.h"
 
 namespace tarvik::app {

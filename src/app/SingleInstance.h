@@ -21,7 +21,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/InstanceProtocol.h"
+#include "instance/InstanceProtocol.h"
 #include "model/FolderLock.h"
 
 class QLocalSocket;

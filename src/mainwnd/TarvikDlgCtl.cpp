@@ -5,7 +5,7 @@
 #include <QLocalSocket>
 
 #include "app/SingleInstance.h"
-#include "cli/CtlCommands.h"
+#include "commands/CtlCommands.h"
 #include "device/DeviceLink.h"
 #include "device/MacroUpload.h"
 #include "macro/ButtonFunctions.h"

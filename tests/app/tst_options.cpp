@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "app/AppOptions.h"
-#include "app/InstanceProtocol.h"
+#include "instance/InstanceProtocol.h"
 #include "app/Platform.h"
 
 using namespace tarvik::app;

@@ -5,7 +5,7 @@
 
 #include "DeviceFixture.h"
 #include "device/linux/LinuxBackend.h"
-#include "hid/FakeSysfs.h"
+#include "device/linux/FakeSysfs.h"
 
 namespace tarvik::test {
 namespace {

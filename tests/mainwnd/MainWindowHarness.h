@@ -14,15 +14,15 @@
 #include <vector>
 
 #include "SkinTestSupport.h"
-#include "device/Backends.h"
+#include "programs/Backends.h"
 #include "device/Pacer.h"
 #include "device/TraceBackend.h"
-#include "device/sim/SimBackend.h"
-#include "device/sim/VirtualMouse.h"
-#include "macro/StartupLoad.h"
+#include "emulator/SimBackend.h"
+#include "emulator/VirtualMouse.h"
+#include "startup/StartupLoad.h"
 #include "mainwnd/TarvikDlg.h"
 #include "model/SettingsModel.h"
-#include "model/Startup.h"
+#include "startup/Startup.h"
 #include "skin/Skin.h"
 #include "skin/WndPopup.h"
 

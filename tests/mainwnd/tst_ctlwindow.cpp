@@ -18,7 +18,7 @@
 
 #include "MainWindowHarness.h"
 #include "app/SingleInstance.h"
-#include "cli/CtlCommands.h"
+#include "commands/CtlCommands.h"
 #include "macro/MacroFiles.h"
 #include "macro/MacroLibrary.h"
 #include "mainwnd/MainLayout.h"

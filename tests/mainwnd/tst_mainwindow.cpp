@@ -13,7 +13,7 @@
 #include "app/AppOptions.h"
 #include "app/ShutdownSignals.h"
 #include "device/Protocol.h"
-#include "device/sim/SocketBackend.h"
+#include "emulator/SocketBackend.h"
 #include "device/ui/NoticeDialogs.h"
 #include "macro/ui/FunctionPopups.h"
 #include "macro/ui/MacroManagerDlg.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "model/SettingsModel.h"
-#include "model/Startup.h"
+#include "startup/Startup.h"
 #include "support/TempDir.h"
 #include "text/Language.h"
 #include "text/Log.h"

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "device/DeviceIds.h"
-#include "device/sim/VirtualMouse.h"
+#include "emulator/VirtualMouse.h"
 
 namespace tarvik::testbed {
 

@@ -22,11 +22,11 @@
 #include <vector>
 
 #include "HidrawTestbed.h"
-#include "cli/CommandLine.h"
+#include "programs/CommandLine.h"
 #include "device/Wakeup.h"
-#include "device/sim/VirtualMouse.h"
-#include "model/Startup.h"
-#include "sim/MouseSimServer.h"
+#include "emulator/VirtualMouse.h"
+#include "startup/Startup.h"
+#include "emulator/MouseSimServer.h"
 #include "text/ExitCodes.h"
 #include "text/Log.h"
 
