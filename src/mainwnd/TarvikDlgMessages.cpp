@@ -612,14 +612,16 @@ LResult CTarvikDlg::OnLevelCheck(int msg, WParam, LParam code) {
 LResult CTarvikDlg::OnLevelColour(int msg, WParam, LParam code) {
     if (code != kNotifyClick) return 0;
     const int i = msg - kIdFirstLevelColour;
-    // The palette confirms into a copy; the edit stores the colour.
+    // The palette confirms into a copy; the edit stores the colour in the
+    // profile it was opened for.
     auto picked = std::make_shared<ProfileRecord>(Current());
+    const int profile = model_.GetCurrentProfile();
     RunDialog(new CColorPaletteDlg(picked.get(), CColorPaletteDlg::kDpiLevel, i, 0, this),
-              [this, i, picked](int result) {
+              [this, i, picked, profile](int result) {
                   if (result != QDialog::Accepted || ended_) return;
                   const Colour colour = picked->DPILevelIndication[static_cast<std::size_t>(i)];
-                  static_cast<void>(RunEdit([this, i, colour](int slot) {
-                      return edits::SetLevelColour(model_, slot, i, colour);
+                  static_cast<void>(RunEdit([this, i, colour, profile](int) {
+                      return edits::SetLevelColour(model_, profile, i, colour);
                   }));
               });
     return 0;
@@ -690,16 +692,18 @@ LResult CTarvikDlg::OnColourSlot(int msg, WParam, LParam code) {
     } else if (code == kNotifyDoubleClick) {
         KillTimer(kTimerFirstColourSlot + k);
         const int mode = std::min<int>(Current().Lighting1Mode[0], kEffects - 1);
-        // The palette confirms into a copy; the edit stores the colour.
+        // The palette confirms into a copy; the edit stores the colour in the
+        // profile it was opened for.
         auto picked = std::make_shared<ProfileRecord>(Current());
+        const int profile = model_.GetCurrentProfile();
         RunDialog(
             new CColorPaletteDlg(picked.get(), CColorPaletteDlg::kLightingSlot, mode, k, this),
-            [this, k, mode, picked](int result) {
+            [this, k, mode, picked, profile](int result) {
                 if (result != QDialog::Accepted || ended_) return;
                 const Colour colour =
                     picked->Lighting1FixedColor[static_cast<std::size_t>(mode)][static_cast<std::size_t>(k)];
-                static_cast<void>(RunEdit([this, k, colour](int slot) {
-                    return edits::SetLightingColour(model_, slot, k, colour);
+                static_cast<void>(RunEdit([this, k, colour, profile](int) {
+                    return edits::SetLightingColour(model_, profile, k, colour);
                 }));
             });
     }
