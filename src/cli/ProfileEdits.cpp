@@ -15,7 +15,7 @@ namespace tarvik::edits {
 
 namespace {
 
-constexpr int kMinPowerDownMinutes = 3;
+constexpr int kMinPowerDownMinutes = 1; // the dial shows 1-10; a click on it picks 3-10
 constexpr int kMaxPowerDownMinutes = 10;
 
 EditResult Refused(std::string why, Notice notice = Notice::None) {

@@ -73,7 +73,7 @@ EditResult SetLightingColourSelected(SettingsModel& model, int slot, int colourS
 
 // ---- the profile's ordered settings
 EditResult SetLiftOff(SettingsModel& model, int slot, bool low);
-EditResult SetPowerDownTime(SettingsModel& model, int slot, int minutes); // 3-10
+EditResult SetPowerDownTime(SettingsModel& model, int slot, int minutes); // 1-10, as the dial shows
 EditResult SetLightOnMove(SettingsModel& model, int slot, bool on);
 EditResult SetMotionWakeup(SettingsModel& model, int slot, bool on);
 // The settings the window has no control for take their normal values, as

@@ -341,7 +341,7 @@ TEST_F(ProfileEdits, ARefusedIntentChangesAndAnnouncesNothing) {
          Notice::KeepTwoColours},
         {"power-down time below the dial",
          {},
-         [](SettingsModel& m) { return edits::SetPowerDownTime(m, kSlot, 2); }},
+         [](SettingsModel& m) { return edits::SetPowerDownTime(m, kSlot, 0); }},
         {"power-down time above the dial",
          {},
          [](SettingsModel& m) { return edits::SetPowerDownTime(m, kSlot, 11); }},
