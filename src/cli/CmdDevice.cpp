@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/Cli.h"
+#include "cli/ProfileEdits.h"
 #include "device/Backends.h"
 #include "device/DeviceController.h"
 #include "device/EventQueue.h"
@@ -136,7 +137,9 @@ void Apply(CliContext& ctx, std::optional<int> slot) {
     if (!ctx.Uses(CliContext::kUsesSettings | CliContext::UsedSlot(slot.value_or(model.GetCurrentProfile()))))
         return;
     if (slot) {
-        if (SelectProfile(model, *slot).changed && !ctx.CheckSaved(model.SaveCurrentProfileAndSettings()))
+        // The whole profile is sent below, whatever the selection asks for.
+        if (edits::SelectProfile(model, *slot).Changed() &&
+            !ctx.CheckSaved(model.SaveCurrentProfileAndSettings()))
             return;
     }
     s->link->ScanDevices();
