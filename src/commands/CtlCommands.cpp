@@ -302,9 +302,14 @@ void RunAssign(SettingsModel& model, const MacroLibrary& library, const json& ar
         return;
     }
     if (slot < 0) slot = model.GetCurrentProfile();
-    const int control = kFirstButtonControl + button - 1;
-    const AssignOutcome outcome = AssignButtonWithRule(model, slot, control, choice, macro);
-    const bool saved = commit(slot, outcome);
+    const edits::EditResult edit = edits::AssignFunction(model, slot, button - 1, choice, macro);
+    if (edit.refused) {
+        out.Err(edit.why);
+        out.Fail();
+        return;
+    }
+    const bool reverted = edit.notice == Notice::LeftButtonKept;
+    const bool saved = commit(slot, edit);
     if (!saved) out.Fail();
     const KeySlot& key =
         model.Profiles[static_cast<std::size_t>(slot)].Keys[static_cast<std::size_t>(button - 1)];
@@ -317,11 +322,11 @@ void RunAssign(SettingsModel& model, const MacroLibrary& library, const json& ar
     line += " ";
     line += Hex3(key.Action);
     out.Out(std::move(line));
-    if (outcome.reverted) {
+    if (reverted) {
         std::string why = "no button would act as the left button; button ";
         why += std::to_string(button);
         why += " is left click again (";
-        why += NoticeText(outcome.Notice());
+        why += NoticeText(edit.notice);
         why += ")";
         out.Err(why);
         if (saved) out.Fail(kExitLeftButton);
@@ -372,7 +377,7 @@ bool NameArg(const json& args, std::string& name, CtlOutput& out) {
 } // namespace
 
 void RunProfile(SettingsModel& model, const std::string& command, const json& args, CtlOutput& out,
-                const std::function<FileResult()>& commitSelect) {
+                const std::function<FileResult(SendGroups send)>& commitSelect) {
     std::string name;
     int slot = 0;
     if (command == "profile add") {
@@ -385,8 +390,12 @@ void RunProfile(SettingsModel& model, const std::string& command, const json& ar
             ReportSlot(model, DeleteProfile(model, slot), "deleted", out);
     } else if (command == "profile select") {
         if (!SlotArg(args, "slot", slot, false, out)) return;
-        SlotResult r = SelectProfile(model, slot);
-        if (r.changed) r.saved = commitSelect();
+        const edits::EditResult edit = edits::SelectProfile(model, slot);
+        SlotResult r;
+        r.slot = slot;
+        r.changed = edit.Changed();
+        r.refusal = edit.why;
+        if (r.changed) r.saved = commitSelect(edit.send);
         ReportSlot(model, r, "selected", out);
     } else {
         std::string why = "unknown command ";

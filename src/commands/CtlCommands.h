@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "commands/ProfileEdits.h"
 #include "device/DeviceController.h"
 #include "macro/ButtonFunctions.h"
 #include "model/ProfileSlots.h"
@@ -71,17 +72,17 @@ std::optional<CtlOutput> ParseCtlResult(std::string_view json);
 // wrong-typed one is a usage error, exit 2).
 
 // assign [--slot S] --button B FUNCTION...: stores the function with the
-// left-button rule, then `commit(slot, outcome)` saves or sends it and returns
-// whether that went through (false sets exit 1).
-using AssignCommit = std::function<bool(int slot, const AssignOutcome& outcome)>;
+// left-button rule (edits::AssignFunction), then `commit(slot, edit)` saves or
+// sends it and returns whether that went through (false sets exit 1).
+using AssignCommit = std::function<bool(int slot, const edits::EditResult& edit)>;
 void RunAssign(SettingsModel& model, const MacroLibrary& library, const nlohmann::json& args, CtlOutput& out,
                const AssignCommit& commit);
 
 // profile add|rename|delete|select. Add, rename and delete save as the
-// window's operations do; a selection is committed by `commitSelect` (it
-// returns the save's result).
+// window's operations do; a selection (edits::SelectProfile) is committed by
+// `commitSelect`, given the groups to send (it returns the save's result).
 void RunProfile(SettingsModel& model, const std::string& command, const nlohmann::json& args, CtlOutput& out,
-                const std::function<FileResult()>& commitSelect);
+                const std::function<FileResult(SendGroups send)>& commitSelect);
 
 // import --slot S FILE: the file is read aside first; a refused file changes nothing.
 void RunImport(SettingsModel& model, const nlohmann::json& args, CtlOutput& out);

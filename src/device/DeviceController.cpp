@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "model/PollingRates.h"
+#include "model/ProfileRules.h"
 #include "model/SettingsModel.h"
 #include "text/Language.h"
 #include "text/Log.h"
@@ -156,15 +157,13 @@ void DeviceController::HandleInputReport(const InputEvent& event) {
         LogOnce(key, message);
         return;
     }
-    ProfileRecord& rec = Current();
     const int level = event.level - 1;
     currentDpiLevel = level;
-    rec.CurrentDPILevel = static_cast<std::uint8_t>(level);
-    const PollingRateRow& rate = PollingRateOfInterval(event.pollingInterval);
-    rec.PollingRate = {rate.index, 0, 0};
-    rec.PollingRateName = rate.name;
+    // The record takes the level and rate as the profile's own edit would, and
+    // the model's listeners hear what of it changed.
+    static_cast<void>(TakeLevelAndRateFromMouse(model_, CurrentSlot(), level, event.pollingInterval));
+    const ProfileRecord& rec = Current();
     if (events_.showOsd) events_.showOsd(MakeOsdTexts(rec, currentDpiLevel, model_));
-    model_.NotifyChanged(CurrentSlot(), ModelChange::Dpi | ModelChange::Polling);
     // The mouse holds its new level and rate: nothing is sent for them, while a
     // change of the user's that is still waiting goes out as planned.
     cache_.NoteLevelAndRateFromMouse(level, PollingCode(rec));

@@ -186,8 +186,10 @@ public:
     HotplugResult OnRemoval();
     // Routes the backend's arrival/removal events through `post` to OnArrival/OnRemoval.
     void AttachHotplug(PostFn post);
-    // Level/rate report from the mouse (UI thread). A level the mouse cannot
-    // mean (0, or beyond the eight levels) is logged once and ignored.
+    // Level/rate report from the mouse (UI thread): the profile takes them
+    // through TakeLevelAndRateFromMouse (model/ProfileRules.h), whose listeners
+    // hear what changed. A level the mouse cannot mean (0, or beyond the eight
+    // levels) is logged once and ignored.
     void HandleInputReport(const InputEvent& event);
     // The no-device notice is due 2 s after start when neither feature handle is open.
     bool NeedsStartupNotice() const;

@@ -45,60 +45,6 @@ PanelState AfterOpening(Panel opened, PanelState state) {
     return state;
 }
 
-ColourRule ColourRuleFor(int effect) {
-    switch (effect) {
-    case 3:
-        return {0, 0, 153}; // the one colour of the effect can never be deselected
-    case 2:
-        return {7, 1, 153};
-    case 6:
-        return {8, 2, 154};
-    case 7:
-        return {2, 1, 153};
-    default:
-        return {0, -1, 0};
-    }
-}
-
-bool MayDeselect(int effect, std::span<const std::uint8_t> selected, int slot) {
-    const ColourRule rule = ColourRuleFor(effect);
-    if (rule.notice == 0 || slot < 0) return true;
-    int count = 0;
-    for (int i = 0; i < rule.slotsCounted && i < static_cast<int>(selected.size()); ++i)
-        if (selected[static_cast<std::size_t>(i)] != 0) ++count;
-    return count > rule.refuseAtOrBelow;
-}
-
-namespace {
-// The bit position of the (ordinal + 1)-th set bit of mask, -1 when none.
-int SlotOfOrdinal(std::uint8_t mask, int ordinal) {
-    if (ordinal < 0) return -1;
-    int seen = 0;
-    for (int bit = 0; bit < 8; ++bit) {
-        if ((mask >> bit & 1u) == 0) continue;
-        if (seen == ordinal) return bit;
-        ++seen;
-    }
-    return -1;
-}
-} // namespace
-
-LevelCheckOutcome AfterLevelCheck(std::uint8_t maskBefore, int ordinal, int i, bool nowChecked) {
-    if (maskBefore == (1u << i)) return {true, ordinal};
-    const int slot = SlotOfOrdinal(maskBefore, ordinal);
-    int next = ordinal;
-    if (!nowChecked) {
-        if (i == slot) {
-            if (next > 0) --next;
-        } else if (slot >= 0 && i < slot) {
-            --next;
-        }
-    } else if (slot >= 0 && i < slot) {
-        ++next;
-    }
-    return {false, next};
-}
-
 bool SupportWordFilter::KeyDown(int virtualKey) {
     const int n = static_cast<int>(kSupportWord.size());
     if (virtualKey == kSupportWord[static_cast<std::size_t>(count_ % n)]) {

@@ -11,6 +11,7 @@
 #include <span>
 
 #include "model/Lighting.h"
+#include "model/ProfileRules.h"
 
 namespace tarvik::mainwnd {
 
@@ -162,29 +163,11 @@ PanelState AfterOpening(Panel opened, PanelState state);
 
 // ---- the lighting panel: its rows per effect are in model/Lighting.h
 
-// Colour slot selection: deselecting is refused when it would leave the effect
-// with fewer colours than it needs: when no more than `refuseAtOrBelow` of the
-// first `slotsCounted` slots are selected. `notice` is the language string the
-// refusal shows (0: the effect never refuses).
-struct ColourRule {
-    int slotsCounted;
-    int refuseAtOrBelow;
-    int notice;
-};
-ColourRule ColourRuleFor(int effect);
-// Whether slot `slot` may be deselected with these selections.
-bool MayDeselect(int effect, std::span<const std::uint8_t> selected, int slot);
+// The colour selection rule (ColourRuleFor, MayDeselect) is in model/Lighting.h.
 
 // ---- the DPI levels panel (levels 0-4 of the eight a profile holds)
 inline constexpr int kShownLevels = 5;
-struct LevelCheckOutcome {
-    bool refused = false; // the only enabled level: the check is set again, nothing changes
-    int ordinal = 0;      // the window's current level afterwards
-};
-// A click on level check i: `maskBefore` is the profile's enabled mask before
-// the click, `ordinal` the current level (an ordinal among the enabled ones),
-// `nowChecked` the check's state after it toggled.
-LevelCheckOutcome AfterLevelCheck(std::uint8_t maskBefore, int ordinal, int i, bool nowChecked);
+// A level check's rule (AfterLevelCheck) is in model/ProfileRules.h.
 
 // ---- pictures on the mouse
 struct NumberPlace {

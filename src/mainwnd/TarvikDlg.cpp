@@ -149,10 +149,12 @@ CTarvikDlg::CTarvikDlg(MainWindowSetup setup, WindowSeams seams)
     // writes before them; a failure is shown when the write has run.
     model_.SetSaveHandOff([this](const SettingsModel& m, int scope) { saver_->Save(m, scope, true); });
 
-    // Changes made outside the window's own handlers (another profile selected,
-    // an import, level and rate reports, sensor changes, the factory reset)
-    // repaint what they touched, and the mouse is sent what of it differs from
-    // what it holds: the window never shows a value the mouse does not get.
+    // Every change of the model repaints what it touched: the window's own
+    // edits, and changes made past its controls (an import, level and rate
+    // reports, sensor changes, the factory reset). Those are sent as well, what
+    // of them differs from what the mouse holds, so the window never shows a
+    // value the mouse does not get; an edit of the window's own has its send
+    // requested by its caller (RunEdit), so one change makes one request.
     modelListener_ = model_.AddListener([this](int slot, ModelChange what) {
         if (saver_ && saver_->Busy()) resaveNeeded_ = true;
         if (started_) unsavedChanges_ = true;
@@ -164,6 +166,8 @@ CTarvikDlg::CTarvikDlg(MainWindowSetup setup, WindowSeams seams)
         // macros edited in the library since: its macro buttons take the
         // library's macros, as the macro manager and the selection show them.
         if (Any(what & (ModelChange::CurrentSlot | ModelChange::Buttons))) controller_->RequestResync();
+        // The window's own edits request the groups they returned themselves.
+        if (editDepth_ > 0) return;
         if (const SendGroups groups = SendGroupsFor(what); !groups.Empty()) controller_->RequestSend(groups);
     });
 
@@ -246,9 +250,8 @@ void CTarvikDlg::ConnectDevice() {
     DeviceLink& link = *link_;
     if (link.Connected() && link.statusQueryPending) {
         link.statusQueryPending = false;
-        controller_->QueryStatus([this](const StatusResult& r) {
-            if (r.sensorChanged) RefreshFromProfile();
-        });
+        // A sensor change is announced by the model, which repaints the window.
+        controller_->QueryStatus();
     }
 }
 

@@ -20,6 +20,7 @@
 #include <set>
 #include <string>
 
+#include "commands/ProfileEdits.h"
 #include "device/DeviceController.h"
 #include "mainwnd/DelayedSaver.h"
 #include "mainwnd/MainLayout.h"
@@ -149,8 +150,6 @@ public:
 
     // RefreshFromProfile for what changed (ModelChange::All: everything).
     void RefreshFromProfile(ModelChange what = ModelChange::All);
-    // Every settings control into the current profile.
-    void CollectControls();
 
 protected:
     bool OnInitDialog() override;
@@ -240,6 +239,12 @@ private:
     void ImportProfile(int slot);
     void ExportProfile(int slot);
     void SendRequest(SendGroups groups);
+    // Runs an edit of the current profile. The model listener repaints what it
+    // changed; the send it asks for is requested here, once (not with
+    // `sendNow` false: the caller requests it). With `collect` the settings
+    // without a control are normalised too, as collecting the controls does.
+    edits::EditResult RunEdit(const std::function<edits::EditResult(int slot)>& edit, bool collect = false,
+                              bool sendNow = true);
     // The delayed save: the tables copied, written by the saver thread.
     void SaveInBackground();
     // The notice of a save that failed on the saver thread.
@@ -274,6 +279,7 @@ private:
     OsdDisplay osd_;
     std::unique_ptr<app::CTrayIcon> tray_;
     int modelListener_ = 0;
+    int editDepth_ = 0; // an edit of the window's own runs: its caller requests the send
 
     bool started_ = false;
     bool ended_ = false;

@@ -97,37 +97,41 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
     const json& args = request.args;
 
     if (command == "assign") {
-        cli::RunAssign(model_, library_, args, out, [this](int, const AssignOutcome& outcome) {
-            // As a choice in a button's menu: the listener refreshes the
-            // buttons, the send follows unless the rule put the button back.
-            if (outcome.assigned && !outcome.reverted) SendRequest(SendGroup::Buttons);
+        // As a choice in a button's menu: the listener refreshes the buttons,
+        // and the send the edit asks for (none when the rule put the button
+        // back) is requested here, once.
+        ++editDepth_;
+        cli::RunAssign(model_, library_, args, out, [this](int slot, const edits::EditResult& r) {
+            if (slot == model_.GetCurrentProfile() && !r.send.Empty()) SendRequest(r.send);
             return true;
         });
+        --editDepth_;
         AddProblems(out, problems);
         if (out.exitCode == kExitUsage) return reply(out);
         return answerAfterWrites(std::move(out), std::move(reply));
     }
     if (command.starts_with("profile ")) {
-        // Add, rename and delete save through the saver, as the profile menu's do.
-        cli::RunProfile(model_, command, args, out, [this] {
-            SendRequest(SendGroup::Buttons | SendGroup::MainSettings);
+        // Add, rename and delete save through the saver, as the profile menu's
+        // do; the model's notifications repaint what they changed. A
+        // selection is an edit: its send is requested once, here.
+        const bool select = command == "profile select";
+        editDepth_ += select ? 1 : 0;
+        cli::RunProfile(model_, command, args, out, [this](SendGroups send) {
+            SendRequest(send);
             return FileResult{};
         });
+        editDepth_ -= select ? 1 : 0;
         // A dialog opened for a slot no longer knows which profile it is for.
         if (out.exitCode == kExitOk) CloseProfileDialogs();
-        RefreshFromProfile();
         AddProblems(out, problems);
         // Only a selection is not saved by the model's operation.
         return answerAfterWrites(std::move(out), std::move(reply), command == "profile select");
     }
     if (command == "import") {
-        const int current = model_.GetCurrentProfile();
+        // The model's notification repaints an import into the current profile
+        // and has it sent: the mouse holds the current profile.
         cli::RunImport(model_, args, out);
         if (out.exitCode == kExitOk) CloseProfileDialogs();
-        RefreshFromProfile();
-        // The mouse holds the current profile: an import into it is sent.
-        if (out.exitCode == kExitOk && args.value("slot", -1) == current)
-            SendRequest(SendGroup::Buttons | SendGroup::MainSettings);
         AddProblems(out, problems);
         // The model's import saved what it changed.
         return answerAfterWrites(std::move(out), std::move(reply), false);
@@ -141,13 +145,12 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
     if (command == "macro import") {
         if (cli::RunMacroImport(library_, libraryPath_, args, out, false) <= 0) return answer();
         // As after the macro manager: the buttons' macros are numbered again
-        // from the library and sent.
+        // from the library and sent; the numbering announces what it changed.
         controller_->RequestResync();
         if (HasMacroButton(Current())) {
             SendRequest(SendGroup::Buttons);
             controller_->ApplyToDevice();
         }
-        RefreshFromProfile();
         // The library is written on the library saver's thread, the profiles
         // on the saver's; the answer follows both writes and tells a failure.
         if (!librarySaver_) librarySaver_ = std::make_unique<LibrarySaver>(libraryPath_);
@@ -174,11 +177,12 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
             out.Fail(kExitUsage);
             return answer();
         }
-        if (slot >= 0 && SelectProfile(model_, static_cast<int>(slot)).changed) {
+        // The send below covers the selection: every group is requested once.
+        if (slot >= 0 &&
+            RunEdit([this, slot](int) { return edits::SelectProfile(model_, static_cast<int>(slot)); }, false,
+                    false)
+                .Changed())
             CloseProfileDialogs();
-            RefreshFromProfile();
-            SendRequest(SendGroup::Buttons | SendGroup::MainSettings);
-        }
         if (!link_->SendTarget()) {
             out.Err("no mouse found (the tarvik window's device link)");
             out.Fail();
@@ -211,7 +215,6 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
                                    answerAfterWrites](const ResetResult& r) mutable {
             cli::ReportReset(model_, r, out);
             if (ended_) return reply(out);
-            RefreshFromProfile();
             answerAfterWrites(std::move(out), std::move(reply));
         });
         return;
@@ -228,7 +231,6 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
         AddProblems(out, problems);
         controller_->QueryStatus([this, asJson, out = std::move(out), reply = std::move(reply),
                                   answerAfterWrites](const StatusResult& r) mutable {
-            if (r.sensorChanged) RefreshFromProfile();
             cli::ReportStatus(model_, r, controller_->batteryLevel, controller_->charge, asJson, out);
             if (ended_) return reply(out);
             // A sensor change was saved by the model; a query alone changes nothing.

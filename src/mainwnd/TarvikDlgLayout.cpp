@@ -637,35 +637,4 @@ void CTarvikDlg::OnBattery(const BatteryDisplay& d) {
     }
 }
 
-// ---- controls -> profile --------------------------------------------------------------
-
-void CTarvikDlg::CollectControls() {
-    const int slot = model_.GetCurrentProfile();
-    ProfileRecord& rec = Current();
-    model_.SetSettingInt(slot, kSetMoveLightingOnOffMode, lightOnMove_->IsChecked() ? 1 : 0);
-    model_.SetSettingInt(slot, kSetMotionWakeup, motionWakeup_->IsChecked() ? 1 : 0);
-    model_.SetSettingInt(slot, kSetPowerDownTime, powerDial_->Value());
-    rec.CurrentDPILevel = static_cast<std::uint8_t>(std::clamp(controller_->currentDpiLevel, 0, 255));
-    std::uint8_t mask = rec.DPIOffOnFlag & 0xE0; // levels 5-7 keep their bits
-    for (int i = 0; i < kShownLevels; ++i)
-        if (levelChecks_[static_cast<std::size_t>(i)]->IsChecked())
-            mask |= static_cast<std::uint8_t>(1u << i);
-    rec.DPIOffOnFlag = mask;
-    const std::size_t m = std::min<std::size_t>(rec.Lighting1Mode[0], kEffects - 1);
-    rec.Lighting1Speed[m] = static_cast<std::uint8_t>(speedSlider_->CurrentStop());
-    rec.Lighting1Brightness[m] = static_cast<std::uint8_t>(brightnessSlider_->CurrentStop());
-    rec.Lighting1Direction[m] = Radios().IsSelected(kIdDirectionUp) ? 1 : 0;
-    model_.SetSettingInt(slot, kSetLiftDetectionHeight, Radios().IsSelected(kIdLiftLow) ? 1 : 2);
-
-    // The settings without a control are normalised as they are collected.
-    const auto keepOneOrZero = [&](int index) {
-        if (rec.Settings[static_cast<std::size_t>(index)].Value != u"1") model_.SetSettingInt(slot, index, 0);
-    };
-    keepOneOrZero(kSetAccelerationEnable);
-    keepOneOrZero(kSetScrollWheelPageEnable);
-    const int xDpi = model_.GetSettingInt(slot, kSetXDpi);
-    if (xDpi < 0 || xDpi > 5) model_.SetSettingInt(slot, kSetXDpi, 6);
-    model_.SetSettingInt(slot, kSetKeyDebounce, 2 * (model_.GetSettingInt(slot, kSetKeyDebounce) / 2));
-}
-
 } // namespace tarvik

@@ -174,6 +174,21 @@ void CTarvikDlg::SendRequest(SendGroups groups) {
     controller_->RequestSend(groups);
 }
 
+edits::EditResult CTarvikDlg::RunEdit(const std::function<edits::EditResult(int slot)>& edit, bool collect,
+                                      bool sendNow) {
+    const int slot = model_.GetCurrentProfile();
+    ++editDepth_;
+    edits::EditResult r = edit(slot);
+    if (collect && !r.refused) {
+        const edits::EditResult hidden = edits::NormaliseHiddenSettings(model_, slot);
+        r.changed = r.changed | hidden.changed;
+        r.send |= hidden.send;
+    }
+    --editDepth_;
+    if (sendNow && !r.send.Empty()) SendRequest(r.send);
+    return r;
+}
+
 // ---- title bar and general buttons -------------------------------------------------------------
 
 LResult CTarvikDlg::OnClose(int, WParam, LParam code) {
@@ -205,11 +220,11 @@ LResult CTarvikDlg::OnMacroManager(int, WParam, LParam code) {
         // The edited macros go out with this send: the numbering copies each
         // numbered button's macro from the library.
         controller_->RequestResync();
+        // The numbering that the send runs announces the buttons it changed.
         if (HasMacroButton(Current())) {
             SendRequest(SendGroup::Buttons);
             controller_->ApplyToDevice();
         }
-        RefreshFromProfile();
     });
     return 0;
 }
@@ -270,9 +285,10 @@ LResult CTarvikDlg::OnProfileChosen(int, WParam w, LParam l) {
         const int position = value - 2;
         if (position >= model_.GetShowCount()) return 0;
         CloseAllPopups();
-        // The selection's notification refreshes the controls and requests the
-        // send of every group: the mouse gets whatever of the profile differs.
-        static_cast<void>(SelectProfile(model_, model_.GetShowList(position)));
+        // The selection's notification refreshes the controls; every group is
+        // sent: the mouse gets whatever of the profile differs.
+        const int slot = model_.GetShowList(position);
+        static_cast<void>(RunEdit([this, slot](int) { return edits::SelectProfile(model_, slot); }));
         return 0;
     }
     if (w == CComboProfilePopup::kRightClicked && value >= 2 && value <= 6) {
@@ -314,11 +330,11 @@ LResult CTarvikDlg::OnProfileCommand(int, WParam w, LParam l) {
 
 void CTarvikDlg::RunProfileOperation(int code, int slot) {
     if (ended_) return;
-    // Each operation below hands its save to the saver thread, which shows a failure.
+    // Each operation below hands its save to the saver thread, which shows a
+    // failure; the model's notification repaints what it changed.
     const auto after = [this](const SlotResult& r) {
         if (r.notice != Notice::None) ShowNotice(NoticeString(r.notice));
         if (!r.saved) ShowSaveFailure(r.saved);
-        RefreshFromProfile();
     };
     switch (code) {
     case 0:
@@ -362,12 +378,12 @@ void CTarvikDlg::ImportProfile(int slot) {
         if (path.isEmpty() || ended_ || generation != profileGeneration_) return;
         // The model reads the file aside first (on this thread: one small file,
         // capped in size): a file it refuses changes nothing. The save after it
-        // goes to the saver thread.
+        // goes to the saver thread. The model's notification repaints an
+        // import into the current profile and has it sent.
         const FileResult r = model_.ImportProfile(slot, path.toStdString());
         if (!r)
             ShowNoticeText(
                 OwnText(ProgramText::ProfileNotImported).arg(QString::fromStdString(r.Describe())));
-        RefreshFromProfile();
     });
 }
 
@@ -476,17 +492,13 @@ LResult CTarvikDlg::OnCombo(int, WParam w, LParam code) {
 
 void CTarvikDlg::StoreFunction(int comboId, const ButtonChoice& choice, const MacroKey* macro) {
     if (comboId < kIdFirstCombo || comboId > kIdLastCombo) return;
-    combos_[static_cast<std::size_t>(comboId - kIdFirstCombo)]->SetDisplayText(
-        QString::fromStdU16String(choice.name));
-    const AssignOutcome outcome = AssignButtonWithRule(model_, comboId, choice, macro);
-    if (!outcome.assigned) return;
-    RefreshButtons();
-    if (outcome.reverted) {
-        // No button would act as the left button: it was put back; say so shortly.
+    const int button = comboId - kIdFirstCombo;
+    const edits::EditResult r = RunEdit([this, button, &choice, macro](int slot) {
+        return edits::AssignFunction(model_, slot, button, choice, macro);
+    });
+    // No button would act as the left button: it was put back; say so shortly.
+    if (r.notice == Notice::LeftButtonKept)
         SetTimer(kTimerLeftButtonNotice, static_cast<int>(kLeftButtonNoticeMs * TimerScale()) + 1);
-        return;
-    }
-    SendRequest(SendGroup::Buttons);
 }
 
 LResult CTarvikDlg::OnFunctionChosen(int, WParam w, LParam l) {
@@ -590,28 +602,27 @@ LResult CTarvikDlg::OnLevelCheck(int msg, WParam, LParam code) {
     if (code != kNotifyClick) return 0;
     const int i = msg - kIdFirstLevelCheck;
     CCheckButton* check = levelChecks_[static_cast<std::size_t>(i)];
-    const LevelCheckOutcome outcome =
-        AfterLevelCheck(Current().DPIOffOnFlag, controller_->currentDpiLevel, i, check->IsChecked());
-    if (outcome.refused) {
-        check->SetChecked(true); // the only enabled level stays enabled
-        return 0;
-    }
-    controller_->currentDpiLevel = outcome.ordinal;
-    CollectControls();
-    RefreshFromProfile(ModelChange::Dpi);
-    SendRequest(SendGroup::MainSettings);
+    const bool enable = check->IsChecked();
+    const edits::EditResult r = RunEdit(
+        [this, i, enable](int slot) { return edits::SetLevelEnabled(model_, slot, i, enable); }, true);
+    if (r.refused) check->SetChecked(true); // the only enabled level stays enabled
     return 0;
 }
 
 LResult CTarvikDlg::OnLevelColour(int msg, WParam, LParam code) {
     if (code != kNotifyClick) return 0;
     const int i = msg - kIdFirstLevelColour;
-    RunDialog(new CColorPaletteDlg(&Current(), CColorPaletteDlg::kDpiLevel, i, 0, this),
-              [this, i](int result) {
+    // The palette confirms into a copy; the edit stores the colour in the
+    // profile it was opened for.
+    auto picked = std::make_shared<ProfileRecord>(Current());
+    const int profile = model_.GetCurrentProfile();
+    RunDialog(new CColorPaletteDlg(picked.get(), CColorPaletteDlg::kDpiLevel, i, 0, this),
+              [this, i, picked, profile](int result) {
                   if (result != QDialog::Accepted || ended_) return;
-                  levelColours_[static_cast<std::size_t>(i)]->SetColour(
-                      Current().DPILevelIndication[static_cast<std::size_t>(i)]);
-                  SendRequest(SendGroup::MainSettings);
+                  const Colour colour = picked->DPILevelIndication[static_cast<std::size_t>(i)];
+                  static_cast<void>(RunEdit([this, i, colour, profile](int) {
+                      return edits::SetLevelColour(model_, profile, i, colour);
+                  }));
               });
     return 0;
 }
@@ -627,10 +638,14 @@ LResult CTarvikDlg::OnLevelValue(int msg, WParam, LParam code) {
         std::span<const std::uint32_t>(model_.DpiStepTable.data(), static_cast<std::size_t>(steps)), this);
     RunDialog(dialog, [this, i, display](int result) {
         if (result != QDialog::Accepted || ended_) return;
-        Current().XYSetting[static_cast<std::size_t>(i)] =
-            static_cast<std::uint16_t>(std::max(0, display->value));
-        RefreshFromProfile(ModelChange::Dpi);
-        SendRequest(SendGroup::MainSettings);
+        const int step = display->value;
+        const edits::EditResult r =
+            RunEdit([this, i, step](int slot) { return edits::SetLevelValue(model_, slot, i, step); });
+        if (r.refused) {
+            // The display shows the profile's value again.
+            display->value = Current().XYSetting[static_cast<std::size_t>(i)];
+            InvalidateRect(display->GetRect());
+        }
     });
     return 0;
 }
@@ -639,12 +654,8 @@ LResult CTarvikDlg::OnLevelValue(int msg, WParam, LParam code) {
 
 LResult CTarvikDlg::OnPollingRate(int msg, WParam, LParam code) {
     if (code != kNotifyClick) return 0;
-    const PollingRateRow& row = PollingRateAt(msg - kIdFirstRate);
-    ProfileRecord& rec = Current();
-    rec.PollingRate = {row.index, 0, 0};
-    rec.PollingRateName = row.name;
-    SendRequest(SendGroup::MainSettings);
-    RefreshFromProfile(ModelChange::Polling);
+    const int rate = msg - kIdFirstRate;
+    static_cast<void>(RunEdit([this, rate](int slot) { return edits::SetPollingRate(model_, slot, rate); }));
     return 0;
 }
 
@@ -664,13 +675,12 @@ LResult CTarvikDlg::OnLightingCombo(int, WParam, LParam code) {
 LResult CTarvikDlg::OnLightingChosen(int, WParam, LParam l) {
     const PopupResult* r = ResultOf(l);
     if (!r || r->codeCount < 1) return 0;
-    ProfileRecord& rec = Current();
-    rec.Lighting1Name = r->label.toStdU16String();
-    rec.Lighting1Mode[0] = r->code[0];
+    const int effect = r->code[0];
+    const std::u16string name = r->label.toStdU16String();
     ClosePopup(kSlotLighting);
     lightingCombo_->SetOpen(false);
-    RefreshFromProfile(ModelChange::Lighting);
-    SendRequest(SendGroup::MainSettings);
+    static_cast<void>(RunEdit(
+        [this, effect, &name](int slot) { return edits::SetLightingEffect(model_, slot, effect, name); }));
     return 0;
 }
 
@@ -682,77 +692,77 @@ LResult CTarvikDlg::OnColourSlot(int msg, WParam, LParam code) {
     } else if (code == kNotifyDoubleClick) {
         KillTimer(kTimerFirstColourSlot + k);
         const int mode = std::min<int>(Current().Lighting1Mode[0], kEffects - 1);
-        RunDialog(new CColorPaletteDlg(&Current(), CColorPaletteDlg::kLightingSlot, mode, k, this),
-                  [this, k, mode](int result) {
-                      if (result != QDialog::Accepted || ended_) return;
-                      colourSlots_[static_cast<std::size_t>(k)]->SetColour(
-                          Current().Lighting1FixedColor[static_cast<std::size_t>(mode)]
-                                                       [static_cast<std::size_t>(k)]);
-                      SendRequest(SendGroup::MainSettings);
-                  });
+        // The palette confirms into a copy; the edit stores the colour in the
+        // profile it was opened for.
+        auto picked = std::make_shared<ProfileRecord>(Current());
+        const int profile = model_.GetCurrentProfile();
+        RunDialog(
+            new CColorPaletteDlg(picked.get(), CColorPaletteDlg::kLightingSlot, mode, k, this),
+            [this, k, mode, picked, profile](int result) {
+                if (result != QDialog::Accepted || ended_) return;
+                const Colour colour =
+                    picked->Lighting1FixedColor[static_cast<std::size_t>(mode)][static_cast<std::size_t>(k)];
+                static_cast<void>(RunEdit([this, k, colour, profile](int) {
+                    return edits::SetLightingColour(model_, profile, k, colour);
+                }));
+            });
     }
     return 0;
 }
 
 void CTarvikDlg::ColourSlotClick(int slot) {
     if (slot < 0 || slot >= static_cast<int>(colourSlots_.size())) return;
-    CColorSelectCheckButton* c = colourSlots_[static_cast<std::size_t>(slot)];
-    ProfileRecord& rec = Current();
-    const int effect = std::min<int>(rec.Lighting1Mode[0], kEffects - 1);
-    auto& selected = rec.Lighting1ColorSelected[static_cast<std::size_t>(effect)];
-    if (c->IsChecked()) {
-        if (MayDeselect(effect, selected, slot))
-            c->SetChecked(false);
-        else
-            ShowNotice(ColourRuleFor(effect).notice); // it stays selected
-    } else {
-        c->SetChecked(true);
-    }
-    selected[static_cast<std::size_t>(slot)] = c->IsChecked() ? 1 : 0;
-    SendRequest(SendGroup::MainSettings);
+    const bool select = !colourSlots_[static_cast<std::size_t>(slot)]->IsChecked();
+    const edits::EditResult r = RunEdit([this, slot, select](int profile) {
+        return edits::SetLightingColourSelected(model_, profile, slot, select);
+    });
+    if (r.notice != Notice::None) ShowNotice(NoticeString(r.notice)); // it stays selected
 }
 
 LResult CTarvikDlg::OnSlider(int msg, WParam w, LParam code) {
     const bool speed = msg == kIdSpeedSlider;
     CSliderControl* slider = speed ? speedSlider_ : brightnessSlider_;
+    if (code != kNotifyDrag && code != kNotifyClick) return 0;
+    // The label follows at once.
+    const int position = code == kNotifyDrag ? static_cast<int>(w) : slider->CurrentStop();
+    speed ? ShowSpeedText(position) : ShowBrightnessText(position);
+    const int stop = slider->CurrentStop();
+    const auto edit = [this, speed, stop](int slot) {
+        return speed ? edits::SetLightingSpeed(model_, slot, stop)
+                     : edits::SetLightingBrightness(model_, slot, stop);
+    };
     if (code == kNotifyDrag) {
-        // The label follows at once; the send waits for the end of the drag.
-        const int position = static_cast<int>(w);
-        speed ? ShowSpeedText(position) : ShowBrightnessText(position);
+        // The send waits for the end of the drag (OnMouseMove).
         dragMark_ = true;
-        CollectControls();
+        static_cast<void>(RunEdit(edit, true, false));
         return 0;
     }
-    if (code != kNotifyClick) return 0;
-    speed ? ShowSpeedText(slider->CurrentStop()) : ShowBrightnessText(slider->CurrentStop());
-    CollectControls();
-    SendRequest(SendGroup::MainSettings);
+    // A click ends a drag as well: one request covers both.
+    edits::EditResult r = RunEdit(edit, true, false);
+    if (std::exchange(dragMark_, false)) r.send |= SendGroup::MainSettings;
+    if (!r.send.Empty()) SendRequest(r.send);
     return 0;
 }
 
 LResult CTarvikDlg::OnCollectAndSend(int msg, WParam, LParam code) {
     if (code != kNotifyClick) return 0;
-    CollectControls();
-    RefreshFromProfile(msg == kIdLiftLow || msg == kIdLiftHigh ? ModelChange::Settings
-                                                               : ModelChange::Lighting);
-    SendRequest(SendGroup::MainSettings);
+    static_cast<void>(RunEdit(
+        [this, msg](int slot) {
+            if (msg == kIdLiftLow || msg == kIdLiftHigh)
+                return edits::SetLiftOff(model_, slot, msg == kIdLiftLow);
+            return edits::SetLightingDirection(model_, slot, msg == kIdDirectionUp);
+        },
+        true));
     return 0;
 }
 
 LResult CTarvikDlg::OnPowerOption(int msg, WParam, LParam code) {
     if (code != kNotifyClick) return 0;
-    const int slot = model_.GetCurrentProfile();
-    if (msg == kIdPowerDial) {
-        model_.SetSettingInt(slot, kSetPowerDownTime, powerDial_->Value());
-        RefreshFromProfile(ModelChange::Settings);
-        SendRequest(SendGroup::PowerOptions);
-    } else if (msg == kIdLightOnMove) {
-        model_.SetSettingInt(slot, kSetMoveLightingOnOffMode, lightOnMove_->IsChecked() ? 1 : 0);
-        SendRequest(SendGroup::PowerOptions);
-    } else if (msg == kIdMotionWakeup) {
-        model_.SetSettingInt(slot, kSetMotionWakeup, motionWakeup_->IsChecked() ? 1 : 0);
-        SendRequest(SendGroup::MotionWakeup);
-    }
+    static_cast<void>(RunEdit([this, msg](int slot) {
+        if (msg == kIdPowerDial) return edits::SetPowerDownTime(model_, slot, powerDial_->Value());
+        if (msg == kIdLightOnMove) return edits::SetLightOnMove(model_, slot, lightOnMove_->IsChecked());
+        return edits::SetMotionWakeup(model_, slot, motionWakeup_->IsChecked());
+    }));
     return 0;
 }
 

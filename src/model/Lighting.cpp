@@ -39,4 +39,28 @@ const char* BrightnessText(int position) {
     return kTexts[((position % 4) + 4) % 4];
 }
 
+ColourRule ColourRuleFor(int effect) {
+    switch (effect) {
+    case 3:
+        return {0, 0, Notice::KeepOneColour}; // the one colour of the effect can never be deselected
+    case 2:
+        return {7, 1, Notice::KeepOneColour};
+    case 6:
+        return {8, 2, Notice::KeepTwoColours};
+    case 7:
+        return {2, 1, Notice::KeepOneColour};
+    default:
+        return {0, -1, Notice::None};
+    }
+}
+
+bool MayDeselect(int effect, std::span<const std::uint8_t> selected, int slot) {
+    const ColourRule rule = ColourRuleFor(effect);
+    if (rule.notice == Notice::None || slot < 0) return true;
+    int count = 0;
+    for (int i = 0; i < rule.slotsCounted && i < static_cast<int>(selected.size()); ++i)
+        if (selected[static_cast<std::size_t>(i)] != 0) ++count;
+    return count > rule.refuseAtOrBelow;
+}
+
 } // namespace tarvik

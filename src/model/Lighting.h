@@ -4,6 +4,10 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <span>
+
+#include "text/Notices.h"
 
 namespace tarvik {
 
@@ -44,5 +48,18 @@ inline constexpr int kSpeedStops = 5;
 inline constexpr int kBrightnessStops = 4;
 // "25%", "50%", "75%", "100%" for positions 0-3 (modulo 4).
 const char* BrightnessText(int position);
+
+// Colour slot selection: deselecting is refused when it would leave the effect
+// with fewer colours than it needs: when no more than `refuseAtOrBelow` of the
+// first `slotsCounted` slots are selected. `notice` is what the refusal shows
+// (None: the effect never refuses).
+struct ColourRule {
+    int slotsCounted;
+    int refuseAtOrBelow;
+    Notice notice;
+};
+ColourRule ColourRuleFor(int effect);
+// Whether slot `slot` may be deselected with these selections.
+bool MayDeselect(int effect, std::span<const std::uint8_t> selected, int slot);
 
 } // namespace tarvik

@@ -16,6 +16,9 @@ enum class Notice : int {
     FireRateTooLow = 174,   // the rapid-fire rate must be above 4 (and at most 255)
     DigitsOnly = 175,       // a number field takes digits only
     FireCountTooHigh = 176, // the rapid-fire count is at most 255
+    // lighting colours
+    KeepOneColour = 153,  // the effect's last selected colour stays selected
+    KeepTwoColours = 154, // the effect keeps at least two colours selected
     // macro manager and macro selection
     NothingSelected = 233, // delete with no node selected
     NoMacroSelected = 234, // the selection is not a macro

@@ -25,12 +25,14 @@
 #include "skin/CheckButton.h"
 #include "skin/ComboButton.h"
 #include "skin/Popups.h"
+#include "skin/PowerManageButton.h"
 #include "skin/RadioButton.h"
 #include "skin/Sliders.h"
 #include "skin/StaticControls.h"
 #include "text/Language.h"
 
 Q_DECLARE_METATYPE(tarvik::mainwnd::PanelState)
+Q_DECLARE_METATYPE(tarvik::SendGroups)
 
 using namespace tarvik;
 using namespace tarvik::mainwnd;
@@ -405,6 +407,49 @@ private slots:
         QVERIFY(check->IsChecked());
         QCOMPARE(h.Current().DPIOffOnFlag, std::uint8_t(0x08));
         QVERIFY(!h.window->Device().SendRequested(SendGroup::MainSettings));
+    }
+
+    // A change made in the window makes one request, for exactly the groups it
+    // touched, and the model's notification repaints it: the model listener,
+    // which would request every group a settings change can touch, leaves the
+    // send to the handler.
+    void oneChangeRequestsItsGroups_data() {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<SendGroups>("groups");
+        QTest::newRow("power-down dial") << int{kIdPowerDial} << SendGroups(SendGroup::PowerOptions);
+        QTest::newRow("lighting on move") << int{kIdLightOnMove} << SendGroups(SendGroup::PowerOptions);
+        QTest::newRow("motion wake-up") << int{kIdMotionWakeup} << SendGroups(SendGroup::MotionWakeup);
+        QTest::newRow("lift-off low") << int{kIdLiftLow} << SendGroups(SendGroup::MainSettings);
+    }
+    void oneChangeRequestsItsGroups() {
+        QFETCH(int, id);
+        QFETCH(SendGroups, groups);
+        Harness h;
+        QVERIFY(h.Start());
+        DeviceController& device = h.window->Device();
+        const auto requested = [&] {
+            SendGroups r;
+            for (const SendGroup g : {SendGroup::Buttons, SendGroup::MainSettings, SendGroup::PowerOptions,
+                                      SendGroup::MotionWakeup})
+                if (device.SendRequested(g)) r |= g;
+            return r;
+        };
+        // The start's own send has taken its requests.
+        QTRY_VERIFY_WITH_TIMEOUT(requested().Empty(), kWait);
+        if (id == kIdPowerDial) {
+            static_cast<CPowerManageButton*>(h.window->FindControl(id))->SetValue(9);
+        } else if (id != kIdLiftLow) {
+            auto* box = static_cast<CCheckButton*>(h.window->FindControl(id));
+            box->SetChecked(!box->IsChecked());
+        }
+        const ProfileRecord before = h.Current();
+        h.window->SendMessage(id, 0, kNotifyClick);
+        QVERIFY(!(h.Current() == before));
+        QCOMPARE(requested(), groups);
+        if (id == kIdPowerDial) {
+            auto* power = static_cast<CStaticText*>(h.window->FindControl(kIdPowerLabel));
+            QVERIFY2(power->GetText().contains(QStringLiteral(" 9")), qPrintable(power->GetText()));
+        }
     }
 
     // ---- lighting ------------------------------------------------------------------------------

@@ -417,7 +417,18 @@ struct ModelRun {
         case 18: { // the DPI button on the mouse
             log << QStringLiteral("DPI button on the mouse");
             const int before = levelReports;
-            if (h.mouse->PressDpiButton()) WaitFor([&] { return levelReports > before; }, "the level report");
+            if (h.mouse->PressDpiButton()) {
+                // A report announces what it changed; one that finds the profile
+                // at the mouse's level and rate (a single enabled level) changes
+                // nothing, and the window then agrees with the mouse already.
+                const int level = h.mouse->Snapshot().dpiLevel;
+                WaitFor(
+                    [&] {
+                        return levelReports > before || (W().Device().currentDpiLevel == level &&
+                                                         h.Current().CurrentDPILevel == level);
+                    },
+                    "the level report");
+            }
             break;
         }
         case 20: { // a library macro edited in the macro manager: a key more, or another loop count
@@ -618,7 +629,7 @@ private slots:
         run.files = MakeImportFiles(h, run.rng, 4);
         QVERIFY(!run.files.empty());
         const int listener = h.Model().AddListener([&run](int, ModelChange what) {
-            if (what == (ModelChange::Dpi | ModelChange::Polling)) ++run.levelReports;
+            if (Any(what & (ModelChange::Dpi | ModelChange::Polling))) ++run.levelReports;
         });
         // The mouse starts out holding the whole current profile.
         h.window->Device().Cache().Forget();

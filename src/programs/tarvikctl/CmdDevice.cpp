@@ -7,8 +7,9 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
-#include "programs/tarvikctl/Cli.h"
+#include "commands/ProfileEdits.h"
 #include "programs/Backends.h"
+#include "programs/tarvikctl/Cli.h"
 #include "device/DeviceController.h"
 #include "device/EventQueue.h"
 #include "emulator/VirtualMouse.h"
@@ -136,7 +137,9 @@ void Apply(CliContext& ctx, std::optional<int> slot) {
     if (!ctx.Uses(CliContext::kUsesSettings | CliContext::UsedSlot(slot.value_or(model.GetCurrentProfile()))))
         return;
     if (slot) {
-        if (SelectProfile(model, *slot).changed && !ctx.CheckSaved(model.SaveCurrentProfileAndSettings()))
+        // The whole profile is sent below, whatever the selection asks for.
+        if (edits::SelectProfile(model, *slot).Changed() &&
+            !ctx.CheckSaved(model.SaveCurrentProfileAndSettings()))
             return;
     }
     s->link->ScanDevices();

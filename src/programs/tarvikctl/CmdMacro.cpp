@@ -219,7 +219,7 @@ void Register(CLI::App& app, CliContext& ctx) {
         if (aopt->slot >= 0) args["slot"] = aopt->slot;
         if (ctx.RunInWindow({"assign", args}) || !ctx.Load(Access::Change)) return;
         CtlOutput out{ctx.exitCode, {}};
-        RunAssign(*ctx.model, *ctx.library, args, out, [&ctx](int, const AssignOutcome&) {
+        RunAssign(*ctx.model, *ctx.library, args, out, [&ctx](int, const edits::EditResult&) {
             return ctx.model->SaveSettingsAndProfiles().ok(); // a failure is reported by the model
         });
         ctx.Finish(out);

@@ -22,7 +22,8 @@ bool NameUsable(CliContext& ctx, const std::string& name) {
 void Run(CliContext& ctx, const std::string& command, const nlohmann::json& args) {
     if (ctx.RunInWindow({command, args}) || !ctx.Load(Access::Change)) return;
     CtlOutput out{ctx.exitCode, {}};
-    RunProfile(*ctx.model, command, args, out, [&ctx] { return ctx.model->SaveCurrentProfileAndSettings(); });
+    RunProfile(*ctx.model, command, args, out,
+               [&ctx](SendGroups) { return ctx.model->SaveCurrentProfileAndSettings(); });
     ctx.Finish(out);
 }
 
