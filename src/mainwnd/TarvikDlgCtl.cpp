@@ -46,7 +46,7 @@ bool CTarvikDlg::MacroManagerOpen() const {
 
 void CTarvikDlg::CloseProfileDialogs() {
     ++profileGeneration_;
-    KillTimer(mainwnd::kTimerProfileOperation);
+    CancelWindowTask(mainwnd::kTimerProfileOperation);
     pendingOperation_ = -1;
     // The profile list and its commands menu are pop-ups.
     CloseAllPopups();
@@ -150,9 +150,8 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
         RefreshFromProfile();
         // The library is written on the library saver's thread, the profiles
         // on the saver's; the answer follows both writes and tells a failure.
-        if (!librarySaver_) librarySaver_ = std::make_unique<LibrarySaver>(libraryPath_);
         AddProblems(out, problems);
-        librarySaver_->Save(library_, [this, out = std::move(out), reply = std::move(reply),
+        session_.MacroLibrarySaver().Save(library_, [this, out = std::move(out), reply = std::move(reply),
                                        answerAfterWrites](const FileResult& written) mutable {
             if (!written) {
                 std::string why = "the macro library could not be saved: ";

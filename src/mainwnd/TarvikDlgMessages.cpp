@@ -170,7 +170,7 @@ void CTarvikDlg::BuildMessageTable() {
 }
 
 void CTarvikDlg::SendRequest(SendGroups groups) {
-    unsavedChanges_ = true; // saved 10 s after the send, or at the end if that is sooner
+    session_.Saving().NoteChange(); // saved 10 s after the send, or at the end if that is sooner
     controller_->RequestSend(groups);
 }
 
@@ -263,7 +263,7 @@ LResult CTarvikDlg::OnProfileChosen(int, WParam w, LParam l) {
             pendingOperation_ = model_.GetShowCount() > 4 ? 5 : 4;
             pendingSlot_ = 0;
             CloseAllPopups();
-            SetTimer(kTimerProfileOperation, static_cast<int>(kProfileOperationMs * TimerScale()) + 1);
+            ArmWindowTask(kTimerProfileOperation, kProfileOperationMs);
             return 0;
         }
         if (value < 2 || value > 6) return 0;
@@ -308,7 +308,7 @@ LResult CTarvikDlg::OnProfileCommand(int, WParam w, LParam l) {
     pendingOperation_ = r->code[0];
     pendingSlot_ = slot;
     CloseAllPopups();
-    SetTimer(kTimerProfileOperation, static_cast<int>(kProfileOperationMs * TimerScale()) + 1);
+    ArmWindowTask(kTimerProfileOperation, kProfileOperationMs);
     return 0;
 }
 
@@ -483,7 +483,7 @@ void CTarvikDlg::StoreFunction(int comboId, const ButtonChoice& choice, const Ma
     RefreshButtons();
     if (outcome.reverted) {
         // No button would act as the left button: it was put back; say so shortly.
-        SetTimer(kTimerLeftButtonNotice, static_cast<int>(kLeftButtonNoticeMs * TimerScale()) + 1);
+        ArmWindowTask(kTimerLeftButtonNotice, kLeftButtonNoticeMs);
         return;
     }
     SendRequest(SendGroup::Buttons);
@@ -678,9 +678,9 @@ LResult CTarvikDlg::OnColourSlot(int msg, WParam, LParam code) {
     const int k = msg - kIdFirstColourSlot;
     if (code == kNotifyClick) {
         // A second click within 150 ms is a double click: that one opens the palette.
-        SetTimer(kTimerFirstColourSlot + k, static_cast<int>(kColourSlotClickMs * TimerScale()) + 1);
+        ArmWindowTask(kTimerFirstColourSlot + k, kColourSlotClickMs);
     } else if (code == kNotifyDoubleClick) {
-        KillTimer(kTimerFirstColourSlot + k);
+        CancelWindowTask(kTimerFirstColourSlot + k);
         const int mode = std::min<int>(Current().Lighting1Mode[0], kEffects - 1);
         RunDialog(new CColorPaletteDlg(&Current(), CColorPaletteDlg::kLightingSlot, mode, k, this),
                   [this, k, mode](int result) {
