@@ -45,7 +45,8 @@ void SaveService::SavePending() {
     // then this waits until all are written.
     if (scheduler_.Armed(kTaskSaveProfiles)) {
         scheduler_.Disarm(kTaskSaveProfiles);
-        static_cast<void>(model_.SaveSettingsAndProfiles()); // handed over; a failure is reported by the model
+        static_cast<void>(
+            model_.SaveSettingsAndProfiles()); // handed over; a failure is reported by the model
     } else if (unsaved_) {
         SaveInBackground();
     }

@@ -37,8 +37,8 @@ Session::Session(SessionSetup setup)
     events.noDeviceLeft = [this] {
         if (events_.noDeviceLeft) events_.noDeviceLeft();
     };
-    controller_ =
-        std::make_unique<DeviceController>(model_, *link_, setup.pacer, *scheduler_, Poster(), std::move(events));
+    controller_ = std::make_unique<DeviceController>(model_, *link_, setup.pacer, *scheduler_, Poster(),
+                                                     std::move(events));
     controller_->SetMacroFinder(LibraryFinder(library_));
     modelListener_ = model_.AddListener([this](int slot, ModelChange what) { OnModelChange(slot, what); });
 }
@@ -71,7 +71,8 @@ void Session::OnModelChange(int slot, ModelChange what) {
     // send the mouse what of them differs from what it holds: the window never
     // shows a value the mouse does not get.
     if (!started_ || ended_) return;
-    if (slot != kAllSlots && slot != model_.GetCurrentProfile() && !Any(what & ModelChange::CurrentSlot)) return;
+    if (slot != kAllSlots && slot != model_.GetCurrentProfile() && !Any(what & ModelChange::CurrentSlot))
+        return;
     // A profile that becomes current, or is read in, may carry copies of
     // macros edited in the library since: its macro buttons take the
     // library's macros, as the macro manager and the selection show them.

@@ -35,7 +35,7 @@ QString L(int n) {
 CTarvikDlg::CTarvikDlg(Session& session, WindowSeams seams)
     : session_(session), model_(session.Model()), library_(session.Library()),
       libraryPath_(session.LibraryPath()), link_(&session.Link()), controller_(&session.Device()),
-      saver_(&session.Saving().Writer()), seams_(std::move(seams)) {
+      saver_(&session.Saving().Writer()), seams_(std::move(seams)), osd_(session.Tasks()) {
     SetWindowSize(Scaled(kWindowWidth), Scaled(kWindowHeight));
     setAttribute(Qt::WA_QuitOnClose, false);
     // The largest window: Qt's backing store already keeps what a paint does
@@ -83,7 +83,7 @@ CTarvikDlg::CTarvikDlg(Session& session, WindowSeams seams)
 
 CTarvikDlg::~CTarvikDlg() {
     session_.Shutdown();
-    CloseForEnd(); // when the session had ended before this window
+    CloseForEnd();                // when the session had ended before this window
     delete startupNotice_.data(); // it has no parent
     model_.RemoveListener(modelListener_);
     session_.SetDeviceEvents({});

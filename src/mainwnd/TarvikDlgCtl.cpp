@@ -152,7 +152,7 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
         // on the saver's; the answer follows both writes and tells a failure.
         AddProblems(out, problems);
         session_.MacroLibrarySaver().Save(library_, [this, out = std::move(out), reply = std::move(reply),
-                                       answerAfterWrites](const FileResult& written) mutable {
+                                                     answerAfterWrites](const FileResult& written) mutable {
             if (!written) {
                 std::string why = "the macro library could not be saved: ";
                 why += written.Describe();
