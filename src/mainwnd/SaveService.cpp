@@ -28,6 +28,9 @@ SaveService::~SaveService() {
 }
 
 void SaveService::SendFinished() {
+    // The results of sends the end interrupted still arrive: the end has
+    // written everything, so they arm nothing.
+    if (stopped_) return;
     scheduler_.Arm(kTaskSaveProfiles, kSaveDelay, false, [this] { SaveInBackground(); });
 }
 

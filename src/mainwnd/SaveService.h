@@ -48,7 +48,8 @@ public:
     // The end of the program or the desktop session: what waits is written,
     // and this returns once the writer is idle.
     void SavePending();
-    // After this no completion shows anything and nothing is saved again by itself.
+    // After this no completion shows anything, and neither a resave nor the
+    // end of a send arms a save by itself (SavePending still writes).
     void Stop() { stopped_ = true; }
 
     bool Unsaved() const { return unsaved_; }

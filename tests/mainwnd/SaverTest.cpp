@@ -211,5 +211,16 @@ TEST_F(SaveServiceFixture, TheEndWritesWhatIsPending) {
     }
 }
 
+// A send the end interrupted still reports its end afterwards: nothing is
+// armed that would write once more behind the end's last write.
+TEST_F(SaveServiceFixture, ASendEndingAfterTheEndArmsNothing) {
+    Change(u"Last");
+    service->Stop();
+    service->SavePending();
+    service->SendFinished();
+    EXPECT_FALSE(service->SaveArmed());
+    EXPECT_EQ(OnDisk(), u"Last");
+}
+
 } // namespace
 } // namespace tarvik::test
