@@ -20,6 +20,7 @@
 #include "emulator/SimBackend.h"
 #include "emulator/VirtualMouse.h"
 #include "startup/StartupLoad.h"
+#include "mainwnd/Session.h"
 #include "mainwnd/TarvikDlg.h"
 #include "startup/Startup.h"
 #include "skin/Skin.h"
@@ -64,8 +65,9 @@ int main(int argc, char** argv) {
     auto mouse = std::make_shared<VirtualMouse>();
     SimBackend backend(mouse);
     SleepPacer pacer;
-    CTarvikDlg window(MainWindowSetup{*data.model, *data.library, MacroLibraryPath(dir.path().toStdString()),
-                                      backend, pacer});
+    Session session(
+        SessionSetup{*data.model, *data.library, MacroLibraryPath(dir.path().toStdString()), backend, pacer});
+    CTarvikDlg window(session);
     window.Start(shown);
 
     double cpuStart = 0;
@@ -83,6 +85,6 @@ int main(int argc, char** argv) {
         });
     });
     const int code = app.exec();
-    window.Shutdown();
+    session.Shutdown();
     return code;
 }

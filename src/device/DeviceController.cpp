@@ -42,8 +42,6 @@ DeviceController::DeviceController(SettingsModel& model, DeviceLink& link, Pacer
 
 DeviceController::~DeviceController() {
     worker_.Stop();
-    // A save that is still waiting runs now rather than being lost.
-    static_cast<void>(FlushDelayedSave()); // a failure is reported by the model
     for (const TaskTiming& t : kTaskTimings) scheduler_.Disarm(t.task);
     if (hotplugAttached_) link_.Backend().SetHotplugHandler({});
     link_.SetInputHandler({});
@@ -327,16 +325,6 @@ void DeviceController::FinishSend(const std::shared_ptr<SendRun>& run, bool comp
         const int total = static_cast<int>(run->plan.steps.size());
         events_.progress({DeviceProgress::Operation::Send, total, total, true});
     }
-    // The delayed save is restarted by every send, whether or not anything was sent.
-    std::weak_ptr<DeviceController*> weak = alive_;
-    scheduler_.Arm(Task::SaveProfiles, [weak] {
-        auto self = weak.lock();
-        if (!self) return;
-        if ((*self)->delayedSave_)
-            (*self)->delayedSave_();
-        else
-            static_cast<void>((*self)->SaveNow());
-    });
     if (events_.sendFinished) events_.sendFinished(run->result);
     for (const ApplyDone& done : run->waiters) done(run->result);
     // Released here, on the UI thread, whichever thread lets go of the run last.
@@ -346,16 +334,6 @@ void DeviceController::FinishSend(const std::shared_ptr<SendRun>& run, bool comp
     } else if (rerun_ && !Busy()) {
         ApplyToDevice();
     }
-}
-
-FileResult DeviceController::FlushDelayedSave() {
-    if (!scheduler_.Armed(Task::SaveProfiles)) return {};
-    scheduler_.Disarm(Task::SaveProfiles);
-    return SaveNow();
-}
-
-FileResult DeviceController::SaveNow() {
-    return model_.SaveSettingsAndProfiles();
 }
 
 // ---- status

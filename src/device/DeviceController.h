@@ -148,7 +148,8 @@ public:
     // groups and in the macros, and hands the plan to the worker. `done` hears
     // the result of the send that covers this request: the one started now, or,
     // while the worker is busy, the one re-run after it (one re-run covers every
-    // request that came meanwhile). When the run ends the delayed save is armed.
+    // request that came meanwhile). When the run ends DeviceEvents::sendFinished
+    // is told, whether or not anything was sent (the session's saving follows it).
     void ApplyToDevice(ApplyDone done = {});
     // Command 0x20 on the worker; the reply's sensor and battery are applied here.
     void QueryStatus(StatusDone done = {});
@@ -158,14 +159,6 @@ public:
     // True from a job handed to the worker until its last result was applied here.
     bool Busy() const { return outstanding_ > 0; }
 
-    // At shutdown: a delayed save that is pending runs now. The result tells
-    // whether every file was written (a failure is reported by the model).
-    [[nodiscard]] FileResult FlushDelayedSave();
-    // How the delayed save runs when its time has come; by default the model
-    // saves on this thread. The window hands the files to a saver thread
-    // instead. FlushDelayedSave saves through the model (on this thread unless
-    // the model hands its saves to a writer).
-    void SetDelayedSave(std::function<void()> save) { delayedSave_ = std::move(save); }
     // Stops the worker: a send in progress ends at its next step and the jobs
     // not started end without touching the device. Their results (interrupted)
     // are still applied when the posted calls run; nothing is sent afterwards.
@@ -222,7 +215,6 @@ private:
     void ApplyStatus(const StatusExchange& exchange, StatusResult& result);
     void JobDone();
     BatteryDisplay StepBatteryDisplay();
-    [[nodiscard]] FileResult SaveNow();
     // Runs `call` on the UI thread unless this controller is gone by then.
     void PostBack(std::function<void(DeviceController&)> call);
     void LogOnce(const std::string& key, const std::string& message);
@@ -247,7 +239,6 @@ private:
     std::set<std::string> logged_;
     std::shared_ptr<DeviceController*> alive_;
     bool hotplugAttached_ = false;
-    std::function<void()> delayedSave_;
     // Last: stopped and joined first when the controller goes.
     DeviceWorker worker_;
 };

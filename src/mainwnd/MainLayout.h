@@ -96,12 +96,13 @@ enum : int {
     kMsgBringUp = 2999,
 };
 
-// ---- timers of the window (the device side's 30, 70 and 110 come from its scheduler)
+// ---- the window's own delayed actions: task numbers on the session's scheduler
+// (apart from the device side's and the save's, which come below 200)
 enum : int {
-    kTimerFirstColourSlot = 1, // 1-8: a click on colour slot id - 1
-    kTimerLeftButtonNotice = 20,
-    kTimerProfileOperation = 60,
-    kTimerStartupNotice = 80,
+    kTimerFirstColourSlot = 201, // 201-208: a click on colour slot id - 201
+    kTimerLeftButtonNotice = 220,
+    kTimerProfileOperation = 260,
+    kTimerStartupNotice = 280,
 };
 inline constexpr int kColourSlotClickMs = 150;
 inline constexpr int kLeftButtonNoticeMs = 100;

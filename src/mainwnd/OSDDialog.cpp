@@ -94,9 +94,7 @@ void COSDDialog::paintEvent(QPaintEvent*) {
     p.drawImage(0, 0, Render());
 }
 
-OsdDisplay::OsdDisplay(QObject* parent) : QObject(parent) {
-    connect(&timer_, &QTimer::timeout, this, &OsdDisplay::Tick);
-}
+OsdDisplay::OsdDisplay(Scheduler& scheduler, QObject* parent) : QObject(parent), scheduler_(scheduler) {}
 
 OsdDisplay::~OsdDisplay() {
     Close();
@@ -113,7 +111,7 @@ void OsdDisplay::Show(const OsdTexts& texts) {
                               : QRect(0, 0, dialog_->width(), dialog_->height()));
         dialog_->show();
         dialog_->Update(title, value, rate);
-        timer_.start(tickMs_);
+        scheduler_.Arm(kTaskId, Millis(kTickMs), true, [this] { Tick(); });
         countdown_ = kCountdown;
         return;
     }
@@ -130,7 +128,7 @@ void OsdDisplay::Tick() {
 }
 
 void OsdDisplay::Close() {
-    timer_.stop();
+    scheduler_.Disarm(kTaskId);
     countdown_ = 0;
     dialog_.reset();
 }

@@ -9,10 +9,9 @@
 #include <QObject>
 #include <QRect>
 #include <QString>
-#include <QTimer>
-
 #include <memory>
 
+#include "device/Scheduler.h"
 #include "skin/Skin.h"
 
 namespace tarvik {
@@ -54,35 +53,33 @@ private:
 };
 
 // The display as the main window keeps it: at most one, created by the first
-// level or rate report, counted down by timer 50 every 300 ms from 5 after each
+// level or rate report, counted down by a task of the scheduler every 300 ms from 5 after each
 // update, destroyed when the count is spent.
 class OsdDisplay : public QObject {
 public:
-    static constexpr int kTimerId = 50;
+    // Its countdown's task on the scheduler (beside the window's own).
+    static constexpr TaskId kTaskId = 250;
     static constexpr int kTickMs = 300;
     static constexpr int kCountdown = 5;
 
-    explicit OsdDisplay(QObject* parent = nullptr);
+    explicit OsdDisplay(Scheduler& scheduler, QObject* parent = nullptr);
     ~OsdDisplay() override;
 
     // Shows the display or updates the one that is up (message 1067).
     void Show(const OsdTexts& texts);
-    // One countdown step (timer 50).
+    // One countdown step.
     void Tick();
     // Destroys the display now (the program ends).
     void Close();
 
     COSDDialog* Dialog() const { return dialog_.get(); }
     int Countdown() const { return countdown_; }
-    bool IsTimerArmed() const { return timer_.isActive(); }
-    // The countdown period; tests shorten it.
-    void SetTickInterval(int ms) { tickMs_ = ms; }
+    bool IsTimerArmed() const { return scheduler_.Armed(kTaskId); }
 
 private:
+    Scheduler& scheduler_;
     std::unique_ptr<COSDDialog> dialog_;
-    QTimer timer_;
     int countdown_ = 0;
-    int tickMs_ = kTickMs;
 };
 
 } // namespace tarvik

@@ -26,83 +26,16 @@ using namespace mainwnd;
 
 namespace {
 
-double g_timerScale = 1.0;
-
-int ScaledPeriod(long long ms) {
-    return std::max(1, static_cast<int>(std::lround(static_cast<double>(ms) * g_timerScale)));
-}
-
 QString L(int n) {
     return QString::fromStdU16String(LanguageString(n));
 }
 
 } // namespace
 
-void CTarvikDlg::SetTimerScale(double scale) {
-    g_timerScale = scale > 0 ? scale : 1.0;
-}
-
-double CTarvikDlg::TimerScale() {
-    return g_timerScale;
-}
-
-// The device side's deferred work on the window's numbered timers: the timer
-// of each task is the one kTaskTimings names (30, 70, 110), with SetTimer
-// semantics (arming an armed task restarts it).
-class CTarvikDlg::WindowScheduler final : public Scheduler {
-public:
-    explicit WindowScheduler(CTarvikDlg& dlg) : dlg_(dlg) {}
-
-    using Scheduler::Arm;
-    void Arm(Task task, Millis delay, bool repeats, std::function<void()> run) override {
-        Slot& s = At(task);
-        s.run = std::move(run);
-        s.repeats = repeats;
-        s.armed = true;
-        dlg_.SetTimer(TimingOf(task).windowTimerId, ScaledPeriod(delay.count()));
-    }
-    void Disarm(Task task) override {
-        At(task).armed = false;
-        dlg_.KillTimer(TimingOf(task).windowTimerId);
-    }
-    bool Armed(Task task) const override { return slots_[static_cast<std::size_t>(task)].armed; }
-
-    // Runs the task of a window timer; false when the id is no task's.
-    bool Fire(int timerId) {
-        for (const TaskTiming& t : kTaskTimings) {
-            if (t.windowTimerId != timerId) continue;
-            Slot& s = At(t.task);
-            if (!s.repeats) {
-                // A one-shot task is disarmed before it runs (it may arm itself again).
-                s.armed = false;
-                dlg_.KillTimer(timerId);
-            } else if (!s.armed) {
-                dlg_.KillTimer(timerId);
-                return true;
-            }
-            const std::function<void()> run = s.run;
-            if (run) run();
-            return true;
-        }
-        return false;
-    }
-
-private:
-    struct Slot {
-        bool armed = false;
-        bool repeats = false;
-        std::function<void()> run;
-    };
-    Slot& At(Task task) { return slots_[static_cast<std::size_t>(task)]; }
-
-    CTarvikDlg& dlg_;
-    std::array<Slot, kTaskCount> slots_{};
-};
-
-CTarvikDlg::CTarvikDlg(MainWindowSetup setup, WindowSeams seams)
-    : model_(setup.model), library_(setup.library), libraryPath_(std::move(setup.libraryPath)),
-      backend_(setup.backend), pacer_(setup.pacer), seams_(std::move(seams)),
-      scheduler_(std::make_unique<WindowScheduler>(*this)) {
+CTarvikDlg::CTarvikDlg(Session& session, WindowSeams seams)
+    : session_(session), model_(session.Model()), library_(session.Library()),
+      libraryPath_(session.LibraryPath()), link_(&session.Link()), controller_(&session.Device()),
+      saver_(&session.Saving().Writer()), seams_(std::move(seams)), osd_(session.Tasks()) {
     SetWindowSize(Scaled(kWindowWidth), Scaled(kWindowHeight));
     setAttribute(Qt::WA_QuitOnClose, false);
     // The largest window: Qt's backing store already keeps what a paint does
@@ -119,56 +52,27 @@ CTarvikDlg::CTarvikDlg(MainWindowSetup setup, WindowSeams seams)
     // A header click moves the panels below it: the whole window is repainted.
     PageSwitchIds() = IdRanges{{kIdHeaderDpi, kIdHeaderPolling}, {kIdHeaderLiftOff, kIdHeaderLiftOff}};
 
-    // Calls from the device worker, the reader threads and the hotplug monitor
-    // run on this window's thread, through its event loop; a call queued when
-    // the window is gone is dropped.
-    const PostFn post = [this](std::function<void()> call) {
-        QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
-    };
-    link_ = std::make_unique<DeviceLink>(backend_, post);
+    // What the device side reports is shown here; the session runs it on
+    // this thread.
     DeviceEvents events;
     events.progress = [this](const DeviceProgress& p) { OnProgress(p); };
     events.sendFinished = [this](const ApplyResult& r) { OnSendFinished(r); };
     events.showOsd = [this](const OsdTexts& texts) { osd_.Show(texts); };
     events.showBattery = [this](const BatteryDisplay& d) { OnBattery(d); };
     events.noDeviceLeft = [this] { EndWithoutDevice(); };
-    controller_ =
-        std::make_unique<DeviceController>(model_, *link_, pacer_, *scheduler_, post, std::move(events));
-    controller_->SetMacroFinder(LibraryFinder(library_));
-    // The delayed save writes a copy of the tables on the saver thread; a change
-    // that came while it wrote is saved again after it.
-    saver_ = std::make_unique<DelayedSaver>(post);
-    saver_->SetDone([this](const FileResult& r, bool report) {
-        if (ended_) return;
-        if (report && !r) ShowSaveFailure(r);
-        if (resaveNeeded_) SaveInBackground();
+    session_.SetDeviceEvents(std::move(events));
+    session_.Saving().SetFailureShown([this](const FileResult& r) {
+        if (!ended_) ShowSaveFailure(r);
     });
-    controller_->SetDelayedSave([this] { SaveInBackground(); });
-    // The model's own saves (profile operations, imports, a sensor change, the
-    // factory reset's profile file) go to the saver thread too, behind the
-    // writes before them; a failure is shown when the write has run.
-    model_.SetSaveHandOff([this](const SettingsModel& m, int scope) { saver_->Save(m, scope, true); });
+    session_.SetEnding([this] { CloseForEnd(); });
 
-    // Every change of the model repaints what it touched: the window's own
-    // edits, and changes made past its controls (an import, level and rate
-    // reports, sensor changes, the factory reset). Those are sent as well, what
-    // of them differs from what the mouse holds, so the window never shows a
-    // value the mouse does not get; an edit of the window's own has its send
-    // requested by its caller (RunEdit), so one change makes one request.
+    // Every change of the model repaints what it touched (the session sends
+    // the mouse what of it differs).
     modelListener_ = model_.AddListener([this](int slot, ModelChange what) {
-        if (saver_ && saver_->Busy()) resaveNeeded_ = true;
-        if (started_) unsavedChanges_ = true;
         if (!started_ || ended_) return;
         if (slot != kAllSlots && slot != model_.GetCurrentProfile() && !Any(what & ModelChange::CurrentSlot))
             return;
         RefreshFromProfile(what);
-        // A profile that becomes current, or is read in, may carry copies of
-        // macros edited in the library since: its macro buttons take the
-        // library's macros, as the macro manager and the selection show them.
-        if (Any(what & (ModelChange::CurrentSlot | ModelChange::Buttons))) controller_->RequestResync();
-        // The window's own edits request the groups they returned themselves.
-        if (editDepth_ > 0) return;
-        if (const SendGroups groups = SendGroupsFor(what); !groups.Empty()) controller_->RequestSend(groups);
     });
 
     end_ = [](int code) {
@@ -178,13 +82,13 @@ CTarvikDlg::CTarvikDlg(MainWindowSetup setup, WindowSeams seams)
 }
 
 CTarvikDlg::~CTarvikDlg() {
-    Shutdown();
+    session_.Shutdown();
+    CloseForEnd();                // when the session had ended before this window
     delete startupNotice_.data(); // it has no parent
     model_.RemoveListener(modelListener_);
-    model_.SetSaveHandOff({}); // later saves write on the calling thread
-    // The controller stops and joins its worker, then the link its readers.
-    controller_.reset();
-    link_.reset();
+    session_.SetDeviceEvents({});
+    session_.Saving().SetFailureShown({});
+    session_.SetEnding({});
 }
 
 bool CTarvikDlg::OnInitDialog() {
@@ -228,9 +132,11 @@ void CTarvikDlg::Start(bool show) {
     started_ = true;
     controller_->SetShown(true);
     RefreshFromProfile();
-    ConnectDevice();
+    // A sensor change the first status query finds is announced by the model,
+    // which repaints the window.
+    session_.Start();
     EnsureBackground();
-    SetTimer(kTimerStartupNotice, ScaledPeriod(kStartupNoticeMs));
+    ArmWindowTask(kTimerStartupNotice, kStartupNoticeMs);
     if (show) {
         QDialog::show();
         raise();
@@ -238,43 +144,16 @@ void CTarvikDlg::Start(bool show) {
     }
 }
 
-void CTarvikDlg::ConnectDevice() {
-    // Arrival and removal reach this thread through the event loop.
-    controller_->AttachHotplug([this](std::function<void()> call) {
-        QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
-    });
-    // The mouse is taken to hold the current profile: only what differs later is sent.
-    controller_->PrimeCaches();
-    // The scan arms the status poll and a first send of what differs.
-    controller_->ScanDevices();
-    DeviceLink& link = *link_;
-    if (link.Connected() && link.statusQueryPending) {
-        link.statusQueryPending = false;
-        // A sensor change is announced by the model, which repaints the window.
-        controller_->QueryStatus();
-    }
-}
-
-void CTarvikDlg::Shutdown() {
+void CTarvikDlg::CloseForEnd() {
     if (ended_) return;
     ended_ = true;
-    for (int id = kTimerFirstColourSlot; id < kTimerFirstColourSlot + 8; ++id) KillTimer(id);
-    KillTimer(kTimerLeftButtonNotice);
-    KillTimer(kTimerProfileOperation);
-    KillTimer(kTimerStartupNotice);
+    for (int id = kTimerFirstColourSlot; id < kTimerFirstColourSlot + 8; ++id) CancelWindowTask(id);
+    CancelWindowTask(kTimerLeftButtonNotice);
+    CancelWindowTask(kTimerProfileOperation);
+    CancelWindowTask(kTimerStartupNotice);
     osd_.Close();
     CloseAllPopups();
-    // No arrival or removal after this point; then the worker ends (a send in
-    // progress stops at its next step) and the readers are woken and joined.
-    backend_.SetHotplugHandler({});
-    controller_->StopWorker();
-    SavePending();
-    link_->Close();
     if (tray_) tray_->Remove();
-}
-
-FileResult CTarvikDlg::LastSaveResult() const {
-    return saver_->LastResult();
 }
 
 void CTarvikDlg::BringUp() {
@@ -319,23 +198,8 @@ void CTarvikDlg::End(int exitCode) {
     if (end_) end_(exitCode);
 }
 
-void CTarvikDlg::SavePending() {
-    // A delayed save that is still waiting, or a change whose send (and so its
-    // delayed save) has not come yet, joins the writes on the saver thread;
-    // then this waits until all are written, as the program is ending.
-    const bool waiting = scheduler_->Armed(Task::SaveProfiles);
-    static_cast<void>(controller_->FlushDelayedSave());
-    if (!waiting && unsavedChanges_) SaveInBackground();
-    unsavedChanges_ = false;
-    saver_->Drain();
-}
-
 void CTarvikDlg::SaveInBackground() {
-    resaveNeeded_ = false;
-    unsavedChanges_ = false; // the copy holds them
-    // As the save on this thread does: the current slot is stored in the settings table.
-    model_.SetCurrentProfile(model_.GetCurrentProfile());
-    saver_->Save(model_);
+    session_.Saving().SaveInBackground();
 }
 
 mainwnd::PanelState CTarvikDlg::Panels() const {
@@ -347,29 +211,32 @@ mainwnd::PanelState CTarvikDlg::Panels() const {
     return s;
 }
 
-// ---- timers --------------------------------------------------------------------
+// ---- delayed actions --------------------------------------------------------------
 
-void CTarvikDlg::OnTimer(int id) {
-    if (scheduler_->Fire(id)) return;
+void CTarvikDlg::ArmWindowTask(int id, int ms) {
+    session_.Tasks().Arm(id, Millis(ms), false, [this, id] { RunWindowTask(id); });
+}
+
+void CTarvikDlg::CancelWindowTask(int id) {
+    session_.Tasks().Disarm(id);
+}
+
+void CTarvikDlg::RunWindowTask(int id) {
     if (id >= kTimerFirstColourSlot && id < kTimerFirstColourSlot + 8) {
-        KillTimer(id);
         ColourSlotClick(id - kTimerFirstColourSlot);
         return;
     }
     switch (id) {
     case kTimerLeftButtonNotice:
-        KillTimer(id);
         ShowNotice(NoticeString(Notice::LeftButtonKept));
         break;
     case kTimerProfileOperation: {
-        KillTimer(id);
         const int code = pendingOperation_;
         pendingOperation_ = -1;
         RunProfileOperation(code, pendingSlot_);
         break;
     }
     case kTimerStartupNotice:
-        KillTimer(id);
         if (controller_->NeedsStartupNotice() && !startupNotice_) {
             // Modeless, without a parent, on top of other windows; it deletes
             // itself when closed.

@@ -3,8 +3,9 @@
 // settings on the left and a column of collapsible panels (DPI levels,
 // lighting, polling rate, lift-off distance, pointer) on the right. It turns
 // the controls' and pop-ups' messages into changes of the current profile and
-// send requests, runs the device side's deferred work on its numbered timers,
-// and shows what the device side reports (progress, battery, on-screen display).
+// send requests, and shows what the session reports (the model's changes, the
+// device's progress, battery and on-screen display). The session (model,
+// device, saving, scheduler) is built by main() and outlives the window.
 //
 // The device is never waited for: sends, status queries and the factory reset
 // run on the device worker and come back as posted calls; dialogs run
@@ -25,6 +26,7 @@
 #include "mainwnd/DelayedSaver.h"
 #include "mainwnd/MainLayout.h"
 #include "mainwnd/OSDDialog.h"
+#include "mainwnd/Session.h"
 #include "mainwnd/WindowSeams.h"
 #include "model/ModelChanges.h"
 #include "skin/DlgBase.h"
@@ -40,7 +42,6 @@ class CComboButton;
 class CDPIRadioButton;
 class CDPIValueShowControl;
 class CImageButton;
-class LibrarySaver;
 class CPowerManageButton;
 class CProgressBarDlg;
 class CRadioButton;
@@ -58,18 +59,6 @@ namespace cli {
 struct CtlOutput;
 struct CtlRequest;
 } // namespace cli
-namespace hid {
-class Backend;
-}
-
-// What the window works on; everything outlives the window.
-struct MainWindowSetup {
-    SettingsModel& model;
-    MacroLibrary& library;
-    std::filesystem::path libraryPath; // the main library's file, read again after the macro manager
-    hid::Backend& backend;
-    Pacer& pacer;
-};
 
 class CTarvikDlg : public CDlgBase {
 public:
@@ -82,28 +71,20 @@ public:
         kSlotProfileCommands = 4,
     };
 
-    explicit CTarvikDlg(MainWindowSetup setup, WindowSeams seams = {});
+    // Observes `session` from here on; the session outlives the window.
+    explicit CTarvikDlg(Session& session, WindowSeams seams = {});
+    // Ends the session if that has not happened, and stops observing it.
     ~CTarvikDlg() override;
 
     // The start sequence once the start-up load is done: controls, size and
-    // place, tray icon, controls filled from the profile, device notifications,
-    // report caches primed, device scan, the first status query and the
-    // start-up notice's timer. `show` puts the window on the screen.
+    // place, tray icon, controls filled from the profile, the session started
+    // (device scan, first status query) and the start-up notice's task.
+    // `show` puts the window on the screen.
     void Start(bool show = true);
-    // The shutdown sequence, once: a pending delayed save written (here, on
-    // this thread), the device worker and the reader threads woken and joined,
-    // the tray icon removed.
-    void Shutdown();
-    // The newest save's result: after Shutdown, a failure means the files do
-    // not hold what the window showed (the program then exits 1).
-    FileResult LastSaveResult() const;
     // Brings the window up (a second start, the tray), unless the program is ending.
     void BringUp();
     // The tray's exit: open dialogs are closed, then the program ends (exit 0).
     void Exit();
-    // Writes a delayed save that is still waiting, and changes whose send has
-    // not run yet (the desktop session ends, the program ends).
-    void SavePending();
     // Receives the exit code when the window ends the program (default: quit
     // the application with it).
     void SetEndCallback(std::function<void(int exitCode)> end) { end_ = std::move(end); }
@@ -113,13 +94,10 @@ public:
     static std::vector<QString> StartPictures();
     static constexpr int kBackgroundBitmap = 364;
 
-    // Every timer period is multiplied by this (tests shorten them); 1 by default.
-    static void SetTimerScale(double scale);
-    static double TimerScale();
-
+    Session& GetSession() { return session_; }
     SettingsModel& Model() { return model_; }
     DeviceController& Device() { return *controller_; }
-    DelayedSaver& Saver() { return *saver_; }
+    DelayedSaver& Saver() { return session_.Saving().Writer(); }
     DeviceLink& Link() { return *link_; }
     OsdDisplay& Osd() { return osd_; }
     app::CTrayIcon* Tray() { return tray_.get(); }
@@ -155,14 +133,12 @@ protected:
     bool OnInitDialog() override;
     void CreateControls(const Rect& client) override;
     void DrawWindow(QPainter& dc, const Rect& client) override;
-    void OnTimer(int id) override;
     void OnMouseMove(unsigned keys, QPoint p) override;
     void OnLButtonDown(unsigned keys, QPoint p) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    class WindowScheduler;
     // A control of a panel body and its rectangle relative to the body origin.
     struct PanelSpot {
         CControlBase* control;
@@ -171,8 +147,14 @@ private:
     };
 
     // ---- start and end
-    void ConnectDevice();
     void PlaceWindow();
+    // The window's part of the end: its tasks, the display, pop-ups and the tray.
+    void CloseForEnd();
+    // The window's own delayed actions run on the session's scheduler
+    // (numbers from MainLayout.h): armed again, they start over.
+    void ArmWindowTask(int id, int ms);
+    void CancelWindowTask(int id);
+    void RunWindowTask(int id);
     void EndWithoutDevice();
     void End(int exitCode);
     void HideOrMinimise();
@@ -245,7 +227,7 @@ private:
     // without a control are normalised too, as collecting the controls does.
     edits::EditResult RunEdit(const std::function<edits::EditResult(int slot)>& edit, bool collect = false,
                               bool sendNow = true);
-    // The delayed save: the tables copied, written by the saver thread.
+    // The tables copied now and written by the saver thread.
     void SaveInBackground();
     // The notice of a save that failed on the saver thread.
     void ShowSaveFailure(const FileResult& r);
@@ -260,26 +242,20 @@ private:
     void OnSendFinished(const ApplyResult& result);
     void OnBattery(const BatteryDisplay& display);
 
+    Session& session_;
+    // What of the session the window works with, named once.
     SettingsModel& model_;
     MacroLibrary& library_;
-    std::filesystem::path libraryPath_;
-    hid::Backend& backend_;
-    Pacer& pacer_;
+    const std::filesystem::path& libraryPath_;
+    DeviceLink* link_;
+    DeviceController* controller_;
+    DelayedSaver* saver_;
     WindowSeams seams_;
     std::function<void(int)> end_;
 
-    std::unique_ptr<WindowScheduler> scheduler_;
-    std::unique_ptr<DeviceLink> link_;
-    std::unique_ptr<DeviceController> controller_;
-    std::unique_ptr<DelayedSaver> saver_;
-    // Writes the macro library for a macro import handed over by tarvikctl.
-    std::unique_ptr<LibrarySaver> librarySaver_;
-    bool resaveNeeded_ = false;   // the model changed while the saver was writing
-    bool unsavedChanges_ = false; // changed since the last copy was handed to the saver
     OsdDisplay osd_;
     std::unique_ptr<app::CTrayIcon> tray_;
     int modelListener_ = 0;
-    int editDepth_ = 0; // an edit of the window's own runs: its caller requests the send
 
     bool started_ = false;
     bool ended_ = false;

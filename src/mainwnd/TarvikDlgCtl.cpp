@@ -46,7 +46,7 @@ bool CTarvikDlg::MacroManagerOpen() const {
 
 void CTarvikDlg::CloseProfileDialogs() {
     ++profileGeneration_;
-    KillTimer(mainwnd::kTimerProfileOperation);
+    CancelWindowTask(mainwnd::kTimerProfileOperation);
     pendingOperation_ = -1;
     // The profile list and its commands menu are pop-ups.
     CloseAllPopups();
@@ -100,12 +100,12 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
         // As a choice in a button's menu: the listener refreshes the buttons,
         // and the send the edit asks for (none when the rule put the button
         // back) is requested here, once.
-        ++editDepth_;
+        session_.BeginEdit();
         cli::RunAssign(model_, library_, args, out, [this](int slot, const edits::EditResult& r) {
             if (slot == model_.GetCurrentProfile() && !r.send.Empty()) SendRequest(r.send);
             return true;
         });
-        --editDepth_;
+        session_.EndEdit();
         AddProblems(out, problems);
         if (out.exitCode == kExitUsage) return reply(out);
         return answerAfterWrites(std::move(out), std::move(reply));
@@ -115,12 +115,12 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
         // do; the model's notifications repaint what they changed. A
         // selection is an edit: its send is requested once, here.
         const bool select = command == "profile select";
-        editDepth_ += select ? 1 : 0;
+        if (select) session_.BeginEdit();
         cli::RunProfile(model_, command, args, out, [this](SendGroups send) {
             SendRequest(send);
             return FileResult{};
         });
-        editDepth_ -= select ? 1 : 0;
+        if (select) session_.EndEdit();
         // A dialog opened for a slot no longer knows which profile it is for.
         if (out.exitCode == kExitOk) CloseProfileDialogs();
         AddProblems(out, problems);
@@ -153,10 +153,9 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
         }
         // The library is written on the library saver's thread, the profiles
         // on the saver's; the answer follows both writes and tells a failure.
-        if (!librarySaver_) librarySaver_ = std::make_unique<LibrarySaver>(libraryPath_);
         AddProblems(out, problems);
-        librarySaver_->Save(library_, [this, out = std::move(out), reply = std::move(reply),
-                                       answerAfterWrites](const FileResult& written) mutable {
+        session_.MacroLibrarySaver().Save(library_, [this, out = std::move(out), reply = std::move(reply),
+                                                     answerAfterWrites](const FileResult& written) mutable {
             if (!written) {
                 std::string why = "the macro library could not be saved: ";
                 why += written.Describe();

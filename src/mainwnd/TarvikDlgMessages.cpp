@@ -170,21 +170,21 @@ void CTarvikDlg::BuildMessageTable() {
 }
 
 void CTarvikDlg::SendRequest(SendGroups groups) {
-    unsavedChanges_ = true; // saved 10 s after the send, or at the end if that is sooner
+    session_.Saving().NoteChange(); // saved 10 s after the send, or at the end if that is sooner
     controller_->RequestSend(groups);
 }
 
 edits::EditResult CTarvikDlg::RunEdit(const std::function<edits::EditResult(int slot)>& edit, bool collect,
                                       bool sendNow) {
     const int slot = model_.GetCurrentProfile();
-    ++editDepth_;
+    session_.BeginEdit();
     edits::EditResult r = edit(slot);
     if (collect && !r.refused) {
         const edits::EditResult hidden = edits::NormaliseHiddenSettings(model_, slot);
         r.changed = r.changed | hidden.changed;
         r.send |= hidden.send;
     }
-    --editDepth_;
+    session_.EndEdit();
     if (sendNow && !r.send.Empty()) SendRequest(r.send);
     return r;
 }
@@ -278,7 +278,7 @@ LResult CTarvikDlg::OnProfileChosen(int, WParam w, LParam l) {
             pendingOperation_ = model_.GetShowCount() > 4 ? 5 : 4;
             pendingSlot_ = 0;
             CloseAllPopups();
-            SetTimer(kTimerProfileOperation, static_cast<int>(kProfileOperationMs * TimerScale()) + 1);
+            ArmWindowTask(kTimerProfileOperation, kProfileOperationMs);
             return 0;
         }
         if (value < 2 || value > 6) return 0;
@@ -324,7 +324,7 @@ LResult CTarvikDlg::OnProfileCommand(int, WParam w, LParam l) {
     pendingOperation_ = r->code[0];
     pendingSlot_ = slot;
     CloseAllPopups();
-    SetTimer(kTimerProfileOperation, static_cast<int>(kProfileOperationMs * TimerScale()) + 1);
+    ArmWindowTask(kTimerProfileOperation, kProfileOperationMs);
     return 0;
 }
 
@@ -498,7 +498,7 @@ void CTarvikDlg::StoreFunction(int comboId, const ButtonChoice& choice, const Ma
     });
     // No button would act as the left button: it was put back; say so shortly.
     if (r.notice == Notice::LeftButtonKept)
-        SetTimer(kTimerLeftButtonNotice, static_cast<int>(kLeftButtonNoticeMs * TimerScale()) + 1);
+        ArmWindowTask(kTimerLeftButtonNotice, kLeftButtonNoticeMs);
 }
 
 LResult CTarvikDlg::OnFunctionChosen(int, WParam w, LParam l) {
@@ -688,9 +688,9 @@ LResult CTarvikDlg::OnColourSlot(int msg, WParam, LParam code) {
     const int k = msg - kIdFirstColourSlot;
     if (code == kNotifyClick) {
         // A second click within 150 ms is a double click: that one opens the palette.
-        SetTimer(kTimerFirstColourSlot + k, static_cast<int>(kColourSlotClickMs * TimerScale()) + 1);
+        ArmWindowTask(kTimerFirstColourSlot + k, kColourSlotClickMs);
     } else if (code == kNotifyDoubleClick) {
-        KillTimer(kTimerFirstColourSlot + k);
+        CancelWindowTask(kTimerFirstColourSlot + k);
         const int mode = std::min<int>(Current().Lighting1Mode[0], kEffects - 1);
         // The palette confirms into a copy; the edit stores the colour in the
         // profile it was opened for.

@@ -1,7 +1,9 @@
 // A main window on a temporary data folder and the in-process virtual mouse,
 // with every report written to the mouse recorded, the file dialogs answered
 // with a path of the test's choosing, and the window's end captured instead of
-// quitting the test.
+// quitting the test. The session's deferred work (sends, the status poll, the
+// delayed save, the window's delayed actions) runs on a virtual scheduler that
+// the test moves forward: RunUntil.
 #pragma once
 
 #include <QDir>
@@ -20,6 +22,7 @@
 #include "emulator/SimBackend.h"
 #include "emulator/VirtualMouse.h"
 #include "startup/StartupLoad.h"
+#include "mainwnd/Session.h"
 #include "mainwnd/TarvikDlg.h"
 #include "model/SettingsModel.h"
 #include "startup/Startup.h"
@@ -29,6 +32,9 @@
 namespace mainwndtest {
 
 using namespace tarvik;
+
+// The safety net of a wait for work on another thread.
+constexpr int kThreadWait = 10000;
 
 // Reports written to the mouse, as their command bytes (thread-safe: the
 // device worker writes them).
@@ -91,14 +97,47 @@ struct Harness {
             requests.push_back(request);
             done(chosenPath);
         };
-        window = std::make_unique<CTarvikDlg>(
-            MainWindowSetup{*data.model, *data.library, MacroLibraryPath(DataFolder()), *backend, pacer},
-            std::move(seams));
+        session = std::make_unique<Session>(SessionSetup{
+            *data.model, *data.library, MacroLibraryPath(DataFolder()), *backend, pacer, &scheduler});
+        window = std::make_unique<CTarvikDlg>(*session, std::move(seams));
         window->SetEndCallback([this](int code) { endCode = code; });
     }
     ~Harness() {
         window.reset();
+        session.reset();
         SetUiScale(1.0);
+    }
+
+    // Work on another thread whose result is still to come: a send, status
+    // query or reset on the device worker, a write on the saver thread.
+    bool ThreadsBusy() { return session->Device().Busy() || session->Saving().Writer().Busy(); }
+
+    // Runs the event loop and the virtual clock until `done` holds. Posted
+    // calls are delivered; while the device worker or the saver thread has
+    // work, this waits for its result; otherwise the clock moves on to the
+    // next task that falls due, for at most `budget` of virtual time. Beyond
+    // that it waits for work this cannot see (the mouse's reader threads,
+    // other processes), with `done` as the condition.
+    bool RunUntil(const std::function<bool()>& done, Millis budget = Millis(60000)) {
+        const Millis end = scheduler.Now() + budget;
+        for (;;) {
+            QCoreApplication::processEvents();
+            if (done()) return true;
+            if (ThreadsBusy()) {
+                if (!QTest::qWaitFor([&] { return !ThreadsBusy(); }, kThreadWait)) return done();
+                continue;
+            }
+            const std::optional<Millis> next = scheduler.NextDueIn();
+            if (!next || scheduler.Now() + *next > end) break;
+            scheduler.Advance(*next);
+        }
+        return QTest::qWaitFor(done, kThreadWait);
+    }
+    // Runs what is due within `span` of virtual time (posted calls first).
+    void Advance(Millis span) {
+        QCoreApplication::processEvents();
+        scheduler.Advance(span);
+        QCoreApplication::processEvents();
     }
 
     // Starts and shows the window; false when it never became visible.
@@ -106,11 +145,7 @@ struct Harness {
         window->Start();
         if (!QTest::qWaitForWindowExposed(window.get())) return false;
         // The scan's own send of what differs has run: a test's change is its own.
-        const int sendTimer = TimingOf(Task::SendChanges).windowTimerId;
-        if (!QTest::qWaitFor(
-                [this, sendTimer] { return !window->IsTimerArmed(sendTimer) && !window->Device().Busy(); },
-                10000))
-            return false;
+        if (!RunUntil([this] { return !scheduler.Armed(Task::SendChanges) && !ThreadsBusy(); })) return false;
         // The pointer starts on an empty spot, so the first move of a test is a real move.
         skintest::Move(*window, QPoint(window->width() - 2, window->height() - 2));
         return true;
@@ -138,6 +173,8 @@ struct Harness {
     WriteLog writes;
     std::unique_ptr<hid::Backend> backend;
     VirtualClock pacer;
+    VirtualScheduler scheduler;
+    std::unique_ptr<Session> session;
     std::unique_ptr<CTarvikDlg> window;
     QString chosenPath;
     std::vector<FileRequest> requests;
@@ -154,3 +191,11 @@ inline void ClickItem(CListPopup& popup, int value, Qt::MouseButton button = Qt:
 }
 
 } // namespace mainwndtest
+
+// Runs the harness until `actual` equals `expected`, then compares them (so a
+// failure names both).
+#define RUN_UNTIL_COMPARE(h, actual, expected)                                                               \
+    do {                                                                                                     \
+        (h).RunUntil([&] { return (actual) == (expected); });                                                \
+        QCOMPARE(actual, expected);                                                                          \
+    } while (false)

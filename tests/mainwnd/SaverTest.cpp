@@ -1,12 +1,16 @@
 // The saver thread: the order of its writes, the copies it writes, and the
-// model's saves handed to it.
+// model's saves handed to it; the session's saving on top of it, on a virtual
+// scheduler.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <mutex>
 #include <vector>
 
+#include "device/EventQueue.h"
+#include "device/Scheduler.h"
 #include "mainwnd/DelayedSaver.h"
+#include "mainwnd/SaveService.h"
 #include "model/ProfileSlots.h"
 #include "model/SettingsModel.h"
 #include "support/TempDir.h"
@@ -132,6 +136,90 @@ TEST_F(SaverFixture, ModelSavesHandedToTheSaver) {
     SettingsModel reread(dir.path());
     ASSERT_TRUE(reread.ReadSettingsFile(reread.SettingsPath()));
     EXPECT_EQ(reread.GetShowCount(), shown + 1);
+}
+
+// The session's saving: the model's changes, the ends of sends and the
+// program's end decide when the writer thread writes.
+struct SaveServiceFixture : ::testing::Test {
+    TempDir dir;
+    SettingsModel model{dir.path()};
+    VirtualScheduler scheduler;
+    EventQueue queue; // the UI thread's posted calls
+    std::unique_ptr<SaveService> service;
+
+    void SetUp() override {
+        std::filesystem::create_directories(dir / "config");
+        static_cast<void>(model.LoadSettingsModel());
+        // The load wrote the files; what follows is the session's own.
+        service = std::make_unique<SaveService>(model, scheduler, queue.Poster());
+        service->TrackChanges();
+    }
+    void Change(const std::u16string& name) {
+        model.Profiles[0].Settings[kSetProfileName].Value = name;
+        model.NotifyChanged(0, ModelChange::Profile);
+    }
+    std::u16string OnDisk() {
+        service->Writer().Drain();
+        queue.RunPending();
+        return NameInFile(model.GetSlotPath(0));
+    }
+};
+
+// One save 10 s after the last send, whichever sends came before it.
+TEST_F(SaveServiceFixture, DelayedSaveFollowsTheLastSend) {
+    const std::u16string before = OnDisk();
+    Change(u"Changed");
+    EXPECT_TRUE(service->Unsaved());
+    service->SendFinished();
+    scheduler.Advance(Millis(9000));
+    service->SendFinished(); // restarts the 10 s
+    scheduler.Advance(Millis(9000));
+    EXPECT_EQ(OnDisk(), before);
+    EXPECT_TRUE(service->Unsaved());
+    scheduler.Advance(Millis(1000));
+    EXPECT_EQ(OnDisk(), u"Changed");
+    EXPECT_FALSE(service->Unsaved());
+    EXPECT_FALSE(service->SaveArmed());
+}
+
+// The end writes whatever the files do not hold yet, and only then returns.
+TEST_F(SaveServiceFixture, TheEndWritesWhatIsPending) {
+    struct Row {
+        const char* name;
+        bool changed;
+        bool sendFinished;
+        bool written;
+    };
+    const Row rows[] = {
+        {"a delayed save waiting", true, true, true},
+        {"a change whose send has not run", true, false, true},
+        {"nothing changed", false, false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::u16string before = OnDisk();
+        std::u16string name = u"End ";
+        name += static_cast<char16_t>(u'0' + (&row - rows));
+        if (row.changed) Change(name);
+        if (row.sendFinished) service->SendFinished();
+        if (!row.changed) model.Profiles[0].Settings[kSetProfileName].Value = name; // never told
+        service->SavePending();
+        EXPECT_FALSE(service->Writer().Busy());
+        EXPECT_EQ(NameInFile(model.GetSlotPath(0)), row.written ? name : before);
+        EXPECT_FALSE(service->SaveArmed());
+        EXPECT_FALSE(service->Unsaved());
+    }
+}
+
+// A send the end interrupted still reports its end afterwards: nothing is
+// armed that would write once more behind the end's last write.
+TEST_F(SaveServiceFixture, ASendEndingAfterTheEndArmsNothing) {
+    Change(u"Last");
+    service->Stop();
+    service->SavePending();
+    service->SendFinished();
+    EXPECT_FALSE(service->SaveArmed());
+    EXPECT_EQ(OnDisk(), u"Last");
 }
 
 } // namespace

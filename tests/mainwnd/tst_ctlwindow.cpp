@@ -139,7 +139,6 @@ std::string KeyAction3(const KeySlot& k) {
 class TestCtlWindow : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { CTarvikDlg::SetTimerScale(1.0); }
 
     void requestAndResultLines_data();
     void requestAndResultLines();
@@ -328,10 +327,10 @@ void TestCtlWindow::commandsRunInTheWindow() {
             QVERIFY(FindByPath(written, u"Office/Copy").IsNode());
         }
         // The device side answers on this event loop.
-        QVERIFY2(QTest::qWaitFor(row.inWindow, kWait), row.name);
+        QVERIFY2(h.RunUntil(row.inWindow), row.name);
     }
     // The window's exit writes what its delayed save has not yet.
-    h.window->Shutdown();
+    h.session->Shutdown();
     const ProfileRecord saved = ReadProfile(h.SlotFile(0));
     QCOMPARE(saved.Settings[kSetProfileName].Value, std::u16string(u"Imported"));
     QVERIFY(saved.Keys == h.Model().Profiles[0].Keys);
@@ -347,7 +346,7 @@ void TestCtlWindow::refusedBesideTheMacroManager() {
     ServeCtlCommands(instance, *h.window);
     QVERIFY(h.Start());
     h.ClickControl(mainwnd::kIdMacroManager);
-    QTRY_VERIFY_WITH_TIMEOUT(h.window->MacroManagerOpen(), kWait);
+    QVERIFY(h.RunUntil([&] { return h.window->MacroManagerOpen(); }));
     const KeySlot before = h.Current().Keys[1];
     const Run r = Ctl(h.dir.path(), runtime,
                       {QStringLiteral("assign"), QStringLiteral("--button"), QStringLiteral("2"),
@@ -541,7 +540,7 @@ void TestCtlWindow::forwardedProfileChangeClosesTheRenameDialog() {
     QVERIFY(menu);
     QVERIFY(QTest::qWaitForWindowExposed(menu));
     ClickItem(*menu, 2 + 1); // rename
-    QTRY_VERIFY_WITH_TIMEOUT(dynamic_cast<CEditProfileDlg*>(h.window->ActiveDialog()) != nullptr, kWait);
+    QVERIFY(h.RunUntil([&] { return dynamic_cast<CEditProfileDlg*>(h.window->ActiveDialog()) != nullptr; }));
     const QPointer<QDialog> dialog = h.window->ActiveDialog();
 
     const Run deleted = Ctl(h.dir.path(), runtime,
@@ -550,7 +549,7 @@ void TestCtlWindow::forwardedProfileChangeClosesTheRenameDialog() {
     const Run added = Ctl(h.dir.path(), runtime,
                           {QStringLiteral("profile"), QStringLiteral("add"), QStringLiteral("Intruder")});
     QVERIFY2(added.exitCode == 0, qPrintable(added.err));
-    QTRY_VERIFY_WITH_TIMEOUT(dialog.isNull() || !dialog->isVisible(), kWait);
+    QVERIFY(h.RunUntil([&] { return dialog.isNull() || !dialog->isVisible(); }));
     QCOMPARE(m.Profiles[static_cast<std::size_t>(m.GetShowList(2))].Settings[kSetProfileName].Value,
              std::u16string(u"Intruder"));
 }

@@ -2,7 +2,8 @@
 // key events through the skin's routing: start-up layout, the panels, sends and
 // the delayed save, the DPI level checks, the lighting rows, the profile
 // operations, the factory reset, the on-screen display, the keyboard filter,
-// the start-up notice and the end without a device. Timers run 20 times faster.
+// the start-up notice and the end without a device. The session's timers run on
+// the harness's virtual scheduler.
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QPointer>
@@ -74,8 +75,6 @@ QString MessageOf(QDialog* dialog) {
 class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
-    void init() { CTarvikDlg::SetTimerScale(0.05); }
-
     // ---- layout rules -------------------------------------------------------------------
 
     void columnLayout_data() {
@@ -180,7 +179,7 @@ private slots:
         QVERIFY(shot.save(Artefact(QStringLiteral("main-window-scale-%1.png").arg(scale))));
         // The pointer over the third combo marks button 3 on the mouse picture.
         skintest::Move(*h.window, Centre(h.RectOf(kIdFirstCombo + 2)));
-        QTRY_COMPARE_WITH_TIMEOUT(h.window->HighlightedButton(), 3, kWait);
+        RUN_UNTIL_COMPARE(h, h.window->HighlightedButton(), 3);
         const QImage marked = h.window->grab().toImage();
         QVERIFY(marked.copy(ScaledRect(553, 251, 577, 275).ToQRect()) !=
                 shot.copy(ScaledRect(553, 251, 577, 275).ToQRect()));
@@ -247,10 +246,10 @@ private slots:
         QVERIFY(h.Start());
         QVERIFY(h.window->FindControl(id) != nullptr);
         h.ClickControl(id);
-        QTRY_VERIFY_WITH_TIMEOUT(h.window->isMinimized(), kWait);
+        QVERIFY(h.RunUntil([&] { return h.window->isMinimized(); }));
         QCOMPARE(h.endCode, -1);
         h.window->BringUp();
-        QTRY_VERIFY_WITH_TIMEOUT(!h.window->isMinimized() && h.window->isVisible(), kWait);
+        QVERIFY(h.RunUntil([&] { return !h.window->isMinimized() && h.window->isVisible(); }));
     }
 
     // Every control a click reaches has a row in the window's message table
@@ -278,13 +277,13 @@ private slots:
         Harness h;
         QVERIFY(h.Start());
         app::EndWithSession(*qApp, [&h] { h.window->Exit(); });
-        CTarvikDlg::SetTimerScale(500); // the change's send and save would wait
+        // The virtual clock stands still: the change's send and save wait.
         h.ClickControl(kIdHeaderPolling);
         h.ClickControl(kIdFirstRate + 2);
         QEvent quit(QEvent::Quit);
         QCoreApplication::sendEvent(qApp, &quit);
         QCOMPARE(h.endCode, 0);
-        h.window->Shutdown(); // what main() does when the event loop has ended
+        h.session->Shutdown(); // what main() does when the event loop has ended
         QCOMPARE(ReadProfile(h.SlotFile(h.Model().GetCurrentProfile())).PollingRate[0], std::uint8_t(2));
     }
 
@@ -297,15 +296,15 @@ private slots:
         QVERIFY(h.Start());
         h.ClickControl(kIdHeaderPolling);
         h.ClickControl(kIdFirstRate + 2); // 500 Hz
-        QTRY_VERIFY_WITH_TIMEOUT(h.window->ProgressDialog() && h.window->ProgressDialog()->isVisible(),
-                                 kWait);
+        QVERIFY(h.RunUntil(
+            [&] { return h.window->ProgressDialog() && h.window->ProgressDialog()->isVisible(); }));
         const std::uint8_t before = h.Current().DPIOffOnFlag;
         h.ClickControl(kIdFirstLevelCheck + 1);
         QVERIFY(h.window->ProgressDialog() != nullptr); // still up: the click came during the send
         const std::uint8_t after = h.Current().DPIOffOnFlag;
         QCOMPARE(after, std::uint8_t(before & ~0x02));
-        QTRY_VERIFY_WITH_TIMEOUT(h.mouse->Snapshot().dpiPage && (*h.mouse->Snapshot().dpiPage)[1] == after,
-                                 kWait);
+        QVERIFY(h.RunUntil(
+            [&] { return h.mouse->Snapshot().dpiPage && (*h.mouse->Snapshot().dpiPage)[1] == after; }));
         QCOMPARE(h.mouse->Snapshot().polling, std::optional<std::uint8_t>(2));
     }
 
@@ -316,12 +315,11 @@ private slots:
         QCOMPARE(h.window->Panels(), Open({Panel::Dpi, Panel::Polling}));
         QVERIFY(h.window->FindControl(kIdFirstRate + 2)->IsShown());
         h.ClickControl(kIdFirstRate + 2); // 500 Hz
-        QTRY_COMPARE_WITH_TIMEOUT(h.mouse->Snapshot().polling, std::optional<std::uint8_t>(2), kWait);
+        RUN_UNTIL_COMPARE(h, h.mouse->Snapshot().polling, std::optional<std::uint8_t>(2));
         QCOMPARE(h.writes.Count(0x07), 1);
         QCOMPARE(h.Current().PollingRateName, std::u16string(u"500HZ"));
         // Saved once the delayed save has run.
-        QTRY_COMPARE_WITH_TIMEOUT(ReadProfile(h.SlotFile(h.Model().GetCurrentProfile())).PollingRate[0], 2,
-                                  kWait);
+        RUN_UNTIL_COMPARE(h, ReadProfile(h.SlotFile(h.Model().GetCurrentProfile())).PollingRate[0], 2);
         QCOMPARE(h.writes.Count(0x07), 1);
     }
 
@@ -330,18 +328,17 @@ private slots:
     void changeBeforeItsSendIsSavedAtTheEnd() {
         Harness h;
         QVERIFY(h.Start());
-        CTarvikDlg::SetTimerScale(500); // the send would wait 10 s
+        // The virtual clock stands still: the send waits.
         h.ClickControl(kIdHeaderPolling);
         h.ClickControl(kIdFirstRate + 2);
         QCOMPARE(h.writes.Count(0x07), 0);
-        h.window->Shutdown();
+        h.session->Shutdown();
         QCOMPARE(ReadProfile(h.SlotFile(h.Model().GetCurrentProfile())).PollingRate[0], std::uint8_t(2));
     }
 
     // A change that waits for its send is still sent when the mouse reports a
     // level change before the send runs.
     void waitingChangeSurvivesLevelReport() {
-        CTarvikDlg::SetTimerScale(50); // the send waits a second
         Harness h;
         QVERIFY(h.Start());
         const std::uint8_t before = h.Current().DPIOffOnFlag;
@@ -349,9 +346,11 @@ private slots:
         const std::uint8_t after = h.Current().DPIOffOnFlag;
         QCOMPARE(after, std::uint8_t(before & ~0x10));
         QVERIFY(h.mouse->PressDpiButton());
-        QTRY_VERIFY_WITH_TIMEOUT(h.window->Osd().Dialog() != nullptr, kWait);
-        CTarvikDlg::SetTimerScale(0.05);
-        QTRY_VERIFY_WITH_TIMEOUT(h.mouse->Snapshot().dpiPage.has_value(), kWait);
+        // The report comes on the reader thread while the send still waits (the
+        // virtual clock stands still until RunUntil).
+        QVERIFY(QTest::qWaitFor([&] { return h.window->Osd().Dialog() != nullptr; }, kWait));
+        QVERIFY(h.scheduler.Armed(Task::SendChanges));
+        QVERIFY(h.RunUntil([&] { return h.mouse->Snapshot().dpiPage.has_value(); }));
         QCOMPARE((*h.mouse->Snapshot().dpiPage)[1], after);
     }
 
@@ -396,7 +395,7 @@ private slots:
         h.ClickControl(kIdFirstLevelCheck + 1);
         QCOMPARE(h.Current().DPIOffOnFlag, std::uint8_t(0x5D)); // level 6 keeps its bit
         QCOMPARE(h.Current().CurrentDPILevel, std::uint8_t(1));
-        QTRY_VERIFY_WITH_TIMEOUT(h.writes.Count(0x05) == 1, kWait);
+        QVERIFY(h.RunUntil([&] { return h.writes.Count(0x05) == 1; }));
 
         // The only enabled level cannot be switched off.
         h.Current().DPIOffOnFlag = 0x08;
@@ -509,16 +508,16 @@ private slots:
         ClickItem(*list, 3); // the static effect
         QCOMPARE(h.Current().Lighting1Mode[0], std::uint8_t(3));
         QCOMPARE(h.Current().Lighting1Name, LanguageString(102));
-        QTRY_VERIFY_WITH_TIMEOUT(h.writes.Count(0x08) == 1, kWait);
+        QVERIFY(h.RunUntil([&] { return h.writes.Count(0x08) == 1; }));
         QVERIFY(h.window->FindControl(kIdBrightnessSlider)->IsShown());
 
         h.Current().Lighting1ColorSelected[3][0] = 1;
         h.window->RefreshFromProfile(ModelChange::Lighting);
         // The send's progress dialog holds the window until it has closed.
-        QTRY_VERIFY_WITH_TIMEOUT(h.window->ProgressDialog() == nullptr, kWait);
+        QVERIFY(h.RunUntil([&] { return h.window->ProgressDialog() == nullptr; }));
         h.ClickControl(kIdFirstColourSlot);
-        QTRY_COMPARE_WITH_TIMEOUT(MessageOf(h.window->ActiveDialog()),
-                                  QString::fromStdU16String(LanguageString(153)), kWait);
+        RUN_UNTIL_COMPARE(h, MessageOf(h.window->ActiveDialog()),
+                          QString::fromStdU16String(LanguageString(153)));
         QCOMPARE(h.Current().Lighting1ColorSelected[3][0], std::uint8_t(1));
     }
 
@@ -537,7 +536,7 @@ private slots:
         ClickItem(*list, 3); // show position 1
         QCOMPARE(m.GetCurrentProfile(), second);
         QVERIFY(h.window->Popup(CTarvikDlg::kSlotProfileList) == nullptr);
-        QTRY_COMPARE_WITH_TIMEOUT(h.mouse->Snapshot().polling, std::optional<std::uint8_t>(4), kWait);
+        RUN_UNTIL_COMPARE(h, h.mouse->Snapshot().polling, std::optional<std::uint8_t>(4));
         auto* combo = static_cast<CComboButton*>(h.window->FindControl(kIdFirstCombo));
         QCOMPARE(combo->DisplayText(), QString::fromStdU16String(h.Current().Keys[0].Name));
     }
@@ -552,19 +551,19 @@ private slots:
         QVERIFY(list);
         QVERIFY(QTest::qWaitForWindowExposed(list));
         ClickItem(*list, 7); // the add entry
-        QTRY_VERIFY_WITH_TIMEOUT(Active<CAddProfileDlg>(h) != nullptr, kWait);
+        QVERIFY(h.RunUntil([&] { return Active<CAddProfileDlg>(h) != nullptr; }));
         CAddProfileDlg* dialog = Active<CAddProfileDlg>(h);
         QVERIFY(QTest::qWaitForWindowExposed(dialog));
         ClickButton(*dialog, CDlgBase::kIdConfirm);
-        QTRY_VERIFY_WITH_TIMEOUT(dialog->OpenNotice() != nullptr, kWait);
+        QVERIFY(h.RunUntil([&] { return dialog->OpenNotice() != nullptr; }));
         QCOMPARE(static_cast<CAttentionDlg*>(dialog->OpenNotice())->Message(),
                  QString::fromStdU16String(LanguageString(147)));
         QVERIFY(dialog->isVisible());
         dialog->OpenNotice()->accept();
-        QTRY_VERIFY_WITH_TIMEOUT(dialog->OpenNotice() == nullptr, kWait);
+        QVERIFY(h.RunUntil([&] { return dialog->OpenNotice() == nullptr; }));
         QTest::keyClicks(dialog->EditBox(), QStringLiteral("Racing"));
         QTest::keyClick(dialog->EditBox(), Qt::Key_Return);
-        QTRY_COMPARE_WITH_TIMEOUT(m.GetShowCount(), 4, kWait);
+        RUN_UNTIL_COMPARE(h, m.GetShowCount(), 4);
         QCOMPARE(m.Profiles[static_cast<std::size_t>(m.GetShowList(3))].Settings[kSetProfileName].Value,
                  std::u16string(u"Racing"));
         h.window->Saver().Drain(); // the save runs on the saver thread
@@ -594,25 +593,25 @@ private slots:
         };
 
         command(1, 2); // rename
-        QTRY_VERIFY_WITH_TIMEOUT(Active<CEditProfileDlg>(h) != nullptr, kWait);
+        QVERIFY(h.RunUntil([&] { return Active<CEditProfileDlg>(h) != nullptr; }));
         CEditProfileDlg* edit = Active<CEditProfileDlg>(h);
         QCOMPARE(edit->EditBox()->text(), QString::fromStdU16String(m.Profiles[other].Settings[0].Value));
         edit->EditBox()->setText(QStringLiteral("Office"));
         QTest::keyClick(edit->EditBox(), Qt::Key_Return);
-        QTRY_COMPARE_WITH_TIMEOUT(m.Profiles[other].Settings[0].Value, std::u16string(u"Office"), kWait);
+        RUN_UNTIL_COMPARE(h, m.Profiles[other].Settings[0].Value, std::u16string(u"Office"));
         h.window->Saver().Drain();
         QCOMPARE(ReadProfile(h.SlotFile(other)).Settings[0].Value, std::u16string(u"Office"));
 
         const int count = m.GetShowCount();
         command(0, 3); // delete the current profile: refused
-        QTRY_COMPARE_WITH_TIMEOUT(MessageOf(h.window->ActiveDialog()),
-                                  QString::fromStdU16String(LanguageString(152)), kWait);
+        RUN_UNTIL_COMPARE(h, MessageOf(h.window->ActiveDialog()),
+                          QString::fromStdU16String(LanguageString(152)));
         QCOMPARE(m.GetShowCount(), count);
         h.window->ActiveDialog()->accept();
-        QTRY_VERIFY_WITH_TIMEOUT(h.window->ActiveDialog() == nullptr, kWait);
+        QVERIFY(h.RunUntil([&] { return h.window->ActiveDialog() == nullptr; }));
 
         command(1, 3); // delete another one
-        QTRY_COMPARE_WITH_TIMEOUT(m.GetShowCount(), count - 1, kWait);
+        RUN_UNTIL_COMPARE(h, m.GetShowCount(), count - 1);
         QCOMPARE(m.GetShowList(4), other);
         QCOMPARE(m.GetCurrentProfile(), current);
     }
@@ -635,7 +634,7 @@ private slots:
             QVERIFY(QTest::qWaitForWindowExposed(menu));
             const std::size_t asked = h.requests.size();
             ClickItem(*menu, code + 1);
-            QTRY_COMPARE_WITH_TIMEOUT(h.requests.size(), asked + 1, kWait);
+            RUN_UNTIL_COMPARE(h, h.requests.size(), asked + 1);
         };
 
         // Export to a file that does not exist yet: a save dialog.
@@ -662,9 +661,10 @@ private slots:
         damaged.write("not a profile\n");
         damaged.close();
         run(0, 1);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            MessageOf(h.window->ActiveDialog()).startsWith(QStringLiteral("The profile was not imported")),
-            kWait);
+        QVERIFY(h.RunUntil([&] {
+            return MessageOf(h.window->ActiveDialog())
+                .startsWith(QStringLiteral("The profile was not imported"));
+        }));
     }
 
     // Profile operations save on the saver thread; an exit right after them
@@ -686,10 +686,10 @@ private slots:
             QVERIFY(menu);
             QVERIFY(QTest::qWaitForWindowExposed(menu));
             ClickItem(*menu, 3); // rename
-            QTRY_VERIFY_WITH_TIMEOUT(Active<CEditProfileDlg>(h) != nullptr, kWait);
+            QVERIFY(h.RunUntil([&] { return Active<CEditProfileDlg>(h) != nullptr; }));
             Active<CEditProfileDlg>(h)->EditBox()->setText(name);
             QTest::keyClick(Active<CEditProfileDlg>(h)->EditBox(), Qt::Key_Return);
-            QTRY_COMPARE_WITH_TIMEOUT(m.Profiles[other].Settings[0].Value, name.toStdU16String(), kWait);
+            RUN_UNTIL_COMPARE(h, m.Profiles[other].Settings[0].Value, name.toStdU16String());
         };
         rename(QStringLiteral("Office"));
         rename(QStringLiteral("Office 2"));
@@ -698,11 +698,11 @@ private slots:
         QVERIFY(list);
         QVERIFY(QTest::qWaitForWindowExposed(list));
         ClickItem(*list, 7); // add
-        QTRY_VERIFY_WITH_TIMEOUT(Active<CAddProfileDlg>(h) != nullptr, kWait);
+        QVERIFY(h.RunUntil([&] { return Active<CAddProfileDlg>(h) != nullptr; }));
         Active<CAddProfileDlg>(h)->EditBox()->setText(QStringLiteral("Added"));
         QTest::keyClick(Active<CAddProfileDlg>(h)->EditBox(), Qt::Key_Return);
-        QTRY_COMPARE_WITH_TIMEOUT(m.GetShowCount(), count + 1, kWait);
-        h.window->Shutdown(); // at once, the saves possibly still running
+        RUN_UNTIL_COMPARE(h, m.GetShowCount(), count + 1);
+        h.session->Shutdown(); // at once, the saves possibly still running
 
         QCOMPARE(ReadProfile(h.SlotFile(other)).Settings[0].Value, std::u16string(u"Office 2"));
         QCOMPARE(ReadProfile(h.SlotFile(added)).Settings[0].Value, std::u16string(u"Added"));
@@ -723,9 +723,10 @@ private slots:
         QVERIFY(QDir().mkdir(h.SlotFile(other)));
         const SlotResult r = RenameProfile(m, other, u"Office"); // as the rename dialog does
         QVERIFY(r.saved.ok());                                   // handed to the saver
-        QTRY_VERIFY_WITH_TIMEOUT(MessageOf(h.window->ActiveDialog())
-                                     .startsWith(QStringLiteral("The profiles could not be saved: ")),
-                                 kWait);
+        QVERIFY(h.RunUntil([&] {
+            return MessageOf(h.window->ActiveDialog())
+                .startsWith(QStringLiteral("The profiles could not be saved: "));
+        }));
     }
 
     // ---- button functions ---------------------------------------------------------------------------
@@ -742,15 +743,15 @@ private slots:
         const int lock = menu->IndexOfValue(15);
         QVERIFY(lock >= 0);
         QTest::mouseMove(menu->windowHandle(), Centre(menu->Items()[static_cast<std::size_t>(lock)].rect));
-        QTRY_VERIFY_WITH_TIMEOUT(h.window->Popup(CTarvikDlg::kSlotSubMenu) != nullptr, kWait);
+        QVERIFY(h.RunUntil([&] { return h.window->Popup(CTarvikDlg::kSlotSubMenu) != nullptr; }));
         auto* sub = dynamic_cast<CListPopup*>(h.window->Popup(CTarvikDlg::kSlotSubMenu));
         QVERIFY(QTest::qWaitForWindowExposed(sub));
         ClickItem(*sub, 7); // "800"
         QCOMPARE(h.Current().Keys[1].Action, (KeyAction{0x50, 0x07, 0x00}));
         QCOMPARE(h.Current().Keys[1].Name, LanguageString(36) + u"-800");
-        QTRY_VERIFY_WITH_TIMEOUT(h.window->Popup(CTarvikDlg::kSlotFunctionMenu) == nullptr, kWait);
-        QTRY_VERIFY_WITH_TIMEOUT(h.writes.Count(0x04) > 0, kWait);
-        QTRY_VERIFY_WITH_TIMEOUT(h.window->ProgressDialog() == nullptr, kWait);
+        QVERIFY(h.RunUntil([&] { return h.window->Popup(CTarvikDlg::kSlotFunctionMenu) == nullptr; }));
+        QVERIFY(h.RunUntil([&] { return h.writes.Count(0x04) > 0; }));
+        QVERIFY(h.RunUntil([&] { return h.window->ProgressDialog() == nullptr; }));
 
         const int writes = h.writes.Count(0x04);
         h.ClickControl(kIdFirstCombo);
@@ -759,8 +760,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(menu));
         ClickItem(*menu, 16); // disabled
         QCOMPARE(h.Current().Keys[0].Action, (KeyAction{0x10, 0x01, 0x00}));
-        QTRY_COMPARE_WITH_TIMEOUT(MessageOf(h.window->ActiveDialog()),
-                                  QString::fromStdU16String(LanguageString(151)), kWait);
+        RUN_UNTIL_COMPARE(h, MessageOf(h.window->ActiveDialog()),
+                          QString::fromStdU16String(LanguageString(151)));
         auto* combo = static_cast<CComboButton*>(h.window->FindControl(kIdFirstCombo));
         QCOMPARE(combo->DisplayText(), QString::fromStdU16String(LanguageString(20)));
         QCOMPARE(h.writes.Count(0x04), writes);
@@ -784,7 +785,8 @@ private slots:
         QVERIFY(menu);
         QVERIFY(QTest::qWaitForWindowExposed(menu));
         ClickItem(*menu, 9); // macro
-        QTRY_VERIFY_WITH_TIMEOUT(dynamic_cast<CMacroSelectDlg*>(h.window->ActiveDialog()) != nullptr, kWait);
+        QVERIFY(
+            h.RunUntil([&] { return dynamic_cast<CMacroSelectDlg*>(h.window->ActiveDialog()) != nullptr; }));
         auto* select = static_cast<CMacroSelectDlg*>(h.window->ActiveDialog());
         QVERIFY(QTest::qWaitForWindowExposed(select));
         select->SelectNode(at);
@@ -801,10 +803,10 @@ private slots:
         if (QTest::currentTestFailed()) return;
 
         QCOMPARE(h.Current().Keys[1].Name, LanguageString(190) + u"Combo");
-        QTRY_VERIFY_WITH_TIMEOUT(h.mouse->Snapshot().buttons[1].has_value(), kWait);
+        QVERIFY(h.RunUntil([&] { return h.mouse->Snapshot().buttons[1].has_value(); }));
         // Macro 1, loop type 2 with count 1; A pressed for 120 ms, then 30 ms.
         QCOMPARE(*h.mouse->Snapshot().buttons[1], (std::array<std::uint8_t, 3>{0x90, 0x21, 0x01}));
-        QTRY_VERIFY_WITH_TIMEOUT(h.mouse->Snapshot().macros.count(1) == 1, kWait);
+        QVERIFY(h.RunUntil([&] { return h.mouse->Snapshot().macros.count(1) == 1; }));
         QCOMPARE(h.mouse->Snapshot().macros.at(1),
                  (std::vector<std::uint8_t>{0x30, 0x78, 0x04, 0xB0, 0x1E, 0x04}));
     }
@@ -816,13 +818,14 @@ private slots:
         MacroLocation at;
         ChooseComboForButton2(h, at);
         if (QTest::currentTestFailed()) return;
-        QTRY_VERIFY_WITH_TIMEOUT(h.mouse->Snapshot().macros.count(1) == 1, kWait);
+        QVERIFY(h.RunUntil([&] { return h.mouse->Snapshot().macros.count(1) == 1; }));
         const std::vector<std::uint8_t> before = h.mouse->Snapshot().macros.at(1);
         // The send's progress dialog holds the window until the send is over.
-        QTRY_VERIFY_WITH_TIMEOUT(h.window->ActiveDialog() == nullptr, kWait);
+        QVERIFY(h.RunUntil([&] { return h.window->ActiveDialog() == nullptr; }));
 
         h.ClickControl(mainwnd::kIdMacroManager);
-        QTRY_VERIFY_WITH_TIMEOUT(dynamic_cast<CMacroManagerDlg*>(h.window->ActiveDialog()) != nullptr, kWait);
+        QVERIFY(
+            h.RunUntil([&] { return dynamic_cast<CMacroManagerDlg*>(h.window->ActiveDialog()) != nullptr; }));
         auto* manager = static_cast<CMacroManagerDlg*>(h.window->ActiveDialog());
         QVERIFY(QTest::qWaitForWindowExposed(manager));
         // An edit the manager holds: B pressed and released after A.
@@ -833,8 +836,8 @@ private slots:
             QVERIFY(macro->InsertAction(macro->MacroActionNum, step));
         macro->MacroCommandActionNum = 4;
         ClickButton(*manager, CDlgBase::kIdClose);
-        QTRY_VERIFY_WITH_TIMEOUT(h.window->ActiveDialog() == nullptr, kWait);
-        QTRY_VERIFY_WITH_TIMEOUT(h.mouse->Snapshot().macros.at(1).size() > before.size(), kWait);
+        QVERIFY(h.RunUntil([&] { return h.window->ActiveDialog() == nullptr; }));
+        QVERIFY(h.RunUntil([&] { return h.mouse->Snapshot().macros.at(1).size() > before.size(); }));
         // The library file holds the edit the mouse got.
         MacroLibrary reread;
         QVERIFY(static_cast<bool>(LoadMainLibrary(reread, MacroLibraryPath(h.DataFolder()))));
@@ -852,11 +855,11 @@ private slots:
         QVERIFY(menu);
         QVERIFY(QTest::qWaitForWindowExposed(menu));
         ClickItem(*menu, 10); // shortcut
-        QTRY_VERIFY_WITH_TIMEOUT(dynamic_cast<CShortcutDlg*>(h.window->ActiveDialog()) != nullptr, kWait);
+        QVERIFY(h.RunUntil([&] { return dynamic_cast<CShortcutDlg*>(h.window->ActiveDialog()) != nullptr; }));
         QPointer<QDialog> dialog = h.window->ActiveDialog();
         h.window->Exit();
         QCOMPARE(h.endCode, 0);
-        QTRY_VERIFY_WITH_TIMEOUT(dialog.isNull() || !dialog->isVisible(), kWait);
+        QVERIFY(h.RunUntil([&] { return dialog.isNull() || !dialog->isVisible(); }));
     }
 
     // ---- lighting sliders, battery, pointer panel ------------------------------------------------
@@ -882,7 +885,7 @@ private slots:
         skintest::Release(*h.window, outside);
         QCOMPARE(h.writes.Count(0x08), 0);
         skintest::Move(*h.window, outside + QPoint(0, Scaled(5)));
-        QTRY_COMPARE_WITH_TIMEOUT(h.writes.Count(0x08), 1, kWait);
+        RUN_UNTIL_COMPARE(h, h.writes.Count(0x08), 1);
     }
 
     void batteryFromTheStatusPoll_data() {
@@ -906,8 +909,8 @@ private slots:
         auto* label = static_cast<CStaticText*>(h.window->FindControl(kIdBatteryText));
         auto* gauge = static_cast<CBattery*>(h.window->FindControl(kIdBattery));
         // The label starts empty: wait for the gauge to show the answer.
-        QTRY_COMPARE_WITH_TIMEOUT(gauge->mode, charge, kWait);
-        QTRY_COMPARE_WITH_TIMEOUT(label->GetText(), text, kWait);
+        RUN_UNTIL_COMPARE(h, gauge->mode, charge);
+        RUN_UNTIL_COMPARE(h, label->GetText(), text);
         QCOMPARE(label->IsVisible(), textShown);
     }
 
@@ -920,8 +923,8 @@ private slots:
         QVERIFY(h.window->FindControl(kIdMouseSettings)->IsShown());
         h.ClickControl(kIdMouseSettings);
         qputenv("PATH", path);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            MessageOf(h.window->ActiveDialog()).contains(QStringLiteral("mouse settings")), kWait);
+        QVERIFY(h.RunUntil(
+            [&] { return MessageOf(h.window->ActiveDialog()).contains(QStringLiteral("mouse settings")); }));
     }
 
     // ---- factory reset, on-screen display ---------------------------------------------------------------
@@ -935,14 +938,14 @@ private slots:
         h.Current().PollingRate = {0, 0, 0};
         h.Current().DPIOffOnFlag = 0x03;
         h.ClickControl(kIdFactoryReset);
-        QTRY_VERIFY_WITH_TIMEOUT(Active<CFirmwareResetDlg>(h) != nullptr, kWait);
+        QVERIFY(h.RunUntil([&] { return Active<CFirmwareResetDlg>(h) != nullptr; }));
         CFirmwareResetDlg* confirm = Active<CFirmwareResetDlg>(h);
         QVERIFY(QTest::qWaitForWindowExposed(confirm));
         QTest::keyClick(confirm, Qt::Key_Return); // Enter is OK
-        QTRY_COMPARE_WITH_TIMEOUT(h.mouse->Snapshot().factoryResets, std::uint64_t(1), kWait);
-        QTRY_VERIFY_WITH_TIMEOUT(h.window->ProgressDialog() != nullptr, kWait);
+        RUN_UNTIL_COMPARE(h, h.mouse->Snapshot().factoryResets, std::uint64_t(1));
+        QVERIFY(h.RunUntil([&] { return h.window->ProgressDialog() != nullptr; }));
         // It closes by itself.
-        QTRY_VERIFY_WITH_TIMEOUT(h.window->ProgressDialog() == nullptr, kWait);
+        QVERIFY(h.RunUntil([&] { return h.window->ProgressDialog() == nullptr; }));
 
         SettingsModel defaults(m.DataFolder());
         defaults.Ini = m.Ini;
@@ -967,7 +970,7 @@ private slots:
         Harness h;
         QVERIFY(h.Start());
         QVERIFY(h.mouse->PressDpiButton(2));
-        QTRY_VERIFY_WITH_TIMEOUT(h.window->Osd().Dialog() != nullptr, kWait);
+        QVERIFY(h.RunUntil([&] { return h.window->Osd().Dialog() != nullptr; }));
         COSDDialog* osd = h.window->Osd().Dialog();
         OsdTexts expected = MakeOsdTexts(h.Current(), 1, h.Model());
         QCOMPARE(osd->Title(), QString::fromStdString(expected.title));
@@ -976,7 +979,7 @@ private slots:
         // A second report updates the display that is up and keeps it.
         QVERIFY(h.mouse->PressDpiButton(3));
         expected = MakeOsdTexts(h.Current(), 2, h.Model());
-        QTRY_COMPARE_WITH_TIMEOUT(osd->Title(), QString::fromStdString(expected.title), kWait);
+        RUN_UNTIL_COMPARE(h, osd->Title(), QString::fromStdString(expected.title));
         QCOMPARE(h.window->Osd().Dialog(), osd);
         QCOMPARE(h.window->Osd().Countdown(), OsdDisplay::kCountdown);
         QCOMPARE(osd->Value(), QString::fromStdString(expected.value));
@@ -1033,7 +1036,7 @@ private slots:
         if (!plugA) h.mouse->Unplug(Identity::A);
         if (!plugB) h.mouse->Unplug(Identity::B);
         QVERIFY(h.Start());
-        QTRY_VERIFY_WITH_TIMEOUT(!h.window->IsTimerArmed(kTimerStartupNotice), kWait);
+        QVERIFY(h.RunUntil([&] { return !h.scheduler.Armed(kTimerStartupNotice); }));
         QCOMPARE(h.window->StartupNotice() != nullptr, notice);
         if (notice)
             QCOMPARE(static_cast<CAttentionDlg*>(h.window->StartupNotice())->Message(),
@@ -1048,7 +1051,7 @@ private slots:
             std::make_unique<SocketBackend>(sockets.filePath(QStringLiteral("nobody.sock")).toStdString()));
         QVERIFY(h.Start());
         QVERIFY(!h.window->Link().Connected());
-        QTRY_VERIFY_WITH_TIMEOUT(h.window->StartupNotice() != nullptr, kWait);
+        QVERIFY(h.RunUntil([&] { return h.window->StartupNotice() != nullptr; }));
         // No mouse has reported a level: the gauge is empty and no percentage shows.
         QCOMPARE(static_cast<CBattery*>(h.window->FindControl(kIdBattery))->mode, int(CBattery::kUnknown));
         QCOMPARE(static_cast<CStaticText*>(h.window->FindControl(kIdBatteryText))->GetText(), QString());
@@ -1058,10 +1061,10 @@ private slots:
         Harness h;
         QVERIFY(h.Start());
         h.mouse->Unplug(Identity::A);
-        QTRY_VERIFY_WITH_TIMEOUT(!h.window->Link().Present(Identity::A), kWait);
+        QVERIFY(h.RunUntil([&] { return !h.window->Link().Present(Identity::A); }));
         QCOMPARE(h.endCode, -1); // one identity is left
         h.mouse->Unplug(Identity::B);
-        QTRY_COMPARE_WITH_TIMEOUT(h.endCode, 0, kWait);
+        RUN_UNTIL_COMPARE(h, h.endCode, 0);
         QVERIFY(!h.window->isVisible());
         QVERIFY(!h.window->ShownFlag());
     }

@@ -11,11 +11,9 @@
 // Seeded: TARVIK_MODEL_SEED picks the seed (default: from the clock) and
 // TARVIK_MODEL_ACTIONS the number of actions (default 1000); a disagreement
 // prints the seed and the actions that led to it.
-#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QRandomGenerator>
-#include <QThread>
 
 #include <random>
 
@@ -63,31 +61,21 @@ template <class T> T* OpenDialog(CTarvikDlg& window) {
     return nullptr;
 }
 
-// Runs the event loop until nothing the window started is still on its way:
-// no send, status query or reset on the worker, no send or deferred click
-// waiting on its timer.
-bool Settle(CTarvikDlg& w) {
-    const int sendTimer = TimingOf(Task::SendChanges).windowTimerId;
+// Runs the event loop and the virtual clock until nothing the window started
+// is still on its way: no send, status query or reset on the worker, no write
+// on the saver thread, no send or deferred click waiting on its task.
+bool Settle(Harness& h) {
     const auto busy = [&] {
-        if (w.Device().Busy() || w.IsTimerArmed(sendTimer) || w.IsTimerArmed(kTimerProfileOperation) ||
-            w.IsTimerArmed(kTimerLeftButtonNotice))
-            return true;
+        if (h.ThreadsBusy()) return true;
+        for (const TaskId id :
+             {IdOf(Task::SendChanges), TaskId{kTimerProfileOperation}, TaskId{kTimerLeftButtonNotice}})
+            if (h.scheduler.Armed(id)) return true;
         for (int i = 0; i < 8; ++i)
-            if (w.IsTimerArmed(kTimerFirstColourSlot + i)) return true;
+            if (h.scheduler.Armed(kTimerFirstColourSlot + i)) return true;
         return false;
     };
-    QDeadlineTimer deadline(kWait);
-    int quiet = 0;
-    while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        if (busy()) {
-            quiet = 0;
-            QThread::usleep(200);
-        } else if (++quiet >= 2) {
-            return true;
-        }
-    }
-    return false;
+    // Twice: what the posted results of the first round started settles too.
+    return h.RunUntil([&] { return !busy(); }) && h.RunUntil([&] { return !busy(); });
 }
 
 // Notices are read and closed, as a user does; the progress dialog closes by itself.
@@ -249,8 +237,9 @@ struct ModelRun {
         c->OnLButtonUp(0, p.x(), p.y());
     }
 
+    // Runs the harness (its virtual clock too) until `ready` holds.
     template <class F> void WaitFor(F ready, const char* what) {
-        if (QTest::qWaitFor(ready, kWait)) return;
+        if (h.RunUntil(ready)) return;
         log << QStringLiteral("(%1 never came)").arg(QLatin1String(what));
         stuck = true;
     }
@@ -417,17 +406,21 @@ struct ModelRun {
         case 18: { // the DPI button on the mouse
             log << QStringLiteral("DPI button on the mouse");
             const int before = levelReports;
+            // The report comes on the reader thread: waited for without moving the
+            // clock. A report announces what it changed; one that finds the profile
+            // at the mouse's level and rate (a single enabled level) changes
+            // nothing, and the window then agrees with the mouse already.
             if (h.mouse->PressDpiButton()) {
-                // A report announces what it changed; one that finds the profile
-                // at the mouse's level and rate (a single enabled level) changes
-                // nothing, and the window then agrees with the mouse already.
                 const int level = h.mouse->Snapshot().dpiLevel;
-                WaitFor(
-                    [&] {
-                        return levelReports > before || (W().Device().currentDpiLevel == level &&
-                                                         h.Current().CurrentDPILevel == level);
-                    },
-                    "the level report");
+                if (!QTest::qWaitFor(
+                        [&] {
+                            return levelReports > before || (W().Device().currentDpiLevel == level &&
+                                                             h.Current().CurrentDPILevel == level);
+                        },
+                        kWait)) {
+                    log << QStringLiteral("(the level report never came)");
+                    stuck = true;
+                }
             }
             break;
         }
@@ -478,7 +471,10 @@ struct ModelRun {
         W().SendMessage(id, 0, code);
         auto* d = WaitForDialog<CColorPaletteDlg>();
         if (!d) return;
-        WaitFor([d] { return QTest::qWaitForWindowExposed(d); }, "the palette on the screen");
+        if (!QTest::qWaitForWindowExposed(d)) {
+            log << QStringLiteral("(the palette on the screen never came)");
+            stuck = true;
+        }
         const Rect a = CColorPaletteDlg::PickAreaA();
         skintest::Click(*d, QPoint(a.left + static_cast<int>(fx * (a.Width() - 1)),
                                    a.top + static_cast<int>(fy * (a.Height() - 1))));
@@ -568,8 +564,6 @@ int ActionCount() {
 class TestMouseModel : public QObject {
     Q_OBJECT
 private slots:
-    void init() { CTarvikDlg::SetTimerScale(0.05); }
-
     // Changes that come past the window's own controls reach the mouse: the
     // power options and motion wake-up of another profile, an import into the
     // current profile, and the DPI defaults of a new sensor.
@@ -587,7 +581,7 @@ private slots:
         // The mouse starts out holding the whole current profile.
         h.window->Device().Cache().Forget();
         h.window->Device().RequestSend(SendGroups::All());
-        QVERIFY(Settle(*h.window));
+        QVERIFY(Settle(h));
         QVERIFY2(Disagreements(h).isEmpty(), qPrintable(Disagreements(h).join("; ")));
         const int current = m.GetCurrentProfile();
         if (change == "select") {
@@ -604,15 +598,14 @@ private slots:
             h.chosenPath = files[0];
             PopupResult r{QString(), {0, 0, 0}, 1};
             h.window->SendMessage(kMsgProfileCommand, 2049 + current, reinterpret_cast<LParam>(&r));
-            QTRY_COMPARE_WITH_TIMEOUT(h.Current().Settings[kSetProfileName].Value,
-                                      std::u16string(u"Imported 0"), kWait);
+            RUN_UNTIL_COMPARE(h, h.Current().Settings[kSetProfileName].Value, std::u16string(u"Imported 0"));
         } else {
             h.mouse->SetSensorCode(m.SensorId == 0x3399 ? 0x04 : 0x99);
             bool answered = false;
             h.window->Device().QueryStatus([&](const StatusResult& r) { answered = r.sensorChanged; });
-            QTRY_VERIFY_WITH_TIMEOUT(answered, kWait);
+            QVERIFY(h.RunUntil([&] { return answered; }));
         }
-        QVERIFY(Settle(*h.window));
+        QVERIFY(Settle(h));
         const QStringList differ = Disagreements(h);
         QVERIFY2(differ.isEmpty(), qPrintable(differ.join("; ")));
     }
@@ -634,7 +627,7 @@ private slots:
         // The mouse starts out holding the whole current profile.
         h.window->Device().Cache().Forget();
         h.window->Device().RequestSend(SendGroups::All());
-        QVERIFY(Settle(*h.window));
+        QVERIFY(Settle(h));
         QStringList differ = Disagreements(h);
         QVERIFY2(differ.isEmpty(), qPrintable(differ.join("; ")));
         int done = 0;
@@ -649,9 +642,9 @@ private slots:
         for (; done < actions; ++done) {
             const int before = written();
             run.Act();
-            bool settled = Settle(*h.window);
+            bool settled = Settle(h);
             CloseNotices(*h.window);
-            settled = Settle(*h.window) && settled;
+            settled = Settle(h) && settled;
             differ = Disagreements(h);
             if (!settled || run.stuck || !differ.isEmpty()) break;
             if (written() != before) ++wrote;

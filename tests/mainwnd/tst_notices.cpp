@@ -80,7 +80,6 @@ std::vector<NoticeCase> AllNotices() {
 class TestNotices : public QObject {
     Q_OBJECT
 private slots:
-    void init() { CTarvikDlg::SetTimerScale(0.05); }
 
     void everyNoticeFits_data() {
         QTest::addColumn<bool>("english");
@@ -111,12 +110,13 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(menu));
         QVERIFY(menu->grab().save(folder + QStringLiteral("/function-menu.png")));
         h.window->ClosePopup(CTarvikDlg::kSlotFunctionMenu);
-        QTRY_VERIFY_WITH_TIMEOUT(h.window->Popup(CTarvikDlg::kSlotFunctionMenu) == nullptr, 10000);
+        QVERIFY(h.RunUntil([&] { return h.window->Popup(CTarvikDlg::kSlotFunctionMenu) == nullptr; }));
 
         QStringList cut;
         // The macro manager: every label whole, and 10 pixels inside the right edge.
         h.ClickControl(mainwnd::kIdMacroManager);
-        QTRY_VERIFY_WITH_TIMEOUT(dynamic_cast<CMacroManagerDlg*>(h.window->ActiveDialog()) != nullptr, 10000);
+        QVERIFY(
+            h.RunUntil([&] { return dynamic_cast<CMacroManagerDlg*>(h.window->ActiveDialog()) != nullptr; }));
         auto* manager = static_cast<CMacroManagerDlg*>(h.window->ActiveDialog());
         QVERIFY(QTest::qWaitForWindowExposed(manager));
         for (int g = 0; g < CDlgBase::kGroupCount; ++g) {

@@ -57,7 +57,8 @@ private slots:
     void placedBottomRightAsToolWindow() {
         QFETCH(double, scale);
         SetUiScale(scale);
-        OsdDisplay osd;
+        VirtualScheduler scheduler;
+        OsdDisplay osd(scheduler);
         osd.Show(Texts("DPI-2", "1600", "1000Hz"));
         COSDDialog* d = osd.Dialog();
         QVERIFY(d);
@@ -80,7 +81,8 @@ private slots:
     // Five steps of 300 ms after the last update the display is still up; the
     // sixth removes it. An update in between starts the count again in place.
     void countdown() {
-        OsdDisplay osd;
+        VirtualScheduler scheduler;
+        OsdDisplay osd(scheduler);
         QCOMPARE(OsdDisplay::kTickMs, 300);
         osd.Show(Texts("DPI-1", "800", "125Hz"));
         COSDDialog* first = osd.Dialog();
@@ -107,13 +109,17 @@ private slots:
         QVERIFY(osd.Dialog());
     }
 
-    // The timer drives the same count by itself.
+    // The scheduler drives the same count by itself: up for five steps of
+    // 300 ms, gone at the sixth.
     void disappearsByItself() {
-        OsdDisplay osd;
-        osd.SetTickInterval(5);
+        VirtualScheduler scheduler;
+        OsdDisplay osd(scheduler);
         osd.Show(Texts("DPI-1", "800", "125Hz"));
+        scheduler.Advance(Millis(5 * OsdDisplay::kTickMs));
         QVERIFY(osd.Dialog());
-        QTRY_VERIFY_WITH_TIMEOUT(!osd.Dialog(), 20000);
+        scheduler.Advance(Millis(OsdDisplay::kTickMs));
+        QVERIFY(!osd.Dialog());
+        QVERIFY(!scheduler.Armed(OsdDisplay::kTaskId));
     }
 
     void picture_data() {

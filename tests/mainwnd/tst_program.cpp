@@ -82,7 +82,6 @@ QStringList Offscreen() {
 class TestProgram : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { CTarvikDlg::SetTimerScale(1.0); }
     void cleanupTestCase();
 
     // A real second start against the window of this process.
@@ -101,7 +100,7 @@ private slots:
         QVERIFY(second.Ended());
         QCOMPARE(second.process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.process.exitCode(), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(h.window->isVisible(), kWait);
+        QVERIFY(h.RunUntil([&] { return h.window->isVisible(); }));
     }
 
     // Two real processes: the second ends with 0 and the first runs on; SIGTERM ends the first with 0.

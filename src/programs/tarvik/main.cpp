@@ -1,8 +1,9 @@
 // tarvik: the skinned window. The start follows the program's start sequence:
 // options, platform set-up, the application object with its scale and fonts,
 // the single-instance rule, the start-up load of the data folder, the HID
-// backend, the window with its device side, signals and session end, and the
-// optional screenshot. The shutdown sequence runs when the event loop ends.
+// backend, the session (model, device, saving, timers) and the window that
+// shows it, signals and session end, and the optional screenshot. The
+// session's shutdown runs once, when the event loop ends.
 #include <QApplication>
 
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include "programs/Backends.h"
 #include "device/Pacer.h"
 #include "startup/StartupLoad.h"
+#include "mainwnd/Session.h"
 #include "mainwnd/TarvikDlg.h"
 #include "startup/Startup.h"
 #include "skin/Skin.h"
@@ -115,8 +117,10 @@ int main(int argc, char** argv) {
     }
     SleepPacer pacer;
 
-    CTarvikDlg window(
-        MainWindowSetup{*data.model, *data.library, MacroLibraryPath(dataFolder), *backend.backend, pacer});
+    // The session runs its deferred work on its own Qt timers.
+    Session session(
+        SessionSetup{*data.model, *data.library, MacroLibraryPath(dataFolder), *backend.backend, pacer});
+    CTarvikDlg window(session);
     instance.SetVerbHandler(std::string(app::kVerbShow), [&window](const std::string&) {
         window.BringUp();
         return std::string();
@@ -124,7 +128,7 @@ int main(int argc, char** argv) {
     // tarvikctl's changing commands are carried out here while the window runs.
     ServeCtlCommands(instance, window);
     running = &window;
-    app::SaveOnSessionEnd(application, [&window] { window.SavePending(); });
+    app::SaveOnSessionEnd(application, [&session] { session.SavePending(); });
     app::EndWithSession(application, [&window] { window.Exit(); });
 
     window.Start();
@@ -133,8 +137,8 @@ int main(int argc, char** argv) {
 
     int exitCode = application.exec();
     // The last save is part of the exit: when it fails, the exit says so.
-    window.Shutdown();
-    if (const FileResult saved = window.LastSaveResult(); !saved) {
+    session.Shutdown();
+    if (const FileResult saved = session.Saving().LastResult(); !saved) {
         std::string message = "the profiles could not be saved at exit: ";
         message += saved.Describe();
         ReportProblem(message);

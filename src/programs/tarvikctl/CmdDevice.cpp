@@ -151,8 +151,9 @@ void Apply(CliContext& ctx, std::optional<int> slot) {
     std::optional<ApplyResult> finished;
     c.ApplyToDevice([&](const ApplyResult& r) { finished = r; });
     s->RunUntil([&] { return finished.has_value(); });
-    // The window saves 10 s after a send; here the run ends first.
-    const bool saved = ctx.CheckSaved(c.FlushDelayedSave());
+    // The window saves 10 s after a send; here the run ends first, so the
+    // profiles (with the numbering the send gave the macro buttons) are saved now.
+    const bool saved = ctx.CheckSaved(model.SaveSettingsAndProfiles());
     CtlOutput out{ctx.exitCode, {}};
     ReportApply(model, NameOf(*s->link->SendTargetIdentity()), *finished, saved, out);
     ctx.Finish(out);
