@@ -19,11 +19,11 @@
 #include "device/Pacer.h"
 #include "emulator/SimBackend.h"
 #include "emulator/VirtualMouse.h"
-#include "startup/StartupLoad.h"
 #include "mainwnd/Session.h"
 #include "mainwnd/TarvikDlg.h"
-#include "startup/Startup.h"
 #include "skin/Skin.h"
+#include "startup/Startup.h"
+#include "startup/StartupLoad.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "../FuzzCheck.h"
-#include "instance/InstanceProtocol.h"
 #include "commands/CtlCommands.h"
+#include "instance/InstanceProtocol.h"
 
 using namespace tarvik;
 

@@ -497,8 +497,7 @@ void CTarvikDlg::StoreFunction(int comboId, const ButtonChoice& choice, const Ma
         return edits::AssignFunction(model_, slot, button, choice, macro);
     });
     // No button would act as the left button: it was put back; say so shortly.
-    if (r.notice == Notice::LeftButtonKept)
-        ArmWindowTask(kTimerLeftButtonNotice, kLeftButtonNoticeMs);
+    if (r.notice == Notice::LeftButtonKept) ArmWindowTask(kTimerLeftButtonNotice, kLeftButtonNoticeMs);
 }
 
 LResult CTarvikDlg::OnFunctionChosen(int, WParam w, LParam l) {

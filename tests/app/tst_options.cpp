@@ -8,8 +8,8 @@
 #include <unistd.h>
 
 #include "app/AppOptions.h"
-#include "instance/InstanceProtocol.h"
 #include "app/Platform.h"
+#include "instance/InstanceProtocol.h"
 
 using namespace tarvik::app;
 

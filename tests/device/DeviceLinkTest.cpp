@@ -4,8 +4,8 @@
 #include <thread>
 
 #include "DeviceFixture.h"
-#include "device/linux/LinuxBackend.h"
 #include "device/linux/FakeSysfs.h"
+#include "device/linux/LinuxBackend.h"
 
 namespace tarvik::test {
 namespace {

@@ -24,9 +24,9 @@
 
 #include "device/FeatureReport.h"
 #include "device/Wakeup.h"
+#include "emulator/MouseSimServer.h"
 #include "emulator/SocketBackend.h"
 #include "startup/Startup.h"
-#include "emulator/MouseSimServer.h"
 
 namespace tarvik {
 namespace {

@@ -16,18 +16,18 @@
 #include <vector>
 
 #include "SkinTestSupport.h"
-#include "programs/Backends.h"
 #include "device/Pacer.h"
 #include "device/TraceBackend.h"
 #include "emulator/SimBackend.h"
 #include "emulator/VirtualMouse.h"
-#include "startup/StartupLoad.h"
 #include "mainwnd/Session.h"
 #include "mainwnd/TarvikDlg.h"
 #include "model/SettingsModel.h"
-#include "startup/Startup.h"
+#include "programs/Backends.h"
 #include "skin/Skin.h"
 #include "skin/WndPopup.h"
+#include "startup/Startup.h"
+#include "startup/StartupLoad.h"
 
 namespace mainwndtest {
 

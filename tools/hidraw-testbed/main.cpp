@@ -22,11 +22,11 @@
 #include <vector>
 
 #include "HidrawTestbed.h"
-#include "programs/CommandLine.h"
 #include "device/Wakeup.h"
-#include "emulator/VirtualMouse.h"
-#include "startup/Startup.h"
 #include "emulator/MouseSimServer.h"
+#include "emulator/VirtualMouse.h"
+#include "programs/CommandLine.h"
+#include "startup/Startup.h"
 #include "text/ExitCodes.h"
 #include "text/Log.h"
 

@@ -11,10 +11,10 @@
 #include <optional>
 #include <string>
 
-#include "programs/CommandLine.h"
+#include "emulator/MouseSimServer.h"
 #include "emulator/SocketBackend.h"
 #include "emulator/VirtualMouse.h"
-#include "emulator/MouseSimServer.h"
+#include "programs/CommandLine.h"
 #include "text/ExitCodes.h"
 #include "text/Log.h"
 

@@ -16,14 +16,14 @@
 #include "app/Screenshot.h"
 #include "app/ShutdownSignals.h"
 #include "app/SingleInstance.h"
-#include "programs/Backends.h"
 #include "device/Pacer.h"
-#include "startup/StartupLoad.h"
 #include "mainwnd/Session.h"
 #include "mainwnd/TarvikDlg.h"
-#include "startup/Startup.h"
+#include "programs/Backends.h"
 #include "skin/Skin.h"
 #include "skin/SkinImage.h"
+#include "startup/Startup.h"
+#include "startup/StartupLoad.h"
 #include "text/Log.h"
 
 namespace {

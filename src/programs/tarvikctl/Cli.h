@@ -10,12 +10,12 @@
 #include <optional>
 #include <string>
 
-#include "instance/InstanceProtocol.h"
 #include "commands/CtlCommands.h"
+#include "instance/InstanceProtocol.h"
 #include "macro/MacroLibrary.h"
-#include "startup/StartupLoad.h"
 #include "model/FolderLock.h"
 #include "model/SettingsModel.h"
+#include "startup/StartupLoad.h"
 #include "text/ExitCodes.h"
 
 namespace tarvik::cli {

@@ -10,8 +10,8 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
-#include "programs/tarvikctl/Cli.h"
 #include "device/linux/ReportDescriptor.h"
+#include "programs/tarvikctl/Cli.h"
 
 namespace tarvik::cli {
 namespace {

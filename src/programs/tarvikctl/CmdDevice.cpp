@@ -8,13 +8,13 @@
 #include <nlohmann/json.hpp>
 
 #include "commands/ProfileEdits.h"
-#include "programs/Backends.h"
-#include "programs/tarvikctl/Cli.h"
 #include "device/DeviceController.h"
 #include "device/EventQueue.h"
 #include "emulator/VirtualMouse.h"
 #include "macro/MacroLibrary.h"
 #include "model/ProfileSlots.h"
+#include "programs/Backends.h"
+#include "programs/tarvikctl/Cli.h"
 #include "text/U16.h"
 
 namespace tarvik::cli {

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "programs/tarvikctl/Cli.h"
 #include "commands/ProfileJson.h"
 #include "macro/ButtonFunctions.h"
 #include "macro/MacroFiles.h"
 #include "macro/StepRules.h"
+#include "programs/tarvikctl/Cli.h"
 #include "text/Language.h"
 #include "text/U16.h"
 

@@ -4,8 +4,8 @@
 #include <iostream>
 #include <memory>
 
-#include "programs/tarvikctl/Cli.h"
 #include "commands/ProfileJson.h"
+#include "programs/tarvikctl/Cli.h"
 #include "programs/tarvikctl/ProfileText.h"
 #include "text/Language.h"
 #include "text/StdioFileEx.h"

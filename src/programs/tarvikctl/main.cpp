@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "instance/InstanceProtocol.h"
-#include "programs/tarvikctl/Cli.h"
-#include "programs/CommandLine.h"
 #include "programs/Backends.h"
+#include "programs/CommandLine.h"
+#include "programs/tarvikctl/Cli.h"
 #include "startup/Startup.h"
 
 namespace tarvik::cli {

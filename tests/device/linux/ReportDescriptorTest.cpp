@@ -26,7 +26,8 @@ Bytes FromHex(const std::string& hex) {
 // for them (tests/device/linux/data/README.md): with and without report IDs, several
 // reports per type, a 758-byte descriptor.
 TEST(ReportDescriptor, RealDescriptorsMeasureAsThePlatformMeasuresThem) {
-    std::ifstream in(std::filesystem::path(TARVIK_TEST_DATA) / "device" / "linux" / "data" / "hid-descriptors.json");
+    std::ifstream in(std::filesystem::path(TARVIK_TEST_DATA) / "device" / "linux" / "data" /
+                     "hid-descriptors.json");
     ASSERT_TRUE(in) << "hid-descriptors.json";
     const nlohmann::json doc = nlohmann::json::parse(in);
     const nlohmann::json& cases = doc.at("cases");

@@ -4,8 +4,8 @@
 #include "support/RunCtl.h"
 #include <nlohmann/json.hpp>
 
-#include "macro/TestFiles.h"
 #include "macro/MacroLibrary.h"
+#include "macro/TestFiles.h"
 
 namespace tarvik {
 namespace {
