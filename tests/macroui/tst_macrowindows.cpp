@@ -17,7 +17,7 @@
 #include "macro/ui/StepDialogs.h"
 #include "skin/CheckButton.h"
 #include "skin/OpenDialogList.h"
-#include "skin/Popups.h"
+#include "widgets/Popups.h"
 #include "text/Log.h"
 
 using namespace macrouitest;

@@ -24,11 +24,13 @@
 #include "model/ProfileSlots.h"
 #include "skin/CheckButton.h"
 #include "skin/ComboButton.h"
-#include "skin/Popups.h"
 #include "skin/RadioButton.h"
 #include "skin/Sliders.h"
 #include "skin/StaticControls.h"
 #include "text/Language.h"
+#include "widgets/Battery.h"
+#include "widgets/DpiControls.h"
+#include "widgets/Popups.h"
 
 Q_DECLARE_METATYPE(tarvik::mainwnd::PanelState)
 

@@ -12,10 +12,10 @@
 #include "skin/CheckButton.h"
 #include "skin/ComboButton.h"
 #include "skin/OpenDialogList.h"
-#include "skin/Popups.h"
 #include "skin/RadioButton.h"
 #include "skin/StaticControls.h"
 #include "text/Language.h"
+#include "widgets/Popups.h"
 
 namespace tarvik {
 

@@ -10,8 +10,8 @@
 
 #include "SkinTestSupport.h"
 #include "macro/ui/FunctionPopups.h"
-#include "skin/Popups.h"
 #include "text/Language.h"
+#include "widgets/Popups.h"
 
 using namespace skintest;
 using namespace tarvik;

@@ -1,4 +1,4 @@
-#include "skin/DPIValueSettingDlg.h"
+#include "widgets/DPIValueSettingDlg.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -12,6 +12,7 @@
 #include "skin/Sliders.h"
 #include "skin/StaticControls.h"
 #include "text/Language.h"
+#include "widgets/DpiControls.h"
 
 namespace tarvik {
 

@@ -1,4 +1,4 @@
-#include "skin/ColorPaletteDlg.h"
+#include "widgets/ColorPaletteDlg.h"
 
 #include <QKeyEvent>
 #include <QPainter>
