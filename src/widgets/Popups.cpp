@@ -26,10 +26,42 @@ void SetByte(PopupResult& r, int b) {
 
 } // namespace
 
+int PopupCloseMessage(int kind) {
+    switch (kind) {
+    case kPopupFunction:
+        return 1029;
+    case kPopupDpi:
+        return 1042;
+    case kPopupMultimedia:
+        return 1045;
+    case kPopupProfile:
+        return 1126;
+    case kPopupPollingRate:
+        return 1136;
+    case kPopupLighting:
+        return 1146;
+    case kPopupDpiLock:
+        return 1156;
+    case kPopupWindowsManage:
+        return 1159;
+    case kPopupOffice:
+        return 1162;
+    case kPopupProfileRKey:
+        return 1165;
+    case kPopupActionInsert:
+        return 1168;
+    case kPopupMacroList:
+        return 1170;
+    default:
+        return 0;
+    }
+}
+
 // ---- CComboActionInsertPopup --------------------------------------------------------------
 
 CComboActionInsertPopup::CComboActionInsertPopup(const PopupPictures& pictures)
-    : CListPopup(kPopupActionInsert, Style::Picture, 117, kMenuHeight) {
+    : CListPopup(kPopupActionInsert, PopupCloseMessage(kPopupActionInsert), Style::Picture, 117,
+                 kMenuHeight) {
     LoadPictures(pictures);
 }
 
@@ -48,7 +80,7 @@ void CComboActionInsertPopup::Choose(const PopupItem& item) {
 // ---- CComboLightingPopup -------------------------------------------------------------------
 
 CComboLightingPopup::CComboLightingPopup(const PopupPictures& pictures)
-    : CListPopup(kPopupLighting, Style::Picture, 188, kMenuHeight) {
+    : CListPopup(kPopupLighting, PopupCloseMessage(kPopupLighting), Style::Picture, 188, kMenuHeight) {
     LoadPictures(pictures);
 }
 
@@ -66,7 +98,7 @@ void CComboLightingPopup::Choose(const PopupItem& item) {
 // ---- CComboPollingRatePopup -------------------------------------------------------------------
 
 CComboPollingRatePopup::CComboPollingRatePopup()
-    : CListPopup(kPopupPollingRate, Style::Flat, 188, kMenuHeight) {}
+    : CListPopup(kPopupPollingRate, PopupCloseMessage(kPopupPollingRate), Style::Flat, 188, kMenuHeight) {}
 
 void CComboPollingRatePopup::BuildItems() {
     for (const PollingRateRow& rate : kPollingRates) AddItem(rate.index + 1, QString::fromUtf16(rate.name));
@@ -83,7 +115,8 @@ void CComboPollingRatePopup::Choose(const PopupItem& item) {
 
 CComboProfilePopup::CComboProfilePopup(const std::array<QString, ProfileListItem::kShownCount>& names,
                                        int current)
-    : CListPopup(kPopupProfile, Style::Flat, 230, 25), names_(names), current_(current) {
+    : CListPopup(kPopupProfile, PopupCloseMessage(kPopupProfile), Style::Flat, 230, 25), names_(names),
+      current_(current) {
     LoadSkinImage(header_, SkinFile(SkinName("skins\\header2_nr.png")), headerWidth_, headerHeight_);
 }
 
@@ -135,7 +168,9 @@ void CComboProfilePopup::DrawItem(QPainter& dc, const PopupItem& item, bool hot)
 // ---- macro tree and profile commands ---------------------------------------------------------------
 
 CMacroListPopup::CMacroListPopup(int mode, const PopupPictures& pictures)
-    : CListPopup(kPopupMacroList, Style::Picture, kMenuRight, kMenuHeight), mode_(mode) {
+    : CListPopup(kPopupMacroList, PopupCloseMessage(kPopupMacroList), Style::Picture, kMenuRight,
+                 kMenuHeight),
+      mode_(mode) {
     LoadPictures(pictures);
 }
 
@@ -157,7 +192,8 @@ void CMacroListPopup::Choose(const PopupItem& item) {
 }
 
 CProfileRKeyPopup::CProfileRKeyPopup(const PopupPictures& pictures)
-    : CListPopup(kPopupProfileRKey, Style::Picture, kMenuRight, kMenuHeight) {
+    : CListPopup(kPopupProfileRKey, PopupCloseMessage(kPopupProfileRKey), Style::Picture, kMenuRight,
+                 kMenuHeight) {
     LoadPictures(pictures);
 }
 

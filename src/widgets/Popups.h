@@ -26,6 +26,10 @@ enum PopupKind : int {
     kPopupMacroList = 15,
 };
 
+// The message a pop-up of this kind sends its owner when it loses activation
+// (0 for an unknown kind).
+int PopupCloseMessage(int kind);
+
 // The step kinds that can be inserted into a macro (one byte: value - 1).
 class CComboActionInsertPopup : public CListPopup {
 public:

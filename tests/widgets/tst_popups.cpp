@@ -423,7 +423,7 @@ void TestPopups::lossOfActivationSendsTheKind() {
     };
     CListPopup* p = factories[which]();
     QCOMPARE(p->Kind(), kind);
-    QCOMPARE(CWndPopup::CloseMessageOf(kind), closeMessage);
+    QCOMPARE(p->CloseMessage(), closeMessage);
     QVERIFY(OpenPopup(p));
     QTRY_VERIFY(p->isActiveWindow());
     owner_->activateWindow();
