@@ -403,53 +403,6 @@ void TestControls::comboLeaveWaitsForItsPopup() {
     QCOMPARE(Describe(dlg.messages), QString("1144:3120:4 1144:3120:5"));
 }
 
-// ---- power-down dial ------------------------------------------------------------------
-
-void TestControls::powerDialWedges_data() {
-    QTest::addColumn<double>("scale");
-    QTest::addColumn<QPoint>("design"); // release point, design pixels from the dial's corner
-    QTest::addColumn<int>("value");     // value afterwards (initially 6)
-    QTest::addColumn<QString>("messages");
-
-    // Centroids of the wedges: (R(k-2) + R(k-1) + C) / 3 with C = (70, 71).
-    const int rim[9][2] = {{3, 71},   {7, 51},   {17, 32},  {40, 13}, {70, 5},
-                           {100, 14}, {121, 31}, {131, 51}, {134, 71}};
-    for (double scale : {1.0, 1.5, 2.0}) {
-        for (int v = 3; v <= 10; ++v) {
-            const int a = v - 3, b = v - 2;
-            const QPoint centroid((rim[a][0] + rim[b][0] + 70) / 3, (rim[a][1] + rim[b][1] + 71) / 3);
-            QTest::addRow("scale %.1f wedge %d", scale, v) << scale << centroid << v << "3500:0:1 3500:0:2";
-        }
-        QTest::addRow("scale %.1f below the centre line", scale)
-            << scale << QPoint(70, 78) << 6 << "3500:0:1";
-        QTest::addRow("scale %.1f corner outside the wedges", scale)
-            << scale << QPoint(2, 2) << 6 << "3500:0:1";
-    }
-}
-
-void TestControls::powerDialWedges() {
-    QFETCH(double, scale);
-    QFETCH(QPoint, design);
-    QFETCH(int, value);
-    QFETCH(QString, messages);
-    SetUiScale(scale);
-    CPowerManageButton* dial = nullptr;
-    const Rect r = ScaledRect(81, 50, 221, 134);
-    TestDlg dlg(Scaled(400), Scaled(200));
-    dlg.create = [&](TestDlg& d) {
-        dial = d.Add(0, std::make_unique<CPowerManageButton>(&d, 1234, r, QString(), 0));
-    };
-    QVERIFY(Open(dlg));
-    QCOMPARE(dial->Id(), 3500);
-    const QPoint p(r.left + static_cast<int>(design.x() * scale),
-                   r.top + static_cast<int>(design.y() * scale));
-    Move(dlg, p);
-    Press(dlg, p);
-    Release(dlg, p);
-    QCOMPARE(dial->Value(), value);
-    QCOMPARE(Describe(dlg.messages), messages);
-}
-
 // ---- scale and pictures ---------------------------------------------------------------
 
 void TestControls::pictureStretchedAtScaleOnePointFive() {
