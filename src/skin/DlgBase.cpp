@@ -270,6 +270,27 @@ void CDlgBase::DrawFrameFile(QPainter& dc, const QString& name, int designWidth,
 
 // ---- painting ---------------------------------------------------------------
 
+void CDlgBase::SetFrameFile(const QString& name, int designWidth, int designHeight, int keepTop) {
+    frame_.name = name;
+    frame_.designWidth = designWidth;
+    frame_.designHeight = designHeight;
+    frame_.keepTop = keepTop;
+}
+
+void CDlgBase::DrawWindow(QPainter& dc, const Rect& client) {
+    DrawBackground(dc, client);
+    if (!frame_.name.isEmpty())
+        DrawFrameFile(dc, frame_.name, frame_.designWidth, frame_.designHeight, frame_.grownBy,
+                      frame_.keepTop);
+    DrawUnderControls(dc, client);
+    DrawControls(dc, client);
+    DrawOverControls(dc, client);
+}
+
+void CDlgBase::DrawUnderControls(QPainter&, const Rect&) {}
+
+void CDlgBase::DrawOverControls(QPainter&, const Rect&) {}
+
 void CDlgBase::DrawControls(QPainter& dc, const Rect& update) {
     for (const auto& group : groups_) {
         for (std::size_t i = 0; i < group.size(); ++i) {

@@ -114,8 +114,17 @@ protected:
 
     // Dialog initialisation: title, dialog font, size, CreateControls, centring.
     virtual bool OnInitDialog();
-    // Paints the whole window into the paint buffer; ends with DrawControls.
-    virtual void DrawWindow(QPainter& dc, const Rect& client) = 0;
+    // Paints the whole window into the paint buffer. The body every window
+    // shares: the fill colour and background copy (DrawBackground), the frame
+    // picture (SetFrameFile), DrawUnderControls, the controls, DrawOverControls.
+    virtual void DrawWindow(QPainter& dc, const Rect& client);
+    // What a window draws between its frame and its controls, and over its controls.
+    virtual void DrawUnderControls(QPainter& dc, const Rect& client);
+    virtual void DrawOverControls(QPainter& dc, const Rect& client);
+    // The frame picture DrawWindow stretches over the window (as DrawFrameFile
+    // does); a window grown taller than its frame tells by how much.
+    void SetFrameFile(const QString& name, int designWidth, int designHeight, int keepTop = 0);
+    void SetFrameGrownBy(int pixels) { frame_.grownBy = pixels; }
     // Draws every shown control of groups 0 to 6 that meets `update`, in order.
     virtual void DrawControls(QPainter& dc, const Rect& update);
     // Creates the window's controls; called once from OnInitDialog.
@@ -206,6 +215,14 @@ private:
     Colour fill_ = kWindowFill;
     QFont dialogFont_;
     QImage backgroundCopy_;
+    struct Frame {
+        QString name; // none when empty
+        int designWidth = 0;
+        int designHeight = 0;
+        int grownBy = 0;
+        int keepTop = 0;
+    };
+    Frame frame_;
     int backgroundMargin_ = 0;
 
     bool initialised_ = false;
