@@ -10,12 +10,14 @@
 #include "skin/ColorSelectButton.h"
 #include "skin/ComboButton.h"
 #include "skin/ImageButton.h"
-#include "skin/PowerManageButton.h"
 #include "skin/RadioButton.h"
 #include "skin/Sliders.h"
 #include "skin/StaticControls.h"
 #include "text/Language.h"
 #include "text/U16.h"
+#include "widgets/Battery.h"
+#include "widgets/DpiControls.h"
+#include "widgets/PowerManageButton.h"
 
 namespace tarvik {
 
@@ -542,7 +544,7 @@ void CTarvikDlg::RefreshDpi() {
     controller_->currentDpiLevel = rec.CurrentDPILevel;
     const int active = rec.ActiveDpiLevel();
     const int steps = static_cast<int>(model_.DpiStepCount);
-    DpiLevels().mask = rec.DPIOffOnFlag;
+    Levels().mask = rec.DPIOffOnFlag;
     for (int i = 0; i < kShownLevels; ++i) {
         const std::size_t k = static_cast<std::size_t>(i);
         const bool enabled = (rec.DPIOffOnFlag >> i & 1u) != 0;

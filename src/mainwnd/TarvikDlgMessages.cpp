@@ -22,18 +22,19 @@
 #include "model/ProfileSlots.h"
 #include "model/SettingsModel.h"
 #include "skin/CheckButton.h"
-#include "skin/ColorPaletteDlg.h"
 #include "skin/ColorSelectButton.h"
 #include "skin/ComboButton.h"
-#include "skin/DPIValueSettingDlg.h"
 #include "skin/ImageButton.h"
-#include "skin/Popups.h"
-#include "skin/PowerManageButton.h"
 #include "skin/RadioButton.h"
 #include "skin/Sliders.h"
 #include "skin/StaticControls.h"
 #include "text/Language.h"
 #include "text/Log.h"
+#include "widgets/ColorPaletteDlg.h"
+#include "widgets/DPIValueSettingDlg.h"
+#include "widgets/DpiControls.h"
+#include "widgets/Popups.h"
+#include "widgets/PowerManageButton.h"
 
 namespace tarvik {
 
@@ -249,11 +250,11 @@ LResult CTarvikDlg::OnProfileButton(int, WParam, LParam code) {
     const bool wasOpen = profileListWasOpen_;
     profileListWasOpen_ = false;
     if (wasOpen) return 0;
-    std::array<QString, 5> names;
+    std::array<QString, ProfileListItem::kShownCount> names;
     const int count = model_.GetShowCount();
     const int current = model_.GetCurrentProfile();
     int currentPosition = -1;
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < ProfileListItem::kShownCount; ++i) {
         if (i >= count) continue;
         const int slot = model_.GetShowList(i);
         names[static_cast<std::size_t>(i)] = QString::fromStdU16String(
@@ -273,7 +274,7 @@ LResult CTarvikDlg::OnProfileButton(int, WParam, LParam code) {
 LResult CTarvikDlg::OnProfileChosen(int, WParam w, LParam l) {
     const int value = static_cast<int>(l);
     if (w == CComboProfilePopup::kClicked) {
-        if (value == 7) {
+        if (value == ProfileListItem::kAdd) {
             // The add entry, run once the list is gone.
             pendingOperation_ = model_.GetShowCount() > 4 ? 5 : 4;
             pendingSlot_ = 0;
@@ -281,9 +282,8 @@ LResult CTarvikDlg::OnProfileChosen(int, WParam w, LParam l) {
             ArmWindowTask(kTimerProfileOperation, kProfileOperationMs);
             return 0;
         }
-        if (value < 2 || value > 6) return 0;
-        const int position = value - 2;
-        if (position >= model_.GetShowCount()) return 0;
+        const int position = ProfileListItem::PositionOf(value);
+        if (position < 0 || position >= model_.GetShowCount()) return 0;
         CloseAllPopups();
         // The selection's notification refreshes the controls; every group is
         // sent: the mouse gets whatever of the profile differs.
@@ -291,15 +291,15 @@ LResult CTarvikDlg::OnProfileChosen(int, WParam w, LParam l) {
         static_cast<void>(RunEdit([this, slot](int) { return edits::SelectProfile(model_, slot); }));
         return 0;
     }
-    if (w == CComboProfilePopup::kRightClicked && value >= 2 && value <= 6) {
-        const int position = value - 2;
+    if (w == CComboProfilePopup::kRightClicked && ProfileListItem::IsProfile(value)) {
+        const int position = ProfileListItem::PositionOf(value);
         if (position >= model_.GetShowCount()) return 0;
         const int slot = model_.GetShowList(position);
         ClosePopup(kSlotProfileCommands);
         const Rect b = profileButton_->GetRect();
         const double s = UiScale();
         const int x = static_cast<int>(b.left + 225 * s);
-        int y = static_cast<int>(b.bottom - 201 * s + (25 * value - 25) * s);
+        int y = static_cast<int>(b.bottom - 201 * s + 25 * ProfileListItem::RowOf(value) * s);
         // Kept on the screen: a menu that would run off the bottom goes up.
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             const int screenHeight = screen->availableGeometry().bottom() + 1;

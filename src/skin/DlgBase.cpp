@@ -56,9 +56,10 @@ CDlgBase::CDlgBase(QWidget* parent)
 }
 
 CDlgBase::~CDlgBase() {
-    hot_ = nullptr;
-    pressed_ = nullptr;
-    for (auto& group : groups_) group.clear();
+    for (auto& group : groups_) {
+        for (const auto& c : group) router_.Forget(c.get());
+        group.clear();
+    }
     deleted_.clear();
 }
 
@@ -152,8 +153,7 @@ void CDlgBase::DeleteControl(CControlBase* control) {
     for (auto& group : groups_) {
         for (auto& c : group) {
             if (c.get() != control) continue;
-            if (hot_ == control) hot_ = nullptr;
-            if (pressed_ == control) pressed_ = nullptr;
+            router_.Forget(control);
             deleted_.push_back(std::move(c));
             if (routingDepth_ == 0) FlushDeletedControls();
             return;
@@ -162,10 +162,7 @@ void CDlgBase::DeleteControl(CControlBase* control) {
 }
 
 void CDlgBase::FlushDeletedControls() {
-    for (const auto& c : deleted_) {
-        if (hot_ == c.get()) hot_ = nullptr;
-        if (pressed_ == c.get()) pressed_ = nullptr;
-    }
+    for (const auto& c : deleted_) router_.Forget(c.get());
     deleted_.clear();
 }
 
@@ -182,10 +179,7 @@ void CDlgBase::ClosePopup(int slot) {
     if (slot < 0 || slot >= kPopupSlotCount) return;
     QPointer<QWidget>& popup = popups_[static_cast<std::size_t>(slot)];
     if (!popup.isNull()) {
-        if (pressed_ && pressed_ != hot_) {
-            pressed_->SetActive(0);
-            pressed_ = nullptr;
-        }
+        router_.DeactivateUnlessTarget();
         QMetaObject::invokeMethod(popup.data(), &QWidget::close, Qt::QueuedConnection);
     }
     popup.clear();
@@ -276,6 +270,27 @@ void CDlgBase::DrawFrameFile(QPainter& dc, const QString& name, int designWidth,
 
 // ---- painting ---------------------------------------------------------------
 
+void CDlgBase::SetFrameFile(const QString& name, int designWidth, int designHeight, int keepTop) {
+    frame_.name = name;
+    frame_.designWidth = designWidth;
+    frame_.designHeight = designHeight;
+    frame_.keepTop = keepTop;
+}
+
+void CDlgBase::DrawWindow(QPainter& dc, const Rect& client) {
+    DrawBackground(dc, client);
+    if (!frame_.name.isEmpty())
+        DrawFrameFile(dc, frame_.name, frame_.designWidth, frame_.designHeight, frame_.grownBy,
+                      frame_.keepTop);
+    DrawUnderControls(dc, client);
+    DrawControls(dc, client);
+    DrawOverControls(dc, client);
+}
+
+void CDlgBase::DrawUnderControls(QPainter&, const Rect&) {}
+
+void CDlgBase::DrawOverControls(QPainter&, const Rect&) {}
+
 void CDlgBase::DrawControls(QPainter& dc, const Rect& update) {
     for (const auto& group : groups_) {
         for (std::size_t i = 0; i < group.size(); ++i) {
@@ -348,159 +363,28 @@ void CDlgBase::resizeEvent(QResizeEvent* event) {
 
 // ---- mouse routing ------------------------------------------------------------
 
-void CDlgBase::OnMouseMove(unsigned keys, QPoint p) {
-    RoutingScope scope(*this);
-    if (!tracking_) {
-        // Ask for the hover notice of this stay; leave comes through leaveEvent.
-        tracking_ = true;
-        hoverTimer_.start();
-    }
-    if (hot_ && hot_->GetRect().Contains(p) && tracking_) {
-        lastPoint_ = p;
-        const Rect r = hot_->GetRect();
-        if (hot_->OnMouseMove(keys, p.x(), p.y())) InvalidateRect(r);
-        return;
-    }
-    if (buttonHeld_) {
-        // The pressed control keeps the mouse: it sees every move, also outside
-        // its rectangle, so a drag goes on wherever the pointer goes.
-        if (pressed_) {
-            const Rect r = pressed_->GetRect();
-            if (pressed_->OnMouseMove(keys, p.x(), p.y())) InvalidateRect(r);
-        }
-        return;
-    }
-
-    lastPoint_ = p;
-    CControlBase* oldHot = hot_;
-    const Rect oldRect = oldHot ? oldHot->GetRect() : kNoRect;
-    bool found = false;
-    if (tracking_) {
-        for (auto& group : groups_) {
-            for (std::size_t i = 0; i < group.size(); ++i) {
-                CControlBase* c = group[i].get();
-                if (!c || !c->IsShown() || !c->IsInteractive()) continue;
-                c->OnMouseMove(keys, p.x(), p.y());
-                if (c->GetRect().Contains(p) && group[i].get() == c) {
-                    hot_ = c;
-                    found = true;
-                }
-            }
-        }
-    }
-    if (oldHot) InvalidateRect(oldRect);
-    if (found && hot_)
-        InvalidateRect(hot_->GetRect());
-    else
-        hot_ = nullptr;
+int CDlgBase::ControlCount() const {
+    std::size_t n = 0;
+    for (const auto& group : groups_) n += group.size();
+    return static_cast<int>(n);
 }
 
-void CDlgBase::OnMouseHover(QPoint p) {
-    // The hover notice changes no control's look, so nothing is repainted.
-    if (hot_ && hot_->GetRect().Contains(p)) lastPoint_ = p;
-}
-
-void CDlgBase::OnMouseLeave() {
-    RoutingScope scope(*this);
-    tracking_ = false;
-    hoverTimer_.stop();
-    if (buttonHeld_) return;
-    if (!hot_) return;
-    const QPoint cursor = mapFromGlobal(QCursor::pos());
-    const Rect r = hot_->GetRect();
-    lastPoint_ = (isMaximized() && r.Contains(cursor)) ? cursor : QPoint(-1, -1);
-    hot_->OnMouseMove(0, lastPoint_.x(), lastPoint_.y());
-    InvalidateRect(r);
-    hot_ = nullptr;
-}
-
-void CDlgBase::OnLButtonDown(unsigned keys, QPoint p) {
-    RoutingScope scope(*this);
-    // A leave drops the hot control, also one that only a dialog opening over the
-    // window caused (the progress dialog of a send); when the dialog has gone the
-    // pointer may still rest on the control, and a press there without a move in
-    // between belongs to it, not to a window drag.
-    if (!buttonHeld_ && (!hot_ || !hot_->GetRect().Contains(p))) OnMouseMove(keys & ~kMkLButton, p);
-    if (pressed_ && pressed_ != hot_) {
-        pressed_->SetActive(0);
-        pressed_ = nullptr;
+RoutedControl CDlgBase::ControlAt(int index) const {
+    if (index < 0) return {};
+    auto i = static_cast<std::size_t>(index);
+    for (std::size_t g = 0; g < groups_.size(); ++g) {
+        if (i < groups_[g].size()) return {groups_[g][i].get(), static_cast<int>(g)};
+        i -= groups_[g].size();
     }
-    if (hot_ && hot_->GetRect().Contains(p)) {
-        buttonHeld_ = true;
-        pressed_ = hot_;
-        pressedRect_ = hot_->GetRect();
-        const Rect r = pressedRect_;
-        if (hot_->OnLButtonDown(keys, p.x(), p.y())) InvalidateRect(r);
-        // While the button is down the window receives every move and the release
-        // (Qt grabs the mouse for the pressed widget).
-        capture_ = true;
-        return;
-    }
-    pressedRect_ = kNoRect;
-    ArmWindowDrag(mapToGlobal(p));
+    return {};
 }
 
-void CDlgBase::OnLButtonUp(unsigned keys, QPoint p) {
-    RoutingScope scope(*this);
-    capture_ = false;
-    buttonHeld_ = false;
-    Rect taken = kNoRect;
-    if (hot_) {
-        taken = hot_->GetRect();
-        const bool changed = hot_->OnLButtonUp(keys, p.x(), p.y());
-        // The notification may have changed the window; look at the hot control again.
-        if (changed && hot_) {
-            if (IsPageSwitchId(hot_->Id()))
-                InvalidateAll();
-            else
-                InvalidateRect(taken);
-        }
-    }
-    if (pressedRect_.Contains(p) || taken.Contains(p)) {
-        lastPoint_ = p;
-    } else {
-        lastPoint_ = QPoint(-1, -1);
-        hot_ = nullptr;
-    }
-    doubleClick_ = false;
-    pressedRect_ = kNoRect;
+QPoint CDlgBase::CursorPoint() const {
+    return mapFromGlobal(QCursor::pos());
 }
 
-void CDlgBase::OnRButtonUp(unsigned keys, QPoint p) {
-    RoutingScope scope(*this);
-    const auto& group0 = groups_[0];
-    const bool overGroup0 = std::any_of(group0.begin(), group0.end(),
-                                        [p](const auto& c) { return c && c->GetRect().Contains(p); });
-    if (!overGroup0 || !hot_) return;
-    const Rect r = hot_->GetRect();
-    if (hot_->OnRButtonUp(keys, p.x(), p.y())) InvalidateRect(r);
-}
-
-void CDlgBase::OnLButtonDblClk(unsigned keys, QPoint p) {
-    RoutingScope scope(*this);
-    if (!hot_) return;
-    const CControlBase* found = nullptr;
-    for (const auto& group : groups_) {
-        for (const auto& c : group) {
-            if (c && c->GetRect().Contains(p)) {
-                found = c.get();
-                break;
-            }
-        }
-        if (found) break;
-    }
-    if (!found) return;
-    const Rect foundRect = found->GetRect();
-    const Rect hotRect = hot_->GetRect();
-    if (hot_->OnLButtonDblClk(keys, p.x(), p.y())) InvalidateRect(hotRect);
-    pressedRect_ = foundRect;
-    doubleClick_ = true;
-}
-
-void CDlgBase::ArmWindowDrag(QPoint globalPos) {
-    drag_ = Drag::Armed;
-    dragPress_ = globalPos;
-    dragOffset_ = globalPos - pos();
+int CDlgBase::DragDistance() const {
+    return QApplication::startDragDistance();
 }
 
 bool CDlgBase::StartSystemMove() {
@@ -508,32 +392,46 @@ bool CDlgBase::StartSystemMove() {
     return w && w->startSystemMove();
 }
 
-bool CDlgBase::FollowWindowDrag(const QMouseEvent& event) {
-    if (drag_ == Drag::None) return false;
-    if (!(event.buttons() & Qt::LeftButton)) {
-        // The release went elsewhere (a grab, another window): the drag is over.
-        drag_ = Drag::None;
-        return false;
-    }
-    const QPoint global = event.globalPosition().toPoint();
-    if (drag_ == Drag::Armed) {
-        if ((global - dragPress_).manhattanLength() < QApplication::startDragDistance()) return true;
-        // Prefer the window system's own move; it owns the pointer until the release.
-        if (StartSystemMove()) {
-            drag_ = Drag::None;
-            return true;
-        }
-        drag_ = Drag::Following;
-    }
-    move(global - dragOffset_);
-    return true;
+void CDlgBase::OnMouseMove(unsigned keys, QPoint p) {
+    RoutingScope scope(*this);
+    router_.RouteMove(keys, p);
+}
+
+void CDlgBase::OnMouseHover(QPoint p) {
+    router_.Hover(p);
+}
+
+void CDlgBase::OnMouseLeave() {
+    RoutingScope scope(*this);
+    router_.Leave();
+}
+
+void CDlgBase::OnLButtonDown(unsigned keys, QPoint p) {
+    RoutingScope scope(*this);
+    router_.Press(keys, p);
+}
+
+void CDlgBase::OnLButtonUp(unsigned keys, QPoint p) {
+    RoutingScope scope(*this);
+    router_.Release(keys, p);
+}
+
+void CDlgBase::OnRButtonUp(unsigned keys, QPoint p) {
+    RoutingScope scope(*this);
+    router_.RightRelease(keys, p);
+}
+
+void CDlgBase::OnLButtonDblClk(unsigned keys, QPoint p) {
+    RoutingScope scope(*this);
+    router_.DoubleClick(keys, p);
 }
 
 // ---- Qt events ------------------------------------------------------------------
 
 void CDlgBase::mouseMoveEvent(QMouseEvent* event) {
-    if (FollowWindowDrag(*event)) return;
-    OnMouseMove(KeyFlags(event), event->position().toPoint());
+    RoutingScope scope(*this);
+    router_.Move(KeyFlags(event), event->position().toPoint(), event->globalPosition().toPoint(),
+                 (event->buttons() & Qt::LeftButton) != 0);
 }
 
 void CDlgBase::mousePressEvent(QMouseEvent* event) {
@@ -541,12 +439,10 @@ void CDlgBase::mousePressEvent(QMouseEvent* event) {
 }
 
 void CDlgBase::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) {
-        drag_ = Drag::None;
+    if (event->button() == Qt::LeftButton)
         OnLButtonUp(KeyFlags(event), event->position().toPoint());
-    } else if (event->button() == Qt::RightButton) {
+    else if (event->button() == Qt::RightButton)
         OnRButtonUp(KeyFlags(event), event->position().toPoint());
-    }
 }
 
 void CDlgBase::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -1,12 +1,11 @@
 // CDlgBase: the base of every skinned window. A frameless top-level dialog that
 // owns its windowless controls in seven ordered groups, paints into a kept back
 // buffer only what was invalidated (background, then the controls of groups 0
-// to 6 in order), routes the mouse to the control under it and gives a pressed
-// control every move until the button comes up, moves the window when an empty
-// spot is dragged, keeps its background bitmap, tracks the pop-up windows it
-// opened, and dispatches numbered messages through its message table. What the
-// controls need to know about their window (radio groups, DPI level buttons,
-// page tabs, ids that repaint it all) is configured per window.
+// to 6 in order), routes the mouse through its PointerRouter (the control under
+// the pointer, a pressed control that takes every event until the button comes
+// up, the window move when an empty spot is dragged), keeps its background bitmap, tracks the pop-up windows
+// it opened, and dispatches numbered messages through its message table. What the controls need to know about
+// their window (radio groups, level buttons, page tabs, ids that repaint it all) is configured per window.
 #pragma once
 
 #include <QDialog>
@@ -21,13 +20,14 @@
 #include <vector>
 
 #include "skin/ControlBase.h"
+#include "skin/PointerRouter.h"
 #include "skin/Skin.h"
 #include "skin/WindowMessages.h"
 #include "skin/WindowSelections.h"
 
 namespace tarvik {
 
-class CDlgBase : public QDialog {
+class CDlgBase : public QDialog, private PointerHost {
 public:
     static constexpr int kGroupCount = 7;
     static constexpr int kPopupSlotCount = 11;
@@ -72,10 +72,11 @@ public:
     bool HandlesMessage(int msg) const { return messages_.Handles(msg); }
 
     // Routing state.
-    CControlBase* HotControl() const { return hot_; }
-    CControlBase* PressedControl() const { return pressed_; }
-    QPoint LastMousePoint() const { return lastPoint_; }
-    Rect PressedRect() const { return pressedRect_; }
+    const PointerRouter& Pointer() const { return router_; }
+    CControlBase* HotControl() const { return router_.Target(); }
+    CControlBase* PressedControl() const { return router_.Active(); }
+    QPoint LastMousePoint() const { return router_.LastPoint(); }
+    Rect PressedRect() const { return router_.PressedRect(); }
     Colour FillColour() const { return fill_; }
     const QFont& DialogFont() const { return dialogFont_; }
     const std::vector<std::unique_ptr<CControlBase>>& Group(int g) const;
@@ -85,9 +86,9 @@ public:
     RadioGroups& Radios() { return *radios_; }
     const RadioGroups& Radios() const { return *radios_; }
     void UseRadioGroups(RadioGroups& shared) { radios_ = &shared; }
-    // The window's DPI level buttons and their mask of enabled levels.
-    DpiLevelGroup& DpiLevels() { return dpiLevels_; }
-    const DpiLevelGroup& DpiLevels() const { return dpiLevels_; }
+    // The window's level buttons and their mask of enabled levels.
+    LevelGroup& Levels() { return levels_; }
+    const LevelGroup& Levels() const { return levels_; }
     // The window's pages and the tabs that switch them.
     PageTabs& Pages() { return pages_; }
     const PageTabs& Pages() const { return pages_; }
@@ -113,15 +114,24 @@ protected:
 
     // Dialog initialisation: title, dialog font, size, CreateControls, centring.
     virtual bool OnInitDialog();
-    // Paints the whole window into the paint buffer; ends with DrawControls.
-    virtual void DrawWindow(QPainter& dc, const Rect& client) = 0;
+    // Paints the whole window into the paint buffer. The body every window
+    // shares: the fill colour and background copy (DrawBackground), the frame
+    // picture (SetFrameFile), DrawUnderControls, the controls, DrawOverControls.
+    virtual void DrawWindow(QPainter& dc, const Rect& client);
+    // What a window draws between its frame and its controls, and over its controls.
+    virtual void DrawUnderControls(QPainter& dc, const Rect& client);
+    virtual void DrawOverControls(QPainter& dc, const Rect& client);
+    // The frame picture DrawWindow stretches over the window (as DrawFrameFile
+    // does); a window grown taller than its frame tells by how much.
+    void SetFrameFile(const QString& name, int designWidth, int designHeight, int keepTop = 0);
+    void SetFrameGrownBy(int pixels) { frame_.grownBy = pixels; }
     // Draws every shown control of groups 0 to 6 that meets `update`, in order.
     virtual void DrawControls(QPainter& dc, const Rect& update);
     // Creates the window's controls; called once from OnInitDialog.
     virtual void CreateControls(const Rect& client) = 0;
     virtual void OnTimer(int id);
 
-    // Mouse routing.
+    // Mouse routing: each hands the event to the router.
     virtual void OnMouseMove(unsigned keys, QPoint p);
     virtual void OnMouseHover(QPoint p);
     virtual void OnMouseLeave();
@@ -178,37 +188,52 @@ protected:
 
     // Hands the move of the window to the window system while the button is
     // held; false where it cannot, and the window follows the mouse itself.
-    virtual bool StartSystemMove();
+    bool StartSystemMove() override;
 
 private:
     friend class RoutingScope;
-    void ArmWindowDrag(QPoint globalPos);
-    bool FollowWindowDrag(const QMouseEvent& event);
     void FlushDeletedControls();
+
+    // What the router asks of the window.
+    int ControlCount() const override;
+    RoutedControl ControlAt(int index) const override;
+    void RouteMove(unsigned keys, QPoint p) override { OnMouseMove(keys, p); }
+    void InvalidateControl(const Rect& r) override { InvalidateRect(r); }
+    void InvalidateWindow() override { InvalidateAll(); }
+    bool IsPageSwitch(int id) const override { return IsPageSwitchId(id); }
+    void RequestHoverNotice() override { hoverTimer_.start(); }
+    void CancelHoverNotice() override { hoverTimer_.stop(); }
+    QPoint CursorPoint() const override;
+    bool IsMaximised() const override { return isMaximized(); }
+    QPoint ToGlobal(QPoint p) const override { return mapToGlobal(p); }
+    QPoint WindowPosition() const override { return pos(); }
+    int DragDistance() const override;
+    void MoveWindowTo(QPoint topLeft) override { move(topLeft); }
 
     int windowWidth_ = 2254;
     int windowHeight_ = 1480;
     Colour fill_ = kWindowFill;
     QFont dialogFont_;
     QImage backgroundCopy_;
+    struct Frame {
+        QString name; // none when empty
+        int designWidth = 0;
+        int designHeight = 0;
+        int grownBy = 0;
+        int keepTop = 0;
+    };
+    Frame frame_;
     int backgroundMargin_ = 0;
 
     bool initialised_ = false;
-    bool tracking_ = false;
-    bool buttonHeld_ = false;
-    Rect pressedRect_ = kNoRect;
-    bool doubleClick_ = false;
-    bool capture_ = false;
-    QPoint lastPoint_{-1, -1};
 
     std::array<std::vector<std::unique_ptr<CControlBase>>, kGroupCount> groups_;
-    CControlBase* hot_ = nullptr;
-    CControlBase* pressed_ = nullptr;
+    PointerRouter router_{*this};
     std::array<QPointer<QWidget>, kPopupSlotCount> popups_;
 
     RadioGroups ownRadios_;
     RadioGroups* radios_ = &ownRadios_;
-    DpiLevelGroup dpiLevels_;
+    LevelGroup levels_;
     PageTabs pages_;
     IdRanges pageSwitchIds_;
 
@@ -227,16 +252,6 @@ private:
     // Controls deleted while an event is being routed, destroyed when it ends.
     int routingDepth_ = 0;
     std::vector<std::unique_ptr<CControlBase>> deleted_;
-
-    // Window dragging. A press on an empty spot only arms the drag; the first
-    // move with the button still held past the drag distance starts it. A press
-    // and its release with no move between them (a tap, xdotool's click) are a
-    // click, which moves nothing: a window-manager move started at the press
-    // would run on after the release it never saw, until the next click.
-    enum class Drag { None, Armed, Following };
-    Drag drag_ = Drag::None;
-    QPoint dragPress_;  // global point of the press
-    QPoint dragOffset_; // press point minus the window's position
 };
 
 } // namespace tarvik

@@ -1,6 +1,5 @@
 // Radio buttons. A radio button's selection lives in its window's radio groups
-// (one 32-bit word, RadioGroups); the DPI level buttons share their window's
-// mask of enabled levels (DpiLevelGroup).
+// (one 32-bit word, RadioGroups).
 #pragma once
 
 #include "skin/ControlBase.h"
@@ -29,38 +28,6 @@ public:
 
 private:
     SkinImage normal_, hover_, selected_;
-};
-
-// A DPI level button: shows its DPI (step × 50) over its picture and selects
-// levels 1 to k + 1 when clicked.
-class CDPIRadioButton : public CControlBase {
-public:
-    CDPIRadioButton(CDlgBase* parent, int id, const Rect& rect, const QString& text, bool groupVisible = true,
-                    bool visible = true, bool disabled = false);
-
-    bool LoadNormalImage(const QString& name) { return LoadPicture(normal_, name); }
-    bool LoadHoverImage(const QString& name) { return LoadPicture(hover_, name); }
-    bool LoadSelectedImage(const QString& name) { return LoadPicture(selected_, name); }
-
-    int Step() const { return step_; }
-    void SetStep(int step);
-    Colour TextColour() const { return textColour_; }
-    void SetTextColour(Colour colour);
-    // The level this button stands for in its window's DPI level buttons (0-7), or -1.
-    int Level() const;
-    bool IsSelected() const;
-    int PictureIndex() const;
-
-    void Draw(QPainter& dc, const Rect& update) override;
-    bool OnMouseMove(unsigned keys, int x, int y) override;
-    bool OnLButtonDown(unsigned keys, int x, int y) override;
-    bool OnLButtonUp(unsigned keys, int x, int y) override;
-    void ReleaseImages() override;
-
-private:
-    SkinImage normal_, hover_, selected_;
-    int step_ = 0;
-    Colour textColour_ = kTextNormal;
 };
 
 } // namespace tarvik

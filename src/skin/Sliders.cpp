@@ -221,22 +221,4 @@ bool CVerticalSliderControl::OnLButtonUp(unsigned, int x, int y) {
         x, y, [] {}, id_, 0);
 }
 
-CDPIValueShowControl::CDPIValueShowControl(CDlgBase* parent, int id, const Rect& rect, const QString& text,
-                                           int maximum, int marginA, int marginB, bool groupVisible,
-                                           bool visible, bool disabled)
-    : CLevelBarBase(parent, id, rect, text, maximum, marginA, marginB, groupVisible, visible, disabled) {}
-
-bool CDPIValueShowControl::OnMouseMove(unsigned, int x, int y) {
-    return ButtonMouseMove(x, y);
-}
-
-bool CDPIValueShowControl::OnLButtonDown(unsigned, int x, int y) {
-    return ButtonLButtonDown(x, y);
-}
-
-bool CDPIValueShowControl::OnLButtonUp(unsigned, int x, int y) {
-    return ButtonLButtonUp(
-        x, y, [] {}, id_, 0);
-}
-
 } // namespace tarvik

@@ -1,7 +1,7 @@
 // The slider controls: CSliderControl (a horizontal thumb on N discrete stops;
 // its bar is a separate static picture), CVerticalSliderControl (a level bar
 // that can be dragged, value 0 .. maximum - 1, low end at the bottom) and
-// CDPIValueShowControl (the same bar as a display that can only be clicked).
+// CLevelBarBase, the bar they share.
 #pragma once
 
 #include <vector>
@@ -56,8 +56,8 @@ private:
     Rect thumbRect_;
 };
 
-// The level bar shared by the two vertical controls: a track picture with the
-// fill picture's lower part drawn up to the value's height.
+// The level bar of the vertical controls: a track picture with the fill
+// picture's lower part drawn up to the value's height.
 class CLevelBarBase : public CControlBase {
 public:
     CLevelBarBase(CDlgBase* parent, int id, const Rect& rect, const QString& text, int maximum, int marginA,
@@ -99,17 +99,6 @@ public:
 
 private:
     bool dragging_ = false;
-};
-
-class CDPIValueShowControl : public CLevelBarBase {
-public:
-    CDPIValueShowControl(CDlgBase* parent, int id, const Rect& rect, const QString& text, int maximum,
-                         int marginA = 0, int marginB = 0, bool groupVisible = true, bool visible = true,
-                         bool disabled = false);
-
-    bool OnMouseMove(unsigned keys, int x, int y) override;
-    bool OnLButtonDown(unsigned keys, int x, int y) override;
-    bool OnLButtonUp(unsigned keys, int x, int y) override;
 };
 
 } // namespace tarvik

@@ -66,15 +66,15 @@ int RadioGroups::SelectedIn(int id) const {
     return 0;
 }
 
-// ---- DpiLevelGroup ------------------------------------------------------------------------
+// ---- LevelGroup ---------------------------------------------------------------------------
 
-int DpiLevelGroup::LevelOf(int id) const {
+int LevelGroup::LevelOf(int id) const {
     if (firstId < 0) return -1;
     const int k = id - firstId;
     return k >= 0 && k < kLevels ? k : -1;
 }
 
-void DpiLevelGroup::ClickLevel(int level) {
+void LevelGroup::ClickLevel(int level) {
     if (level >= 0 && level < kLevels) mask = static_cast<std::uint8_t>((1u << (level + 1)) - 1u);
 }
 

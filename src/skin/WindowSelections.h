@@ -1,4 +1,4 @@
-// What a window configures for the controls it owns: its radio groups, its DPI
+// What a window configures for the controls it owns: its radio groups, its
 // level buttons, its page tabs, and the command ids whose click repaints the
 // whole window. The toolkit's controls read these from their window, so the
 // toolkit itself knows no window's ids.
@@ -65,14 +65,15 @@ private:
     std::uint32_t word_ = 0;
 };
 
-// The DPI level buttons of a window: consecutive command ids from `firstId`, one
-// per level, sharing the mask of enabled levels (bit k = level k).
-class DpiLevelGroup {
+// The level buttons of a window: consecutive command ids from `firstId`, one
+// per level, sharing the mask of enabled levels (bit k = level k). A click on a
+// level enables it and every level below it.
+class LevelGroup {
 public:
     static constexpr int kLevels = 8;
     static constexpr std::uint8_t kInitialMask = 0x02;
 
-    // The id of level 0's button; -1 while the window has no DPI level buttons.
+    // The id of level 0's button; -1 while the window has no level buttons.
     int firstId = -1;
     std::uint8_t mask = kInitialMask;
 

@@ -10,7 +10,8 @@ namespace tarvik {
 
 // ---- CWndPopup ----------------------------------------------------------------------
 
-CWndPopup::CWndPopup(int kind) : QWidget(nullptr), font_(MakeInterfaceFont()), kind_(kind) {
+CWndPopup::CWndPopup(int kind, int closeMessage)
+    : QWidget(nullptr), font_(MakeInterfaceFont()), kind_(kind), closeMessage_(closeMessage) {
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
@@ -25,37 +26,6 @@ CWndPopup::CWndPopup(int kind) : QWidget(nullptr), font_(MakeInterfaceFont()), k
 
 CWndPopup::~CWndPopup() {
     if (qApp) qApp->removeEventFilter(this);
-}
-
-int CWndPopup::CloseMessageOf(int kind) {
-    switch (kind) {
-    case 0:
-        return 1029;
-    case 2:
-        return 1042;
-    case 3:
-        return 1045;
-    case 7:
-        return 1126;
-    case 8:
-        return 1136;
-    case 9:
-        return 1146;
-    case 10:
-        return 1156;
-    case 11:
-        return 1159;
-    case 12:
-        return 1162;
-    case 13:
-        return 1165;
-    case 14:
-        return 1168;
-    case 15:
-        return 1170;
-    default:
-        return 0;
-    }
 }
 
 bool CWndPopup::Create(CDlgBase* parent, const Rect& screenRect, int selectionMessage, int tag) {
@@ -119,7 +89,7 @@ void CWndPopup::Notify(int msg, WParam wParam, LParam lParam) {
 void CWndPopup::ReportDeactivation() {
     if (closeReported_ || closing_) return;
     closeReported_ = true;
-    Notify(CloseMessageOf(kind_), static_cast<WParam>(tag_), kind_);
+    Notify(closeMessage_, static_cast<WParam>(tag_), kind_);
 }
 
 void CWndPopup::paintEvent(QPaintEvent*) {
@@ -203,8 +173,8 @@ PopupPictures PopupPictures::Menu() {
             SkinName("skins\\menusub_ov.png")};
 }
 
-CListPopup::CListPopup(int kind, Style style, int right, int height)
-    : CWndPopup(kind), style_(style), right_(right), height_(height), y_(UiScale()) {}
+CListPopup::CListPopup(int kind, int closeMessage, Style style, int right, int height)
+    : CWndPopup(kind, closeMessage), style_(style), right_(right), height_(height), y_(UiScale()) {}
 
 void CListPopup::LoadPictures(const PopupPictures& pictures) {
     LoadSkinImage(normal_, SkinFile(pictures.normal), pictureWidth_, pictureHeight_);

@@ -2,11 +2,12 @@
 // drops down under a combo button (or opens beside another pop-up as a
 // sub-menu). It draws into one buffer that is shown whole, routes the mouse to
 // its subclass, reports loss of activation to its owner with the close message
-// of its kind, and tells the owner (1025) when it closes.
+// it was made with, and tells the owner (1025) when it closes.
 //
 // CListPopup adds the vertical item list every pop-up shows: layout, the two
 // drawing styles, the hot item that follows the mouse while the button is up,
-// and the press and release rules. The twelve pop-ups are in Popups.h.
+// and the press and release rules. The app's pop-ups are in widgets/Popups.h
+// and macro/ui/FunctionPopups.h.
 #pragma once
 
 #include <QFont>
@@ -32,17 +33,17 @@ public:
     // Sent to the owner when the pop-up closes.
     static constexpr int kClosedMessage = 1025;
 
-    explicit CWndPopup(int kind);
+    // `kind` tells the owner which pop-up it is; `closeMessage` is sent to the
+    // owner (wParam the tag, lParam the kind) when the pop-up loses activation.
+    CWndPopup(int kind, int closeMessage);
     ~CWndPopup() override;
-
-    // The close message of a pop-up kind (0 for an unknown kind).
-    static int CloseMessageOf(int kind);
 
     // Builds the items, sizes and renders the window, and shows it owned by
     // `parent` with its top-left corner at the rectangle's (screen coordinates).
     bool Create(CDlgBase* parent, const Rect& screenRect, int selectionMessage, int tag);
 
     int Kind() const { return kind_; }
+    int CloseMessage() const { return closeMessage_; }
     int Tag() const { return tag_; }
     int SelectionMessage() const { return selectionMessage_; }
     CDlgBase* Owner() const { return parent_.data(); }
@@ -88,6 +89,7 @@ private:
     int selectionMessage_ = 0;
     int tag_ = 0;
     int kind_;
+    int closeMessage_;
     QPointer<CDlgBase> parent_;
     QImage frame_;
     QTimer hoverTimer_;
@@ -140,7 +142,7 @@ public:
 
 protected:
     // right: the design right edge R; height: the design row height H.
-    CListPopup(int kind, Style style, int right, int height);
+    CListPopup(int kind, int closeMessage, Style style, int right, int height);
 
     void LoadPictures(const PopupPictures& pictures);
     void AddItem(int value, const QString& label, bool subMenu = false);

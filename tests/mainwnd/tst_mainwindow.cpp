@@ -25,12 +25,14 @@
 #include "model/ProfileSlots.h"
 #include "skin/CheckButton.h"
 #include "skin/ComboButton.h"
-#include "skin/Popups.h"
-#include "skin/PowerManageButton.h"
 #include "skin/RadioButton.h"
 #include "skin/Sliders.h"
 #include "skin/StaticControls.h"
 #include "text/Language.h"
+#include "widgets/Battery.h"
+#include "widgets/DpiControls.h"
+#include "widgets/Popups.h"
+#include "widgets/PowerManageButton.h"
 
 Q_DECLARE_METATYPE(tarvik::mainwnd::PanelState)
 Q_DECLARE_METATYPE(tarvik::SendGroups)

@@ -31,17 +31,18 @@
 #include "mainwnd/ProfileNameDlg.h"
 #include "model/PollingRates.h"
 #include "skin/CheckButton.h"
-#include "skin/ColorPaletteDlg.h"
 #include "skin/ColorSelectButton.h"
 #include "skin/ComboButton.h"
-#include "skin/DPIValueSettingDlg.h"
-#include "skin/Popups.h"
-#include "skin/PowerManageButton.h"
 #include "skin/RadioButton.h"
 #include "skin/Sliders.h"
 #include "skin/StaticControls.h"
 #include "text/Language.h"
 #include "text/U16.h"
+#include "widgets/ColorPaletteDlg.h"
+#include "widgets/DPIValueSettingDlg.h"
+#include "widgets/DpiControls.h"
+#include "widgets/Popups.h"
+#include "widgets/PowerManageButton.h"
 
 using namespace tarvik;
 using namespace tarvik::mainwnd;

@@ -10,8 +10,8 @@
 #include "skin/ColorSelectButton.h"
 #include "skin/ComboButton.h"
 #include "skin/ImageButton.h"
-#include "skin/PowerManageButton.h"
 #include "skin/RadioButton.h"
+#include "widgets/DpiControls.h"
 
 using namespace skintest;
 using namespace tarvik;
@@ -37,14 +37,10 @@ private slots:
     void stateMachine();
     void radioWord_data();
     void radioWord();
-    void dpiLevelMask_data();
-    void dpiLevelMask();
     void selectionsBelongToTheirWindow();
     void radioGroupsRefuseOverlaps();
     void comboEnterAndLeaveCounts();
     void comboLeaveWaitsForItsPopup();
-    void powerDialWedges_data();
-    void powerDialWedges();
     void pictureStretchedAtScaleOnePointFive();
     void colourSwatchAtScaleOnePointFive();
     void lastLoadedPictureSizeIsTheSourceRectangle();
@@ -312,40 +308,6 @@ void TestControls::radioWord() {
         QCOMPARE(r->IsSelected(), groups.Bit(r->Id()) >= 0 && (word >> groups.Bit(r->Id()) & 1u));
 }
 
-void TestControls::dpiLevelMask_data() {
-    QTest::addColumn<QString>("clicks");
-    QTest::addColumn<QString>("masks"); // the mask after each click
-    QTest::newRow("3293") << "3293"
-                          << "0f";
-    QTest::newRow("3290 then 3297") << "3290 3297"
-                                    << "01 ff";
-    QTest::newRow("3291 3294 3292") << "3291 3294 3292"
-                                    << "03 1f 07";
-}
-
-void TestControls::dpiLevelMask() {
-    QFETCH(QString, clicks);
-    QFETCH(QString, masks);
-    TestDlg dlg(600, 100);
-    ConfigureProgramIds(dlg);
-    QCOMPARE(dlg.DpiLevels().mask, std::uint8_t(2));
-    const QStringList ids = clicks.split(' ');
-    std::vector<CDPIRadioButton*> buttons;
-    dlg.create = [&](TestDlg& d) {
-        for (int i = 0; i < ids.size(); ++i)
-            buttons.push_back(
-                d.Add(0, std::make_unique<CDPIRadioButton>(
-                             &d, ids[i].toInt(), Rect{10 + 40 * i, 10, 36 + 40 * i, 21}, QString())));
-    };
-    QVERIFY(Open(dlg));
-    QStringList seen;
-    for (CDPIRadioButton* b : buttons) {
-        Click(dlg, Centre(b->GetRect()));
-        seen << QStringLiteral("%1").arg(dlg.DpiLevels().mask, 2, 16, QLatin1Char('0'));
-    }
-    QCOMPARE(seen.join(' '), masks);
-}
-
 void TestControls::selectionsBelongToTheirWindow() {
     TestDlg a(200, 60), b(200, 60), shared(200, 60), bare(200, 60);
     ConfigureProgramIds(a);
@@ -364,10 +326,10 @@ void TestControls::selectionsBelongToTheirWindow() {
     Click(a, Centre(r1));
     Click(a, Centre(r2));
     QCOMPARE(a.Radios().SelectedIn(3033), 3030);
-    QCOMPARE(a.DpiLevels().mask, std::uint8_t(0x0F));
+    QCOMPARE(a.Levels().mask, std::uint8_t(0x0F));
     // Another window keeps its own word and mask.
     QCOMPARE(b.Radios().Word(), std::uint32_t(0x280282));
-    QCOMPARE(b.DpiLevels().mask, std::uint8_t(0x02));
+    QCOMPARE(b.Levels().mask, std::uint8_t(0x02));
     // A window that shares the groups sees and changes the same word.
     shared.InitDialog();
     QVERIFY(static_cast<CRadioButton*>(shared.FindControl(3030))->IsSelected());
@@ -380,7 +342,7 @@ void TestControls::selectionsBelongToTheirWindow() {
     QCOMPARE(Describe(bare.messages), QString("3030:0:1 3030:0:2 3293:0:1 3293:0:2"));
     QVERIFY(!static_cast<CRadioButton*>(bare.FindControl(3030))->IsSelected());
     QCOMPARE(bare.Radios().Word(), std::uint32_t(0));
-    QCOMPARE(bare.DpiLevels().mask, DpiLevelGroup::kInitialMask);
+    QCOMPARE(bare.Levels().mask, LevelGroup::kInitialMask);
     QVERIFY(!static_cast<CDPIRadioButton*>(bare.FindControl(3293))->IsSelected());
 }
 
@@ -439,53 +401,6 @@ void TestControls::comboLeaveWaitsForItsPopup() {
     combo->SetOpen(false);
     Move(dlg, kOut + QPoint(3, 3));
     QCOMPARE(Describe(dlg.messages), QString("1144:3120:4 1144:3120:5"));
-}
-
-// ---- power-down dial ------------------------------------------------------------------
-
-void TestControls::powerDialWedges_data() {
-    QTest::addColumn<double>("scale");
-    QTest::addColumn<QPoint>("design"); // release point, design pixels from the dial's corner
-    QTest::addColumn<int>("value");     // value afterwards (initially 6)
-    QTest::addColumn<QString>("messages");
-
-    // Centroids of the wedges: (R(k-2) + R(k-1) + C) / 3 with C = (70, 71).
-    const int rim[9][2] = {{3, 71},   {7, 51},   {17, 32},  {40, 13}, {70, 5},
-                           {100, 14}, {121, 31}, {131, 51}, {134, 71}};
-    for (double scale : {1.0, 1.5, 2.0}) {
-        for (int v = 3; v <= 10; ++v) {
-            const int a = v - 3, b = v - 2;
-            const QPoint centroid((rim[a][0] + rim[b][0] + 70) / 3, (rim[a][1] + rim[b][1] + 71) / 3);
-            QTest::addRow("scale %.1f wedge %d", scale, v) << scale << centroid << v << "3500:0:1 3500:0:2";
-        }
-        QTest::addRow("scale %.1f below the centre line", scale)
-            << scale << QPoint(70, 78) << 6 << "3500:0:1";
-        QTest::addRow("scale %.1f corner outside the wedges", scale)
-            << scale << QPoint(2, 2) << 6 << "3500:0:1";
-    }
-}
-
-void TestControls::powerDialWedges() {
-    QFETCH(double, scale);
-    QFETCH(QPoint, design);
-    QFETCH(int, value);
-    QFETCH(QString, messages);
-    SetUiScale(scale);
-    CPowerManageButton* dial = nullptr;
-    const Rect r = ScaledRect(81, 50, 221, 134);
-    TestDlg dlg(Scaled(400), Scaled(200));
-    dlg.create = [&](TestDlg& d) {
-        dial = d.Add(0, std::make_unique<CPowerManageButton>(&d, 1234, r, QString(), 0));
-    };
-    QVERIFY(Open(dlg));
-    QCOMPARE(dial->Id(), 3500);
-    const QPoint p(r.left + static_cast<int>(design.x() * scale),
-                   r.top + static_cast<int>(design.y() * scale));
-    Move(dlg, p);
-    Press(dlg, p);
-    Release(dlg, p);
-    QCOMPARE(dial->Value(), value);
-    QCOMPARE(Describe(dlg.messages), messages);
 }
 
 // ---- scale and pictures ---------------------------------------------------------------

@@ -91,9 +91,6 @@ private slots:
     void levelBarValuesAndFill();
     void levelBarDragReportsValues();
 
-    void batteryFill_data();
-    void batteryFill();
-
     void tabClickSetsPageAndSubPage_data();
     void tabClickSetsPageAndSubPage();
     void tabPictureIndex();
@@ -327,45 +324,6 @@ void TestLists::levelBarDragReportsValues() {
     Release(dlg, QPoint(300, 260));  // outside: no click
     QCOMPARE(Describe(Only(dlg.messages, 3310)), Describe({{3310, 0, 1}, {3310, 49, 3}, {3310, 0, 3}}));
     QCOMPARE(bar->value, 0);
-}
-
-// ---- battery -------------------------------------------------------------------------------------
-
-void TestLists::batteryFill_data() {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("level");
-    QTest::addColumn<int>("firstFilledRow"); // -1: no fill
-    QTest::newRow("level 0 still one pixel") << 0 << 0 << 56;
-    QTest::newRow("level 50") << 0 << 50 << 32;
-    QTest::newRow("level 100: 50 pixels") << 0 << 100 << 7;
-    QTest::newRow("charging shows its own level") << 1 << 90 << 32;
-}
-
-void TestLists::batteryFill() {
-    QFETCH(int, mode);
-    QFETCH(int, level);
-    QFETCH(int, firstFilledRow);
-    QTemporaryDir dir;
-    const QColor empty(255, 0, 0), full(0, 255, 0), charging(0, 0, 255), flash(0, 0, 0, 0);
-    TestDlg dlg(30, 61);
-    CBattery* b = nullptr;
-    dlg.create = [&](TestDlg& d) {
-        b = d.Add(0, std::make_unique<CBattery>(&d, 3406, Rect{0, 0, 30, 61}));
-        b->LoadEmptyImage(SolidPng(dir, "e.png", empty, 30, 61));
-        b->LoadFullImage(SolidPng(dir, "f.png", full, 30, 61));
-        b->LoadChargingImage(SolidPng(dir, "c.png", charging, 30, 61));
-        b->LoadFlashImage(SolidPng(dir, "l.png", flash, 30, 61));
-        b->mode = mode;
-        b->level = static_cast<std::uint8_t>(level);
-        b->chargingLevel = 50;
-    };
-    dlg.InitDialog();
-    QVERIFY(b->IsDisabled());
-    const QImage img = dlg.Render();
-    const QColor fill = mode == 1 ? charging : full;
-    const QColor above = mode == 1 ? QColor(0, 0, 0) : empty;
-    QCOMPARE(PixelAt(img, QPoint(15, firstFilledRow)), fill);
-    QCOMPARE(PixelAt(img, QPoint(15, firstFilledRow - 1)), above);
 }
 
 // ---- tabs ------------------------------------------------------------------------------------------

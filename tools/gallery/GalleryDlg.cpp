@@ -8,8 +8,9 @@
 #include "skin/ColorSelectButton.h"
 #include "skin/ComboButton.h"
 #include "skin/ImageButton.h"
-#include "skin/PowerManageButton.h"
 #include "skin/RadioButton.h"
+#include "widgets/DpiControls.h"
+#include "widgets/PowerManageButton.h"
 
 namespace tarvik {
 
@@ -35,7 +36,7 @@ CGalleryDlg::CGalleryDlg(QWidget* parent) : CDlgBase(parent) {
     Radios().AddGroup(20, {3510, 3511});
     Radios().Select(3033);
     Radios().Select(3511);
-    DpiLevels().firstId = kFirstDpiButton;
+    Levels().firstId = kFirstDpiButton;
     Messages().Add(2002, [this](int, WParam, LParam code) -> LResult {
         if (code == kNotifyClick) showMinimized();
         return 0;
@@ -215,7 +216,7 @@ void CGalleryDlg::CreateControls(const Rect&) {
     }
 
     // ---- DPI level buttons: levels 1-3 enabled, level 2 the active one.
-    DpiLevels().mask = 0x07;
+    Levels().mask = 0x07;
     {
         const int y = Row(QStringLiteral("CDPIRadioButton"), 11);
         const int steps[] = {16, 32, 64, 96, 160};

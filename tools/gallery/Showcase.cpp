@@ -15,15 +15,17 @@
 #include "macro/ui/MacroSelectDlg.h"
 #include "macro/ui/ShortcutDlg.h"
 #include "macro/ui/StepDialogs.h"
-#include "skin/ColorPaletteDlg.h"
-#include "skin/DPIValueSettingDlg.h"
 #include "skin/ImageButton.h"
-#include "skin/Popups.h"
 #include "skin/ScrollBar.h"
 #include "skin/ShowLists.h"
 #include "skin/Sliders.h"
 #include "skin/StaticControls.h"
 #include "text/Language.h"
+#include "widgets/Battery.h"
+#include "widgets/ColorPaletteDlg.h"
+#include "widgets/DPIValueSettingDlg.h"
+#include "widgets/DpiControls.h"
+#include "widgets/Popups.h"
 
 namespace tarvik {
 

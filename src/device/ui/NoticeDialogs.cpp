@@ -43,6 +43,8 @@ CAttentionDlg::CAttentionDlg(const QString&, const QString& message, QWidget* pa
     const int needed = std::min(MessageHeightNeeded(), Scaled(kMaxMessageHeight));
     grownBy_ = std::max(0, needed - MessageRect().Height());
     SetWindowSize(Scaled(kDesignWidth), Scaled(kDesignHeight) + grownBy_);
+    SetFrameFile(SkinName("skins\\Frame_warning.bmp"), kDesignWidth, kDesignHeight, 30);
+    SetFrameGrownBy(grownBy_);
     UseStandardCloseIds();
     UseStandardConfirmId();
 }
@@ -68,16 +70,11 @@ void CAttentionDlg::CreateControls(const Rect&) {
                                                 kDtCenter | kDtWordBreak));
 }
 
-void CAttentionDlg::DrawWindow(QPainter& dc, const Rect& client) {
-    DrawBackground(dc, client);
-    DrawFrameFile(dc, SkinName("skins\\Frame_warning.bmp"), kDesignWidth, kDesignHeight, grownBy_, 30);
-    DrawControls(dc, client);
-}
-
 // ---- CFirmwareResetDlg -------------------------------------------------------------------
 
 CFirmwareResetDlg::CFirmwareResetDlg(QWidget* parent) : CDlgBase(parent) {
     SetWindowSize(Scaled(kDesignWidth), Scaled(kDesignHeight));
+    SetFrameFile(SkinName("skins\\Frame_common.bmp"), kDesignWidth, kDesignHeight);
     UseStandardCloseIds();
     UseStandardConfirmId();
 }
@@ -88,12 +85,6 @@ void CFirmwareResetDlg::CreateControls(const Rect&) {
     AddControl(0, TextButton(this, kIdCancel, ScaledRect(350, 110, 419, 130), L(5)));
     AddControl(0, std::make_unique<CStaticText>(this, kIdMessage, ScaledRect(10, 60, 419, 108), L(140),
                                                 kMessageGrey, kDtCenter | kDtWordBreak));
-}
-
-void CFirmwareResetDlg::DrawWindow(QPainter& dc, const Rect& client) {
-    DrawBackground(dc, client);
-    DrawFrameFile(dc, SkinName("skins\\Frame_common.bmp"), kDesignWidth, kDesignHeight);
-    DrawControls(dc, client);
 }
 
 void CFirmwareResetDlg::keyPressEvent(QKeyEvent* event) {
@@ -152,8 +143,7 @@ int CProgressBarDlg::BandWidth() const {
     return static_cast<int>(progress_ * kDesignWidth / 100 * UiScale());
 }
 
-void CProgressBarDlg::DrawWindow(QPainter& dc, const Rect& client) {
-    FillSolidRect(dc, client, FillColour());
+void CProgressBarDlg::DrawUnderControls(QPainter& dc, const Rect&) {
     if (!background_.IsNull())
         StretchBitmap(dc, background_.image, QRect(0, 0, Scaled(kDesignWidth), Scaled(kDesignHeight)),
                       QRect(0, 0, kDesignWidth, kDesignHeight));
@@ -162,7 +152,6 @@ void CProgressBarDlg::DrawWindow(QPainter& dc, const Rect& client) {
         const int sourceWidth = progress_ * kDesignWidth / 100;
         StretchBitmap(dc, bar_.image, QRect(0, Scaled(66), band, Scaled(12)), QRect(0, 66, sourceWidth, 12));
     }
-    DrawControls(dc, client);
 }
 
 void CProgressBarDlg::OnTimer(int id) {

@@ -31,7 +31,6 @@ public:
 
 protected:
     void CreateControls(const Rect& client) override;
-    void DrawWindow(QPainter& dc, const Rect& client) override;
 
 private:
     QString message_;
@@ -50,7 +49,6 @@ public:
 
 protected:
     void CreateControls(const Rect& client) override;
-    void DrawWindow(QPainter& dc, const Rect& client) override;
     void keyPressEvent(QKeyEvent* event) override;
 };
 
@@ -84,7 +82,7 @@ public:
 protected:
     bool OnInitDialog() override;
     void CreateControls(const Rect& client) override;
-    void DrawWindow(QPainter& dc, const Rect& client) override;
+    void DrawUnderControls(QPainter& dc, const Rect& client) override;
     void OnTimer(int id) override;
     void keyPressEvent(QKeyEvent* event) override;
 

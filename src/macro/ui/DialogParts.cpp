@@ -81,6 +81,7 @@ void ShowNoticeText(QWidget* parent, const QString& text) {
 
 CConfirmDlg::CConfirmDlg(const QString& message, QWidget* parent) : CDlgBase(parent), message_(message) {
     SetWindowSize(Scaled(kDesignWidth), Scaled(kDesignHeight));
+    SetFrameFile(SkinName("skins\\Frame_warning.bmp"), kDesignWidth, kDesignHeight);
     UseStandardCloseIds();
     UseStandardConfirmId();
 }
@@ -91,12 +92,6 @@ void CConfirmDlg::CreateControls(const Rect&) {
     AddControl(0, MakeTextButton(this, kIdCancel, ScaledRect(240, 70, 305, 93), LangText(5)));
     AddControl(0, std::make_unique<CStaticText>(this, kIdMessage, ScaledRect(0, 30, 319, 62), message_,
                                                 kTextNormal, kDtCenter | kDtWordBreak));
-}
-
-void CConfirmDlg::DrawWindow(QPainter& dc, const Rect& client) {
-    DrawBackground(dc, client);
-    DrawFrameFile(dc, SkinName("skins\\Frame_warning.bmp"), kDesignWidth, kDesignHeight);
-    DrawControls(dc, client);
 }
 
 void CConfirmDlg::keyPressEvent(QKeyEvent* event) {

@@ -60,7 +60,6 @@ public:
 
 protected:
     void CreateControls(const Rect& client) override;
-    void DrawWindow(QPainter& dc, const Rect& client) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:

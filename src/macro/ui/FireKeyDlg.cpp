@@ -23,6 +23,7 @@ bool IsEnterOrEscape(int key) {
 
 CFireKeyDlg::CFireKeyDlg(CDlgBase* owner) : CDlgBase(owner), owner_(owner) {
     SetWindowSize(Scaled(kDesignWidth), Scaled(kDesignHeight));
+    SetFrameFile(SkinName("skins\\Frame_common.bmp"), kDesignWidth, kDesignHeight);
     UseStandardCloseIds();
     Messages().Add(kIdConfirm, [this](int, WParam, LParam code) -> LResult {
         if (code == kNotifyClick) Confirm();
@@ -98,12 +99,6 @@ void CFireKeyDlg::CreateControls(const Rect&) {
     first_ = MakeField(ScaledRect(70, 50, 168, 72), QStringLiteral("50"));
     second_ = MakeField(ScaledRect(250, 50, 348, 72), QStringLiteral("0"));
     first_->setFocus();
-}
-
-void CFireKeyDlg::DrawWindow(QPainter& dc, const Rect& client) {
-    DrawBackground(dc, client);
-    DrawFrameFile(dc, QStringLiteral("skins\\Frame_common.bmp"), kDesignWidth, kDesignHeight);
-    DrawControls(dc, client);
 }
 
 void CFireKeyDlg::OnTimer(int id) {

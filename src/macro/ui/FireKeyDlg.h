@@ -41,7 +41,6 @@ public:
 protected:
     bool OnInitDialog() override;
     void CreateControls(const Rect& client) override;
-    void DrawWindow(QPainter& dc, const Rect& client) override;
     void OnTimer(int id) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

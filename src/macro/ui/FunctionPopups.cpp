@@ -19,7 +19,7 @@ void SetCode(PopupResult& r, const KeyAction& a) {
 // ---- CComboPopup ----------------------------------------------------------------------
 
 CComboPopup::CComboPopup(const PopupPictures& pictures)
-    : CListPopup(kPopupFunction, Style::Picture, kMenuRight, kMenuHeight) {
+    : CListPopup(kPopupFunction, PopupCloseMessage(kPopupFunction), Style::Picture, kMenuRight, kMenuHeight) {
     LoadPictures(pictures);
 }
 
@@ -83,7 +83,7 @@ void CComboPopup::Choose(const PopupItem& item) {
 // ---- the sub-menus ------------------------------------------------------------------------
 
 CFunctionSubMenuPopup::CFunctionSubMenuPopup(int kind, FunctionSubMenu menu, const PopupPictures& pictures)
-    : CListPopup(kind, Style::Picture, kMenuRight, kMenuHeight), menu_(menu) {
+    : CListPopup(kind, PopupCloseMessage(kind), Style::Picture, kMenuRight, kMenuHeight), menu_(menu) {
     LoadPictures(pictures);
 }
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "macro/ButtonFunctions.h"
-#include "skin/Popups.h"
+#include "widgets/Popups.h"
 
 namespace tarvik {
 

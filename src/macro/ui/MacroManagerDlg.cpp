@@ -12,10 +12,10 @@
 #include "skin/CheckButton.h"
 #include "skin/ComboButton.h"
 #include "skin/OpenDialogList.h"
-#include "skin/Popups.h"
 #include "skin/RadioButton.h"
 #include "skin/StaticControls.h"
 #include "text/Language.h"
+#include "widgets/Popups.h"
 
 namespace tarvik {
 
@@ -64,6 +64,7 @@ CMacroManagerDlg::CMacroManagerDlg(QWidget* owner, MacroLibrary& library, std::f
           RefreshSelection();
       }) {
     SetWindowSize(Scaled(kDesignWidth), Scaled(kDesignHeight));
+    SetFrameFile(SkinName("skins\\Frame_Macro_Manager.bmp"), kDesignWidth, kDesignHeight);
     Radios().AddGroup(13, {kIdLoopOnce, kIdLoopHeld, kIdLoopCount});
     Radios().SetWord(0);
     Messages().Add(CKeyboardHook::kKeyMessage, CKeyboardHook::kKeyMessage, this, &CMacroManagerDlg::OnKey);
@@ -192,13 +193,10 @@ void CMacroManagerDlg::CreateControls(const Rect&) {
     RefreshSelection();
 }
 
-void CMacroManagerDlg::DrawWindow(QPainter& dc, const Rect& client) {
-    DrawBackground(dc, client);
-    DrawFrameFile(dc, SkinName("skins\\Frame_Macro_Manager.bmp"), kDesignWidth, kDesignHeight);
+void CMacroManagerDlg::DrawUnderControls(QPainter& dc, const Rect&) {
     // One-pixel frames around the two lists.
     FillSolidRect(dc, ScaledRect(24, 53, 169, 324), kListFrame);
     FillSolidRect(dc, ScaledRect(189, 53, 334, 324), kListFrame);
-    DrawControls(dc, client);
 }
 
 // ---- what the window shows --------------------------------------------------------------

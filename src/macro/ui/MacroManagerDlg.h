@@ -132,7 +132,7 @@ public:
 protected:
     bool OnInitDialog() override;
     void CreateControls(const Rect& client) override;
-    void DrawWindow(QPainter& dc, const Rect& client) override;
+    void DrawUnderControls(QPainter& dc, const Rect& client) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

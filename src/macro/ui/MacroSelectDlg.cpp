@@ -17,6 +17,7 @@ CMacroSelectDlg::CMacroSelectDlg(CDlgBase* owner, MacroLibrary& library)
           Refresh();
       }) {
     SetWindowSize(Scaled(kDesignWidth), Scaled(kDesignHeight));
+    SetFrameFile(SkinName("skins\\Frame_Macro_Manager.bmp"), kDesignWidth, kDesignHeight);
     UseStandardCloseIds();
     Messages().Add(kIdConfirm, kIdConfirm, this, &CMacroSelectDlg::OnCommand);
     Messages().Add(kIdTree, kIdTree, this, &CMacroSelectDlg::OnCommand);
@@ -55,11 +56,8 @@ void CMacroSelectDlg::CreateControls(const Rect&) {
     Refresh();
 }
 
-void CMacroSelectDlg::DrawWindow(QPainter& dc, const Rect& client) {
-    DrawBackground(dc, client);
-    DrawFrameFile(dc, SkinName("skins\\Frame_Macro_Manager.bmp"), kDesignWidth, kDesignHeight);
+void CMacroSelectDlg::DrawUnderControls(QPainter& dc, const Rect&) {
     FillSolidRect(dc, ScaledRect(24, 53, 489, 324), Rgb(148, 148, 148));
-    DrawControls(dc, client);
 }
 
 void CMacroSelectDlg::SelectNode(const MacroLocation& at) {

@@ -28,6 +28,7 @@ constexpr Box kBoxes[] = {{CShortcutDlg::kIdShift, 25, "Shift", kModShift},
 
 CShortcutDlg::CShortcutDlg(CDlgBase* owner) : CDlgBase(owner), owner_(owner) {
     SetWindowSize(Scaled(kDesignWidth), Scaled(kDesignHeight));
+    SetFrameFile(SkinName("skins\\Frame_common.bmp"), kDesignWidth, kDesignHeight);
     UseStandardCloseIds();
     Messages().Add(kIdConfirm, [this](int, WParam, LParam code) -> LResult {
         if (code == kNotifyClick) Confirm();
@@ -86,11 +87,8 @@ void CShortcutDlg::CreateControls(const Rect&) {
                                   QStringLiteral("skins\\button2_ov.png")));
 }
 
-void CShortcutDlg::DrawWindow(QPainter& dc, const Rect& client) {
-    DrawBackground(dc, client);
-    DrawFrameFile(dc, QStringLiteral("skins\\Frame_common.bmp"), kDesignWidth, kDesignHeight);
+void CShortcutDlg::DrawUnderControls(QPainter& dc, const Rect&) {
     FillSolidRect(dc, ScaledRect(22, 35, 179, 57), Rgb(255, 255, 255));
-    DrawControls(dc, client);
 }
 
 std::uint8_t CShortcutDlg::Modifiers() const {

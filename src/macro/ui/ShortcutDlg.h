@@ -43,7 +43,7 @@ public:
 protected:
     bool OnInitDialog() override;
     void CreateControls(const Rect& client) override;
-    void DrawWindow(QPainter& dc, const Rect& client) override;
+    void DrawUnderControls(QPainter& dc, const Rect& client) override;
 
 private:
     LResult OnKey(int msg, WParam wParam, LParam lParam);

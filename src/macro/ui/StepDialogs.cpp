@@ -32,6 +32,7 @@ CMacroFieldDlg::CMacroFieldDlg(QWidget* parent, int titleString, bool wideTitle,
     : CDlgBase(parent), titleString_(titleString), wideTitle_(wideTitle), kind_(kind),
       initial_(std::move(initial)), text_(initial_) {
     SetWindowSize(Scaled(kDesignWidth), Scaled(kDesignHeight));
+    SetFrameFile(SkinName("skins\\Frame_warning.bmp"), kDesignWidth, kDesignHeight);
     UseStandardCloseIds();
     Messages().Add(kIdConfirm, [this](int, WParam, LParam code) -> LResult {
         if (code == kNotifyClick) Confirm();
@@ -71,11 +72,8 @@ void CMacroFieldDlg::CreateControls(const Rect&) {
     edit_->setFocus();
 }
 
-void CMacroFieldDlg::DrawWindow(QPainter& dc, const Rect& client) {
-    DrawBackground(dc, client);
-    DrawFrameFile(dc, SkinName("skins\\Frame_warning.bmp"), kDesignWidth, kDesignHeight);
+void CMacroFieldDlg::DrawUnderControls(QPainter& dc, const Rect&) {
     FillSolidRect(dc, ScaledRect(11, 40, 306, 62), Rgb(255, 255, 255));
-    DrawControls(dc, client);
 }
 
 QString CMacroFieldDlg::Text() const {

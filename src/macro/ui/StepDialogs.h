@@ -54,7 +54,7 @@ protected:
 
     bool OnInitDialog() override;
     void CreateControls(const Rect& client) override;
-    void DrawWindow(QPainter& dc, const Rect& client) override;
+    void DrawUnderControls(QPainter& dc, const Rect& client) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -17,8 +17,8 @@
 #include "macro/ui/StepDialogs.h"
 #include "skin/CheckButton.h"
 #include "skin/OpenDialogList.h"
-#include "skin/Popups.h"
 #include "text/Log.h"
+#include "widgets/Popups.h"
 
 using namespace macrouitest;
 

@@ -26,6 +26,10 @@ enum PopupKind : int {
     kPopupMacroList = 15,
 };
 
+// The message a pop-up of this kind sends its owner when it loses activation
+// (0 for an unknown kind).
+int PopupCloseMessage(int kind);
+
 // The step kinds that can be inserted into a macro (one byte: value - 1).
 class CComboActionInsertPopup : public CListPopup {
 public:
@@ -56,6 +60,24 @@ protected:
     void Choose(const PopupItem& item) override;
 };
 
+// The items of the profile list by the value its notifications carry: the
+// title row, the five shown profiles (show position 0 is kFirstProfile) and
+// the add entry. Both the list and the window that opens it read them here.
+struct ProfileListItem {
+    static constexpr int kTitle = 1;
+    static constexpr int kShownCount = 5;
+    static constexpr int kFirstProfile = 2;
+    static constexpr int kLastProfile = kFirstProfile + kShownCount - 1;
+    static constexpr int kAdd = kLastProfile + 1;
+
+    static constexpr bool IsProfile(int value) { return value >= kFirstProfile && value <= kLastProfile; }
+    // The show position of a profile item (0-4); -1 for any other value.
+    static constexpr int PositionOf(int value) { return IsProfile(value) ? value - kFirstProfile : -1; }
+    static constexpr int ValueOf(int position) { return kFirstProfile + position; }
+    // The row an item is drawn in, counted from the title's 0.
+    static constexpr int RowOf(int value) { return value - kTitle; }
+};
+
 // The profile list: a title row, the five shown profiles (empty beyond the shown
 // count), and the add entry. Flat style; reports the item value instead of a record.
 class CComboProfilePopup : public CListPopup {
@@ -65,7 +87,7 @@ public:
 
     // names: the profiles at show positions 0-4 ("" for hidden ones); current:
     // the show position of the current profile (-1: none is marked).
-    CComboProfilePopup(const std::array<QString, 5>& names, int current);
+    CComboProfilePopup(const std::array<QString, ProfileListItem::kShownCount>& names, int current);
 
 protected:
     void BuildItems() override;
@@ -74,7 +96,7 @@ protected:
     void DrawItem(QPainter& dc, const PopupItem& item, bool hot) override;
 
 private:
-    std::array<QString, 5> names_;
+    std::array<QString, ProfileListItem::kShownCount> names_;
     int current_;
     SkinImage header_;
     int headerWidth_ = 0, headerHeight_ = 0;

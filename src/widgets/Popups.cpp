@@ -1,4 +1,4 @@
-#include "skin/Popups.h"
+#include "widgets/Popups.h"
 
 #include <QPainter>
 
@@ -26,10 +26,42 @@ void SetByte(PopupResult& r, int b) {
 
 } // namespace
 
+int PopupCloseMessage(int kind) {
+    switch (kind) {
+    case kPopupFunction:
+        return 1029;
+    case kPopupDpi:
+        return 1042;
+    case kPopupMultimedia:
+        return 1045;
+    case kPopupProfile:
+        return 1126;
+    case kPopupPollingRate:
+        return 1136;
+    case kPopupLighting:
+        return 1146;
+    case kPopupDpiLock:
+        return 1156;
+    case kPopupWindowsManage:
+        return 1159;
+    case kPopupOffice:
+        return 1162;
+    case kPopupProfileRKey:
+        return 1165;
+    case kPopupActionInsert:
+        return 1168;
+    case kPopupMacroList:
+        return 1170;
+    default:
+        return 0;
+    }
+}
+
 // ---- CComboActionInsertPopup --------------------------------------------------------------
 
 CComboActionInsertPopup::CComboActionInsertPopup(const PopupPictures& pictures)
-    : CListPopup(kPopupActionInsert, Style::Picture, 117, kMenuHeight) {
+    : CListPopup(kPopupActionInsert, PopupCloseMessage(kPopupActionInsert), Style::Picture, 117,
+                 kMenuHeight) {
     LoadPictures(pictures);
 }
 
@@ -48,7 +80,7 @@ void CComboActionInsertPopup::Choose(const PopupItem& item) {
 // ---- CComboLightingPopup -------------------------------------------------------------------
 
 CComboLightingPopup::CComboLightingPopup(const PopupPictures& pictures)
-    : CListPopup(kPopupLighting, Style::Picture, 188, kMenuHeight) {
+    : CListPopup(kPopupLighting, PopupCloseMessage(kPopupLighting), Style::Picture, 188, kMenuHeight) {
     LoadPictures(pictures);
 }
 
@@ -66,7 +98,7 @@ void CComboLightingPopup::Choose(const PopupItem& item) {
 // ---- CComboPollingRatePopup -------------------------------------------------------------------
 
 CComboPollingRatePopup::CComboPollingRatePopup()
-    : CListPopup(kPopupPollingRate, Style::Flat, 188, kMenuHeight) {}
+    : CListPopup(kPopupPollingRate, PopupCloseMessage(kPopupPollingRate), Style::Flat, 188, kMenuHeight) {}
 
 void CComboPollingRatePopup::BuildItems() {
     for (const PollingRateRow& rate : kPollingRates) AddItem(rate.index + 1, QString::fromUtf16(rate.name));
@@ -81,21 +113,25 @@ void CComboPollingRatePopup::Choose(const PopupItem& item) {
 
 // ---- CComboProfilePopup ------------------------------------------------------------------------
 
-CComboProfilePopup::CComboProfilePopup(const std::array<QString, 5>& names, int current)
-    : CListPopup(kPopupProfile, Style::Flat, 230, 25), names_(names), current_(current) {
+CComboProfilePopup::CComboProfilePopup(const std::array<QString, ProfileListItem::kShownCount>& names,
+                                       int current)
+    : CListPopup(kPopupProfile, PopupCloseMessage(kPopupProfile), Style::Flat, 230, 25), names_(names),
+      current_(current) {
     LoadSkinImage(header_, SkinFile(SkinName("skins\\header2_nr.png")), headerWidth_, headerHeight_);
 }
 
 void CComboProfilePopup::BuildItems() {
     SetProfileLayout(229, 230);
-    AddItem(1, L(10));
-    for (int i = 0; i < 5; ++i) AddItem(i + 2, names_[static_cast<std::size_t>(i)]);
-    AddItem(7, L(200));
+    AddItem(ProfileListItem::kTitle, L(10));
+    for (int i = 0; i < ProfileListItem::kShownCount; ++i)
+        AddItem(ProfileListItem::ValueOf(i), names_[static_cast<std::size_t>(i)]);
+    AddItem(ProfileListItem::kAdd, L(200));
     FinishLayout();
 }
 
 void CComboProfilePopup::Choose(const PopupItem& item) {
-    if (item.value < 2 || item.value > 7 || item.label.isEmpty()) return;
+    const bool chosen = ProfileListItem::IsProfile(item.value) || item.value == ProfileListItem::kAdd;
+    if (!chosen || item.label.isEmpty()) return;
     Notify(SelectionMessage(), kClicked, item.value);
 }
 
@@ -103,20 +139,19 @@ bool CComboProfilePopup::OnRightRelease(int x, int y) {
     const int index = ItemAt(x, y);
     if (index < 0) return false;
     const PopupItem item = items_[static_cast<std::size_t>(index)];
-    if (item.value < 2 || item.value > 6 || item.label.isEmpty()) return false;
+    if (!ProfileListItem::IsProfile(item.value) || item.label.isEmpty()) return false;
     Notify(SelectionMessage(), kRightClicked, item.value);
     return false;
 }
 
 void CComboProfilePopup::DrawItem(QPainter& dc, const PopupItem& item, bool hot) {
-    if (item.value == 1) {
-        // The title row.
+    if (item.value == ProfileListItem::kTitle) {
         DrawSkinImage(dc, header_, QRectF(item.rect.ToQRect()), QRect(0, 0, headerWidth_, headerHeight_));
         DrawSkinText(dc, Rect{item.rect.left + 2, item.rect.top, item.rect.right - 2, item.rect.bottom},
                      item.label, PopupFont(), hot ? kTextHover : kTextNormal, kControlTextFormat | kDtCenter);
         return;
     }
-    if (item.value - 2 == current_ && !item.label.isEmpty()) {
+    if (current_ >= 0 && ProfileListItem::PositionOf(item.value) == current_ && !item.label.isEmpty()) {
         // The current profile: its row is marked with an accent bar and yellow text.
         if (hot) FillSolidRect(dc, item.rect, Rgb(83, 75, 0));
         const int s = std::max(1, static_cast<int>(UiScale()));
@@ -133,7 +168,9 @@ void CComboProfilePopup::DrawItem(QPainter& dc, const PopupItem& item, bool hot)
 // ---- macro tree and profile commands ---------------------------------------------------------------
 
 CMacroListPopup::CMacroListPopup(int mode, const PopupPictures& pictures)
-    : CListPopup(kPopupMacroList, Style::Picture, kMenuRight, kMenuHeight), mode_(mode) {
+    : CListPopup(kPopupMacroList, PopupCloseMessage(kPopupMacroList), Style::Picture, kMenuRight,
+                 kMenuHeight),
+      mode_(mode) {
     LoadPictures(pictures);
 }
 
@@ -155,7 +192,8 @@ void CMacroListPopup::Choose(const PopupItem& item) {
 }
 
 CProfileRKeyPopup::CProfileRKeyPopup(const PopupPictures& pictures)
-    : CListPopup(kPopupProfileRKey, Style::Picture, kMenuRight, kMenuHeight) {
+    : CListPopup(kPopupProfileRKey, PopupCloseMessage(kPopupProfileRKey), Style::Picture, kMenuRight,
+                 kMenuHeight) {
     LoadPictures(pictures);
 }
 

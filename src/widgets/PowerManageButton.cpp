@@ -1,4 +1,4 @@
-#include "skin/PowerManageButton.h"
+#include "widgets/PowerManageButton.h"
 
 namespace tarvik {
 

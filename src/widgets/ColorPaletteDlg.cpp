@@ -1,4 +1,4 @@
-#include "skin/ColorPaletteDlg.h"
+#include "widgets/ColorPaletteDlg.h"
 
 #include <QKeyEvent>
 #include <QPainter>
@@ -84,12 +84,13 @@ void CColorPaletteDlg::ShowComponents() {
         if (texts_[i]) texts_[i]->SetText(QString::number(parts[i]));
 }
 
-void CColorPaletteDlg::DrawWindow(QPainter& dc, const Rect& client) {
-    DrawBackground(dc, client);
+void CColorPaletteDlg::DrawUnderControls(QPainter& dc, const Rect&) {
     if (!chart_.IsNull())
         StretchBitmap(dc, chart_.image, QRect(0, 0, Scaled(kDesignWidth), Scaled(kDesignHeight)),
                       QRect(0, 0, kDesignWidth, kDesignHeight));
-    DrawControls(dc, client);
+}
+
+void CColorPaletteDlg::DrawOverControls(QPainter& dc, const Rect&) {
     FillSolidRect(dc, SwatchRect(), current_);
 }
 

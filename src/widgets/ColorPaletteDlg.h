@@ -39,7 +39,8 @@ public:
 protected:
     bool OnInitDialog() override;
     void CreateControls(const Rect& client) override;
-    void DrawWindow(QPainter& dc, const Rect& client) override;
+    void DrawUnderControls(QPainter& dc, const Rect& client) override;
+    void DrawOverControls(QPainter& dc, const Rect& client) override;
     void OnLButtonDown(unsigned keys, QPoint p) override;
     void keyPressEvent(QKeyEvent* event) override;
 

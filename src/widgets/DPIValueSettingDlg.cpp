@@ -1,4 +1,4 @@
-#include "skin/DPIValueSettingDlg.h"
+#include "widgets/DPIValueSettingDlg.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -12,6 +12,7 @@
 #include "skin/Sliders.h"
 #include "skin/StaticControls.h"
 #include "text/Language.h"
+#include "widgets/DpiControls.h"
 
 namespace tarvik {
 
@@ -21,6 +22,7 @@ CDPIValueSettingDlg::CDPIValueSettingDlg(CDPIValueShowControl* shown, int stepCo
     // At least one step; never more than the table holds.
     stepCount_ = std::clamp(stepCount, 1, std::max<int>(1, static_cast<int>(steps.size())));
     SetWindowSize(Scaled(kDesignWidth), Scaled(kDesignHeight));
+    SetFrameFile(SkinName("skins\\Frame_DPI.bmp"), kDesignWidth, kDesignHeight);
     index_ = shown_ ? std::clamp(shown_->value, 0, stepCount_ - 1) : 0;
     UseStandardCloseIds();
     Messages().Add(kIdConfirm, [this](int, WParam, LParam code) -> LResult {
@@ -136,12 +138,6 @@ void CDPIValueSettingDlg::CreateControls(const Rect&) {
     slider->LoadThumbImage(SkinName("skins\\Slider_Circle.png"));
     slider->SetStop(index_);
     slider_ = AddControl(0, std::move(slider));
-}
-
-void CDPIValueSettingDlg::DrawWindow(QPainter& dc, const Rect& client) {
-    DrawBackground(dc, client);
-    DrawFrameFile(dc, SkinName("skins\\Frame_DPI.bmp"), kDesignWidth, kDesignHeight);
-    DrawControls(dc, client);
 }
 
 bool CDPIValueSettingDlg::HandleKey(int key) {

@@ -7,11 +7,12 @@
 
 #include "SkinTestSupport.h"
 #include "device/ui/NoticeDialogs.h"
-#include "skin/ColorPaletteDlg.h"
-#include "skin/DPIValueSettingDlg.h"
 #include "skin/OpenDialogList.h"
 #include "skin/Sliders.h"
 #include "skin/StaticControls.h"
+#include "widgets/ColorPaletteDlg.h"
+#include "widgets/DPIValueSettingDlg.h"
+#include "widgets/DpiControls.h"
 
 using namespace skintest;
 using namespace tarvik;

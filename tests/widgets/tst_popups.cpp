@@ -10,8 +10,8 @@
 
 #include "SkinTestSupport.h"
 #include "macro/ui/FunctionPopups.h"
-#include "skin/Popups.h"
 #include "text/Language.h"
+#include "widgets/Popups.h"
 
 using namespace skintest;
 using namespace tarvik;
@@ -423,7 +423,7 @@ void TestPopups::lossOfActivationSendsTheKind() {
     };
     CListPopup* p = factories[which]();
     QCOMPARE(p->Kind(), kind);
-    QCOMPARE(CWndPopup::CloseMessageOf(kind), closeMessage);
+    QCOMPARE(p->CloseMessage(), closeMessage);
     QVERIFY(OpenPopup(p));
     QTRY_VERIFY(p->isActiveWindow());
     owner_->activateWindow();
