@@ -112,7 +112,7 @@ TEST_F(Load, DamagedAndHandEditedFiles) {
              EXPECT_EQ(m.SensorId, 0x3395);
              EXPECT_EQ(m.Ini[kIniPreST].Value, u"0xCC6A");
              EXPECT_EQ(m.Ini[kIniCurrentProfile].Value, u"0");
-             const auto lines = SplitLines(ReadBytes(config / "config.ini"));
+             const auto lines = SplitU16Lines(ReadBytes(config / "config.ini"));
              EXPECT_EQ(lines[3], u"PreST=0xCC6A");
              EXPECT_EQ(lines[6], u"CurrentProfile=0");
              for (const auto& r : m.Profiles)
@@ -148,10 +148,10 @@ TEST_F(Load, DamagedAndHandEditedFiles) {
         std::filesystem::remove_all(dir / "config");
         Prepare();
         const std::filesystem::path target = Config(c.file);
-        Lines lines = SplitLines(ReadBytes(target));
+        Lines lines = SplitU16Lines(ReadBytes(target));
         lines.pop_back(); // the empty text after the last line feed
         c.edit(lines);
-        const std::string edited = JoinLines(lines, c.eol);
+        const std::string edited = JoinU16Lines(lines, c.eol);
         WriteBytes(target, edited);
 
         const bool isProfile = std::string(c.file).ends_with(".psf");
@@ -248,10 +248,10 @@ TEST_F(Load, FailedImportChangesNothing) {
     ASSERT_TRUE(m.SaveSettingsAndProfiles());
     std::filesystem::create_directory(dir / "elsewhere");
     ASSERT_TRUE(m.ExportProfile(2, dir / "elsewhere" / "p.psf"));
-    Lines lines = SplitLines(ReadBytes(dir / "elsewhere" / "p.psf"));
+    Lines lines = SplitU16Lines(ReadBytes(dir / "elsewhere" / "p.psf"));
     L(lines, 60) = u"\tMacroKeyIndex=";
     lines.pop_back();
-    WriteBytes(dir / "elsewhere" / "damaged.psf", JoinLines(lines));
+    WriteBytes(dir / "elsewhere" / "damaged.psf", JoinU16Lines(lines));
     WriteBytes(dir / "elsewhere" / "garbage.psf", std::string("\xff\xfe[\x00", 4));
     WriteBytes(dir / "elsewhere" / "huge.psf", std::string(kMaxProfileFileBytes + 1, 'x'));
     ASSERT_EQ(::mkfifo((dir / "elsewhere" / "fifo.psf").c_str(), 0600), 0);

@@ -36,7 +36,7 @@ inline void SetTestLanguage() {
 
 // Splits a UTF-16 file (after its byte-order mark) at line feeds; the text after
 // the last line feed is the last element.
-inline std::vector<std::u16string> SplitLines(const std::string& bytes) {
+inline std::vector<std::u16string> SplitU16Lines(const std::string& bytes) {
     std::u16string text;
     for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
         text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
@@ -49,7 +49,7 @@ inline std::vector<std::u16string> SplitLines(const std::string& bytes) {
     return lines;
 }
 
-inline std::string JoinLines(const std::vector<std::u16string>& lines, std::u16string_view eol = u"\n") {
+inline std::string JoinU16Lines(const std::vector<std::u16string>& lines, std::u16string_view eol = u"\n") {
     std::u16string text;
     for (const auto& l : lines) {
         text += l;

@@ -65,7 +65,7 @@ TEST_F(ProfileFile, DefaultFileMatchesGoldenBytes) {
     // The shape every profile file has.
     EXPECT_EQ(bytes.substr(0, 4), std::string("\xFF\xFE[\0", 4));
     EXPECT_EQ(bytes.find(std::string("\r\0", 2)), std::string::npos);
-    const auto lines = SplitLines(bytes);
+    const auto lines = SplitU16Lines(bytes);
     ASSERT_EQ(lines.size(), 94u); // 93 lines, each ended by a line feed
     EXPECT_EQ(lines[93], u"");
     EXPECT_EQ(lines[1], u"ProfileName=Profil 3 — Jeu");
@@ -77,7 +77,7 @@ TEST_F(ProfileFile, FilledRecordLines) {
     SettingsModel m(dir.path());
     m.Profiles[0] = FilledRecord();
     ASSERT_TRUE(m.WriteProfileFile(0, dir / "f.psf"));
-    const auto lines = SplitLines(ReadBytes(dir / "f.psf"));
+    const auto lines = SplitU16Lines(ReadBytes(dir / "f.psf"));
     ASSERT_EQ(lines.size(), 94u);
     EXPECT_EQ(lines[1], u"Renamed0=Mine = ✓ 中文");
     EXPECT_EQ(lines[4], u"Renamed3=");

@@ -304,9 +304,9 @@ TEST_F(CliFolderProbe, HostileFilesAndPaths) {
         {"a config.ini with CR LF line ends",
          [&](const fs::path& d, const fs::path&) {
              ASSERT_EQ(RunTarvikctl(d, "profile select 2").status, 0);
-             auto lines = SplitLines(ReadBytes(config(d) / "config.ini"));
+             auto lines = SplitU16Lines(ReadBytes(config(d) / "config.ini"));
              lines.pop_back();
-             WriteBytes(config(d) / "config.ini", JoinLines(lines, u"\r\n"));
+             WriteBytes(config(d) / "config.ini", JoinU16Lines(lines, u"\r\n"));
          },
          {{"", "show --json", 0}},
          [&](const fs::path& d, const fs::path&, const auto& r) {

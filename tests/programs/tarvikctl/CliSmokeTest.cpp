@@ -42,11 +42,11 @@ TEST(CliSmoke, InitShowExportImportCheck) {
     slot1["Slot"] = 4;
     EXPECT_EQ(slot4, slot1);
 
-    auto lines = SplitLines(ReadBytes(file));
+    auto lines = SplitU16Lines(ReadBytes(file));
     lines[59] = u"\tMacroKeyIndex=";
     lines.pop_back();
     const auto bad = dir / "bad.psf";
-    WriteBytes(bad, JoinLines(lines));
+    WriteBytes(bad, JoinU16Lines(lines));
     CtlResult invalid = Ctl(data, "check '" + bad.string() + "'");
     EXPECT_EQ(invalid.status, 1);
     EXPECT_EQ(invalid.out.rfind("line 60: ", 0), 0u) << invalid.out;
@@ -116,7 +116,7 @@ TEST(CliSmoke, ShowListsTheProfileInTheWindowsWords) {
     ASSERT_EQ(Ctl(data, "init").status, 0);
     const auto file = dir / "edited.psf";
     ASSERT_EQ(Ctl(data, "export --slot 1 '" + file.string() + "'").status, 0);
-    auto lines = SplitLines(ReadBytes(file));
+    auto lines = SplitU16Lines(ReadBytes(file));
     lines.pop_back(); // the empty rest after the last line end
     ASSERT_EQ(lines.size(), 93u);
     lines[17] = u"PowerDownTime=10";
@@ -126,7 +126,7 @@ TEST(CliSmoke, ShowListsTheProfileInTheWindowsWords) {
     lines[30] = u"\tCurrentDPILevelValue=02";   // the third enabled level: 4
     lines[42] = u"\tPollingRateValue=020000";   // 500 Hz
     lines[44] = u"\tLighting1ModeValue=020000"; // effect 2 with its seven colours
-    WriteBytes(file, JoinLines(lines));
+    WriteBytes(file, JoinU16Lines(lines));
     ASSERT_EQ(Ctl(data, "import --slot 1 '" + file.string() + "'").status, 0);
     ASSERT_EQ(Ctl(data, "profile rename 1 Mine").status, 0);
     ASSERT_EQ(Ctl(data, "assign --slot 1 --button 4 shortcut ctrl+c").status, 0);
