@@ -28,6 +28,8 @@
 #include "mainwnd/OSDDialog.h"
 #include "mainwnd/Session.h"
 #include "mainwnd/WindowSeams.h"
+#include "mainwnd/panels/DpiPanel.h"
+#include "mainwnd/panels/PanelHost.h"
 #include "model/ModelChanges.h"
 #include "skin/DlgBase.h"
 #include "skin/SkinImage.h"
@@ -60,16 +62,10 @@ struct CtlOutput;
 struct CtlRequest;
 } // namespace cli
 
-class CTarvikDlg : public CDlgBase {
+class CTarvikDlg : public CDlgBase, private panels::PanelHost {
 public:
     // Pop-up slots of the window, one per role.
-    enum PopupSlot : int {
-        kSlotFunctionMenu = 0,
-        kSlotSubMenu = 1,
-        kSlotLighting = 2,
-        kSlotProfileList = 3,
-        kSlotProfileCommands = 4,
-    };
+    using enum panels::PopupSlot;
 
     // Observes `session` from here on; the session outlives the window.
     explicit CTarvikDlg(Session& session, WindowSeams seams = {});
@@ -95,7 +91,7 @@ public:
     static constexpr int kBackgroundBitmap = 364;
 
     Session& GetSession() { return session_; }
-    SettingsModel& Model() { return model_; }
+    SettingsModel& Model() override { return model_; }
     DeviceController& Device() { return *controller_; }
     DelayedSaver& Saver() { return session_.Saving().Writer(); }
     DeviceLink& Link() { return *link_; }
@@ -104,7 +100,7 @@ public:
     WindowSeams& Seams() { return seams_; }
     // The shown flag: cleared once the last device went away and the program ends.
     bool ShownFlag() const { return controller_->Shown(); }
-    bool Ended() const { return ended_; }
+    bool Ended() const override { return ended_; }
     mainwnd::PanelState Panels() const;
     int HighlightedButton() const { return highlight_; }
     // The dialog the window opened last that is still open (name, palette,
@@ -152,8 +148,8 @@ private:
     void CloseForEnd();
     // The window's own delayed actions run on the session's scheduler
     // (numbers from MainLayout.h): armed again, they start over.
-    void ArmWindowTask(int id, int ms);
-    void CancelWindowTask(int id);
+    void ArmWindowTask(int id, int ms) override;
+    void CancelWindowTask(int id) override;
     void RunWindowTask(int id);
     void EndWithoutDevice();
     void End(int exitCode);
@@ -168,14 +164,13 @@ private:
     void ApplyLightingRows();
     void InvalidateMousePicture();
     void RefreshButtons();
-    void RefreshDpi();
     void RefreshLighting();
     void RefreshPolling();
     void RefreshSettings();
     void ShowSpeedText(int position);
     void ShowBrightnessText(int position);
     void EnsureBackground();
-    ProfileRecord& Current();
+    ProfileRecord& Current() override;
     int Effect();
 
     // ---- messages (TarvikDlgMessages.cpp)
@@ -198,9 +193,6 @@ private:
     LResult OnOpenKeyDialog(int msg, WParam w, LParam l);
     LResult OnKeyDialogResult(int msg, WParam w, LParam l);
     LResult OnMacroSelectResult(int msg, WParam w, LParam l);
-    LResult OnLevelCheck(int msg, WParam w, LParam code);
-    LResult OnLevelColour(int msg, WParam w, LParam code);
-    LResult OnLevelValue(int msg, WParam w, LParam code);
     LResult OnPollingRate(int msg, WParam w, LParam code);
     LResult OnLightingCombo(int msg, WParam w, LParam code);
     LResult OnLightingChosen(int msg, WParam w, LParam l);
@@ -215,18 +207,17 @@ private:
     void OpenFunctionMenu(int comboId);
     void OpenSubMenu(int hoverMessage, int tag, int itemValue);
     void CloseFunctionMenus();
-    void CloseAllPopups();
+    void CloseAllPopups() override;
     void ColourSlotClick(int slot);
     void RunProfileOperation(int code, int slot);
     void ImportProfile(int slot);
     void ExportProfile(int slot);
-    void SendRequest(SendGroups groups);
+    void SendRequest(SendGroups groups) override;
     // Runs an edit of the current profile. The model listener repaints what it
     // changed; the send it asks for is requested here, once (not with
     // `sendNow` false: the caller requests it). With `collect` the settings
     // without a control are normalised too, as collecting the controls does.
-    edits::EditResult RunEdit(const std::function<edits::EditResult(int slot)>& edit, bool collect = false,
-                              bool sendNow = true);
+    edits::EditResult RunEdit(const Edit& edit, bool collect = false, bool sendNow = true) override;
     // The tables copied now and written by the saver thread.
     void SaveInBackground();
     // The notice of a save that failed on the saver thread.
@@ -234,13 +225,20 @@ private:
 
     // ---- dialogs
     // Opens a dialog window-modal; `then` hears its result once it ended.
-    void RunDialog(QDialog* dialog, std::function<void(int result)> then = {});
+    void RunDialog(QDialog* dialog, std::function<void(int result)> then = {}) override;
     // A modal notice with the language string `text`.
-    void ShowNotice(int text);
+    void ShowNotice(int text) override;
     void ShowNoticeText(const QString& text);
     void OnProgress(const DeviceProgress& progress);
     void OnSendFinished(const ApplyResult& result);
     void OnBattery(const BatteryDisplay& display);
+
+    // ---- what the panels get from the window
+    CDlgBase& Window() override { return *this; }
+    void AdoptControl(int group, std::unique_ptr<CControlBase> control) override;
+    void PlaceInBody(CControlBase* control, mainwnd::Panel panel, int l, int t, int r, int b) override;
+    int BodyTop(mainwnd::Panel panel) const override;
+    MessageTable& Table() override { return Messages(); }
 
     Session& session_;
     // What of the session the window works with, named once.
@@ -284,13 +282,12 @@ private:
     std::array<SkinImage, 6> numbers_;
     std::array<QSize, 6> numberSizes_;
 
+    // The panels, each with its controls, their refresh and their messages.
+    panels::DpiPanel dpi_{*this};
+
     // Controls the window reads and fills.
     std::array<CComboButton*, 6> combos_{};
     std::array<CCheckButton*, mainwnd::kPanelCount> headers_{};
-    std::array<CCheckButton*, 5> levelChecks_{};
-    std::array<CColorSelectButton*, 5> levelColours_{};
-    std::array<CDPIValueShowControl*, 5> levelValues_{};
-    std::array<CDPIRadioButton*, 5> levelButtons_{};
     CComboButton* lightingCombo_ = nullptr;
     CStaticText* brightnessLabel_ = nullptr;
     CStaticImage* brightnessBar_ = nullptr;

@@ -28,7 +28,6 @@ QString L(int n) {
 }
 
 constexpr Colour kGrey = Rgb(180, 180, 180);
-constexpr Colour kActiveLevel = Rgb(255, 0, 0);
 // The numbers in the narrowest places (DPI values, percentages).
 constexpr const char* kNarrowFace = "DejaVu Sans Condensed";
 
@@ -237,41 +236,7 @@ void CTarvikDlg::CreatePanels() {
         return c;
     };
 
-    // Group 1: the DPI levels panel, five columns at a pitch of 38.
-    const int dpiSteps = static_cast<int>(model_.DpiStepCount);
-    for (int k = 0; k < kShownLevels; ++k) {
-        const int x = 38 * k;
-        auto c = std::make_unique<CCheckButton>(this, kIdFirstLevelCheck + k,
-                                                ScaledRect(898 + x, 226, 909 + x, 237), QString(), 0, false);
-        c->LoadNormalImage(SkinName("skins\\check_button_dpi_nr.png"));
-        c->LoadHoverImage(SkinName("skins\\check_button_dpi_ov.png"));
-        c->LoadCheckedImage(SkinName("skins\\check_button_dpi_dn.png"));
-        levelChecks_[static_cast<std::size_t>(k)] = AddControl(1, std::move(c));
-    }
-    for (int k = 0; k < kShownLevels; ++k) {
-        const Rect r = ScaledRect(891 + 38 * k, 240, 917 + 38 * k, 252);
-        levelColours_[static_cast<std::size_t>(k)] = AddControl(
-            1, std::make_unique<CColorSelectButton>(this, kIdFirstLevelColour + k, r, r, QString(), false));
-    }
-    for (int k = 0; k < kShownLevels; ++k) {
-        auto c = std::make_unique<CDPIValueShowControl>(this, kIdFirstLevelValue + k,
-                                                        ScaledRect(900 + 38 * k, 75, 907 + 38 * k, 207),
-                                                        QString(), std::max(1, dpiSteps), 0, 0, false);
-        c->LoadTrackImage(SkinName("skins\\mouse\\dpi_bar_1.png"));
-        c->LoadFillImage(SkinName("skins\\mouse\\dpi_bar_2.png"));
-        levelValues_[static_cast<std::size_t>(k)] = AddControl(1, std::move(c));
-    }
-    for (int k = 0; k < kShownLevels; ++k) {
-        auto c = std::make_unique<CDPIRadioButton>(this, kIdFirstLevelButton + k,
-                                                   ScaledRect(891 + 38 * k, 212, 917 + 38 * k, 223),
-                                                   QString(), false);
-        c->LoadNormalImage(SkinName("skins\\dpi_value.png"));
-        c->LoadHoverImage(SkinName("skins\\dpi_value.png"));
-        c->LoadSelectedImage(SkinName("skins\\dpi_value.png"));
-        // "10000" has to fit the 26-pixel picture.
-        c->SetFont(Scaled(10), QString::fromLatin1(kNarrowFace));
-        levelButtons_[static_cast<std::size_t>(k)] = AddControl(1, std::move(c));
-    }
+    dpi_.Create();
 
     // Group 2: the lighting panel; rectangles relative to the body origin.
     {
@@ -382,6 +347,18 @@ void CTarvikDlg::CreatePanels() {
 }
 
 // ---- layout ---------------------------------------------------------------------------
+
+void CTarvikDlg::AdoptControl(int group, std::unique_ptr<CControlBase> control) {
+    AddControl(group, std::move(control));
+}
+
+void CTarvikDlg::PlaceInBody(CControlBase* control, Panel panel, int l, int t, int r, int b) {
+    spots_.push_back({control, panel, l, t, r, b});
+}
+
+int CTarvikDlg::BodyTop(Panel panel) const {
+    return ColumnLayout(Panels(), model_.SensorPageEnabled)[static_cast<std::size_t>(panel)].bodyTop;
+}
 
 void CTarvikDlg::LayoutColumn() {
     const PanelState state = Panels();
@@ -519,7 +496,9 @@ void CTarvikDlg::RefreshFromProfile(ModelChange what) {
     if (!controlsCreated_) return;
     const bool all = Any(what & ModelChange::CurrentSlot) || what == ModelChange::All;
     if (all || Any(what & ModelChange::Buttons)) RefreshButtons();
-    if (all || Any(what & (ModelChange::Dpi | ModelChange::Sensor))) RefreshDpi();
+    if (all || Any(what & (ModelChange::Dpi | ModelChange::Sensor)))
+        controller_->currentDpiLevel = Current().CurrentDPILevel;
+    dpi_.Refresh(all ? ModelChange::All : what);
     if (all || Any(what & ModelChange::Lighting)) RefreshLighting();
     if (all || Any(what & ModelChange::Polling)) RefreshPolling();
     if (all || Any(what & ModelChange::Settings)) RefreshSettings();
@@ -535,30 +514,6 @@ void CTarvikDlg::RefreshButtons() {
     const ProfileRecord& rec = Current();
     for (std::size_t i = 0; i < combos_.size(); ++i)
         combos_[i]->SetDisplayText(QString::fromStdU16String(rec.Keys[i].Name));
-}
-
-void CTarvikDlg::RefreshDpi() {
-    const ProfileRecord& rec = Current();
-    controller_->currentDpiLevel = rec.CurrentDPILevel;
-    const int active = rec.ActiveDpiLevel();
-    const int steps = static_cast<int>(model_.DpiStepCount);
-    DpiLevels().mask = rec.DPIOffOnFlag;
-    for (int i = 0; i < kShownLevels; ++i) {
-        const std::size_t k = static_cast<std::size_t>(i);
-        const bool enabled = (rec.DPIOffOnFlag >> i & 1u) != 0;
-        levelChecks_[k]->SetChecked(enabled);
-        const std::size_t index = rec.XYSetting[k];
-        CDPIRadioButton* button = levelButtons_[k];
-        button->SetStep(index < model_.DpiStepTable.size() ? static_cast<int>(model_.DpiStepTable[index])
-                                                           : 0);
-        button->SetDisabled(!enabled);
-        button->SetTextColour(i == active ? kActiveLevel : kGrey);
-        levelColours_[k]->SetColour(rec.DPILevelIndication[k]);
-        CDPIValueShowControl* value = levelValues_[k];
-        value->SetMaximum(std::max(1, steps));
-        value->value = rec.XYSetting[k];
-        InvalidateRect(value->GetRect());
-    }
 }
 
 void CTarvikDlg::ShowSpeedText(int position) {

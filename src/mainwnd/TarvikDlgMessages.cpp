@@ -132,18 +132,7 @@ void CTarvikDlg::BuildMessageTable() {
     m.Add(kMsgFireKeyResult, kMsgFireKeyResult, this, &CTarvikDlg::OnKeyDialogResult);
     m.Add(kMsgMacroSelectResult, kMsgMacroSelectResult, this, &CTarvikDlg::OnMacroSelectResult);
 
-    // DPI levels.
-    m.Add(kIdFirstLevelCheck, kIdFirstLevelCheck + kShownLevels - 1, this, &CTarvikDlg::OnLevelCheck);
-    m.Add(kIdFirstLevelColour, kIdFirstLevelColour + kShownLevels - 1, this, &CTarvikDlg::OnLevelColour);
-    // A level button's click sets the buttons' shared mask to the levels up to
-    // it, which would draw levels as on or off that the profile (and so the
-    // mouse) has otherwise: the buttons show the profile's enabled levels again.
-    m.Add(kIdFirstLevelButton, kIdFirstLevelButton + kShownLevels - 1,
-          [this](int, WParam, LParam code) -> LResult {
-              if (code == kNotifyClick) RefreshFromProfile(ModelChange::Dpi);
-              return 0;
-          });
-    m.Add(kIdFirstLevelValue, kIdFirstLevelValue + kShownLevels - 1, this, &CTarvikDlg::OnLevelValue);
+    dpi_.AddMessages(m);
 
     // Polling rate, lighting, lift-off, power.
     m.Add(kIdFirstRate, kIdFirstRate + 3, this, &CTarvikDlg::OnPollingRate);
@@ -497,8 +486,7 @@ void CTarvikDlg::StoreFunction(int comboId, const ButtonChoice& choice, const Ma
         return edits::AssignFunction(model_, slot, button, choice, macro);
     });
     // No button would act as the left button: it was put back; say so shortly.
-    if (r.notice == Notice::LeftButtonKept)
-        ArmWindowTask(kTimerLeftButtonNotice, kLeftButtonNoticeMs);
+    if (r.notice == Notice::LeftButtonKept) ArmWindowTask(kTimerLeftButtonNotice, kLeftButtonNoticeMs);
 }
 
 LResult CTarvikDlg::OnFunctionChosen(int, WParam w, LParam l) {
@@ -593,60 +581,6 @@ LResult CTarvikDlg::OnMacroSelectResult(int, WParam, LParam l) {
     } else {
         StoreFunction(keyButton_, ButtonChoice{LanguageString(34), KeyAction{kFnDisabled, 0, 0}});
     }
-    return 0;
-}
-
-// ---- DPI levels -------------------------------------------------------------------------------
-
-LResult CTarvikDlg::OnLevelCheck(int msg, WParam, LParam code) {
-    if (code != kNotifyClick) return 0;
-    const int i = msg - kIdFirstLevelCheck;
-    CCheckButton* check = levelChecks_[static_cast<std::size_t>(i)];
-    const bool enable = check->IsChecked();
-    const edits::EditResult r = RunEdit(
-        [this, i, enable](int slot) { return edits::SetLevelEnabled(model_, slot, i, enable); }, true);
-    if (r.refused) check->SetChecked(true); // the only enabled level stays enabled
-    return 0;
-}
-
-LResult CTarvikDlg::OnLevelColour(int msg, WParam, LParam code) {
-    if (code != kNotifyClick) return 0;
-    const int i = msg - kIdFirstLevelColour;
-    // The palette confirms into a copy; the edit stores the colour in the
-    // profile it was opened for.
-    auto picked = std::make_shared<ProfileRecord>(Current());
-    const int profile = model_.GetCurrentProfile();
-    RunDialog(new CColorPaletteDlg(picked.get(), CColorPaletteDlg::kDpiLevel, i, 0, this),
-              [this, i, picked, profile](int result) {
-                  if (result != QDialog::Accepted || ended_) return;
-                  const Colour colour = picked->DPILevelIndication[static_cast<std::size_t>(i)];
-                  static_cast<void>(RunEdit([this, i, colour, profile](int) {
-                      return edits::SetLevelColour(model_, profile, i, colour);
-                  }));
-              });
-    return 0;
-}
-
-LResult CTarvikDlg::OnLevelValue(int msg, WParam, LParam code) {
-    if (code != kNotifyClick) return 0;
-    const int i = msg - kIdFirstLevelValue;
-    CDPIValueShowControl* display = levelValues_[static_cast<std::size_t>(i)];
-    const int steps = static_cast<int>(model_.DpiStepCount);
-    if (steps <= 0) return 0;
-    auto* dialog = new CDPIValueSettingDlg(
-        display, steps,
-        std::span<const std::uint32_t>(model_.DpiStepTable.data(), static_cast<std::size_t>(steps)), this);
-    RunDialog(dialog, [this, i, display](int result) {
-        if (result != QDialog::Accepted || ended_) return;
-        const int step = display->value;
-        const edits::EditResult r =
-            RunEdit([this, i, step](int slot) { return edits::SetLevelValue(model_, slot, i, step); });
-        if (r.refused) {
-            // The display shows the profile's value again.
-            display->value = Current().XYSetting[static_cast<std::size_t>(i)];
-            InvalidateRect(display->GetRect());
-        }
-    });
     return 0;
 }
 
