@@ -223,7 +223,7 @@ void CTarvikDlg::CancelWindowTask(int id) {
 
 void CTarvikDlg::RunWindowTask(int id) {
     if (id >= kTimerFirstColourSlot && id < kTimerFirstColourSlot + 8) {
-        ColourSlotClick(id - kTimerFirstColourSlot);
+        lighting_.ColourSlotClick(id - kTimerFirstColourSlot);
         return;
     }
     switch (id) {

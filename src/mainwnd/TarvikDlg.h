@@ -29,6 +29,7 @@
 #include "mainwnd/Session.h"
 #include "mainwnd/WindowSeams.h"
 #include "mainwnd/panels/DpiPanel.h"
+#include "mainwnd/panels/LightingPanel.h"
 #include "mainwnd/panels/PanelHost.h"
 #include "model/ModelChanges.h"
 #include "skin/DlgBase.h"
@@ -161,17 +162,12 @@ private:
     void CreatePanels();
     void LayoutColumn();
     void ApplyPanelVisibility();
-    void ApplyLightingRows();
     void InvalidateMousePicture();
     void RefreshButtons();
-    void RefreshLighting();
     void RefreshPolling();
     void RefreshSettings();
-    void ShowSpeedText(int position);
-    void ShowBrightnessText(int position);
     void EnsureBackground();
     ProfileRecord& Current() override;
-    int Effect();
 
     // ---- messages (TarvikDlgMessages.cpp)
     void BuildMessageTable();
@@ -194,10 +190,6 @@ private:
     LResult OnKeyDialogResult(int msg, WParam w, LParam l);
     LResult OnMacroSelectResult(int msg, WParam w, LParam l);
     LResult OnPollingRate(int msg, WParam w, LParam code);
-    LResult OnLightingCombo(int msg, WParam w, LParam code);
-    LResult OnLightingChosen(int msg, WParam w, LParam l);
-    LResult OnColourSlot(int msg, WParam w, LParam code);
-    LResult OnSlider(int msg, WParam w, LParam code);
     LResult OnCollectAndSend(int msg, WParam w, LParam code);
     LResult OnPowerOption(int msg, WParam w, LParam code);
     LResult OnOsdMessage(int msg, WParam w, LParam l);
@@ -208,7 +200,6 @@ private:
     void OpenSubMenu(int hoverMessage, int tag, int itemValue);
     void CloseFunctionMenus();
     void CloseAllPopups() override;
-    void ColourSlotClick(int slot);
     void RunProfileOperation(int code, int slot);
     void ImportProfile(int slot);
     void ExportProfile(int slot);
@@ -265,7 +256,6 @@ private:
     int profileGeneration_ = 0;
     int pendingSlot_ = 0;
     bool profileListWasOpen_ = false;
-    bool dragMark_ = false; // a slider moved while the button was held
     mainwnd::SupportWordFilter supportWord_;
     std::set<std::string> toldRefused_;
 
@@ -284,24 +274,11 @@ private:
 
     // The panels, each with its controls, their refresh and their messages.
     panels::DpiPanel dpi_{*this};
+    panels::LightingPanel lighting_{*this};
 
     // Controls the window reads and fills.
     std::array<CComboButton*, 6> combos_{};
     std::array<CCheckButton*, mainwnd::kPanelCount> headers_{};
-    CComboButton* lightingCombo_ = nullptr;
-    CStaticText* brightnessLabel_ = nullptr;
-    CStaticImage* brightnessBar_ = nullptr;
-    CSliderControl* brightnessSlider_ = nullptr;
-    CStaticText* brightnessValue_ = nullptr;
-    CStaticText* speedLabel_ = nullptr;
-    CStaticImage* speedBar_ = nullptr;
-    CSliderControl* speedSlider_ = nullptr;
-    CStaticText* speedValue_ = nullptr;
-    CStaticText* coloursLabel_ = nullptr;
-    std::array<CColorSelectCheckButton*, 8> colourSlots_{};
-    CStaticText* directionLabel_ = nullptr;
-    CRadioButton* directionUp_ = nullptr;
-    CRadioButton* directionDown_ = nullptr;
     CImageButton* mouseSettings_ = nullptr;
     std::array<CRadioButton*, 4> rates_{};
     std::array<CStaticText*, 4> rateCaptions_{};

@@ -46,10 +46,6 @@ ProfileRecord& CTarvikDlg::Current() {
     return model_.Profiles[static_cast<std::size_t>(model_.GetCurrentProfile())];
 }
 
-int CTarvikDlg::Effect() {
-    return Current().Lighting1Mode[0];
-}
-
 // ---- creation -----------------------------------------------------------------------
 
 std::vector<QString> CTarvikDlg::StartPictures() {
@@ -238,52 +234,8 @@ void CTarvikDlg::CreatePanels() {
 
     dpi_.Create();
 
-    // Group 2: the lighting panel; rectangles relative to the body origin.
-    {
-        auto c = std::make_unique<CComboButton>(this, kMsgLightingCombo, kIdLightingCombo,
-                                                BodyRect(0, 40, 11, 229, 36), QString(), 0, QString(), false);
-        c->LoadNormalImage(SkinName("skins\\combo3_nr.png"));
-        c->LoadHoverImage(SkinName("skins\\combo3_ov.png"));
-        c->SetInsets(Scaled(8), Scaled(26));
-        lightingCombo_ = AddControl(2, std::move(c));
-        place(lightingCombo_, Panel::Lighting, 40, 11, 229, 36);
-    }
-    auto bar = [this, &place](int id, int l, int t, int r, int b) {
-        auto c = std::make_unique<CStaticImage>(this, id, BodyRect(0, l, t, r, b), QString(), false);
-        c->LoadImage(SkinName("skins\\Slider_bar.png"));
-        auto* raw = Passive(AddControl(2, std::move(c)));
-        place(raw, Panel::Lighting, l, t, r, b);
-        return raw;
-    };
-    auto slider = [this, &place](int id, int stops) {
-        auto c = std::make_unique<CSliderControl>(this, id, BodyRect(0, 42, 67, 187, 80), QString(), stops,
-                                                  Scaled(6), Scaled(7), false);
-        c->LoadThumbImage(SkinName("skins\\Slider_Circle.png"));
-        auto* raw = AddControl(2, std::move(c));
-        place(raw, Panel::Lighting, 42, 67, 187, 80);
-        return raw;
-    };
-    brightnessLabel_ = panelText(2, Panel::Lighting, kIdBrightnessLabel, 42, 42, 132, 60, L(120), kDtVCenter);
-    brightnessBar_ = bar(kIdBrightnessBar, 42, 72, 187, 75);
-    brightnessSlider_ = slider(kIdBrightnessSlider, kBrightnessStops);
-    brightnessValue_ =
-        panelText(2, Panel::Lighting, kIdBrightnessValue, 195, 64, 235, 82, QString(), kDtVCenter);
-    brightnessValue_->SetFont(Scaled(16), QString::fromLatin1(kNarrowFace)); // "100%" in 40 pixels
-    speedLabel_ = panelText(2, Panel::Lighting, kIdSpeedLabel, 42, 42, 132, 60, L(121), kDtVCenter);
-    speedBar_ = bar(kIdSpeedBar, 42, 72, 187, 75);
-    speedSlider_ = slider(kIdSpeedSlider, kSpeedStops);
-    speedValue_ = panelText(2, Panel::Lighting, kIdSpeedValue, 195, 64, 226, 82, QString(), kDtVCenter);
-    coloursLabel_ = panelText(2, Panel::Lighting, kIdColoursLabel, 42, 107, 252, 125, L(122), kDtLeft);
-    for (int i = 0; i < 8; ++i) {
-        const Rect r = BodyRect(0, 42 + 26 * i, 134, 63 + 26 * i, 154);
-        auto c =
-            std::make_unique<CColorSelectCheckButton>(this, kIdFirstColourSlot + i, r, r, QString(), false);
-        c->LoadNormalImage(SkinName("skins\\color_select_nr.png"));
-        c->LoadCheckedImage(SkinName("skins\\color_select_check.png"));
-        colourSlots_[static_cast<std::size_t>(i)] = AddControl(2, std::move(c));
-        place(colourSlots_[static_cast<std::size_t>(i)], Panel::Lighting, 42 + 26 * i, 134, 63 + 26 * i, 154);
-    }
-    directionLabel_ = panelText(2, Panel::Lighting, kIdDirectionLabel, 42, 107, 132, 125, L(123), kDtLeft);
+    lighting_.Create();
+
     auto radio = [this, &place](int group, Panel p, int id, int l, int t, int r, int b, const QString& normal,
                                 const QString& hover, const QString& selected) {
         auto c = std::make_unique<CRadioButton>(this, id, BodyRect(0, l, t, r, b), QString(), false);
@@ -294,11 +246,6 @@ void CTarvikDlg::CreatePanels() {
         place(raw, p, l, t, r, b);
         return raw;
     };
-    directionUp_ = radio(2, Panel::Lighting, kIdDirectionUp, 42, 134, 71, 152, SkinName("skins\\up_nr.png"),
-                         SkinName("skins\\up_ov.png"), SkinName("skins\\up_check.png"));
-    directionDown_ =
-        radio(2, Panel::Lighting, kIdDirectionDown, 81, 134, 110, 152, SkinName("skins\\down_nr.png"),
-              SkinName("skins\\down_ov.png"), SkinName("skins\\down_check.png"));
 
     // Group 3: the pointer panel.
     {
@@ -395,25 +342,7 @@ void CTarvikDlg::ApplyPanelVisibility() {
         for (const auto& c : Group(row.group))
             if (c) c->SetGroupVisible(on);
     }
-    ApplyLightingRows();
-}
-
-void CTarvikDlg::ApplyLightingRows() {
-    if (!lightingCombo_) return;
-    const LightingRows rows = LightingRowsFor(Effect());
-    for (CControlBase* c :
-         {static_cast<CControlBase*>(speedLabel_), static_cast<CControlBase*>(speedBar_),
-          static_cast<CControlBase*>(speedSlider_), static_cast<CControlBase*>(speedValue_)})
-        c->SetVisible(rows.speed);
-    for (CControlBase* c :
-         {static_cast<CControlBase*>(brightnessLabel_), static_cast<CControlBase*>(brightnessBar_),
-          static_cast<CControlBase*>(brightnessSlider_), static_cast<CControlBase*>(brightnessValue_)})
-        c->SetVisible(rows.brightness);
-    coloursLabel_->SetVisible(rows.coloursLabel);
-    for (int i = 0; i < 8; ++i) colourSlots_[static_cast<std::size_t>(i)]->SetVisible(i < rows.colourSlots);
-    directionLabel_->SetVisible(rows.direction);
-    directionUp_->SetVisible(rows.direction);
-    directionDown_->SetVisible(rows.direction);
+    lighting_.ApplyRows();
 }
 
 void CTarvikDlg::InvalidateMousePicture() {
@@ -499,7 +428,7 @@ void CTarvikDlg::RefreshFromProfile(ModelChange what) {
     if (all || Any(what & (ModelChange::Dpi | ModelChange::Sensor)))
         controller_->currentDpiLevel = Current().CurrentDPILevel;
     dpi_.Refresh(all ? ModelChange::All : what);
-    if (all || Any(what & ModelChange::Lighting)) RefreshLighting();
+    lighting_.Refresh(all ? ModelChange::All : what);
     if (all || Any(what & ModelChange::Polling)) RefreshPolling();
     if (all || Any(what & ModelChange::Settings)) RefreshSettings();
     if (all || Any(what & ModelChange::Sensor)) {
@@ -514,36 +443,6 @@ void CTarvikDlg::RefreshButtons() {
     const ProfileRecord& rec = Current();
     for (std::size_t i = 0; i < combos_.size(); ++i)
         combos_[i]->SetDisplayText(QString::fromStdU16String(rec.Keys[i].Name));
-}
-
-void CTarvikDlg::ShowSpeedText(int position) {
-    speedValue_->SetText(QString::number(position + 1));
-}
-
-void CTarvikDlg::ShowBrightnessText(int position) {
-    brightnessValue_->SetText(QString::fromLatin1(BrightnessText(position)));
-}
-
-void CTarvikDlg::RefreshLighting() {
-    const ProfileRecord& rec = Current();
-    const std::size_t m = std::min<std::size_t>(rec.Lighting1Mode[0], kEffects - 1);
-    lightingCombo_->SetDisplayText(QString::fromStdU16String(rec.Lighting1Name));
-    for (std::size_t i = 0; i < colourSlots_.size(); ++i) {
-        colourSlots_[i]->SetColour(rec.Lighting1FixedColor[m][i]);
-        colourSlots_[i]->SetChecked(rec.Lighting1ColorSelected[m][i] != 0);
-    }
-    if (!speedSlider_->IsDragging()) speedSlider_->SetStop(rec.Lighting1Speed[m]);
-    ShowSpeedText(rec.Lighting1Speed[m]);
-    if (!brightnessSlider_->IsDragging()) brightnessSlider_->SetStop(rec.Lighting1Brightness[m]);
-    ShowBrightnessText(rec.Lighting1Brightness[m]);
-    Radios().Select(rec.Lighting1Direction[m] != 0 ? kIdDirectionUp : kIdDirectionDown);
-    ApplyLightingRows();
-    // The panel's rows come and go with the effect.
-    if (const auto& first = Group(2); !first.empty()) {
-        const auto places = ColumnLayout(Panels(), model_.SensorPageEnabled);
-        const int top = places[static_cast<std::size_t>(Panel::Lighting)].bodyTop;
-        InvalidateRect(ScaledRect(kColumnX, top, kColumnX + kColumnWidth, top + 180));
-    }
 }
 
 void CTarvikDlg::RefreshPolling() {

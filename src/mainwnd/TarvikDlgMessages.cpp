@@ -136,18 +136,8 @@ void CTarvikDlg::BuildMessageTable() {
 
     // Polling rate, lighting, lift-off, power.
     m.Add(kIdFirstRate, kIdFirstRate + 3, this, &CTarvikDlg::OnPollingRate);
-    m.Add(kMsgLightingCombo, kMsgLightingCombo, this, &CTarvikDlg::OnLightingCombo);
-    m.Add(kMsgLightingChosen, kMsgLightingChosen, this, &CTarvikDlg::OnLightingChosen);
-    m.Add(kMsgLightingClosed, [this](int, WParam, LParam) -> LResult {
-        ClosePopup(kSlotLighting);
-        if (lightingCombo_) lightingCombo_->SetOpen(false);
-        return 0;
-    });
-    m.Add(kIdFirstColourSlot, kIdFirstColourSlot + 7, this, &CTarvikDlg::OnColourSlot);
-    m.Add(kIdSpeedSlider, kIdSpeedSlider, this, &CTarvikDlg::OnSlider);
-    m.Add(kIdBrightnessSlider, kIdBrightnessSlider, this, &CTarvikDlg::OnSlider);
-    for (const int id : {kIdDirectionUp, kIdDirectionDown, kIdLiftLow, kIdLiftHigh})
-        m.Add(id, id, this, &CTarvikDlg::OnCollectAndSend);
+    lighting_.AddMessages(m);
+    for (const int id : {kIdLiftLow, kIdLiftHigh}) m.Add(id, id, this, &CTarvikDlg::OnCollectAndSend);
     for (const int id : {kIdPowerDial, kIdLightOnMove, kIdMotionWakeup})
         m.Add(id, id, this, &CTarvikDlg::OnPowerOption);
 
@@ -428,7 +418,7 @@ void CTarvikDlg::CloseAllPopups() {
     ClosePopup(kSlotLighting);
     ClosePopup(kSlotProfileList);
     ClosePopup(kSlotProfileCommands);
-    if (lightingCombo_) lightingCombo_->SetOpen(false);
+    lighting_.CloseCombo();
 }
 
 void CTarvikDlg::OnLButtonDown(unsigned keys, QPoint p) {
@@ -444,11 +434,7 @@ void CTarvikDlg::OnLButtonDown(unsigned keys, QPoint p) {
 
 void CTarvikDlg::OnMouseMove(unsigned keys, QPoint p) {
     CDlgBase::OnMouseMove(keys, p);
-    // A slider drag is sent once it has ended (the release may lie outside the slider).
-    if (dragMark_ && !(keys & kMkLButton)) {
-        dragMark_ = false;
-        SendRequest(SendGroup::MainSettings);
-    }
+    lighting_.MouseMoved(keys);
 }
 
 void CTarvikDlg::OpenFunctionMenu(int comboId) {
@@ -593,100 +579,10 @@ LResult CTarvikDlg::OnPollingRate(int msg, WParam, LParam code) {
     return 0;
 }
 
-LResult CTarvikDlg::OnLightingCombo(int, WParam, LParam code) {
-    if (code != kNotifyClick) return 0;
-    CloseAllPopups();
-    const Rect r = lightingCombo_->GetRect();
-    const QPoint at = mapToGlobal(QPoint(r.left, r.bottom));
-    auto* list = new CComboLightingPopup();
-    list->Create(this, Rect{at.x(), at.y(), at.x() + Scaled(300), at.y() + Scaled(300)}, kMsgLightingChosen,
-                 kIdLightingCombo);
-    SetPopup(kSlotLighting, list);
-    lightingCombo_->SetOpen(true);
-    return 0;
-}
-
-LResult CTarvikDlg::OnLightingChosen(int, WParam, LParam l) {
-    const PopupResult* r = ResultOf(l);
-    if (!r || r->codeCount < 1) return 0;
-    const int effect = r->code[0];
-    const std::u16string name = r->label.toStdU16String();
-    ClosePopup(kSlotLighting);
-    lightingCombo_->SetOpen(false);
-    static_cast<void>(RunEdit(
-        [this, effect, &name](int slot) { return edits::SetLightingEffect(model_, slot, effect, name); }));
-    return 0;
-}
-
-LResult CTarvikDlg::OnColourSlot(int msg, WParam, LParam code) {
-    const int k = msg - kIdFirstColourSlot;
-    if (code == kNotifyClick) {
-        // A second click within 150 ms is a double click: that one opens the palette.
-        ArmWindowTask(kTimerFirstColourSlot + k, kColourSlotClickMs);
-    } else if (code == kNotifyDoubleClick) {
-        CancelWindowTask(kTimerFirstColourSlot + k);
-        const int mode = std::min<int>(Current().Lighting1Mode[0], kEffects - 1);
-        // The palette confirms into a copy; the edit stores the colour in the
-        // profile it was opened for.
-        auto picked = std::make_shared<ProfileRecord>(Current());
-        const int profile = model_.GetCurrentProfile();
-        RunDialog(
-            new CColorPaletteDlg(picked.get(), CColorPaletteDlg::kLightingSlot, mode, k, this),
-            [this, k, mode, picked, profile](int result) {
-                if (result != QDialog::Accepted || ended_) return;
-                const Colour colour =
-                    picked->Lighting1FixedColor[static_cast<std::size_t>(mode)][static_cast<std::size_t>(k)];
-                static_cast<void>(RunEdit([this, k, colour, profile](int) {
-                    return edits::SetLightingColour(model_, profile, k, colour);
-                }));
-            });
-    }
-    return 0;
-}
-
-void CTarvikDlg::ColourSlotClick(int slot) {
-    if (slot < 0 || slot >= static_cast<int>(colourSlots_.size())) return;
-    const bool select = !colourSlots_[static_cast<std::size_t>(slot)]->IsChecked();
-    const edits::EditResult r = RunEdit([this, slot, select](int profile) {
-        return edits::SetLightingColourSelected(model_, profile, slot, select);
-    });
-    if (r.notice != Notice::None) ShowNotice(NoticeString(r.notice)); // it stays selected
-}
-
-LResult CTarvikDlg::OnSlider(int msg, WParam w, LParam code) {
-    const bool speed = msg == kIdSpeedSlider;
-    CSliderControl* slider = speed ? speedSlider_ : brightnessSlider_;
-    if (code != kNotifyDrag && code != kNotifyClick) return 0;
-    // The label follows at once.
-    const int position = code == kNotifyDrag ? static_cast<int>(w) : slider->CurrentStop();
-    speed ? ShowSpeedText(position) : ShowBrightnessText(position);
-    const int stop = slider->CurrentStop();
-    const auto edit = [this, speed, stop](int slot) {
-        return speed ? edits::SetLightingSpeed(model_, slot, stop)
-                     : edits::SetLightingBrightness(model_, slot, stop);
-    };
-    if (code == kNotifyDrag) {
-        // The send waits for the end of the drag (OnMouseMove).
-        dragMark_ = true;
-        static_cast<void>(RunEdit(edit, true, false));
-        return 0;
-    }
-    // A click ends a drag as well: one request covers both.
-    edits::EditResult r = RunEdit(edit, true, false);
-    if (std::exchange(dragMark_, false)) r.send |= SendGroup::MainSettings;
-    if (!r.send.Empty()) SendRequest(r.send);
-    return 0;
-}
-
 LResult CTarvikDlg::OnCollectAndSend(int msg, WParam, LParam code) {
     if (code != kNotifyClick) return 0;
-    static_cast<void>(RunEdit(
-        [this, msg](int slot) {
-            if (msg == kIdLiftLow || msg == kIdLiftHigh)
-                return edits::SetLiftOff(model_, slot, msg == kIdLiftLow);
-            return edits::SetLightingDirection(model_, slot, msg == kIdDirectionUp);
-        },
-        true));
+    static_cast<void>(
+        RunEdit([this, msg](int slot) { return edits::SetLiftOff(model_, slot, msg == kIdLiftLow); }, true));
     return 0;
 }
 
