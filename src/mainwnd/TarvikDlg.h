@@ -28,6 +28,7 @@
 #include "mainwnd/OSDDialog.h"
 #include "mainwnd/Session.h"
 #include "mainwnd/WindowSeams.h"
+#include "mainwnd/panels/ButtonsPanel.h"
 #include "mainwnd/panels/DpiPanel.h"
 #include "mainwnd/panels/LightingPanel.h"
 #include "mainwnd/panels/PanelHost.h"
@@ -103,7 +104,7 @@ public:
     bool ShownFlag() const { return controller_->Shown(); }
     bool Ended() const override { return ended_; }
     mainwnd::PanelState Panels() const;
-    int HighlightedButton() const { return highlight_; }
+    int HighlightedButton() const { return buttons_.Highlighted(); }
     // The dialog the window opened last that is still open (name, palette,
     // notice, progress, reset...), the progress dialog and the start-up notice.
     QDialog* ActiveDialog() const;
@@ -162,8 +163,6 @@ private:
     void CreatePanels();
     void LayoutColumn();
     void ApplyPanelVisibility();
-    void InvalidateMousePicture();
-    void RefreshButtons();
     void RefreshPolling();
     void RefreshSettings();
     void EnsureBackground();
@@ -179,26 +178,11 @@ private:
     LResult OnProfileChosen(int msg, WParam w, LParam l);
     LResult OnProfileCommand(int msg, WParam w, LParam l);
     LResult OnHeader(int msg, WParam w, LParam code);
-    LResult OnCombo(int msg, WParam w, LParam code);
-    LResult OnFunctionChosen(int msg, WParam w, LParam l);
-    LResult OnFunctionClosed(int msg, WParam w, LParam l);
-    LResult OnSubMenuHover(int msg, WParam w, LParam l);
-    LResult OnSubMenuChosen(int msg, WParam w, LParam l);
-    LResult OnSubMenuClosed(int msg, WParam w, LParam l);
-    LResult OnDialogItemReleased(int msg, WParam w, LParam l);
-    LResult OnOpenKeyDialog(int msg, WParam w, LParam l);
-    LResult OnKeyDialogResult(int msg, WParam w, LParam l);
-    LResult OnMacroSelectResult(int msg, WParam w, LParam l);
     LResult OnPollingRate(int msg, WParam w, LParam code);
     LResult OnCollectAndSend(int msg, WParam w, LParam code);
     LResult OnPowerOption(int msg, WParam w, LParam code);
     LResult OnOsdMessage(int msg, WParam w, LParam l);
 
-    // Stores a button function: combo text, AssignButton, the left-button rule.
-    void StoreFunction(int comboId, const ButtonChoice& choice, const MacroKey* macro = nullptr);
-    void OpenFunctionMenu(int comboId);
-    void OpenSubMenu(int hoverMessage, int tag, int itemValue);
-    void CloseFunctionMenus();
     void CloseAllPopups() override;
     void RunProfileOperation(int code, int slot);
     void ImportProfile(int slot);
@@ -230,6 +214,7 @@ private:
     void PlaceInBody(CControlBase* control, mainwnd::Panel panel, int l, int t, int r, int b) override;
     int BodyTop(mainwnd::Panel panel) const override;
     MessageTable& Table() override { return Messages(); }
+    MacroLibrary& Library() override { return library_; }
 
     Session& session_;
     // What of the session the window works with, named once.
@@ -248,8 +233,6 @@ private:
 
     bool started_ = false;
     bool ended_ = false;
-    int highlight_ = 0; // the button number drawn on the mouse (0: none)
-    int keyButton_ = 0; // the combo whose dialog item was released
     int pendingOperation_ = -1;
     // Counts the profile-list changes made from outside the window; a dialog
     // opened for a slot acts only if none came while it was open.
@@ -273,11 +256,11 @@ private:
     std::array<QSize, 6> numberSizes_;
 
     // The panels, each with its controls, their refresh and their messages.
+    panels::ButtonsPanel buttons_{*this};
     panels::DpiPanel dpi_{*this};
     panels::LightingPanel lighting_{*this};
 
     // Controls the window reads and fills.
-    std::array<CComboButton*, 6> combos_{};
     std::array<CCheckButton*, mainwnd::kPanelCount> headers_{};
     CImageButton* mouseSettings_ = nullptr;
     std::array<CRadioButton*, 4> rates_{};

@@ -156,23 +156,7 @@ void CTarvikDlg::CreateLeftColumn() {
     imageButton(kIdWindowMinimise, ScaledRect(1072, 12, 1087, 27), QString(), SkinName("skins\\min_nr.png"),
                 SkinName("skins\\min_ov.png"));
 
-    static const SkinName kSerial[] = {
-        SkinName("skins\\mouse\\serial_number1.png"), SkinName("skins\\mouse\\serial_number2.png"),
-        SkinName("skins\\mouse\\serial_number3.png"), SkinName("skins\\mouse\\serial_number4.png"),
-        SkinName("skins\\mouse\\serial_number5.png"), SkinName("skins\\mouse\\serial_number6.png")};
-    const int serialTop[] = {82, 112, 141, 170, 199, 228};
-    for (int i = 0; i < 6; ++i)
-        image(kIdMousePicture, ScaledRect(52, serialTop[i], 73, serialTop[i] + 19), kSerial[i]);
-    const int comboTop[] = {81, 111, 140, 169, 198, 227};
-    for (int i = 0; i < 6; ++i) {
-        auto c = std::make_unique<CComboButton>(this, kMsgComboButton, kIdFirstCombo + i,
-                                                ScaledRect(82, comboTop[i], 244, comboTop[i] + 21), QString(),
-                                                0, QString());
-        c->LoadNormalImage(SkinName("skins\\combo2_nr.png"));
-        c->LoadHoverImage(SkinName("skins\\combo2_ov.png"));
-        c->SetInsets(Scaled(8), Scaled(22));
-        combos_[static_cast<std::size_t>(i)] = AddControl(0, std::move(c));
-    }
+    buttons_.Create();
     imageButton(kIdMacroManager, ScaledRect(36, 320, 266, 345), L(8), SkinName("skins\\button1_nr.png"),
                 SkinName("skins\\button1_ov.png"));
 
@@ -345,10 +329,6 @@ void CTarvikDlg::ApplyPanelVisibility() {
     lighting_.ApplyRows();
 }
 
-void CTarvikDlg::InvalidateMousePicture() {
-    InvalidateRect(ScaledRect(457, 171, 672, 569));
-}
-
 // ---- painting -------------------------------------------------------------------------
 
 void CTarvikDlg::EnsureBackground() {
@@ -408,8 +388,8 @@ void CTarvikDlg::DrawWindow(QPainter& dc, const Rect& client) {
     DrawControls(dc, client);
 
     // The number of the button whose combo is under the mouse, on the mouse picture.
-    if (highlight_ >= 1 && highlight_ <= 6) {
-        const std::size_t i = static_cast<std::size_t>(highlight_ - 1);
+    if (const int highlight = buttons_.Highlighted(); highlight >= 1 && highlight <= 6) {
+        const std::size_t i = static_cast<std::size_t>(highlight - 1);
         const QSize size = numberSizes_[i];
         const NumberPlace at = kNumberPlaces[i];
         const double s = UiScale();
@@ -424,7 +404,7 @@ void CTarvikDlg::DrawWindow(QPainter& dc, const Rect& client) {
 void CTarvikDlg::RefreshFromProfile(ModelChange what) {
     if (!controlsCreated_) return;
     const bool all = Any(what & ModelChange::CurrentSlot) || what == ModelChange::All;
-    if (all || Any(what & ModelChange::Buttons)) RefreshButtons();
+    buttons_.Refresh(all ? ModelChange::All : what);
     if (all || Any(what & (ModelChange::Dpi | ModelChange::Sensor)))
         controller_->currentDpiLevel = Current().CurrentDPILevel;
     dpi_.Refresh(all ? ModelChange::All : what);
@@ -437,12 +417,6 @@ void CTarvikDlg::RefreshFromProfile(ModelChange what) {
         LayoutColumn();
     }
     if (all) InvalidateAll();
-}
-
-void CTarvikDlg::RefreshButtons() {
-    const ProfileRecord& rec = Current();
-    for (std::size_t i = 0; i < combos_.size(); ++i)
-        combos_[i]->SetDisplayText(QString::fromStdU16String(rec.Keys[i].Name));
 }
 
 void CTarvikDlg::RefreshPolling() {

@@ -49,38 +49,6 @@ const PopupResult* ResultOf(LParam l) {
     return reinterpret_cast<const PopupResult*>(l);
 }
 
-ButtonChoice ChoiceOf(const PopupResult& r) {
-    ButtonChoice c;
-    c.name = r.label.toStdU16String();
-    c.action = KeyAction{r.code[0], r.code[1], r.code[2]};
-    return c;
-}
-
-// The sub-menus of the function menu: the hover message that opens one, its
-// selection message (hover + 1) and its close message (hover + 2).
-bool IsSubMenuHover(int msg) {
-    return msg == CComboPopup::kHoverDpi || msg == CComboPopup::kHoverMultimedia ||
-           msg == CComboPopup::kHoverOffice || msg == CComboPopup::kHoverWindows ||
-           msg == CComboPopup::kHoverDpiLock;
-}
-
-CListPopup* MakeSubMenu(int hoverMessage) {
-    switch (hoverMessage) {
-    case CComboPopup::kHoverDpi:
-        return new CDPIPopup();
-    case CComboPopup::kHoverMultimedia:
-        return new CMultimediaPopup();
-    case CComboPopup::kHoverOffice:
-        return new COfficePopup();
-    case CComboPopup::kHoverWindows:
-        return new CWindowsManagePopup();
-    case CComboPopup::kHoverDpiLock:
-        return new CDPILockPopup();
-    default:
-        return nullptr;
-    }
-}
-
 constexpr int kProfileCommandTag = 2049; // the context pop-up of slot s is tagged 2049 + s
 const QString kProfileFilter = QStringLiteral("psf file(*.psf)");
 
@@ -109,29 +77,7 @@ void CTarvikDlg::BuildMessageTable() {
     m.Add(kIdHeaderDpi, kIdHeaderPolling, this, &CTarvikDlg::OnHeader);
     m.Add(kIdHeaderLiftOff, kIdHeaderLiftOff, this, &CTarvikDlg::OnHeader);
 
-    // Button functions.
-    m.Add(kMsgComboButton, kMsgComboButton, this, &CTarvikDlg::OnCombo);
-    m.Add(kMsgFunctionChosen, kMsgFunctionChosen, this, &CTarvikDlg::OnFunctionChosen);
-    m.Add(kMsgFunctionClosed, kMsgFunctionClosed, this, &CTarvikDlg::OnFunctionClosed);
-    m.Add(kMsgOtherItemHot, [this](int, WParam, LParam) -> LResult {
-        ClosePopup(kSlotSubMenu);
-        if (QWidget* menu = Popup(kSlotFunctionMenu)) menu->raise();
-        return 0;
-    });
-    for (const int hover : {CComboPopup::kHoverDpi, CComboPopup::kHoverMultimedia, CComboPopup::kHoverOffice,
-                            CComboPopup::kHoverWindows, CComboPopup::kHoverDpiLock}) {
-        m.Add(hover, hover, this, &CTarvikDlg::OnSubMenuHover);
-        m.Add(hover + 1, hover + 1, this, &CTarvikDlg::OnSubMenuChosen);
-        m.Add(hover + 2, hover + 2, this, &CTarvikDlg::OnSubMenuClosed);
-    }
-    for (const int released : {kMsgShortcutReleased, kMsgFireKeyReleased, kMsgMacroReleased})
-        m.Add(released, released, this, &CTarvikDlg::OnDialogItemReleased);
-    for (const int open : {kMsgOpenShortcut, kMsgOpenFireKey, kMsgOpenMacroSelect})
-        m.Add(open, open, this, &CTarvikDlg::OnOpenKeyDialog);
-    m.Add(kMsgShortcutResult, kMsgShortcutResult, this, &CTarvikDlg::OnKeyDialogResult);
-    m.Add(kMsgFireKeyResult, kMsgFireKeyResult, this, &CTarvikDlg::OnKeyDialogResult);
-    m.Add(kMsgMacroSelectResult, kMsgMacroSelectResult, this, &CTarvikDlg::OnMacroSelectResult);
-
+    buttons_.AddMessages(m);
     dpi_.AddMessages(m);
 
     // Polling rate, lighting, lift-off, power.
@@ -402,19 +348,8 @@ LResult CTarvikDlg::OnHeader(int msg, WParam, LParam code) {
 
 // ---- button functions -----------------------------------------------------------------------------
 
-void CTarvikDlg::CloseFunctionMenus() {
-    ClosePopup(kSlotSubMenu);
-    ClosePopup(kSlotFunctionMenu);
-    for (CComboButton* c : combos_)
-        if (c) c->SetOpen(false);
-    if (highlight_ != 0) {
-        highlight_ = 0;
-        InvalidateMousePicture();
-    }
-}
-
 void CTarvikDlg::CloseAllPopups() {
-    CloseFunctionMenus();
+    buttons_.CloseMenus();
     ClosePopup(kSlotLighting);
     ClosePopup(kSlotProfileList);
     ClosePopup(kSlotProfileCommands);
@@ -435,139 +370,6 @@ void CTarvikDlg::OnLButtonDown(unsigned keys, QPoint p) {
 void CTarvikDlg::OnMouseMove(unsigned keys, QPoint p) {
     CDlgBase::OnMouseMove(keys, p);
     lighting_.MouseMoved(keys);
-}
-
-void CTarvikDlg::OpenFunctionMenu(int comboId) {
-    CloseAllPopups();
-    CControlBase* combo = FindControl(comboId);
-    if (!combo) return;
-    const Rect r = combo->GetRect();
-    const QPoint at = mapToGlobal(QPoint(r.left, r.bottom));
-    auto* menu = new CComboPopup();
-    menu->Create(this, Rect{at.x(), at.y(), at.x() + Scaled(300), at.y() + Scaled(300)}, kMsgFunctionChosen,
-                 comboId);
-    SetPopup(kSlotFunctionMenu, menu);
-    static_cast<CComboButton*>(combo)->SetOpen(true);
-}
-
-LResult CTarvikDlg::OnCombo(int, WParam w, LParam code) {
-    const int id = static_cast<int>(w);
-    if (id < kIdFirstCombo || id > kIdLastCombo) return 0;
-    if (code == kNotifyClick) {
-        OpenFunctionMenu(id);
-    } else if (code == kNotifyEnter || code == kNotifyLeave) {
-        const int mark = code == kNotifyEnter ? id - kIdFirstCombo + 1 : 0;
-        if (mark != highlight_) {
-            highlight_ = mark;
-            InvalidateMousePicture();
-        }
-    }
-    return 0;
-}
-
-void CTarvikDlg::StoreFunction(int comboId, const ButtonChoice& choice, const MacroKey* macro) {
-    if (comboId < kIdFirstCombo || comboId > kIdLastCombo) return;
-    const int button = comboId - kIdFirstCombo;
-    const edits::EditResult r = RunEdit([this, button, &choice, macro](int slot) {
-        return edits::AssignFunction(model_, slot, button, choice, macro);
-    });
-    // No button would act as the left button: it was put back; say so shortly.
-    if (r.notice == Notice::LeftButtonKept) ArmWindowTask(kTimerLeftButtonNotice, kLeftButtonNoticeMs);
-}
-
-LResult CTarvikDlg::OnFunctionChosen(int, WParam w, LParam l) {
-    if (w == 0) {
-        // A press on one of the first items: the menus stay above everything.
-        for (int slot : {kSlotFunctionMenu, kSlotSubMenu})
-            if (QWidget* p = Popup(slot)) p->raise();
-        return 0;
-    }
-    return OnSubMenuChosen(0, w, l);
-}
-
-LResult CTarvikDlg::OnFunctionClosed(int, WParam, LParam) {
-    // The menu lost activation. While one of its sub-menus is open the press
-    // went there; otherwise the menu ends.
-    if (Popup(kSlotSubMenu)) return 0;
-    CloseFunctionMenus();
-    return 0;
-}
-
-void CTarvikDlg::OpenSubMenu(int hoverMessage, int tag, int itemValue) {
-    ClosePopup(kSlotSubMenu);
-    auto* menu = dynamic_cast<CListPopup*>(Popup(kSlotFunctionMenu));
-    if (!menu) return;
-    const int index = menu->IndexOfValue(itemValue);
-    if (index < 0) return;
-    CListPopup* sub = MakeSubMenu(hoverMessage);
-    if (!sub) return;
-    const Rect item = menu->Items()[static_cast<std::size_t>(index)].rect;
-    const QPoint at = menu->mapToGlobal(QPoint(menu->width(), item.top));
-    sub->Create(this, Rect{at.x(), at.y(), at.x() + Scaled(300), at.y() + Scaled(300)}, hoverMessage + 1,
-                tag);
-    SetPopup(kSlotSubMenu, sub);
-}
-
-LResult CTarvikDlg::OnSubMenuHover(int msg, WParam w, LParam l) {
-    if (IsSubMenuHover(msg)) OpenSubMenu(msg, static_cast<int>(w), static_cast<int>(l));
-    return 0;
-}
-
-// A choice in the function menu or one of its sub-menus: both menus close and
-// the button's function is stored.
-LResult CTarvikDlg::OnSubMenuChosen(int, WParam w, LParam l) {
-    const PopupResult* r = ResultOf(l);
-    if (!r) return 0;
-    const ButtonChoice choice = ChoiceOf(*r);
-    CloseFunctionMenus();
-    StoreFunction(static_cast<int>(w), choice);
-    return 0;
-}
-
-LResult CTarvikDlg::OnSubMenuClosed(int, WParam, LParam) {
-    ClosePopup(kSlotSubMenu);
-    if (QWidget* menu = Popup(kSlotFunctionMenu)) menu->raise();
-    return 0;
-}
-
-LResult CTarvikDlg::OnDialogItemReleased(int msg, WParam w, LParam) {
-    keyButton_ = static_cast<int>(w);
-    CloseFunctionMenus();
-    const int open = msg == kMsgShortcutReleased  ? kMsgOpenShortcut
-                     : msg == kMsgFireKeyReleased ? kMsgOpenFireKey
-                                                  : kMsgOpenMacroSelect;
-    PostMessage(open);
-    return 0;
-}
-
-LResult CTarvikDlg::OnOpenKeyDialog(int msg, WParam, LParam) {
-    if (ended_) return 0;
-    if (msg == kMsgOpenShortcut) {
-        RunDialog(new CShortcutDlg(this));
-    } else if (msg == kMsgOpenFireKey) {
-        RunDialog(new CFireKeyDlg(this));
-    } else if (msg == kMsgOpenMacroSelect) {
-        RunDialog(new CMacroSelectDlg(this, library_));
-    }
-    return 0;
-}
-
-LResult CTarvikDlg::OnKeyDialogResult(int, WParam, LParam l) {
-    const auto* choice = reinterpret_cast<const ButtonChoice*>(l);
-    if (choice) StoreFunction(keyButton_, *choice);
-    return 0;
-}
-
-LResult CTarvikDlg::OnMacroSelectResult(int, WParam, LParam l) {
-    // The selection dialog hands the choice (language string 190 and the
-    // macro's name, 90 00 00) and the library macro the button copies.
-    const auto* r = reinterpret_cast<const MacroSelectResult*>(l);
-    if (r && r->choice) {
-        StoreFunction(keyButton_, *r->choice, r->macro);
-    } else {
-        StoreFunction(keyButton_, ButtonChoice{LanguageString(34), KeyAction{kFnDisabled, 0, 0}});
-    }
-    return 0;
 }
 
 // ---- polling rate and lighting ------------------------------------------------------------------

@@ -22,6 +22,7 @@ namespace tarvik {
 
 class CRadioButton;
 class CStaticText;
+class MacroLibrary;
 class SettingsModel;
 struct ProfileRecord;
 
@@ -53,6 +54,7 @@ public:
     virtual MessageTable& Table() = 0;
 
     virtual SettingsModel& Model() = 0;
+    virtual MacroLibrary& Library() = 0;
     virtual ProfileRecord& Current() = 0;
     virtual bool Ended() const = 0;
     // Runs an edit of the current profile (see CTarvikDlg::RunEdit).
