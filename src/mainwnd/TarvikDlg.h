@@ -30,8 +30,10 @@
 #include "mainwnd/WindowSeams.h"
 #include "mainwnd/panels/ButtonsPanel.h"
 #include "mainwnd/panels/DpiPanel.h"
+#include "mainwnd/panels/LiftOffPanel.h"
 #include "mainwnd/panels/LightingPanel.h"
 #include "mainwnd/panels/PanelHost.h"
+#include "mainwnd/panels/PollingPanel.h"
 #include "model/ModelChanges.h"
 #include "skin/DlgBase.h"
 #include "skin/SkinImage.h"
@@ -163,7 +165,6 @@ private:
     void CreatePanels();
     void LayoutColumn();
     void ApplyPanelVisibility();
-    void RefreshPolling();
     void RefreshSettings();
     void EnsureBackground();
     ProfileRecord& Current() override;
@@ -178,8 +179,6 @@ private:
     LResult OnProfileChosen(int msg, WParam w, LParam l);
     LResult OnProfileCommand(int msg, WParam w, LParam l);
     LResult OnHeader(int msg, WParam w, LParam code);
-    LResult OnPollingRate(int msg, WParam w, LParam code);
-    LResult OnCollectAndSend(int msg, WParam w, LParam code);
     LResult OnPowerOption(int msg, WParam w, LParam code);
     LResult OnOsdMessage(int msg, WParam w, LParam l);
 
@@ -259,16 +258,12 @@ private:
     panels::ButtonsPanel buttons_{*this};
     panels::DpiPanel dpi_{*this};
     panels::LightingPanel lighting_{*this};
+    panels::PollingPanel polling_{*this};
+    panels::LiftOffPanel liftOff_{*this};
 
     // Controls the window reads and fills.
     std::array<CCheckButton*, mainwnd::kPanelCount> headers_{};
     CImageButton* mouseSettings_ = nullptr;
-    std::array<CRadioButton*, 4> rates_{};
-    std::array<CStaticText*, 4> rateCaptions_{};
-    CRadioButton* liftLow_ = nullptr;
-    CRadioButton* liftHigh_ = nullptr;
-    CStaticText* liftLowText_ = nullptr;
-    CStaticText* liftHighText_ = nullptr;
     CBattery* battery_ = nullptr;
     CStaticText* batteryText_ = nullptr;
     CPowerManageButton* powerDial_ = nullptr;

@@ -202,79 +202,18 @@ void CTarvikDlg::CreateLeftColumn() {
 }
 
 void CTarvikDlg::CreatePanels() {
-    std::vector<PanelSpot>& spots = spots_;
-    spots.clear();
-    auto place = [&spots](CControlBase* c, Panel p, int l, int t, int r, int b) {
-        spots.push_back({c, p, l, t, r, b});
-        return c;
-    };
-    auto panelText = [this, &place](int group, Panel p, int id, int l, int t, int r, int b, const QString& s,
-                                    unsigned format) {
-        auto* c = Passive(AddControl(group, std::make_unique<CStaticText>(this, id, BodyRect(0, l, t, r, b),
-                                                                          s, kGrey, format, false)));
-        place(c, p, l, t, r, b);
-        return c;
-    };
-
+    spots_.clear();
     dpi_.Create();
-
     lighting_.Create();
-
-    auto radio = [this, &place](int group, Panel p, int id, int l, int t, int r, int b, const QString& normal,
-                                const QString& hover, const QString& selected) {
-        auto c = std::make_unique<CRadioButton>(this, id, BodyRect(0, l, t, r, b), QString(), false);
-        c->LoadNormalImage(normal);
-        c->LoadHoverImage(hover);
-        c->LoadSelectedImage(selected);
-        auto* raw = AddControl(group, std::move(c));
-        place(raw, p, l, t, r, b);
-        return raw;
-    };
-
     // Group 3: the pointer panel.
-    {
-        auto c = std::make_unique<CImageButton>(this, kIdMouseSettings, BodyRect(0, 20, 30, 235, 75),
-                                                QString(), 1, false);
-        c->LoadNormalImage(SkinName("skins\\button4_nr.png"));
-        c->LoadHoverImage(SkinName("skins\\button4_nr.png"));
-        mouseSettings_ = AddControl(3, std::move(c));
-        place(mouseSettings_, Panel::Pointer, 20, 30, 235, 75);
-    }
-
-    // Group 4: the polling-rate panel, a 2 × 2 grid with the chosen rate's caption.
-    {
-        static const SkinName kNormal[] = {SkinName("skins\\125hz_nr.png"), SkinName("skins\\250hz_nr.png"),
-                                           SkinName("skins\\500hz_nr.png"), SkinName("skins\\1000hz_nr.png")};
-        static const SkinName kDown[] = {SkinName("skins\\125hz_dn.png"), SkinName("skins\\250hz_dn.png"),
-                                         SkinName("skins\\500hz_dn.png"), SkinName("skins\\1000hz_dn.png")};
-        struct Cell {
-            int l, t, r, b;
-        };
-        static constexpr Cell kCells[] = {
-            {59, 20, 131, 92}, {59, 92, 131, 164}, {131, 92, 203, 164}, {131, 20, 203, 92}};
-        for (int i = 0; i < 4; ++i) {
-            const Cell& cell = kCells[i];
-            rates_[static_cast<std::size_t>(i)] = radio(4, Panel::Polling, kIdFirstRate + i, cell.l, cell.t,
-                                                        cell.r, cell.b, kNormal[i], kDown[i], kDown[i]);
-        }
-        // The chosen rate's caption under the grid, not across its middle,
-        // where it covered the four tiles; 16 pixels of body are left there.
-        for (int i = 0; i < 4; ++i) {
-            auto* c = panelText(4, Panel::Polling, kIdFirstRateCaption + i, 59, 164, 203, 180, L(261 + i),
-                                kDtCenter);
-            c->SetFont(Scaled(14), QString::fromStdU16String(Language().Font().face));
-            c->SetVisible(false);
-            rateCaptions_[static_cast<std::size_t>(i)] = c;
-        }
-    }
-
-    // Group 5: the lift-off panel.
-    liftLow_ = radio(5, Panel::LiftOff, kIdLiftLow, 80, 27, 95, 42, SkinName("skins\\radio_nr.png"),
-                     SkinName("skins\\radio_ov.png"), SkinName("skins\\radio_dn.png"));
-    liftHigh_ = radio(5, Panel::LiftOff, kIdLiftHigh, 160, 27, 175, 42, SkinName("skins\\radio_nr.png"),
-                      SkinName("skins\\radio_ov.png"), SkinName("skins\\radio_dn.png"));
-    liftLowText_ = panelText(5, Panel::LiftOff, kIdLiftLowText, 64, 47, 111, 65, L(270), kDtCenter);
-    liftHighText_ = panelText(5, Panel::LiftOff, kIdLiftHighText, 144, 47, 191, 65, L(271), kDtCenter);
+    mouseSettings_ =
+        AddControl(3, std::make_unique<CImageButton>(this, kIdMouseSettings, BodyRect(0, 20, 30, 235, 75),
+                                                     QString(), 1, false));
+    mouseSettings_->LoadNormalImage(SkinName("skins\\button4_nr.png"));
+    mouseSettings_->LoadHoverImage(SkinName("skins\\button4_nr.png"));
+    PlaceInBody(mouseSettings_, Panel::Pointer, 20, 30, 235, 75);
+    polling_.Create();
+    liftOff_.Create();
 }
 
 // ---- layout ---------------------------------------------------------------------------
@@ -409,24 +348,15 @@ void CTarvikDlg::RefreshFromProfile(ModelChange what) {
         controller_->currentDpiLevel = Current().CurrentDPILevel;
     dpi_.Refresh(all ? ModelChange::All : what);
     lighting_.Refresh(all ? ModelChange::All : what);
-    if (all || Any(what & ModelChange::Polling)) RefreshPolling();
+    polling_.Refresh(all ? ModelChange::All : what);
     if (all || Any(what & ModelChange::Settings)) RefreshSettings();
+    liftOff_.Refresh(all ? ModelChange::All : what);
     if (all || Any(what & ModelChange::Sensor)) {
         // A sensor change shows or hides the lift-off panel.
         ApplyPanelVisibility();
         LayoutColumn();
     }
     if (all) InvalidateAll();
-}
-
-void CTarvikDlg::RefreshPolling() {
-    const ProfileRecord& rec = Current();
-    const int index = PollingRateAt(rec.PollingRate[0]).index;
-    Radios().Select(kIdFirstRate + index);
-    for (int i = 0; i < 4; ++i) rateCaptions_[static_cast<std::size_t>(i)]->SetVisible(i == index);
-    const auto places = ColumnLayout(Panels(), model_.SensorPageEnabled);
-    const int top = places[static_cast<std::size_t>(Panel::Polling)].bodyTop;
-    InvalidateRect(ScaledRect(kColumnX, top, kColumnX + kColumnWidth, top + 180));
 }
 
 void CTarvikDlg::RefreshSettings() {
@@ -442,9 +372,6 @@ void CTarvikDlg::RefreshSettings() {
     label += QString::number(minutes);
     label += L(267);
     powerLabel_->SetText(label);
-    Radios().Select(model_.GetSettingInt(slot, kSetLiftDetectionHeight) == 1 ? kIdLiftLow : kIdLiftHigh);
-    InvalidateRect(liftLow_->GetRect());
-    InvalidateRect(liftHigh_->GetRect());
 }
 
 void CTarvikDlg::OnBattery(const BatteryDisplay& d) {

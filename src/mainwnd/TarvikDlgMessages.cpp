@@ -81,9 +81,9 @@ void CTarvikDlg::BuildMessageTable() {
     dpi_.AddMessages(m);
 
     // Polling rate, lighting, lift-off, power.
-    m.Add(kIdFirstRate, kIdFirstRate + 3, this, &CTarvikDlg::OnPollingRate);
+    polling_.AddMessages(m);
     lighting_.AddMessages(m);
-    for (const int id : {kIdLiftLow, kIdLiftHigh}) m.Add(id, id, this, &CTarvikDlg::OnCollectAndSend);
+    liftOff_.AddMessages(m);
     for (const int id : {kIdPowerDial, kIdLightOnMove, kIdMotionWakeup})
         m.Add(id, id, this, &CTarvikDlg::OnPowerOption);
 
@@ -373,20 +373,6 @@ void CTarvikDlg::OnMouseMove(unsigned keys, QPoint p) {
 }
 
 // ---- polling rate and lighting ------------------------------------------------------------------
-
-LResult CTarvikDlg::OnPollingRate(int msg, WParam, LParam code) {
-    if (code != kNotifyClick) return 0;
-    const int rate = msg - kIdFirstRate;
-    static_cast<void>(RunEdit([this, rate](int slot) { return edits::SetPollingRate(model_, slot, rate); }));
-    return 0;
-}
-
-LResult CTarvikDlg::OnCollectAndSend(int msg, WParam, LParam code) {
-    if (code != kNotifyClick) return 0;
-    static_cast<void>(
-        RunEdit([this, msg](int slot) { return edits::SetLiftOff(model_, slot, msg == kIdLiftLow); }, true));
-    return 0;
-}
 
 LResult CTarvikDlg::OnPowerOption(int msg, WParam, LParam code) {
     if (code != kNotifyClick) return 0;
