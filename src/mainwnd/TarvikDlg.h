@@ -28,6 +28,7 @@
 #include "mainwnd/OSDDialog.h"
 #include "mainwnd/Session.h"
 #include "mainwnd/WindowSeams.h"
+#include "mainwnd/panels/BatteryPanel.h"
 #include "mainwnd/panels/ButtonsPanel.h"
 #include "mainwnd/panels/DpiPanel.h"
 #include "mainwnd/panels/LiftOffPanel.h"
@@ -205,7 +206,6 @@ private:
     void ShowNoticeText(const QString& text);
     void OnProgress(const DeviceProgress& progress);
     void OnSendFinished(const ApplyResult& result);
-    void OnBattery(const BatteryDisplay& display);
 
     // ---- what the panels get from the window
     CDlgBase& Window() override { return *this; }
@@ -255,6 +255,7 @@ private:
     std::array<QSize, 6> numberSizes_;
 
     // The panels, each with its controls, their refresh and their messages.
+    panels::BatteryPanel battery_{*this};
     panels::ButtonsPanel buttons_{*this};
     panels::DpiPanel dpi_{*this};
     panels::LightingPanel lighting_{*this};
@@ -264,8 +265,6 @@ private:
     // Controls the window reads and fills.
     std::array<CCheckButton*, mainwnd::kPanelCount> headers_{};
     CImageButton* mouseSettings_ = nullptr;
-    CBattery* battery_ = nullptr;
-    CStaticText* batteryText_ = nullptr;
     CPowerManageButton* powerDial_ = nullptr;
     CStaticText* powerLabel_ = nullptr;
     CCheckButton* lightOnMove_ = nullptr;

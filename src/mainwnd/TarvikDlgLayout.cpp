@@ -95,29 +95,7 @@ void CTarvikDlg::CreateLeftColumn() {
     };
 
     image(kIdMousePicture, ScaledRect(457, 171, 672, 569), SkinName("skins\\mouse\\mouse_nr.png"));
-    {
-        auto b = std::make_unique<CBattery>(this, kIdBattery, ScaledRect(80, 433, 110, 494));
-        b->LoadImages();
-        // No level until the mouse has reported one (without a mouse, never).
-        b->mode = CBattery::kUnknown;
-        battery_ = Passive(AddControl(0, std::move(b)));
-    }
-    // Left of the gauge, at its foot: the legend takes the room right of it,
-    // and "Battery medium" then ends inside the panel's frame (266).
-    batteryText_ = text(kIdBatteryText, ScaledRect(38, 476, 78, 494), QString(), kDtRight);
-    // "100%" has to fit its 40 pixels.
-    batteryText_->SetFont(Scaled(16), QString::fromLatin1(kNarrowFace));
-    {
-        static const SkinName kDots[] = {SkinName("skins\\battery_green.png"),
-                                         SkinName("skins\\battery_orange.png"),
-                                         SkinName("skins\\battery_red.png")};
-        const int dotTop[] = {441, 462, 484};
-        const int textTop[] = {439, 460, 482};
-        for (int i = 0; i < 3; ++i) {
-            image(kIdBatteryLegendPicture, ScaledRect(122, dotTop[i], 130, dotTop[i] + 8), kDots[i]);
-            text(kIdBatteryLegendText, ScaledRect(136, textTop[i], 262, textTop[i] + 18), L(16 + i), kDtLeft);
-        }
-    }
+    battery_.Create();
     {
         auto dial = std::make_unique<CPowerManageButton>(this, kIdPowerDial, ScaledRect(81, 550, 221, 634),
                                                          QString(), 0);
@@ -372,24 +350,6 @@ void CTarvikDlg::RefreshSettings() {
     label += QString::number(minutes);
     label += L(267);
     powerLabel_->SetText(label);
-}
-
-void CTarvikDlg::OnBattery(const BatteryDisplay& d) {
-    if (!battery_) return;
-    // The poll reports every second; the gauge is repainted only when its look changes.
-    const auto level = static_cast<std::uint8_t>(std::clamp(d.level, 0, 255));
-    const int mode = static_cast<int>(d.charge);
-    const bool changed = battery_->level != level || battery_->mode != mode ||
-                         (mode == CBattery::kCharging && battery_->chargingLevel != d.chargingLevel);
-    battery_->level = level;
-    battery_->mode = mode;
-    battery_->chargingLevel = d.chargingLevel;
-    if (changed) InvalidateRect(battery_->GetRect());
-    batteryText_->SetText(QString::fromStdString(d.text));
-    if (batteryText_->IsVisible() != d.textVisible) {
-        batteryText_->SetVisible(d.textVisible);
-        InvalidateRect(batteryText_->GetRect());
-    }
 }
 
 } // namespace tarvik
