@@ -35,6 +35,7 @@
 #include "mainwnd/panels/LightingPanel.h"
 #include "mainwnd/panels/PanelHost.h"
 #include "mainwnd/panels/PollingPanel.h"
+#include "mainwnd/panels/PowerPanel.h"
 #include "model/ModelChanges.h"
 #include "skin/DlgBase.h"
 #include "skin/SkinImage.h"
@@ -166,7 +167,6 @@ private:
     void CreatePanels();
     void LayoutColumn();
     void ApplyPanelVisibility();
-    void RefreshSettings();
     void EnsureBackground();
     ProfileRecord& Current() override;
 
@@ -180,7 +180,6 @@ private:
     LResult OnProfileChosen(int msg, WParam w, LParam l);
     LResult OnProfileCommand(int msg, WParam w, LParam l);
     LResult OnHeader(int msg, WParam w, LParam code);
-    LResult OnPowerOption(int msg, WParam w, LParam code);
     LResult OnOsdMessage(int msg, WParam w, LParam l);
 
     void CloseAllPopups() override;
@@ -261,14 +260,11 @@ private:
     panels::LightingPanel lighting_{*this};
     panels::PollingPanel polling_{*this};
     panels::LiftOffPanel liftOff_{*this};
+    panels::PowerPanel power_{*this};
 
     // Controls the window reads and fills.
     std::array<CCheckButton*, mainwnd::kPanelCount> headers_{};
     CImageButton* mouseSettings_ = nullptr;
-    CPowerManageButton* powerDial_ = nullptr;
-    CStaticText* powerLabel_ = nullptr;
-    CCheckButton* lightOnMove_ = nullptr;
-    CCheckButton* motionWakeup_ = nullptr;
     CImageButton* profileButton_ = nullptr;
 
     std::vector<QPointer<QDialog>> dialogs_;

@@ -96,31 +96,7 @@ void CTarvikDlg::CreateLeftColumn() {
 
     image(kIdMousePicture, ScaledRect(457, 171, 672, 569), SkinName("skins\\mouse\\mouse_nr.png"));
     battery_.Create();
-    {
-        auto dial = std::make_unique<CPowerManageButton>(this, kIdPowerDial, ScaledRect(81, 550, 221, 634),
-                                                         QString(), 0);
-        static const SkinName kDial[] = {
-            SkinName("skins\\power_manage_3min.png"), SkinName("skins\\power_manage_4min.png"),
-            SkinName("skins\\power_manage_5min.png"), SkinName("skins\\power_manage_6min.png"),
-            SkinName("skins\\power_manage_7min.png"), SkinName("skins\\power_manage_8min.png"),
-            SkinName("skins\\power_manage_9min.png"), SkinName("skins\\power_manage_10min.png")};
-        for (int v = 3; v <= 10; ++v) dial->LoadValueImage(v, kDial[v - 3]);
-        powerDial_ = AddControl(0, std::move(dial));
-    }
-    // The label and the two check rows sit 4 pixels higher than the dial's
-    // first layout, so the last row's text clears the frame's foot (694).
-    powerLabel_ = text(kIdPowerLabel, ScaledRect(36, 636, 266, 654), QString(), kDtCenter);
-    auto check = [this](int id, const Rect& r) {
-        auto c = std::make_unique<CCheckButton>(this, id, r, QString(), 0);
-        c->LoadNormalImage(SkinName("skins\\check_nr.png"));
-        c->LoadHoverImage(SkinName("skins\\check_ov.png"));
-        c->LoadCheckedImage(SkinName("skins\\check_dn.png"));
-        return AddControl(0, std::move(c));
-    };
-    lightOnMove_ = check(kIdLightOnMove, ScaledRect(50, 655, 65, 670));
-    text(kIdBatteryLegendText, ScaledRect(70, 654, 262, 672), L(268), kDtLeft);
-    motionWakeup_ = check(kIdMotionWakeup, ScaledRect(50, 674, 65, 689));
-    text(kIdBatteryLegendText, ScaledRect(70, 673, 262, 691), L(274), kDtLeft);
+    power_.Create();
 
     auto imageButton = [this](int id, const Rect& r, const QString& caption, const QString& normal,
                               const QString& hover) {
@@ -327,7 +303,7 @@ void CTarvikDlg::RefreshFromProfile(ModelChange what) {
     dpi_.Refresh(all ? ModelChange::All : what);
     lighting_.Refresh(all ? ModelChange::All : what);
     polling_.Refresh(all ? ModelChange::All : what);
-    if (all || Any(what & ModelChange::Settings)) RefreshSettings();
+    power_.Refresh(all ? ModelChange::All : what);
     liftOff_.Refresh(all ? ModelChange::All : what);
     if (all || Any(what & ModelChange::Sensor)) {
         // A sensor change shows or hides the lift-off panel.
@@ -335,21 +311,6 @@ void CTarvikDlg::RefreshFromProfile(ModelChange what) {
         LayoutColumn();
     }
     if (all) InvalidateAll();
-}
-
-void CTarvikDlg::RefreshSettings() {
-    const int slot = model_.GetCurrentProfile();
-    lightOnMove_->SetChecked(model_.GetSettingInt(slot, kSetMoveLightingOnOffMode) == 1);
-    motionWakeup_->SetChecked(model_.GetSettingInt(slot, kSetMotionWakeup) == 1);
-    const int minutes = model_.GetSettingInt(slot, kSetPowerDownTime);
-    powerDial_->SetValue(minutes);
-    // "Sleep when idle:" ends with a colon: a space keeps the number apart
-    // ("闲置6分钟后休眠" needs none).
-    QString label = L(266);
-    if (label.endsWith(QLatin1Char(':'))) label += QLatin1Char(' ');
-    label += QString::number(minutes);
-    label += L(267);
-    powerLabel_->SetText(label);
 }
 
 } // namespace tarvik

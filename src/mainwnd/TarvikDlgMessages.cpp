@@ -84,8 +84,7 @@ void CTarvikDlg::BuildMessageTable() {
     polling_.AddMessages(m);
     lighting_.AddMessages(m);
     liftOff_.AddMessages(m);
-    for (const int id : {kIdPowerDial, kIdLightOnMove, kIdMotionWakeup})
-        m.Add(id, id, this, &CTarvikDlg::OnPowerOption);
+    power_.AddMessages(m);
 
     m.Add(kMsgOsd, kMsgOsd, this, &CTarvikDlg::OnOsdMessage);
     m.Add(kMsgBringUp, [this](int, WParam, LParam) -> LResult {
@@ -373,16 +372,6 @@ void CTarvikDlg::OnMouseMove(unsigned keys, QPoint p) {
 }
 
 // ---- polling rate and lighting ------------------------------------------------------------------
-
-LResult CTarvikDlg::OnPowerOption(int msg, WParam, LParam code) {
-    if (code != kNotifyClick) return 0;
-    static_cast<void>(RunEdit([this, msg](int slot) {
-        if (msg == kIdPowerDial) return edits::SetPowerDownTime(model_, slot, powerDial_->Value());
-        if (msg == kIdLightOnMove) return edits::SetLightOnMove(model_, slot, lightOnMove_->IsChecked());
-        return edits::SetMotionWakeup(model_, slot, motionWakeup_->IsChecked());
-    }));
-    return 0;
-}
 
 LResult CTarvikDlg::OnOsdMessage(int, WParam w, LParam) {
     if (w == 1) osd_.Show(MakeOsdTexts(Current(), controller_->currentDpiLevel, model_));
