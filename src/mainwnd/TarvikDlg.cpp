@@ -58,7 +58,7 @@ CTarvikDlg::CTarvikDlg(Session& session, WindowSeams seams)
     events.progress = [this](const DeviceProgress& p) { OnProgress(p); };
     events.sendFinished = [this](const ApplyResult& r) { OnSendFinished(r); };
     events.showOsd = [this](const OsdTexts& texts) { osd_.Show(texts); };
-    events.showBattery = [this](const BatteryDisplay& d) { OnBattery(d); };
+    events.showBattery = [this](const BatteryDisplay& d) { battery_.Show(d); };
     events.noDeviceLeft = [this] { EndWithoutDevice(); };
     session_.SetDeviceEvents(std::move(events));
     session_.Saving().SetFailureShown([this](const FileResult& r) {
@@ -223,7 +223,7 @@ void CTarvikDlg::CancelWindowTask(int id) {
 
 void CTarvikDlg::RunWindowTask(int id) {
     if (id >= kTimerFirstColourSlot && id < kTimerFirstColourSlot + 8) {
-        ColourSlotClick(id - kTimerFirstColourSlot);
+        lighting_.ColourSlotClick(id - kTimerFirstColourSlot);
         return;
     }
     switch (id) {

@@ -28,6 +28,14 @@
 #include "mainwnd/OSDDialog.h"
 #include "mainwnd/Session.h"
 #include "mainwnd/WindowSeams.h"
+#include "mainwnd/panels/BatteryPanel.h"
+#include "mainwnd/panels/ButtonsPanel.h"
+#include "mainwnd/panels/DpiPanel.h"
+#include "mainwnd/panels/LiftOffPanel.h"
+#include "mainwnd/panels/LightingPanel.h"
+#include "mainwnd/panels/PanelHost.h"
+#include "mainwnd/panels/PollingPanel.h"
+#include "mainwnd/panels/PowerPanel.h"
 #include "model/ModelChanges.h"
 #include "skin/DlgBase.h"
 #include "skin/SkinImage.h"
@@ -60,16 +68,10 @@ struct CtlOutput;
 struct CtlRequest;
 } // namespace cli
 
-class CTarvikDlg : public CDlgBase {
+class CTarvikDlg : public CDlgBase, private panels::PanelHost {
 public:
     // Pop-up slots of the window, one per role.
-    enum PopupSlot : int {
-        kSlotFunctionMenu = 0,
-        kSlotSubMenu = 1,
-        kSlotLighting = 2,
-        kSlotProfileList = 3,
-        kSlotProfileCommands = 4,
-    };
+    using enum panels::PopupSlot;
 
     // Observes `session` from here on; the session outlives the window.
     explicit CTarvikDlg(Session& session, WindowSeams seams = {});
@@ -95,7 +97,7 @@ public:
     static constexpr int kBackgroundBitmap = 364;
 
     Session& GetSession() { return session_; }
-    SettingsModel& Model() { return model_; }
+    SettingsModel& Model() override { return model_; }
     DeviceController& Device() { return *controller_; }
     DelayedSaver& Saver() { return session_.Saving().Writer(); }
     DeviceLink& Link() { return *link_; }
@@ -104,9 +106,9 @@ public:
     WindowSeams& Seams() { return seams_; }
     // The shown flag: cleared once the last device went away and the program ends.
     bool ShownFlag() const { return controller_->Shown(); }
-    bool Ended() const { return ended_; }
+    bool Ended() const override { return ended_; }
     mainwnd::PanelState Panels() const;
-    int HighlightedButton() const { return highlight_; }
+    int HighlightedButton() const { return buttons_.Highlighted(); }
     // The dialog the window opened last that is still open (name, palette,
     // notice, progress, reset...), the progress dialog and the start-up notice.
     QDialog* ActiveDialog() const;
@@ -152,8 +154,8 @@ private:
     void CloseForEnd();
     // The window's own delayed actions run on the session's scheduler
     // (numbers from MainLayout.h): armed again, they start over.
-    void ArmWindowTask(int id, int ms);
-    void CancelWindowTask(int id);
+    void ArmWindowTask(int id, int ms) override;
+    void CancelWindowTask(int id) override;
     void RunWindowTask(int id);
     void EndWithoutDevice();
     void End(int exitCode);
@@ -165,18 +167,8 @@ private:
     void CreatePanels();
     void LayoutColumn();
     void ApplyPanelVisibility();
-    void ApplyLightingRows();
-    void InvalidateMousePicture();
-    void RefreshButtons();
-    void RefreshDpi();
-    void RefreshLighting();
-    void RefreshPolling();
-    void RefreshSettings();
-    void ShowSpeedText(int position);
-    void ShowBrightnessText(int position);
     void EnsureBackground();
-    ProfileRecord& Current();
-    int Effect();
+    ProfileRecord& Current() override;
 
     // ---- messages (TarvikDlgMessages.cpp)
     void BuildMessageTable();
@@ -188,45 +180,18 @@ private:
     LResult OnProfileChosen(int msg, WParam w, LParam l);
     LResult OnProfileCommand(int msg, WParam w, LParam l);
     LResult OnHeader(int msg, WParam w, LParam code);
-    LResult OnCombo(int msg, WParam w, LParam code);
-    LResult OnFunctionChosen(int msg, WParam w, LParam l);
-    LResult OnFunctionClosed(int msg, WParam w, LParam l);
-    LResult OnSubMenuHover(int msg, WParam w, LParam l);
-    LResult OnSubMenuChosen(int msg, WParam w, LParam l);
-    LResult OnSubMenuClosed(int msg, WParam w, LParam l);
-    LResult OnDialogItemReleased(int msg, WParam w, LParam l);
-    LResult OnOpenKeyDialog(int msg, WParam w, LParam l);
-    LResult OnKeyDialogResult(int msg, WParam w, LParam l);
-    LResult OnMacroSelectResult(int msg, WParam w, LParam l);
-    LResult OnLevelCheck(int msg, WParam w, LParam code);
-    LResult OnLevelColour(int msg, WParam w, LParam code);
-    LResult OnLevelValue(int msg, WParam w, LParam code);
-    LResult OnPollingRate(int msg, WParam w, LParam code);
-    LResult OnLightingCombo(int msg, WParam w, LParam code);
-    LResult OnLightingChosen(int msg, WParam w, LParam l);
-    LResult OnColourSlot(int msg, WParam w, LParam code);
-    LResult OnSlider(int msg, WParam w, LParam code);
-    LResult OnCollectAndSend(int msg, WParam w, LParam code);
-    LResult OnPowerOption(int msg, WParam w, LParam code);
     LResult OnOsdMessage(int msg, WParam w, LParam l);
 
-    // Stores a button function: combo text, AssignButton, the left-button rule.
-    void StoreFunction(int comboId, const ButtonChoice& choice, const MacroKey* macro = nullptr);
-    void OpenFunctionMenu(int comboId);
-    void OpenSubMenu(int hoverMessage, int tag, int itemValue);
-    void CloseFunctionMenus();
-    void CloseAllPopups();
-    void ColourSlotClick(int slot);
+    void CloseAllPopups() override;
     void RunProfileOperation(int code, int slot);
     void ImportProfile(int slot);
     void ExportProfile(int slot);
-    void SendRequest(SendGroups groups);
+    void SendRequest(SendGroups groups) override;
     // Runs an edit of the current profile. The model listener repaints what it
     // changed; the send it asks for is requested here, once (not with
     // `sendNow` false: the caller requests it). With `collect` the settings
     // without a control are normalised too, as collecting the controls does.
-    edits::EditResult RunEdit(const std::function<edits::EditResult(int slot)>& edit, bool collect = false,
-                              bool sendNow = true);
+    edits::EditResult RunEdit(const Edit& edit, bool collect = false, bool sendNow = true) override;
     // The tables copied now and written by the saver thread.
     void SaveInBackground();
     // The notice of a save that failed on the saver thread.
@@ -234,13 +199,20 @@ private:
 
     // ---- dialogs
     // Opens a dialog window-modal; `then` hears its result once it ended.
-    void RunDialog(QDialog* dialog, std::function<void(int result)> then = {});
+    void RunDialog(QDialog* dialog, std::function<void(int result)> then = {}) override;
     // A modal notice with the language string `text`.
-    void ShowNotice(int text);
+    void ShowNotice(int text) override;
     void ShowNoticeText(const QString& text);
     void OnProgress(const DeviceProgress& progress);
     void OnSendFinished(const ApplyResult& result);
-    void OnBattery(const BatteryDisplay& display);
+
+    // ---- what the panels get from the window
+    CDlgBase& Window() override { return *this; }
+    void AdoptControl(int group, std::unique_ptr<CControlBase> control) override;
+    void PlaceInBody(CControlBase* control, mainwnd::Panel panel, int l, int t, int r, int b) override;
+    int BodyTop(mainwnd::Panel panel) const override;
+    MessageTable& Table() override { return Messages(); }
+    MacroLibrary& Library() override { return library_; }
 
     Session& session_;
     // What of the session the window works with, named once.
@@ -259,15 +231,12 @@ private:
 
     bool started_ = false;
     bool ended_ = false;
-    int highlight_ = 0; // the button number drawn on the mouse (0: none)
-    int keyButton_ = 0; // the combo whose dialog item was released
     int pendingOperation_ = -1;
     // Counts the profile-list changes made from outside the window; a dialog
     // opened for a slot acts only if none came while it was open.
     int profileGeneration_ = 0;
     int pendingSlot_ = 0;
     bool profileListWasOpen_ = false;
-    bool dragMark_ = false; // a slider moved while the button was held
     mainwnd::SupportWordFilter supportWord_;
     std::set<std::string> toldRefused_;
 
@@ -284,40 +253,18 @@ private:
     std::array<SkinImage, 6> numbers_;
     std::array<QSize, 6> numberSizes_;
 
+    // The panels, each with its controls, their refresh and their messages.
+    panels::BatteryPanel battery_{*this};
+    panels::ButtonsPanel buttons_{*this};
+    panels::DpiPanel dpi_{*this};
+    panels::LightingPanel lighting_{*this};
+    panels::PollingPanel polling_{*this};
+    panels::LiftOffPanel liftOff_{*this};
+    panels::PowerPanel power_{*this};
+
     // Controls the window reads and fills.
-    std::array<CComboButton*, 6> combos_{};
     std::array<CCheckButton*, mainwnd::kPanelCount> headers_{};
-    std::array<CCheckButton*, 5> levelChecks_{};
-    std::array<CColorSelectButton*, 5> levelColours_{};
-    std::array<CDPIValueShowControl*, 5> levelValues_{};
-    std::array<CDPIRadioButton*, 5> levelButtons_{};
-    CComboButton* lightingCombo_ = nullptr;
-    CStaticText* brightnessLabel_ = nullptr;
-    CStaticImage* brightnessBar_ = nullptr;
-    CSliderControl* brightnessSlider_ = nullptr;
-    CStaticText* brightnessValue_ = nullptr;
-    CStaticText* speedLabel_ = nullptr;
-    CStaticImage* speedBar_ = nullptr;
-    CSliderControl* speedSlider_ = nullptr;
-    CStaticText* speedValue_ = nullptr;
-    CStaticText* coloursLabel_ = nullptr;
-    std::array<CColorSelectCheckButton*, 8> colourSlots_{};
-    CStaticText* directionLabel_ = nullptr;
-    CRadioButton* directionUp_ = nullptr;
-    CRadioButton* directionDown_ = nullptr;
     CImageButton* mouseSettings_ = nullptr;
-    std::array<CRadioButton*, 4> rates_{};
-    std::array<CStaticText*, 4> rateCaptions_{};
-    CRadioButton* liftLow_ = nullptr;
-    CRadioButton* liftHigh_ = nullptr;
-    CStaticText* liftLowText_ = nullptr;
-    CStaticText* liftHighText_ = nullptr;
-    CBattery* battery_ = nullptr;
-    CStaticText* batteryText_ = nullptr;
-    CPowerManageButton* powerDial_ = nullptr;
-    CStaticText* powerLabel_ = nullptr;
-    CCheckButton* lightOnMove_ = nullptr;
-    CCheckButton* motionWakeup_ = nullptr;
     CImageButton* profileButton_ = nullptr;
 
     std::vector<QPointer<QDialog>> dialogs_;

@@ -30,7 +30,6 @@ QString L(int n) {
 }
 
 constexpr Colour kGrey = Rgb(180, 180, 180);
-constexpr Colour kActiveLevel = Rgb(255, 0, 0);
 // The numbers in the narrowest places (DPI values, percentages).
 constexpr const char* kNarrowFace = "DejaVu Sans Condensed";
 
@@ -47,10 +46,6 @@ template <class T> T* Passive(T* control) {
 
 ProfileRecord& CTarvikDlg::Current() {
     return model_.Profiles[static_cast<std::size_t>(model_.GetCurrentProfile())];
-}
-
-int CTarvikDlg::Effect() {
-    return Current().Lighting1Mode[0];
 }
 
 // ---- creation -----------------------------------------------------------------------
@@ -102,54 +97,8 @@ void CTarvikDlg::CreateLeftColumn() {
     };
 
     image(kIdMousePicture, ScaledRect(457, 171, 672, 569), SkinName("skins\\mouse\\mouse_nr.png"));
-    {
-        auto b = std::make_unique<CBattery>(this, kIdBattery, ScaledRect(80, 433, 110, 494));
-        b->LoadImages();
-        // No level until the mouse has reported one (without a mouse, never).
-        b->mode = CBattery::kUnknown;
-        battery_ = Passive(AddControl(0, std::move(b)));
-    }
-    // Left of the gauge, at its foot: the legend takes the room right of it,
-    // and "Battery medium" then ends inside the panel's frame (266).
-    batteryText_ = text(kIdBatteryText, ScaledRect(38, 476, 78, 494), QString(), kDtRight);
-    // "100%" has to fit its 40 pixels.
-    batteryText_->SetFont(Scaled(16), QString::fromLatin1(kNarrowFace));
-    {
-        static const SkinName kDots[] = {SkinName("skins\\battery_green.png"),
-                                         SkinName("skins\\battery_orange.png"),
-                                         SkinName("skins\\battery_red.png")};
-        const int dotTop[] = {441, 462, 484};
-        const int textTop[] = {439, 460, 482};
-        for (int i = 0; i < 3; ++i) {
-            image(kIdBatteryLegendPicture, ScaledRect(122, dotTop[i], 130, dotTop[i] + 8), kDots[i]);
-            text(kIdBatteryLegendText, ScaledRect(136, textTop[i], 262, textTop[i] + 18), L(16 + i), kDtLeft);
-        }
-    }
-    {
-        auto dial = std::make_unique<CPowerManageButton>(this, kIdPowerDial, ScaledRect(81, 550, 221, 634),
-                                                         QString(), 0);
-        static const SkinName kDial[] = {
-            SkinName("skins\\power_manage_3min.png"), SkinName("skins\\power_manage_4min.png"),
-            SkinName("skins\\power_manage_5min.png"), SkinName("skins\\power_manage_6min.png"),
-            SkinName("skins\\power_manage_7min.png"), SkinName("skins\\power_manage_8min.png"),
-            SkinName("skins\\power_manage_9min.png"), SkinName("skins\\power_manage_10min.png")};
-        for (int v = 3; v <= 10; ++v) dial->LoadValueImage(v, kDial[v - 3]);
-        powerDial_ = AddControl(0, std::move(dial));
-    }
-    // The label and the two check rows sit 4 pixels higher than the dial's
-    // first layout, so the last row's text clears the frame's foot (694).
-    powerLabel_ = text(kIdPowerLabel, ScaledRect(36, 636, 266, 654), QString(), kDtCenter);
-    auto check = [this](int id, const Rect& r) {
-        auto c = std::make_unique<CCheckButton>(this, id, r, QString(), 0);
-        c->LoadNormalImage(SkinName("skins\\check_nr.png"));
-        c->LoadHoverImage(SkinName("skins\\check_ov.png"));
-        c->LoadCheckedImage(SkinName("skins\\check_dn.png"));
-        return AddControl(0, std::move(c));
-    };
-    lightOnMove_ = check(kIdLightOnMove, ScaledRect(50, 655, 65, 670));
-    text(kIdBatteryLegendText, ScaledRect(70, 654, 262, 672), L(268), kDtLeft);
-    motionWakeup_ = check(kIdMotionWakeup, ScaledRect(50, 674, 65, 689));
-    text(kIdBatteryLegendText, ScaledRect(70, 673, 262, 691), L(274), kDtLeft);
+    battery_.Create();
+    power_.Create();
 
     auto imageButton = [this](int id, const Rect& r, const QString& caption, const QString& normal,
                               const QString& hover) {
@@ -163,23 +112,7 @@ void CTarvikDlg::CreateLeftColumn() {
     imageButton(kIdWindowMinimise, ScaledRect(1072, 12, 1087, 27), QString(), SkinName("skins\\min_nr.png"),
                 SkinName("skins\\min_ov.png"));
 
-    static const SkinName kSerial[] = {
-        SkinName("skins\\mouse\\serial_number1.png"), SkinName("skins\\mouse\\serial_number2.png"),
-        SkinName("skins\\mouse\\serial_number3.png"), SkinName("skins\\mouse\\serial_number4.png"),
-        SkinName("skins\\mouse\\serial_number5.png"), SkinName("skins\\mouse\\serial_number6.png")};
-    const int serialTop[] = {82, 112, 141, 170, 199, 228};
-    for (int i = 0; i < 6; ++i)
-        image(kIdMousePicture, ScaledRect(52, serialTop[i], 73, serialTop[i] + 19), kSerial[i]);
-    const int comboTop[] = {81, 111, 140, 169, 198, 227};
-    for (int i = 0; i < 6; ++i) {
-        auto c = std::make_unique<CComboButton>(this, kMsgComboButton, kIdFirstCombo + i,
-                                                ScaledRect(82, comboTop[i], 244, comboTop[i] + 21), QString(),
-                                                0, QString());
-        c->LoadNormalImage(SkinName("skins\\combo2_nr.png"));
-        c->LoadHoverImage(SkinName("skins\\combo2_ov.png"));
-        c->SetInsets(Scaled(8), Scaled(22));
-        combos_[static_cast<std::size_t>(i)] = AddControl(0, std::move(c));
-    }
+    buttons_.Create();
     imageButton(kIdMacroManager, ScaledRect(36, 320, 266, 345), L(8), SkinName("skins\\button1_nr.png"),
                 SkinName("skins\\button1_ov.png"));
 
@@ -225,165 +158,33 @@ void CTarvikDlg::CreateLeftColumn() {
 }
 
 void CTarvikDlg::CreatePanels() {
-    std::vector<PanelSpot>& spots = spots_;
-    spots.clear();
-    auto place = [&spots](CControlBase* c, Panel p, int l, int t, int r, int b) {
-        spots.push_back({c, p, l, t, r, b});
-        return c;
-    };
-    auto panelText = [this, &place](int group, Panel p, int id, int l, int t, int r, int b, const QString& s,
-                                    unsigned format) {
-        auto* c = Passive(AddControl(group, std::make_unique<CStaticText>(this, id, BodyRect(0, l, t, r, b),
-                                                                          s, kGrey, format, false)));
-        place(c, p, l, t, r, b);
-        return c;
-    };
-
-    // Group 1: the DPI levels panel, five columns at a pitch of 38.
-    const int dpiSteps = static_cast<int>(model_.DpiStepCount);
-    for (int k = 0; k < kShownLevels; ++k) {
-        const int x = 38 * k;
-        auto c = std::make_unique<CCheckButton>(this, kIdFirstLevelCheck + k,
-                                                ScaledRect(898 + x, 226, 909 + x, 237), QString(), 0, false);
-        c->LoadNormalImage(SkinName("skins\\check_button_dpi_nr.png"));
-        c->LoadHoverImage(SkinName("skins\\check_button_dpi_ov.png"));
-        c->LoadCheckedImage(SkinName("skins\\check_button_dpi_dn.png"));
-        levelChecks_[static_cast<std::size_t>(k)] = AddControl(1, std::move(c));
-    }
-    for (int k = 0; k < kShownLevels; ++k) {
-        const Rect r = ScaledRect(891 + 38 * k, 240, 917 + 38 * k, 252);
-        levelColours_[static_cast<std::size_t>(k)] = AddControl(
-            1, std::make_unique<CColorSelectButton>(this, kIdFirstLevelColour + k, r, r, QString(), false));
-    }
-    for (int k = 0; k < kShownLevels; ++k) {
-        auto c = std::make_unique<CDPIValueShowControl>(this, kIdFirstLevelValue + k,
-                                                        ScaledRect(900 + 38 * k, 75, 907 + 38 * k, 207),
-                                                        QString(), std::max(1, dpiSteps), 0, 0, false);
-        c->LoadTrackImage(SkinName("skins\\mouse\\dpi_bar_1.png"));
-        c->LoadFillImage(SkinName("skins\\mouse\\dpi_bar_2.png"));
-        levelValues_[static_cast<std::size_t>(k)] = AddControl(1, std::move(c));
-    }
-    for (int k = 0; k < kShownLevels; ++k) {
-        auto c = std::make_unique<CDPIRadioButton>(this, kIdFirstLevelButton + k,
-                                                   ScaledRect(891 + 38 * k, 212, 917 + 38 * k, 223),
-                                                   QString(), false);
-        c->LoadNormalImage(SkinName("skins\\dpi_value.png"));
-        c->LoadHoverImage(SkinName("skins\\dpi_value.png"));
-        c->LoadSelectedImage(SkinName("skins\\dpi_value.png"));
-        // "10000" has to fit the 26-pixel picture.
-        c->SetFont(Scaled(10), QString::fromLatin1(kNarrowFace));
-        levelButtons_[static_cast<std::size_t>(k)] = AddControl(1, std::move(c));
-    }
-
-    // Group 2: the lighting panel; rectangles relative to the body origin.
-    {
-        auto c = std::make_unique<CComboButton>(this, kMsgLightingCombo, kIdLightingCombo,
-                                                BodyRect(0, 40, 11, 229, 36), QString(), 0, QString(), false);
-        c->LoadNormalImage(SkinName("skins\\combo3_nr.png"));
-        c->LoadHoverImage(SkinName("skins\\combo3_ov.png"));
-        c->SetInsets(Scaled(8), Scaled(26));
-        lightingCombo_ = AddControl(2, std::move(c));
-        place(lightingCombo_, Panel::Lighting, 40, 11, 229, 36);
-    }
-    auto bar = [this, &place](int id, int l, int t, int r, int b) {
-        auto c = std::make_unique<CStaticImage>(this, id, BodyRect(0, l, t, r, b), QString(), false);
-        c->LoadImage(SkinName("skins\\Slider_bar.png"));
-        auto* raw = Passive(AddControl(2, std::move(c)));
-        place(raw, Panel::Lighting, l, t, r, b);
-        return raw;
-    };
-    auto slider = [this, &place](int id, int stops) {
-        auto c = std::make_unique<CSliderControl>(this, id, BodyRect(0, 42, 67, 187, 80), QString(), stops,
-                                                  Scaled(6), Scaled(7), false);
-        c->LoadThumbImage(SkinName("skins\\Slider_Circle.png"));
-        auto* raw = AddControl(2, std::move(c));
-        place(raw, Panel::Lighting, 42, 67, 187, 80);
-        return raw;
-    };
-    brightnessLabel_ = panelText(2, Panel::Lighting, kIdBrightnessLabel, 42, 42, 132, 60, L(120), kDtVCenter);
-    brightnessBar_ = bar(kIdBrightnessBar, 42, 72, 187, 75);
-    brightnessSlider_ = slider(kIdBrightnessSlider, kBrightnessStops);
-    brightnessValue_ =
-        panelText(2, Panel::Lighting, kIdBrightnessValue, 195, 64, 235, 82, QString(), kDtVCenter);
-    brightnessValue_->SetFont(Scaled(16), QString::fromLatin1(kNarrowFace)); // "100%" in 40 pixels
-    speedLabel_ = panelText(2, Panel::Lighting, kIdSpeedLabel, 42, 42, 132, 60, L(121), kDtVCenter);
-    speedBar_ = bar(kIdSpeedBar, 42, 72, 187, 75);
-    speedSlider_ = slider(kIdSpeedSlider, kSpeedStops);
-    speedValue_ = panelText(2, Panel::Lighting, kIdSpeedValue, 195, 64, 226, 82, QString(), kDtVCenter);
-    coloursLabel_ = panelText(2, Panel::Lighting, kIdColoursLabel, 42, 107, 252, 125, L(122), kDtLeft);
-    for (int i = 0; i < 8; ++i) {
-        const Rect r = BodyRect(0, 42 + 26 * i, 134, 63 + 26 * i, 154);
-        auto c =
-            std::make_unique<CColorSelectCheckButton>(this, kIdFirstColourSlot + i, r, r, QString(), false);
-        c->LoadNormalImage(SkinName("skins\\color_select_nr.png"));
-        c->LoadCheckedImage(SkinName("skins\\color_select_check.png"));
-        colourSlots_[static_cast<std::size_t>(i)] = AddControl(2, std::move(c));
-        place(colourSlots_[static_cast<std::size_t>(i)], Panel::Lighting, 42 + 26 * i, 134, 63 + 26 * i, 154);
-    }
-    directionLabel_ = panelText(2, Panel::Lighting, kIdDirectionLabel, 42, 107, 132, 125, L(123), kDtLeft);
-    auto radio = [this, &place](int group, Panel p, int id, int l, int t, int r, int b, const QString& normal,
-                                const QString& hover, const QString& selected) {
-        auto c = std::make_unique<CRadioButton>(this, id, BodyRect(0, l, t, r, b), QString(), false);
-        c->LoadNormalImage(normal);
-        c->LoadHoverImage(hover);
-        c->LoadSelectedImage(selected);
-        auto* raw = AddControl(group, std::move(c));
-        place(raw, p, l, t, r, b);
-        return raw;
-    };
-    directionUp_ = radio(2, Panel::Lighting, kIdDirectionUp, 42, 134, 71, 152, SkinName("skins\\up_nr.png"),
-                         SkinName("skins\\up_ov.png"), SkinName("skins\\up_check.png"));
-    directionDown_ =
-        radio(2, Panel::Lighting, kIdDirectionDown, 81, 134, 110, 152, SkinName("skins\\down_nr.png"),
-              SkinName("skins\\down_ov.png"), SkinName("skins\\down_check.png"));
-
+    spots_.clear();
+    dpi_.Create();
+    lighting_.Create();
     // Group 3: the pointer panel.
-    {
-        auto c = std::make_unique<CImageButton>(this, kIdMouseSettings, BodyRect(0, 20, 30, 235, 75),
-                                                QString(), 1, false);
-        c->LoadNormalImage(SkinName("skins\\button4_nr.png"));
-        c->LoadHoverImage(SkinName("skins\\button4_nr.png"));
-        mouseSettings_ = AddControl(3, std::move(c));
-        place(mouseSettings_, Panel::Pointer, 20, 30, 235, 75);
-    }
-
-    // Group 4: the polling-rate panel, a 2 × 2 grid with the chosen rate's caption.
-    {
-        static const SkinName kNormal[] = {SkinName("skins\\125hz_nr.png"), SkinName("skins\\250hz_nr.png"),
-                                           SkinName("skins\\500hz_nr.png"), SkinName("skins\\1000hz_nr.png")};
-        static const SkinName kDown[] = {SkinName("skins\\125hz_dn.png"), SkinName("skins\\250hz_dn.png"),
-                                         SkinName("skins\\500hz_dn.png"), SkinName("skins\\1000hz_dn.png")};
-        struct Cell {
-            int l, t, r, b;
-        };
-        static constexpr Cell kCells[] = {
-            {59, 20, 131, 92}, {59, 92, 131, 164}, {131, 92, 203, 164}, {131, 20, 203, 92}};
-        for (int i = 0; i < 4; ++i) {
-            const Cell& cell = kCells[i];
-            rates_[static_cast<std::size_t>(i)] = radio(4, Panel::Polling, kIdFirstRate + i, cell.l, cell.t,
-                                                        cell.r, cell.b, kNormal[i], kDown[i], kDown[i]);
-        }
-        // The chosen rate's caption under the grid, not across its middle,
-        // where it covered the four tiles; 16 pixels of body are left there.
-        for (int i = 0; i < 4; ++i) {
-            auto* c = panelText(4, Panel::Polling, kIdFirstRateCaption + i, 59, 164, 203, 180, L(261 + i),
-                                kDtCenter);
-            c->SetFont(Scaled(14), QString::fromStdU16String(Language().Font().face));
-            c->SetVisible(false);
-            rateCaptions_[static_cast<std::size_t>(i)] = c;
-        }
-    }
-
-    // Group 5: the lift-off panel.
-    liftLow_ = radio(5, Panel::LiftOff, kIdLiftLow, 80, 27, 95, 42, SkinName("skins\\radio_nr.png"),
-                     SkinName("skins\\radio_ov.png"), SkinName("skins\\radio_dn.png"));
-    liftHigh_ = radio(5, Panel::LiftOff, kIdLiftHigh, 160, 27, 175, 42, SkinName("skins\\radio_nr.png"),
-                      SkinName("skins\\radio_ov.png"), SkinName("skins\\radio_dn.png"));
-    liftLowText_ = panelText(5, Panel::LiftOff, kIdLiftLowText, 64, 47, 111, 65, L(270), kDtCenter);
-    liftHighText_ = panelText(5, Panel::LiftOff, kIdLiftHighText, 144, 47, 191, 65, L(271), kDtCenter);
+    mouseSettings_ =
+        AddControl(3, std::make_unique<CImageButton>(this, kIdMouseSettings, BodyRect(0, 20, 30, 235, 75),
+                                                     QString(), 1, false));
+    mouseSettings_->LoadNormalImage(SkinName("skins\\button4_nr.png"));
+    mouseSettings_->LoadHoverImage(SkinName("skins\\button4_nr.png"));
+    PlaceInBody(mouseSettings_, Panel::Pointer, 20, 30, 235, 75);
+    polling_.Create();
+    liftOff_.Create();
 }
 
 // ---- layout ---------------------------------------------------------------------------
+
+void CTarvikDlg::AdoptControl(int group, std::unique_ptr<CControlBase> control) {
+    AddControl(group, std::move(control));
+}
+
+void CTarvikDlg::PlaceInBody(CControlBase* control, Panel panel, int l, int t, int r, int b) {
+    spots_.push_back({control, panel, l, t, r, b});
+}
+
+int CTarvikDlg::BodyTop(Panel panel) const {
+    return ColumnLayout(Panels(), model_.SensorPageEnabled)[static_cast<std::size_t>(panel)].bodyTop;
+}
 
 void CTarvikDlg::LayoutColumn() {
     const PanelState state = Panels();
@@ -420,29 +221,7 @@ void CTarvikDlg::ApplyPanelVisibility() {
         for (const auto& c : Group(row.group))
             if (c) c->SetGroupVisible(on);
     }
-    ApplyLightingRows();
-}
-
-void CTarvikDlg::ApplyLightingRows() {
-    if (!lightingCombo_) return;
-    const LightingRows rows = LightingRowsFor(Effect());
-    for (CControlBase* c :
-         {static_cast<CControlBase*>(speedLabel_), static_cast<CControlBase*>(speedBar_),
-          static_cast<CControlBase*>(speedSlider_), static_cast<CControlBase*>(speedValue_)})
-        c->SetVisible(rows.speed);
-    for (CControlBase* c :
-         {static_cast<CControlBase*>(brightnessLabel_), static_cast<CControlBase*>(brightnessBar_),
-          static_cast<CControlBase*>(brightnessSlider_), static_cast<CControlBase*>(brightnessValue_)})
-        c->SetVisible(rows.brightness);
-    coloursLabel_->SetVisible(rows.coloursLabel);
-    for (int i = 0; i < 8; ++i) colourSlots_[static_cast<std::size_t>(i)]->SetVisible(i < rows.colourSlots);
-    directionLabel_->SetVisible(rows.direction);
-    directionUp_->SetVisible(rows.direction);
-    directionDown_->SetVisible(rows.direction);
-}
-
-void CTarvikDlg::InvalidateMousePicture() {
-    InvalidateRect(ScaledRect(457, 171, 672, 569));
+    lighting_.ApplyRows();
 }
 
 // ---- painting -------------------------------------------------------------------------
@@ -504,8 +283,8 @@ void CTarvikDlg::DrawWindow(QPainter& dc, const Rect& client) {
     DrawControls(dc, client);
 
     // The number of the button whose combo is under the mouse, on the mouse picture.
-    if (highlight_ >= 1 && highlight_ <= 6) {
-        const std::size_t i = static_cast<std::size_t>(highlight_ - 1);
+    if (const int highlight = buttons_.Highlighted(); highlight >= 1 && highlight <= 6) {
+        const std::size_t i = static_cast<std::size_t>(highlight - 1);
         const QSize size = numberSizes_[i];
         const NumberPlace at = kNumberPlaces[i];
         const double s = UiScale();
@@ -520,123 +299,20 @@ void CTarvikDlg::DrawWindow(QPainter& dc, const Rect& client) {
 void CTarvikDlg::RefreshFromProfile(ModelChange what) {
     if (!controlsCreated_) return;
     const bool all = Any(what & ModelChange::CurrentSlot) || what == ModelChange::All;
-    if (all || Any(what & ModelChange::Buttons)) RefreshButtons();
-    if (all || Any(what & (ModelChange::Dpi | ModelChange::Sensor))) RefreshDpi();
-    if (all || Any(what & ModelChange::Lighting)) RefreshLighting();
-    if (all || Any(what & ModelChange::Polling)) RefreshPolling();
-    if (all || Any(what & ModelChange::Settings)) RefreshSettings();
+    buttons_.Refresh(all ? ModelChange::All : what);
+    if (all || Any(what & (ModelChange::Dpi | ModelChange::Sensor)))
+        controller_->currentDpiLevel = Current().CurrentDPILevel;
+    dpi_.Refresh(all ? ModelChange::All : what);
+    lighting_.Refresh(all ? ModelChange::All : what);
+    polling_.Refresh(all ? ModelChange::All : what);
+    power_.Refresh(all ? ModelChange::All : what);
+    liftOff_.Refresh(all ? ModelChange::All : what);
     if (all || Any(what & ModelChange::Sensor)) {
         // A sensor change shows or hides the lift-off panel.
         ApplyPanelVisibility();
         LayoutColumn();
     }
     if (all) InvalidateAll();
-}
-
-void CTarvikDlg::RefreshButtons() {
-    const ProfileRecord& rec = Current();
-    for (std::size_t i = 0; i < combos_.size(); ++i)
-        combos_[i]->SetDisplayText(QString::fromStdU16String(rec.Keys[i].Name));
-}
-
-void CTarvikDlg::RefreshDpi() {
-    const ProfileRecord& rec = Current();
-    controller_->currentDpiLevel = rec.CurrentDPILevel;
-    const int active = rec.ActiveDpiLevel();
-    const int steps = static_cast<int>(model_.DpiStepCount);
-    Levels().mask = rec.DPIOffOnFlag;
-    for (int i = 0; i < kShownLevels; ++i) {
-        const std::size_t k = static_cast<std::size_t>(i);
-        const bool enabled = (rec.DPIOffOnFlag >> i & 1u) != 0;
-        levelChecks_[k]->SetChecked(enabled);
-        const std::size_t index = rec.XYSetting[k];
-        CDPIRadioButton* button = levelButtons_[k];
-        button->SetStep(index < model_.DpiStepTable.size() ? static_cast<int>(model_.DpiStepTable[index])
-                                                           : 0);
-        button->SetDisabled(!enabled);
-        button->SetTextColour(i == active ? kActiveLevel : kGrey);
-        levelColours_[k]->SetColour(rec.DPILevelIndication[k]);
-        CDPIValueShowControl* value = levelValues_[k];
-        value->SetMaximum(std::max(1, steps));
-        value->value = rec.XYSetting[k];
-        InvalidateRect(value->GetRect());
-    }
-}
-
-void CTarvikDlg::ShowSpeedText(int position) {
-    speedValue_->SetText(QString::number(position + 1));
-}
-
-void CTarvikDlg::ShowBrightnessText(int position) {
-    brightnessValue_->SetText(QString::fromLatin1(BrightnessText(position)));
-}
-
-void CTarvikDlg::RefreshLighting() {
-    const ProfileRecord& rec = Current();
-    const std::size_t m = std::min<std::size_t>(rec.Lighting1Mode[0], kEffects - 1);
-    lightingCombo_->SetDisplayText(QString::fromStdU16String(rec.Lighting1Name));
-    for (std::size_t i = 0; i < colourSlots_.size(); ++i) {
-        colourSlots_[i]->SetColour(rec.Lighting1FixedColor[m][i]);
-        colourSlots_[i]->SetChecked(rec.Lighting1ColorSelected[m][i] != 0);
-    }
-    if (!speedSlider_->IsDragging()) speedSlider_->SetStop(rec.Lighting1Speed[m]);
-    ShowSpeedText(rec.Lighting1Speed[m]);
-    if (!brightnessSlider_->IsDragging()) brightnessSlider_->SetStop(rec.Lighting1Brightness[m]);
-    ShowBrightnessText(rec.Lighting1Brightness[m]);
-    Radios().Select(rec.Lighting1Direction[m] != 0 ? kIdDirectionUp : kIdDirectionDown);
-    ApplyLightingRows();
-    // The panel's rows come and go with the effect.
-    if (const auto& first = Group(2); !first.empty()) {
-        const auto places = ColumnLayout(Panels(), model_.SensorPageEnabled);
-        const int top = places[static_cast<std::size_t>(Panel::Lighting)].bodyTop;
-        InvalidateRect(ScaledRect(kColumnX, top, kColumnX + kColumnWidth, top + 180));
-    }
-}
-
-void CTarvikDlg::RefreshPolling() {
-    const ProfileRecord& rec = Current();
-    const int index = PollingRateAt(rec.PollingRate[0]).index;
-    Radios().Select(kIdFirstRate + index);
-    for (int i = 0; i < 4; ++i) rateCaptions_[static_cast<std::size_t>(i)]->SetVisible(i == index);
-    const auto places = ColumnLayout(Panels(), model_.SensorPageEnabled);
-    const int top = places[static_cast<std::size_t>(Panel::Polling)].bodyTop;
-    InvalidateRect(ScaledRect(kColumnX, top, kColumnX + kColumnWidth, top + 180));
-}
-
-void CTarvikDlg::RefreshSettings() {
-    const int slot = model_.GetCurrentProfile();
-    lightOnMove_->SetChecked(model_.GetSettingInt(slot, kSetMoveLightingOnOffMode) == 1);
-    motionWakeup_->SetChecked(model_.GetSettingInt(slot, kSetMotionWakeup) == 1);
-    const int minutes = model_.GetSettingInt(slot, kSetPowerDownTime);
-    powerDial_->SetValue(minutes);
-    // "Sleep when idle:" ends with a colon: a space keeps the number apart
-    // ("闲置6分钟后休眠" needs none).
-    QString label = L(266);
-    if (label.endsWith(QLatin1Char(':'))) label += QLatin1Char(' ');
-    label += QString::number(minutes);
-    label += L(267);
-    powerLabel_->SetText(label);
-    Radios().Select(model_.GetSettingInt(slot, kSetLiftDetectionHeight) == 1 ? kIdLiftLow : kIdLiftHigh);
-    InvalidateRect(liftLow_->GetRect());
-    InvalidateRect(liftHigh_->GetRect());
-}
-
-void CTarvikDlg::OnBattery(const BatteryDisplay& d) {
-    if (!battery_) return;
-    // The poll reports every second; the gauge is repainted only when its look changes.
-    const auto level = static_cast<std::uint8_t>(std::clamp(d.level, 0, 255));
-    const int mode = static_cast<int>(d.charge);
-    const bool changed = battery_->level != level || battery_->mode != mode ||
-                         (mode == CBattery::kCharging && battery_->chargingLevel != d.chargingLevel);
-    battery_->level = level;
-    battery_->mode = mode;
-    battery_->chargingLevel = d.chargingLevel;
-    if (changed) InvalidateRect(battery_->GetRect());
-    batteryText_->SetText(QString::fromStdString(d.text));
-    if (batteryText_->IsVisible() != d.textVisible) {
-        batteryText_->SetVisible(d.textVisible);
-        InvalidateRect(batteryText_->GetRect());
-    }
 }
 
 } // namespace tarvik

@@ -50,38 +50,6 @@ const PopupResult* ResultOf(LParam l) {
     return reinterpret_cast<const PopupResult*>(l);
 }
 
-ButtonChoice ChoiceOf(const PopupResult& r) {
-    ButtonChoice c;
-    c.name = r.label.toStdU16String();
-    c.action = KeyAction{r.code[0], r.code[1], r.code[2]};
-    return c;
-}
-
-// The sub-menus of the function menu: the hover message that opens one, its
-// selection message (hover + 1) and its close message (hover + 2).
-bool IsSubMenuHover(int msg) {
-    return msg == CComboPopup::kHoverDpi || msg == CComboPopup::kHoverMultimedia ||
-           msg == CComboPopup::kHoverOffice || msg == CComboPopup::kHoverWindows ||
-           msg == CComboPopup::kHoverDpiLock;
-}
-
-CListPopup* MakeSubMenu(int hoverMessage) {
-    switch (hoverMessage) {
-    case CComboPopup::kHoverDpi:
-        return new CDPIPopup();
-    case CComboPopup::kHoverMultimedia:
-        return new CMultimediaPopup();
-    case CComboPopup::kHoverOffice:
-        return new COfficePopup();
-    case CComboPopup::kHoverWindows:
-        return new CWindowsManagePopup();
-    case CComboPopup::kHoverDpiLock:
-        return new CDPILockPopup();
-    default:
-        return nullptr;
-    }
-}
-
 constexpr int kProfileCommandTag = 2049; // the context pop-up of slot s is tagged 2049 + s
 const QString kProfileFilter = QStringLiteral("psf file(*.psf)");
 
@@ -110,58 +78,14 @@ void CTarvikDlg::BuildMessageTable() {
     m.Add(kIdHeaderDpi, kIdHeaderPolling, this, &CTarvikDlg::OnHeader);
     m.Add(kIdHeaderLiftOff, kIdHeaderLiftOff, this, &CTarvikDlg::OnHeader);
 
-    // Button functions.
-    m.Add(kMsgComboButton, kMsgComboButton, this, &CTarvikDlg::OnCombo);
-    m.Add(kMsgFunctionChosen, kMsgFunctionChosen, this, &CTarvikDlg::OnFunctionChosen);
-    m.Add(kMsgFunctionClosed, kMsgFunctionClosed, this, &CTarvikDlg::OnFunctionClosed);
-    m.Add(kMsgOtherItemHot, [this](int, WParam, LParam) -> LResult {
-        ClosePopup(kSlotSubMenu);
-        if (QWidget* menu = Popup(kSlotFunctionMenu)) menu->raise();
-        return 0;
-    });
-    for (const int hover : {CComboPopup::kHoverDpi, CComboPopup::kHoverMultimedia, CComboPopup::kHoverOffice,
-                            CComboPopup::kHoverWindows, CComboPopup::kHoverDpiLock}) {
-        m.Add(hover, hover, this, &CTarvikDlg::OnSubMenuHover);
-        m.Add(hover + 1, hover + 1, this, &CTarvikDlg::OnSubMenuChosen);
-        m.Add(hover + 2, hover + 2, this, &CTarvikDlg::OnSubMenuClosed);
-    }
-    for (const int released : {kMsgShortcutReleased, kMsgFireKeyReleased, kMsgMacroReleased})
-        m.Add(released, released, this, &CTarvikDlg::OnDialogItemReleased);
-    for (const int open : {kMsgOpenShortcut, kMsgOpenFireKey, kMsgOpenMacroSelect})
-        m.Add(open, open, this, &CTarvikDlg::OnOpenKeyDialog);
-    m.Add(kMsgShortcutResult, kMsgShortcutResult, this, &CTarvikDlg::OnKeyDialogResult);
-    m.Add(kMsgFireKeyResult, kMsgFireKeyResult, this, &CTarvikDlg::OnKeyDialogResult);
-    m.Add(kMsgMacroSelectResult, kMsgMacroSelectResult, this, &CTarvikDlg::OnMacroSelectResult);
-
-    // DPI levels.
-    m.Add(kIdFirstLevelCheck, kIdFirstLevelCheck + kShownLevels - 1, this, &CTarvikDlg::OnLevelCheck);
-    m.Add(kIdFirstLevelColour, kIdFirstLevelColour + kShownLevels - 1, this, &CTarvikDlg::OnLevelColour);
-    // A level button's click sets the buttons' shared mask to the levels up to
-    // it, which would draw levels as on or off that the profile (and so the
-    // mouse) has otherwise: the buttons show the profile's enabled levels again.
-    m.Add(kIdFirstLevelButton, kIdFirstLevelButton + kShownLevels - 1,
-          [this](int, WParam, LParam code) -> LResult {
-              if (code == kNotifyClick) RefreshFromProfile(ModelChange::Dpi);
-              return 0;
-          });
-    m.Add(kIdFirstLevelValue, kIdFirstLevelValue + kShownLevels - 1, this, &CTarvikDlg::OnLevelValue);
+    buttons_.AddMessages(m);
+    dpi_.AddMessages(m);
 
     // Polling rate, lighting, lift-off, power.
-    m.Add(kIdFirstRate, kIdFirstRate + 3, this, &CTarvikDlg::OnPollingRate);
-    m.Add(kMsgLightingCombo, kMsgLightingCombo, this, &CTarvikDlg::OnLightingCombo);
-    m.Add(kMsgLightingChosen, kMsgLightingChosen, this, &CTarvikDlg::OnLightingChosen);
-    m.Add(kMsgLightingClosed, [this](int, WParam, LParam) -> LResult {
-        ClosePopup(kSlotLighting);
-        if (lightingCombo_) lightingCombo_->SetOpen(false);
-        return 0;
-    });
-    m.Add(kIdFirstColourSlot, kIdFirstColourSlot + 7, this, &CTarvikDlg::OnColourSlot);
-    m.Add(kIdSpeedSlider, kIdSpeedSlider, this, &CTarvikDlg::OnSlider);
-    m.Add(kIdBrightnessSlider, kIdBrightnessSlider, this, &CTarvikDlg::OnSlider);
-    for (const int id : {kIdDirectionUp, kIdDirectionDown, kIdLiftLow, kIdLiftHigh})
-        m.Add(id, id, this, &CTarvikDlg::OnCollectAndSend);
-    for (const int id : {kIdPowerDial, kIdLightOnMove, kIdMotionWakeup})
-        m.Add(id, id, this, &CTarvikDlg::OnPowerOption);
+    polling_.AddMessages(m);
+    lighting_.AddMessages(m);
+    liftOff_.AddMessages(m);
+    power_.AddMessages(m);
 
     m.Add(kMsgOsd, kMsgOsd, this, &CTarvikDlg::OnOsdMessage);
     m.Add(kMsgBringUp, [this](int, WParam, LParam) -> LResult {
@@ -423,23 +347,12 @@ LResult CTarvikDlg::OnHeader(int msg, WParam, LParam code) {
 
 // ---- button functions -----------------------------------------------------------------------------
 
-void CTarvikDlg::CloseFunctionMenus() {
-    ClosePopup(kSlotSubMenu);
-    ClosePopup(kSlotFunctionMenu);
-    for (CComboButton* c : combos_)
-        if (c) c->SetOpen(false);
-    if (highlight_ != 0) {
-        highlight_ = 0;
-        InvalidateMousePicture();
-    }
-}
-
 void CTarvikDlg::CloseAllPopups() {
-    CloseFunctionMenus();
+    buttons_.CloseMenus();
     ClosePopup(kSlotLighting);
     ClosePopup(kSlotProfileList);
     ClosePopup(kSlotProfileCommands);
-    if (lightingCombo_) lightingCombo_->SetOpen(false);
+    lighting_.CloseCombo();
 }
 
 void CTarvikDlg::OnLButtonDown(unsigned keys, QPoint p) {
@@ -455,315 +368,10 @@ void CTarvikDlg::OnLButtonDown(unsigned keys, QPoint p) {
 
 void CTarvikDlg::OnMouseMove(unsigned keys, QPoint p) {
     CDlgBase::OnMouseMove(keys, p);
-    // A slider drag is sent once it has ended (the release may lie outside the slider).
-    if (dragMark_ && !(keys & kMkLButton)) {
-        dragMark_ = false;
-        SendRequest(SendGroup::MainSettings);
-    }
-}
-
-void CTarvikDlg::OpenFunctionMenu(int comboId) {
-    CloseAllPopups();
-    CControlBase* combo = FindControl(comboId);
-    if (!combo) return;
-    const Rect r = combo->GetRect();
-    const QPoint at = mapToGlobal(QPoint(r.left, r.bottom));
-    auto* menu = new CComboPopup();
-    menu->Create(this, Rect{at.x(), at.y(), at.x() + Scaled(300), at.y() + Scaled(300)}, kMsgFunctionChosen,
-                 comboId);
-    SetPopup(kSlotFunctionMenu, menu);
-    static_cast<CComboButton*>(combo)->SetOpen(true);
-}
-
-LResult CTarvikDlg::OnCombo(int, WParam w, LParam code) {
-    const int id = static_cast<int>(w);
-    if (id < kIdFirstCombo || id > kIdLastCombo) return 0;
-    if (code == kNotifyClick) {
-        OpenFunctionMenu(id);
-    } else if (code == kNotifyEnter || code == kNotifyLeave) {
-        const int mark = code == kNotifyEnter ? id - kIdFirstCombo + 1 : 0;
-        if (mark != highlight_) {
-            highlight_ = mark;
-            InvalidateMousePicture();
-        }
-    }
-    return 0;
-}
-
-void CTarvikDlg::StoreFunction(int comboId, const ButtonChoice& choice, const MacroKey* macro) {
-    if (comboId < kIdFirstCombo || comboId > kIdLastCombo) return;
-    const int button = comboId - kIdFirstCombo;
-    const edits::EditResult r = RunEdit([this, button, &choice, macro](int slot) {
-        return edits::AssignFunction(model_, slot, button, choice, macro);
-    });
-    // No button would act as the left button: it was put back; say so shortly.
-    if (r.notice == Notice::LeftButtonKept) ArmWindowTask(kTimerLeftButtonNotice, kLeftButtonNoticeMs);
-}
-
-LResult CTarvikDlg::OnFunctionChosen(int, WParam w, LParam l) {
-    if (w == 0) {
-        // A press on one of the first items: the menus stay above everything.
-        for (int slot : {kSlotFunctionMenu, kSlotSubMenu})
-            if (QWidget* p = Popup(slot)) p->raise();
-        return 0;
-    }
-    return OnSubMenuChosen(0, w, l);
-}
-
-LResult CTarvikDlg::OnFunctionClosed(int, WParam, LParam) {
-    // The menu lost activation. While one of its sub-menus is open the press
-    // went there; otherwise the menu ends.
-    if (Popup(kSlotSubMenu)) return 0;
-    CloseFunctionMenus();
-    return 0;
-}
-
-void CTarvikDlg::OpenSubMenu(int hoverMessage, int tag, int itemValue) {
-    ClosePopup(kSlotSubMenu);
-    auto* menu = dynamic_cast<CListPopup*>(Popup(kSlotFunctionMenu));
-    if (!menu) return;
-    const int index = menu->IndexOfValue(itemValue);
-    if (index < 0) return;
-    CListPopup* sub = MakeSubMenu(hoverMessage);
-    if (!sub) return;
-    const Rect item = menu->Items()[static_cast<std::size_t>(index)].rect;
-    const QPoint at = menu->mapToGlobal(QPoint(menu->width(), item.top));
-    sub->Create(this, Rect{at.x(), at.y(), at.x() + Scaled(300), at.y() + Scaled(300)}, hoverMessage + 1,
-                tag);
-    SetPopup(kSlotSubMenu, sub);
-}
-
-LResult CTarvikDlg::OnSubMenuHover(int msg, WParam w, LParam l) {
-    if (IsSubMenuHover(msg)) OpenSubMenu(msg, static_cast<int>(w), static_cast<int>(l));
-    return 0;
-}
-
-// A choice in the function menu or one of its sub-menus: both menus close and
-// the button's function is stored.
-LResult CTarvikDlg::OnSubMenuChosen(int, WParam w, LParam l) {
-    const PopupResult* r = ResultOf(l);
-    if (!r) return 0;
-    const ButtonChoice choice = ChoiceOf(*r);
-    CloseFunctionMenus();
-    StoreFunction(static_cast<int>(w), choice);
-    return 0;
-}
-
-LResult CTarvikDlg::OnSubMenuClosed(int, WParam, LParam) {
-    ClosePopup(kSlotSubMenu);
-    if (QWidget* menu = Popup(kSlotFunctionMenu)) menu->raise();
-    return 0;
-}
-
-LResult CTarvikDlg::OnDialogItemReleased(int msg, WParam w, LParam) {
-    keyButton_ = static_cast<int>(w);
-    CloseFunctionMenus();
-    const int open = msg == kMsgShortcutReleased  ? kMsgOpenShortcut
-                     : msg == kMsgFireKeyReleased ? kMsgOpenFireKey
-                                                  : kMsgOpenMacroSelect;
-    PostMessage(open);
-    return 0;
-}
-
-LResult CTarvikDlg::OnOpenKeyDialog(int msg, WParam, LParam) {
-    if (ended_) return 0;
-    if (msg == kMsgOpenShortcut) {
-        RunDialog(new CShortcutDlg(this));
-    } else if (msg == kMsgOpenFireKey) {
-        RunDialog(new CFireKeyDlg(this));
-    } else if (msg == kMsgOpenMacroSelect) {
-        RunDialog(new CMacroSelectDlg(this, library_));
-    }
-    return 0;
-}
-
-LResult CTarvikDlg::OnKeyDialogResult(int, WParam, LParam l) {
-    const auto* choice = reinterpret_cast<const ButtonChoice*>(l);
-    if (choice) StoreFunction(keyButton_, *choice);
-    return 0;
-}
-
-LResult CTarvikDlg::OnMacroSelectResult(int, WParam, LParam l) {
-    // The selection dialog hands the choice (language string 190 and the
-    // macro's name, 90 00 00) and the library macro the button copies.
-    const auto* r = reinterpret_cast<const MacroSelectResult*>(l);
-    if (r && r->choice) {
-        StoreFunction(keyButton_, *r->choice, r->macro);
-    } else {
-        StoreFunction(keyButton_, ButtonChoice{LanguageString(34), KeyAction{kFnDisabled, 0, 0}});
-    }
-    return 0;
-}
-
-// ---- DPI levels -------------------------------------------------------------------------------
-
-LResult CTarvikDlg::OnLevelCheck(int msg, WParam, LParam code) {
-    if (code != kNotifyClick) return 0;
-    const int i = msg - kIdFirstLevelCheck;
-    CCheckButton* check = levelChecks_[static_cast<std::size_t>(i)];
-    const bool enable = check->IsChecked();
-    const edits::EditResult r = RunEdit(
-        [this, i, enable](int slot) { return edits::SetLevelEnabled(model_, slot, i, enable); }, true);
-    if (r.refused) check->SetChecked(true); // the only enabled level stays enabled
-    return 0;
-}
-
-LResult CTarvikDlg::OnLevelColour(int msg, WParam, LParam code) {
-    if (code != kNotifyClick) return 0;
-    const int i = msg - kIdFirstLevelColour;
-    // The palette confirms into a copy; the edit stores the colour in the
-    // profile it was opened for.
-    auto picked = std::make_shared<ProfileRecord>(Current());
-    const int profile = model_.GetCurrentProfile();
-    RunDialog(new CColorPaletteDlg(picked.get(), CColorPaletteDlg::kDpiLevel, i, 0, this),
-              [this, i, picked, profile](int result) {
-                  if (result != QDialog::Accepted || ended_) return;
-                  const Colour colour = picked->DPILevelIndication[static_cast<std::size_t>(i)];
-                  static_cast<void>(RunEdit([this, i, colour, profile](int) {
-                      return edits::SetLevelColour(model_, profile, i, colour);
-                  }));
-              });
-    return 0;
-}
-
-LResult CTarvikDlg::OnLevelValue(int msg, WParam, LParam code) {
-    if (code != kNotifyClick) return 0;
-    const int i = msg - kIdFirstLevelValue;
-    CDPIValueShowControl* display = levelValues_[static_cast<std::size_t>(i)];
-    const int steps = static_cast<int>(model_.DpiStepCount);
-    if (steps <= 0) return 0;
-    auto* dialog = new CDPIValueSettingDlg(
-        display, steps,
-        std::span<const std::uint32_t>(model_.DpiStepTable.data(), static_cast<std::size_t>(steps)), this);
-    RunDialog(dialog, [this, i, display](int result) {
-        if (result != QDialog::Accepted || ended_) return;
-        const int step = display->value;
-        const edits::EditResult r =
-            RunEdit([this, i, step](int slot) { return edits::SetLevelValue(model_, slot, i, step); });
-        if (r.refused) {
-            // The display shows the profile's value again.
-            display->value = Current().XYSetting[static_cast<std::size_t>(i)];
-            InvalidateRect(display->GetRect());
-        }
-    });
-    return 0;
+    lighting_.MouseMoved(keys);
 }
 
 // ---- polling rate and lighting ------------------------------------------------------------------
-
-LResult CTarvikDlg::OnPollingRate(int msg, WParam, LParam code) {
-    if (code != kNotifyClick) return 0;
-    const int rate = msg - kIdFirstRate;
-    static_cast<void>(RunEdit([this, rate](int slot) { return edits::SetPollingRate(model_, slot, rate); }));
-    return 0;
-}
-
-LResult CTarvikDlg::OnLightingCombo(int, WParam, LParam code) {
-    if (code != kNotifyClick) return 0;
-    CloseAllPopups();
-    const Rect r = lightingCombo_->GetRect();
-    const QPoint at = mapToGlobal(QPoint(r.left, r.bottom));
-    auto* list = new CComboLightingPopup();
-    list->Create(this, Rect{at.x(), at.y(), at.x() + Scaled(300), at.y() + Scaled(300)}, kMsgLightingChosen,
-                 kIdLightingCombo);
-    SetPopup(kSlotLighting, list);
-    lightingCombo_->SetOpen(true);
-    return 0;
-}
-
-LResult CTarvikDlg::OnLightingChosen(int, WParam, LParam l) {
-    const PopupResult* r = ResultOf(l);
-    if (!r || r->codeCount < 1) return 0;
-    const int effect = r->code[0];
-    const std::u16string name = r->label.toStdU16String();
-    ClosePopup(kSlotLighting);
-    lightingCombo_->SetOpen(false);
-    static_cast<void>(RunEdit(
-        [this, effect, &name](int slot) { return edits::SetLightingEffect(model_, slot, effect, name); }));
-    return 0;
-}
-
-LResult CTarvikDlg::OnColourSlot(int msg, WParam, LParam code) {
-    const int k = msg - kIdFirstColourSlot;
-    if (code == kNotifyClick) {
-        // A second click within 150 ms is a double click: that one opens the palette.
-        ArmWindowTask(kTimerFirstColourSlot + k, kColourSlotClickMs);
-    } else if (code == kNotifyDoubleClick) {
-        CancelWindowTask(kTimerFirstColourSlot + k);
-        const int mode = std::min<int>(Current().Lighting1Mode[0], kEffects - 1);
-        // The palette confirms into a copy; the edit stores the colour in the
-        // profile it was opened for.
-        auto picked = std::make_shared<ProfileRecord>(Current());
-        const int profile = model_.GetCurrentProfile();
-        RunDialog(
-            new CColorPaletteDlg(picked.get(), CColorPaletteDlg::kLightingSlot, mode, k, this),
-            [this, k, mode, picked, profile](int result) {
-                if (result != QDialog::Accepted || ended_) return;
-                const Colour colour =
-                    picked->Lighting1FixedColor[static_cast<std::size_t>(mode)][static_cast<std::size_t>(k)];
-                static_cast<void>(RunEdit([this, k, colour, profile](int) {
-                    return edits::SetLightingColour(model_, profile, k, colour);
-                }));
-            });
-    }
-    return 0;
-}
-
-void CTarvikDlg::ColourSlotClick(int slot) {
-    if (slot < 0 || slot >= static_cast<int>(colourSlots_.size())) return;
-    const bool select = !colourSlots_[static_cast<std::size_t>(slot)]->IsChecked();
-    const edits::EditResult r = RunEdit([this, slot, select](int profile) {
-        return edits::SetLightingColourSelected(model_, profile, slot, select);
-    });
-    if (r.notice != Notice::None) ShowNotice(NoticeString(r.notice)); // it stays selected
-}
-
-LResult CTarvikDlg::OnSlider(int msg, WParam w, LParam code) {
-    const bool speed = msg == kIdSpeedSlider;
-    CSliderControl* slider = speed ? speedSlider_ : brightnessSlider_;
-    if (code != kNotifyDrag && code != kNotifyClick) return 0;
-    // The label follows at once.
-    const int position = code == kNotifyDrag ? static_cast<int>(w) : slider->CurrentStop();
-    speed ? ShowSpeedText(position) : ShowBrightnessText(position);
-    const int stop = slider->CurrentStop();
-    const auto edit = [this, speed, stop](int slot) {
-        return speed ? edits::SetLightingSpeed(model_, slot, stop)
-                     : edits::SetLightingBrightness(model_, slot, stop);
-    };
-    if (code == kNotifyDrag) {
-        // The send waits for the end of the drag (OnMouseMove).
-        dragMark_ = true;
-        static_cast<void>(RunEdit(edit, true, false));
-        return 0;
-    }
-    // A click ends a drag as well: one request covers both.
-    edits::EditResult r = RunEdit(edit, true, false);
-    if (std::exchange(dragMark_, false)) r.send |= SendGroup::MainSettings;
-    if (!r.send.Empty()) SendRequest(r.send);
-    return 0;
-}
-
-LResult CTarvikDlg::OnCollectAndSend(int msg, WParam, LParam code) {
-    if (code != kNotifyClick) return 0;
-    static_cast<void>(RunEdit(
-        [this, msg](int slot) {
-            if (msg == kIdLiftLow || msg == kIdLiftHigh)
-                return edits::SetLiftOff(model_, slot, msg == kIdLiftLow);
-            return edits::SetLightingDirection(model_, slot, msg == kIdDirectionUp);
-        },
-        true));
-    return 0;
-}
-
-LResult CTarvikDlg::OnPowerOption(int msg, WParam, LParam code) {
-    if (code != kNotifyClick) return 0;
-    static_cast<void>(RunEdit([this, msg](int slot) {
-        if (msg == kIdPowerDial) return edits::SetPowerDownTime(model_, slot, powerDial_->Value());
-        if (msg == kIdLightOnMove) return edits::SetLightOnMove(model_, slot, lightOnMove_->IsChecked());
-        return edits::SetMotionWakeup(model_, slot, motionWakeup_->IsChecked());
-    }));
-    return 0;
-}
 
 LResult CTarvikDlg::OnOsdMessage(int, WParam w, LParam) {
     if (w == 1) osd_.Show(MakeOsdTexts(Current(), controller_->currentDpiLevel, model_));
