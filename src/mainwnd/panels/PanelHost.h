@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-#include "cli/ProfileEdits.h"
+#include "commands/ProfileEdits.h"
 #include "device/DeviceController.h"
 #include "mainwnd/MainLayout.h"
 #include "model/ModelChanges.h"
