@@ -62,7 +62,7 @@ unexpected=$(
         case $f in
         "$prefix"/share/tarvik/skins/* | "$prefix"/include/tarvik/* | "$prefix"/lib/cmake/Tarvik/* | \
             "$prefix"/lib/libtarvik_*.a) ;;
-        *) printf '%s\n' "${expected[@]}" | grep -qxF "$f" || echo "${f#"$root"}" ;;
+        *) printf '%s\n' "${expected[@]}" | grep -xF "$f" >/dev/null || echo "${f#"$root"}" ;;
         esac
     done
 )
@@ -72,7 +72,7 @@ unexpected=$(
 for page in "$prefix"/share/man/man1/*.1.gz; do
     warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "$(basename "$page"): $warnings"
-    LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$page" 2>/dev/null | grep -q '^EXIT STATUS' ||
+    LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$page" 2>/dev/null | grep '^EXIT STATUS' >/dev/null ||
         fail "$(basename "$page") has no EXIT STATUS section"
 done
 # Completion: the shipped script under each program's name.

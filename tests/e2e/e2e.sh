@@ -381,7 +381,7 @@ clicks_move_nothing() {
 step "openbox"
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
 pids+=($!)
-wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep 'window id' >/dev/null; }
 wait_for 20 "openbox" wm_running
 for scale in 1 1.5 2; do
     step "openbox, scale $scale"

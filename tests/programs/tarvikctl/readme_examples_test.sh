@@ -44,7 +44,7 @@ printf '\x06\x00\xff\x09\x01\xa1\x01\x85\x10\x75\x08\x95\x06\x15\x00\x26\xff\x00
 testbed_reason=
 if [ ! -x "$bindir/tarvik-hidraw-testbed" ]; then
     testbed_reason="no tarvik-hidraw-testbed in this build"
-elif ldd "$bindir/tarvik-hidraw-testbed" | grep -q libasan; then
+elif ldd "$bindir/tarvik-hidraw-testbed" | grep libasan >/dev/null; then
     testbed_reason="the hidraw testbed cannot run under AddressSanitizer"
 fi
 
