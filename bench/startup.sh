@@ -7,10 +7,10 @@
 #     (tarvik-idle, the real window in a probe process), and of the real
 #     program with its window shown.
 #
-#   bash bench/startup.sh [build-dir]        (default build/release; RUNS=15 SECONDS=60)
+#   bash bench/startup.sh [build-dir]        (default build/bench; RUNS=15 SECONDS=60)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build/release}
+build=${1:-build/bench}
 runs=${RUNS:-15}
 seconds=${SECONDS_IDLE:-60}
 settle=15

@@ -5,7 +5,7 @@
 
 namespace tarvik::cli {
 
-using json = nlohmann::ordered_json;
+using ojson = nlohmann::ordered_json;
 
 std::string HexText(std::span<const std::uint8_t> bytes, std::string_view separator) {
     std::string text;
@@ -25,24 +25,24 @@ std::string ColourText(Colour c) {
     return text;
 }
 
-template <std::size_t N> json PairsJson(const std::array<ProfileSetting, N>& pairs) {
-    json out = json::array();
+template <std::size_t N> ojson PairsJson(const std::array<ProfileSetting, N>& pairs) {
+    ojson out = ojson::array();
     for (const auto& p : pairs) out.push_back({{"name", ToUtf8(p.Name)}, {"value", ToUtf8(p.Value)}});
     return out;
 }
-template json PairsJson(const std::array<ProfileSetting, kProfileSettingCount>&);
-template json PairsJson(const std::array<ProfileSetting, kIniPairCount>&);
+template ojson PairsJson(const std::array<ProfileSetting, kProfileSettingCount>&);
+template ojson PairsJson(const std::array<ProfileSetting, kIniPairCount>&);
 
 namespace {
 
-template <typename T, std::size_t N> json Numbers(const std::array<T, N>& a) {
-    json out = json::array();
+template <typename T, std::size_t N> ojson Numbers(const std::array<T, N>& a) {
+    ojson out = ojson::array();
     for (const auto& v : a) out.push_back(static_cast<std::uint32_t>(v));
     return out;
 }
 
-template <std::size_t N> json Colours(const std::array<Colour, N>& a) {
-    json out = json::array();
+template <std::size_t N> ojson Colours(const std::array<Colour, N>& a) {
+    ojson out = ojson::array();
     for (Colour c : a) out.push_back(ColourText(c));
     return out;
 }
@@ -52,8 +52,8 @@ std::string ActionText(const KeyAction& a) {
     return HexText(bytes);
 }
 
-json MacroJson(const MacroKey& m) {
-    json steps = json::array();
+ojson MacroJson(const MacroKey& m) {
+    ojson steps = ojson::array();
     for (std::size_t i = 0; i < m.ValidCount(); ++i) steps.push_back(HexText(m.AllAction[i].b));
     return {{"Name", ToUtf8(m.Name)},
             {"MacroActionNum", m.MacroActionNum},
@@ -65,22 +65,22 @@ json MacroJson(const MacroKey& m) {
 
 } // namespace
 
-json RecordJson(const SettingsModel& model, int slot) {
+ojson RecordJson(const SettingsModel& model, int slot) {
     const ProfileRecord& r = model.Profiles[static_cast<std::size_t>(slot)];
-    json keys = json::array();
+    ojson keys = ojson::array();
     for (const KeySlot& k : r.Keys)
         keys.push_back({{"Name", ToUtf8(k.Name)},
                         {"Action", ActionText(k.Action)},
                         {"MacroKeyIndex", k.MacroKeyIndex},
                         {"Macro", MacroJson(k.Macro)}});
-    json selected = json::array();
+    ojson selected = ojson::array();
     for (const auto& effect : r.Lighting1ColorSelected) selected.push_back(Numbers(effect));
-    json fixed = json::array();
+    ojson fixed = ojson::array();
     for (const auto& effect : r.Lighting1FixedColor) fixed.push_back(Colours(effect));
-    json shown = json::array();
+    ojson shown = ojson::array();
     for (int level = 0; level < kDpiLevels; ++level) shown.push_back(model.ShownDpi(slot, level));
 
-    json j;
+    ojson j;
     j["Slot"] = slot;
     j["Settings"] = PairsJson(r.Settings);
     j["Keys"] = keys;
@@ -110,17 +110,17 @@ json RecordJson(const SettingsModel& model, int slot) {
     return j;
 }
 
-json ModelJson(const SettingsModel& model, std::optional<int> slot) {
-    json showList = json::array();
+ojson ModelJson(const SettingsModel& model, std::optional<int> slot) {
+    ojson showList = ojson::array();
     for (int i = 0; i < kProfileCount; ++i) showList.push_back(model.GetShowList(i));
     const LanguageTable& lang = Language();
-    json profiles = json::array();
+    ojson profiles = ojson::array();
     if (slot) {
         profiles.push_back(RecordJson(model, *slot));
     } else {
         for (int k = 0; k < kProfileCount; ++k) profiles.push_back(RecordJson(model, k));
     }
-    json j;
+    ojson j;
     j["SensorId"] = model.SensorId;
     j["DpiStepCount"] = model.DpiStepCount;
     j["CurrentProfile"] = model.GetCurrentProfile();

@@ -24,14 +24,6 @@ namespace tarvik {
 
 using namespace mainwnd;
 
-namespace {
-
-QString L(int n) {
-    return QString::fromStdU16String(LanguageString(n));
-}
-
-} // namespace
-
 CTarvikDlg::CTarvikDlg(Session& session, WindowSeams seams)
     : session_(session), model_(session.Model()), library_(session.Library()),
       libraryPath_(session.LibraryPath()), link_(&session.Link()), controller_(&session.Device()),

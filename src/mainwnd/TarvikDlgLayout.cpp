@@ -25,10 +25,6 @@ using namespace mainwnd;
 
 namespace {
 
-QString L(int n) {
-    return QString::fromStdU16String(LanguageString(n));
-}
-
 constexpr Colour kGrey = Rgb(180, 180, 180);
 // The numbers in the narrowest places (DPI values, percentages).
 constexpr const char* kNarrowFace = "DejaVu Sans Condensed";

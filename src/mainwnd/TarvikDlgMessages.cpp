@@ -42,10 +42,6 @@ using namespace mainwnd;
 
 namespace {
 
-QString L(int n) {
-    return QString::fromStdU16String(LanguageString(n));
-}
-
 const PopupResult* ResultOf(LParam l) {
     return reinterpret_cast<const PopupResult*>(l);
 }

@@ -331,30 +331,26 @@ std::string NoSlot(int slot) {
     return reason;
 }
 
-FileResult Damaged(int line, std::string reason) {
-    return FileResult::Failure(FileError::Damaged, std::move(reason), line);
-}
-
 // Reads the 93 lines into `r`, each field as its line is read; whatever
 // follows the sixth key block is not read.
 FileResult ParseProfile(CStdioFileEx& f, R& r) {
     std::u16string s;
     const bool read = f.ReadLine(s);
-    if (const char* problem = SettingHeaderProblem(read, s)) return Damaged(1, problem);
+    if (const char* problem = SettingHeaderProblem(read, s)) return DamagedAt(1, problem);
     FileResult result;
     ForEachLine([&](const LineRow& row, int index, int line) {
         auto fail = [&](std::string_view why) {
             std::string reason = LineLabel(line);
             reason += ": ";
             reason += why;
-            result = Damaged(line, std::move(reason));
+            result = DamagedAt(line, std::move(reason));
             return false;
         };
         if (!f.ReadLine(s)) {
             std::string reason = "the file ends before ";
             reason += LineLabel(line);
             reason += " (93 lines expected)";
-            result = Damaged(line, std::move(reason));
+            result = DamagedAt(line, std::move(reason));
             return false;
         }
         std::size_t p;

@@ -7,10 +7,6 @@
 namespace tarvik {
 
 namespace {
-bool ValidSlot(int slot) {
-    return slot >= 0 && slot < kProfileCount;
-}
-
 std::array<int, kProfileCount> ReadShowList(const SettingsModel& model) {
     std::array<int, kProfileCount> list{};
     for (int i = 0; i < kProfileCount; ++i) list[static_cast<std::size_t>(i)] = model.GetShowList(i);
@@ -63,7 +59,7 @@ SlotResult SavedChange(SettingsModel& model, int slot, ModelChange what) {
 } // namespace
 
 SlotResult SelectProfile(SettingsModel& model, int slot) {
-    if (!ValidSlot(slot)) return {};
+    if (!IsProfileSlot(slot)) return {};
     model.SetCurrentProfile(slot);
     model.NotifyChanged(slot, ModelChange::CurrentSlot);
     SlotResult r;
@@ -85,14 +81,14 @@ SlotResult AddProfile(SettingsModel& model, const std::u16string& name) {
 }
 
 SlotResult RenameProfile(SettingsModel& model, int slot, const std::u16string& name) {
-    if (!ValidSlot(slot)) return {};
+    if (!IsProfileSlot(slot)) return {};
     if (SlotResult r; NameRefused(name, slot, r) || LeftAloneRefused(model, slot, slot, false, r)) return r;
     model.Profiles[static_cast<std::size_t>(slot)].Settings[kSetProfileName].Value = name;
     return SavedChange(model, slot, ModelChange::ProfileName);
 }
 
 SlotResult DeleteProfile(SettingsModel& model, int slot) {
-    if (!ValidSlot(slot)) return {};
+    if (!IsProfileSlot(slot)) return {};
     if (slot == model.GetCurrentProfile()) return Refused(slot, Notice::CurrentProfileNotDeletable);
     const int count = model.GetShowCount();
     auto list = ReadShowList(model);

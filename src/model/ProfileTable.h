@@ -29,6 +29,12 @@ constexpr Colour Rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
 }
 
 constexpr int kProfileCount = 5;
+
+// Whether `slot` names one of the profiles.
+constexpr bool IsProfileSlot(int slot) {
+    return slot >= 0 && slot < kProfileCount;
+}
+
 constexpr int kKeyCount = 6;
 constexpr int kDpiLevels = 8;
 constexpr int kEffects = 10;

@@ -9,10 +9,6 @@ namespace tarvik {
 
 namespace {
 
-FileResult Damaged(int line, std::string reason) {
-    return FileResult::Failure(FileError::Damaged, std::move(reason), line);
-}
-
 // Reads the header and the 17 pairs. A pair needs a non-empty name and a
 // non-empty value; a line after the 17th pair, any line that is no pair, or a
 // file that ends before the 17th pair refuses the whole file: what the reader
@@ -21,13 +17,13 @@ FileResult ParseSettings(CStdioFileEx& f, std::array<ProfileSetting, kIniPairCou
     count = 0;
     std::u16string s;
     const bool read = f.ReadLine(s);
-    if (const char* problem = SettingHeaderProblem(read, s)) return Damaged(1, problem);
+    if (const char* problem = SettingHeaderProblem(read, s)) return DamagedAt(1, problem);
     int line = 1;
     while (f.ReadLine(s)) {
         ++line;
-        if (count == kIniPairCount) return Damaged(line, "more than 17 pairs");
+        if (count == kIniPairCount) return DamagedAt(line, "more than 17 pairs");
         std::size_t p;
-        if (const char* problem = SplitPair(s, PairNeeds::NameAndValue, p)) return Damaged(line, problem);
+        if (const char* problem = SplitPair(s, PairNeeds::NameAndValue, p)) return DamagedAt(line, problem);
         pairs[static_cast<std::size_t>(count)] = {s.substr(0, p), s.substr(p + 1)};
         ++count;
     }
@@ -36,7 +32,7 @@ FileResult ParseSettings(CStdioFileEx& f, std::array<ProfileSetting, kIniPairCou
         reason += std::to_string(count);
         reason += count == 1 ? " pair" : " pairs";
         reason += "; 17 are needed";
-        return Damaged(line + 1, std::move(reason));
+        return DamagedAt(line + 1, std::move(reason));
     }
     return {};
 }

@@ -50,6 +50,11 @@ public:
     }
 };
 
+// A damaged file: `line` is the 1-based line at fault.
+inline FileResult DamagedAt(int line, std::string reason) {
+    return FileResult::Failure(FileError::Damaged, std::move(reason), line);
+}
+
 // What a load did with one file it found (or did not find) at start-up. A
 // caller can tell a file that was loaded from one that was damaged and replaced
 // (its old content kept as .bak) and from one that is there but was left alone.

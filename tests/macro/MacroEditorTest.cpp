@@ -10,12 +10,9 @@
 namespace tarvik {
 namespace {
 
-using L = MacroLocation;
+using test::S;
 
-MacroAction S(int b0, int b1, int b2, int b3) {
-    return MacroAction::FromBytes(static_cast<std::uint8_t>(b0), static_cast<std::uint8_t>(b1),
-                                  static_cast<std::uint8_t>(b2), static_cast<std::uint8_t>(b3));
-}
+using L = MacroLocation;
 
 std::vector<MacroAction> Steps(const MacroKey& m) {
     return {m.AllAction.begin(), m.AllAction.begin() + static_cast<std::ptrdiff_t>(m.ValidCount())};

@@ -1,15 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "TestFiles.h"
 #include "macro/StepRules.h"
 #include "text/U16.h"
 
 namespace tarvik {
 namespace {
 
-MacroAction S(int b0, int b1, int b2, int b3) {
-    return MacroAction::FromBytes(static_cast<std::uint8_t>(b0), static_cast<std::uint8_t>(b1),
-                                  static_cast<std::uint8_t>(b2), static_cast<std::uint8_t>(b3));
-}
+using test::S;
 
 TEST(StepRules, StepListRows) {
     struct Case {

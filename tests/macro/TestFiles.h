@@ -12,17 +12,20 @@
 #include <unistd.h>
 #include <vector>
 
+#include "model/MacroRecords.h"
+#include "support/TempDir.h"
 #include "text/U16.h"
 
 namespace tarvik::test {
 
-inline std::filesystem::path MacroData(const std::string& name) {
-    return std::filesystem::path(TARVIK_TEST_DATA) / "macro" / "data" / name;
+// A macro step from its four stored bytes.
+inline MacroAction S(int b0, int b1, int b2, int b3) {
+    return MacroAction::FromBytes(static_cast<std::uint8_t>(b0), static_cast<std::uint8_t>(b1),
+                                  static_cast<std::uint8_t>(b2), static_cast<std::uint8_t>(b3));
 }
 
-inline std::string ReadBytes(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+inline std::filesystem::path MacroData(const std::string& name) {
+    return std::filesystem::path(TARVIK_TEST_DATA) / "macro" / "data" / name;
 }
 
 // The bytes of a program text file: FF FE, then UTF-16LE.

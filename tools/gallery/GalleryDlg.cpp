@@ -1,5 +1,7 @@
 #include "GalleryDlg.h"
 
+#include "Showcase.h"
+
 #include <QPainter>
 
 #include <climits>
@@ -19,10 +21,6 @@ namespace {
 constexpr int kLeft = 180;    // first column of the previews
 constexpr int kCaptionH = 14; // caption line under each preview
 constexpr int kRowGap = 12;
-
-Rect Design(int x, int y, int w, int h) {
-    return ScaledRect(x, y, x + w, y + h);
-}
 
 } // namespace
 

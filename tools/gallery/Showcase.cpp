@@ -31,10 +31,6 @@ namespace tarvik {
 
 namespace {
 
-Rect Design(int x, int y, int w, int h) {
-    return ScaledRect(x, y, x + w, y + h);
-}
-
 // Ids of the buttons that open the samples.
 constexpr int kFirstSampleButton = 3700;
 

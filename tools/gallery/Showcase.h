@@ -15,6 +15,11 @@
 
 namespace tarvik {
 
+// A rectangle of the design given by its corner and size, scaled.
+inline Rect Design(int x, int y, int w, int h) {
+    return ScaledRect(x, y, x + w, y + h);
+}
+
 class CDPIValueShowControl;
 class CEditShowList;
 class CImageShowList;

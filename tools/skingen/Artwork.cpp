@@ -122,4 +122,8 @@ QStringList ManifestProblems() {
     return problems;
 }
 
+void Add(std::vector<Picture>& out, const QString& name, std::function<void(QPainter&, const QRectF&)> draw) {
+    out.push_back(Picture{name, 0, 0, false, std::move(draw)});
+}
+
 } // namespace skingen

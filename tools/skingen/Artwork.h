@@ -59,6 +59,8 @@ void Panel(QPainter& p, const QRectF& r, double radius, const QColor& top, const
 
 // Painters grouped by theme area (Artwork*.cpp).
 void AddControlPictures(std::vector<Picture>& out);
+// Adds a picture drawn by `draw`; its size and kind come from the manifest.
+void Add(std::vector<Picture>& out, const QString& name, std::function<void(QPainter&, const QRectF&)> draw);
 void AddMousePictures(std::vector<Picture>& out);
 void AddFramePictures(std::vector<Picture>& out);
 void AddEmbeddedPictures(std::vector<Picture>& out);

@@ -25,10 +25,6 @@ QString Suffix(State s, const char* down = "_dn") {
     return QString::fromLatin1(down);
 }
 
-void Add(std::vector<Picture>& out, const QString& name, std::function<void(QPainter&, const QRectF&)> draw) {
-    out.push_back(Picture{name, 0, 0, false, std::move(draw)}); // size and kind come from the manifest
-}
-
 // A push-button body: dark in the normal state, lit with the accent when hovered.
 void ButtonBody(QPainter& p, const QRectF& r, State s, double radius) {
     switch (s) {

@@ -14,10 +14,6 @@ using namespace theme;
 
 namespace {
 
-void Add(std::vector<Picture>& out, const QString& name, std::function<void(QPainter&, const QRectF&)> draw) {
-    out.push_back(Picture{name, 0, 0, false, std::move(draw)}); // size and kind come from the manifest
-}
-
 // Outline of the mouse body seen from above, 215 x 398: a symmetric shell,
 // widest over the buttons and the palm, slightly waisted at the thumb.
 QPainterPath MouseBody() {

@@ -107,7 +107,7 @@ struct DescriptorArgs {
     bool json = false;
 };
 
-void Register(CLI::App& app, CliContext& ctx) {
+void RegisterDescriptorCommands(CLI::App& app, CliContext& ctx) {
     auto args = std::make_shared<DescriptorArgs>();
     auto* cmd = app.add_subcommand(
         "descriptor", "show the top-level collections of a HID report descriptor with their report lengths");
@@ -118,7 +118,7 @@ void Register(CLI::App& app, CliContext& ctx) {
     cmd->callback([&ctx, args] { Describe(ctx, args->file, args->json); });
 }
 
-RegisterCommands reg(35, Register);
+RegisterCommands registerDescriptor(35, RegisterDescriptorCommands);
 
 } // namespace
 } // namespace tarvik::cli

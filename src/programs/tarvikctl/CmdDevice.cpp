@@ -240,7 +240,7 @@ struct DeviceArgs {
     double timeout = 0;
 };
 
-void Register(CLI::App& app, CliContext& ctx) {
+void RegisterDeviceCommands(CLI::App& app, CliContext& ctx) {
     auto args = std::make_shared<DeviceArgs>();
 
     auto* devices =
@@ -270,7 +270,7 @@ void Register(CLI::App& app, CliContext& ctx) {
     watch->callback([&ctx, args] { Watch(ctx, args->presses, args->timeout); });
 }
 
-RegisterCommands reg(30, Register);
+RegisterCommands registerDevice(30, RegisterDeviceCommands);
 
 } // namespace
 } // namespace tarvik::cli

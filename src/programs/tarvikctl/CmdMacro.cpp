@@ -121,7 +121,7 @@ std::string SubMenuHelp(FunctionSubMenu menu) {
     return s;
 }
 
-void Register(CLI::App& app, CliContext& ctx) {
+void RegisterMacroCommands(CLI::App& app, CliContext& ctx) {
     auto* macro = app.add_subcommand("macro", "list, export or import macros of the macro library");
     macro->require_subcommand(1);
     auto opt = std::make_shared<MacroOptions>();
@@ -226,7 +226,7 @@ void Register(CLI::App& app, CliContext& ctx) {
     });
 }
 
-static RegisterCommands reg(20, Register);
+RegisterCommands registerMacro(20, RegisterMacroCommands);
 
 } // namespace
 } // namespace tarvik::cli

@@ -135,7 +135,7 @@ struct Options {
     std::string file;
 };
 
-void Register(CLI::App& app, CliContext& ctx) {
+void RegisterProfileCommands(CLI::App& app, CliContext& ctx) {
     auto* init =
         app.add_subcommand("init", "run the start-up load (create or repair the data folder) and exit");
     // Exit 1 when a file the load had to write could not be written, or had
@@ -233,7 +233,7 @@ void Register(CLI::App& app, CliContext& ctx) {
     });
 }
 
-static RegisterCommands reg(10, Register);
+RegisterCommands registerProfile(10, RegisterProfileCommands);
 
 } // namespace
 

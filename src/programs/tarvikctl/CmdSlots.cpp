@@ -32,7 +32,7 @@ struct SlotCommands {
     int slot = 0;
 };
 
-void Register(CLI::App& app, CliContext& ctx) {
+void RegisterSlotsCommands(CLI::App& app, CliContext& ctx) {
     auto* profile = app.add_subcommand("profile", "add, rename, delete or select a profile slot");
     profile->require_subcommand(1);
     auto args = std::make_shared<SlotCommands>();
@@ -60,7 +60,7 @@ void Register(CLI::App& app, CliContext& ctx) {
     select->callback([&ctx, args] { Run(ctx, "profile select", {{"slot", args->slot}}); });
 }
 
-RegisterCommands reg(40, Register);
+RegisterCommands registerSlots(40, RegisterSlotsCommands);
 
 } // namespace
 } // namespace tarvik::cli
