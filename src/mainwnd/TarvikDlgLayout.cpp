@@ -147,9 +147,7 @@ void CTarvikDlg::CreateLeftColumn() {
 
     imageButton(kIdFactoryReset, ScaledRect(1040, 700, 1109, 720), L(7), SkinName("skins\\button2_nr.png"),
                 SkinName("skins\\button2_ov.png"));
-    profileButton_ = imageButton(kIdProfileButton, ScaledRect(36, 700, 105, 720), L(1),
-                                 SkinName("skins\\button2_nr.png"), SkinName("skins\\button2_ov.png"));
-    profileButton_->SetReportsHover(true);
+    profiles_.Create();
     // The label's text, then the program's own version (as --version and the support line give it).
     QString version = L(3);
     version += QStringLiteral(": ");
@@ -161,13 +159,7 @@ void CTarvikDlg::CreatePanels() {
     spots_.clear();
     dpi_.Create();
     lighting_.Create();
-    // Group 3: the pointer panel.
-    mouseSettings_ =
-        AddControl(3, std::make_unique<CImageButton>(this, kIdMouseSettings, BodyRect(0, 20, 30, 235, 75),
-                                                     QString(), 1, false));
-    mouseSettings_->LoadNormalImage(SkinName("skins\\button4_nr.png"));
-    mouseSettings_->LoadHoverImage(SkinName("skins\\button4_nr.png"));
-    PlaceInBody(mouseSettings_, Panel::Pointer, 20, 30, 235, 75);
+    pointer_.Create();
     polling_.Create();
     liftOff_.Create();
 }
