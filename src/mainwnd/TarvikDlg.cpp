@@ -24,13 +24,7 @@ namespace tarvik {
 
 using namespace mainwnd;
 
-namespace {
-
-QString L(int n) {
-    return QString::fromStdU16String(LanguageString(n));
-}
-
-} // namespace
+using panels::L;
 
 CTarvikDlg::CTarvikDlg(Session& session, WindowSeams seams)
     : session_(session), model_(session.Model()), library_(session.Library()),

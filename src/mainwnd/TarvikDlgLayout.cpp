@@ -23,26 +23,10 @@ namespace tarvik {
 
 using namespace mainwnd;
 
-namespace {
-
-QString L(int n) {
-    return QString::fromStdU16String(LanguageString(n));
-}
-
-constexpr Colour kGrey = Rgb(180, 180, 180);
-// The numbers in the narrowest places (DPI values, percentages).
-constexpr const char* kNarrowFace = "DejaVu Sans Condensed";
-
-Rect BodyRect(int bodyTop, int l, int t, int r, int b) {
-    return ScaledRect(kColumnX + l, bodyTop + t, kColumnX + r, bodyTop + b);
-}
-
-template <class T> T* Passive(T* control) {
-    control->SetInteractive(false);
-    return control;
-}
-
-} // namespace
+using panels::BodyRect;
+using panels::kGrey;
+using panels::L;
+using panels::Passive;
 
 ProfileRecord& CTarvikDlg::Current() {
     return model_.Profiles[static_cast<std::size_t>(model_.GetCurrentProfile())];
