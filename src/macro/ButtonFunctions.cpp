@@ -4,7 +4,6 @@
 #include <string>
 
 #include "macro/KeyCodes.h"
-#include "model/SettingsModel.h"
 #include "text/Language.h"
 
 namespace tarvik {
@@ -226,20 +225,6 @@ AssignOutcome AssignButtonWithRule(ProfileRecord& profile, int controlId, const 
     out.assigned = AssignButton(profile, controlId, choice.name, choice.action, macro);
     if (out.assigned) out.reverted = ApplyLeftButtonRule(profile, controlId - kFirstButtonControl);
     return out;
-}
-
-AssignOutcome AssignButtonWithRule(SettingsModel& model, int slot, int controlId, const ButtonChoice& choice,
-                                   const MacroKey* macro) {
-    if (slot < 0 || slot >= kProfileCount) return {};
-    AssignOutcome out =
-        AssignButtonWithRule(model.Profiles[static_cast<std::size_t>(slot)], controlId, choice, macro);
-    if (out.assigned) model.NotifyChanged(slot, ModelChange::Buttons);
-    return out;
-}
-
-AssignOutcome AssignButtonWithRule(SettingsModel& model, int controlId, const ButtonChoice& choice,
-                                   const MacroKey* macro) {
-    return AssignButtonWithRule(model, model.GetCurrentProfile(), controlId, choice, macro);
 }
 
 } // namespace tarvik

@@ -16,8 +16,6 @@
 
 namespace tarvik {
 
-class SettingsModel;
-
 // What a menu item or dialog hands to AssignButton.
 struct ButtonChoice {
     std::u16string name;
@@ -118,12 +116,6 @@ struct AssignOutcome {
 };
 // AssignButton followed by the left-button rule.
 AssignOutcome AssignButtonWithRule(ProfileRecord& profile, int controlId, const ButtonChoice& choice,
-                                   const MacroKey* macro = nullptr);
-// The same on a slot of the model (the current profile when `slot` is
-// omitted); listeners hear that the slot's buttons changed.
-AssignOutcome AssignButtonWithRule(SettingsModel& model, int slot, int controlId, const ButtonChoice& choice,
-                                   const MacroKey* macro = nullptr);
-AssignOutcome AssignButtonWithRule(SettingsModel& model, int controlId, const ButtonChoice& choice,
                                    const MacroKey* macro = nullptr);
 
 } // namespace tarvik

@@ -5,11 +5,10 @@
 // the accepted name to the model.
 #pragma once
 
+#include <QLineEdit>
 #include <QPointer>
 
 #include "skin/DlgBase.h"
-
-class QLineEdit;
 
 namespace tarvik {
 

@@ -24,6 +24,8 @@ namespace tarvik {
 
 using namespace mainwnd;
 
+using panels::L;
+
 CTarvikDlg::CTarvikDlg(Session& session, WindowSeams seams)
     : session_(session), model_(session.Model()), library_(session.Library()),
       libraryPath_(session.LibraryPath()), link_(&session.Link()), controller_(&session.Device()),
@@ -222,12 +224,9 @@ void CTarvikDlg::RunWindowTask(int id) {
     case kTimerLeftButtonNotice:
         ShowNotice(NoticeString(Notice::LeftButtonKept));
         break;
-    case kTimerProfileOperation: {
-        const int code = pendingOperation_;
-        pendingOperation_ = -1;
-        RunProfileOperation(code, pendingSlot_);
+    case kTimerProfileOperation:
+        profiles_.RunPending();
         break;
-    }
     case kTimerStartupNotice:
         if (controller_->NeedsStartupNotice() && !startupNotice_) {
             // Modeless, without a parent, on top of other windows; it deletes
@@ -274,6 +273,14 @@ void CTarvikDlg::ShowNotice(int text) {
 void CTarvikDlg::ShowNoticeText(const QString& text) {
     if (ended_) return;
     RunDialog(new CAttentionDlg(L(kAttentionTitleString), text, this));
+}
+
+void CTarvikDlg::ShowSaveFailure(const FileResult& r) {
+    ShowNoticeText(OwnText(ProgramText::ProfilesNotSaved).arg(QString::fromStdString(r.Describe())));
+}
+
+void CTarvikDlg::ChooseFile(const FileRequest& request, std::function<void(const QString&)> done) {
+    seams_.chooseFile(this, request, std::move(done));
 }
 
 void CTarvikDlg::OnProgress(const DeviceProgress& p) {

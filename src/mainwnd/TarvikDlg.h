@@ -34,8 +34,10 @@
 #include "mainwnd/panels/LiftOffPanel.h"
 #include "mainwnd/panels/LightingPanel.h"
 #include "mainwnd/panels/PanelHost.h"
+#include "mainwnd/panels/PointerPanel.h"
 #include "mainwnd/panels/PollingPanel.h"
 #include "mainwnd/panels/PowerPanel.h"
+#include "mainwnd/panels/ProfilesPanel.h"
 #include "model/ModelChanges.h"
 #include "skin/DlgBase.h"
 #include "skin/SkinImage.h"
@@ -69,6 +71,10 @@ struct CtlRequest;
 } // namespace cli
 
 class CTarvikDlg : public CDlgBase, private panels::PanelHost {
+    // tarvikctl's commands reach the session, model and device as the
+    // window's own messages do (TarvikDlgCtl.cpp).
+    friend struct CtlHandlers;
+
 public:
     // Pop-up slots of the window, one per role.
     using enum panels::PopupSlot;
@@ -99,7 +105,7 @@ public:
     Session& GetSession() { return session_; }
     SettingsModel& Model() override { return model_; }
     DeviceController& Device() { return *controller_; }
-    DelayedSaver& Saver() { return session_.Saving().Writer(); }
+    DelayedSaver& Saver() override { return session_.Saving().Writer(); }
     DeviceLink& Link() { return *link_; }
     OsdDisplay& Osd() { return osd_; }
     app::CTrayIcon* Tray() { return tray_.get(); }
@@ -175,17 +181,10 @@ private:
     LResult OnClose(int msg, WParam w, LParam code);
     LResult OnFactoryReset(int msg, WParam w, LParam code);
     LResult OnMacroManager(int msg, WParam w, LParam code);
-    LResult OnMouseSettings(int msg, WParam w, LParam code);
-    LResult OnProfileButton(int msg, WParam w, LParam code);
-    LResult OnProfileChosen(int msg, WParam w, LParam l);
-    LResult OnProfileCommand(int msg, WParam w, LParam l);
     LResult OnHeader(int msg, WParam w, LParam code);
     LResult OnOsdMessage(int msg, WParam w, LParam l);
 
     void CloseAllPopups() override;
-    void RunProfileOperation(int code, int slot);
-    void ImportProfile(int slot);
-    void ExportProfile(int slot);
     void SendRequest(SendGroups groups) override;
     // Runs an edit of the current profile. The model listener repaints what it
     // changed; the send it asks for is requested here, once (not with
@@ -194,15 +193,16 @@ private:
     edits::EditResult RunEdit(const Edit& edit, bool collect = false, bool sendNow = true) override;
     // The tables copied now and written by the saver thread.
     void SaveInBackground();
-    // The notice of a save that failed on the saver thread.
-    void ShowSaveFailure(const FileResult& r);
+    // The notice of a save that failed (on the saver thread or in a profile operation).
+    void ShowSaveFailure(const FileResult& r) override;
 
     // ---- dialogs
     // Opens a dialog window-modal; `then` hears its result once it ended.
     void RunDialog(QDialog* dialog, std::function<void(int result)> then = {}) override;
     // A modal notice with the language string `text`.
     void ShowNotice(int text) override;
-    void ShowNoticeText(const QString& text);
+    void ShowNoticeText(const QString& text) override;
+    void ChooseFile(const FileRequest& request, std::function<void(const QString&)> done) override;
     void OnProgress(const DeviceProgress& progress);
     void OnSendFinished(const ApplyResult& result);
 
@@ -231,12 +231,6 @@ private:
 
     bool started_ = false;
     bool ended_ = false;
-    int pendingOperation_ = -1;
-    // Counts the profile-list changes made from outside the window; a dialog
-    // opened for a slot acts only if none came while it was open.
-    int profileGeneration_ = 0;
-    int pendingSlot_ = 0;
-    bool profileListWasOpen_ = false;
     mainwnd::SupportWordFilter supportWord_;
     std::set<std::string> toldRefused_;
 
@@ -261,11 +255,11 @@ private:
     panels::PollingPanel polling_{*this};
     panels::LiftOffPanel liftOff_{*this};
     panels::PowerPanel power_{*this};
+    panels::PointerPanel pointer_{*this};
+    panels::ProfilesPanel profiles_{*this};
 
     // Controls the window reads and fills.
     std::array<CCheckButton*, mainwnd::kPanelCount> headers_{};
-    CImageButton* mouseSettings_ = nullptr;
-    CImageButton* profileButton_ = nullptr;
 
     std::vector<QPointer<QDialog>> dialogs_;
     QPointer<CProgressBarDlg> progress_;

@@ -23,22 +23,10 @@ namespace tarvik {
 
 using namespace mainwnd;
 
-namespace {
-
-constexpr Colour kGrey = Rgb(180, 180, 180);
-// The numbers in the narrowest places (DPI values, percentages).
-constexpr const char* kNarrowFace = "DejaVu Sans Condensed";
-
-Rect BodyRect(int bodyTop, int l, int t, int r, int b) {
-    return ScaledRect(kColumnX + l, bodyTop + t, kColumnX + r, bodyTop + b);
-}
-
-template <class T> T* Passive(T* control) {
-    control->SetInteractive(false);
-    return control;
-}
-
-} // namespace
+using panels::BodyRect;
+using panels::kGrey;
+using panels::L;
+using panels::Passive;
 
 ProfileRecord& CTarvikDlg::Current() {
     return model_.Profiles[static_cast<std::size_t>(model_.GetCurrentProfile())];
@@ -143,9 +131,7 @@ void CTarvikDlg::CreateLeftColumn() {
 
     imageButton(kIdFactoryReset, ScaledRect(1040, 700, 1109, 720), L(7), SkinName("skins\\button2_nr.png"),
                 SkinName("skins\\button2_ov.png"));
-    profileButton_ = imageButton(kIdProfileButton, ScaledRect(36, 700, 105, 720), L(1),
-                                 SkinName("skins\\button2_nr.png"), SkinName("skins\\button2_ov.png"));
-    profileButton_->SetReportsHover(true);
+    profiles_.Create();
     // The label's text, then the program's own version (as --version and the support line give it).
     QString version = L(3);
     version += QStringLiteral(": ");
@@ -157,13 +143,7 @@ void CTarvikDlg::CreatePanels() {
     spots_.clear();
     dpi_.Create();
     lighting_.Create();
-    // Group 3: the pointer panel.
-    mouseSettings_ =
-        AddControl(3, std::make_unique<CImageButton>(this, kIdMouseSettings, BodyRect(0, 20, 30, 235, 75),
-                                                     QString(), 1, false));
-    mouseSettings_->LoadNormalImage(SkinName("skins\\button4_nr.png"));
-    mouseSettings_->LoadHoverImage(SkinName("skins\\button4_nr.png"));
-    PlaceInBody(mouseSettings_, Panel::Pointer, 20, 30, 235, 75);
+    pointer_.Create();
     polling_.Create();
     liftOff_.Create();
 }

@@ -5,7 +5,6 @@
 #include <functional>
 #include <map>
 
-#include "macro/ButtonFunctions.h"
 #include "model/ProfileSlots.h"
 
 namespace tarvik::test {
@@ -42,7 +41,6 @@ class Notifications : public ModelTest {};
 
 TEST_F(Notifications, EachOperationTellsWhatItChanged) {
     using C = ModelChange;
-    const ButtonChoice right{u"Right", KeyAction{0x10, 0x02, 0x00}};
     const std::vector<NotifyCase> cases = {
         {"select", [](SettingsModel& m, auto&) { (void)SelectProfile(m, 2); }, {{2, C::CurrentSlot}}},
         {"add",
@@ -63,15 +61,6 @@ TEST_F(Notifications, EachOperationTellsWhatItChanged) {
          {{kAllSlots, C::Sensor | C::Dpi}}},
         {"reset", [](SettingsModel& m, auto&) { m.ResetProfileToDefaults(2); }, {{2, C::Profile}}},
         {"reset of no slot", [](SettingsModel& m, auto&) { m.ResetProfileToDefaults(7); }, {}},
-        {"button of a slot",
-         [&](SettingsModel& m, auto&) { (void)AssignButtonWithRule(m, 1, kFirstButtonControl + 1, right); },
-         {{1, C::Buttons}}},
-        {"button of the current profile, put back by the left-button rule",
-         [&](SettingsModel& m, auto&) { (void)AssignButtonWithRule(m, kFirstButtonControl, right); },
-         {{0, C::Buttons}}},
-        {"no such button",
-         [&](SettingsModel& m, auto&) { (void)AssignButtonWithRule(m, 0, 2099, right); },
-         {}},
         {"start-up load",
          [](SettingsModel& m, auto&) { (void)m.LoadSettingsModel(); },
          {{kAllSlots, C::All}}},

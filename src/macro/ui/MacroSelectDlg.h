@@ -14,7 +14,7 @@
 // const MacroSelectResult* (valid during the call): `choice` is language
 // string 190 followed by the macro's name with the action 90 00 00, `macro`
 // the library macro to copy into the button, e.g.
-//   AssignButtonWithRule(model, buttonId, *r->choice, r->macro);
+//   edits::AssignFunction(model, slot, button, *r->choice, r->macro);
 // Close ends it without a message. It enters OpenDialogList.
 #pragma once
 

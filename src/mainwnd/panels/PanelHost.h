@@ -12,6 +12,7 @@
 #include "commands/ProfileEdits.h"
 #include "device/DeviceController.h"
 #include "mainwnd/MainLayout.h"
+#include "mainwnd/WindowSeams.h"
 #include "model/ModelChanges.h"
 #include "skin/DlgBase.h"
 #include "text/Language.h"
@@ -22,6 +23,8 @@ namespace tarvik {
 
 class CRadioButton;
 class CStaticText;
+class DelayedSaver;
+class FileResult;
 class MacroLibrary;
 class SettingsModel;
 struct ProfileRecord;
@@ -64,6 +67,14 @@ public:
     virtual void RunDialog(QDialog* dialog, std::function<void(int result)> then) = 0;
     // A modal notice with the language string `text`.
     virtual void ShowNotice(int text) = 0;
+    // A modal notice with a text made here (with numbers or a reason in it).
+    virtual void ShowNoticeText(const QString& text) = 0;
+    // The notice of a save that failed.
+    virtual void ShowSaveFailure(const FileResult& r) = 0;
+    // The window's file chooser; `done` hears the path (empty: cancelled).
+    virtual void ChooseFile(const FileRequest& request, std::function<void(const QString&)> done) = 0;
+    // The thread that writes the tables and exported profiles.
+    virtual DelayedSaver& Saver() = 0;
     // The window's delayed actions (numbers from MainLayout.h).
     virtual void ArmWindowTask(int id, int ms) = 0;
     virtual void CancelWindowTask(int id) = 0;

@@ -6,6 +6,7 @@
 #include <QDir>
 
 #include "MacroWindowsTestSupport.h"
+#include "commands/ProfileEdits.h"
 #include "device/DeviceController.h"
 #include "device/EventQueue.h"
 #include "device/MacroUpload.h"
@@ -68,18 +69,18 @@ void TestMacroToMouse::recordedMacroReachesTheMouse() {
     QVERIFY(Show(mainWindow));
     // Button 3 (profile button 2) gets the still empty macro through the
     // selection dialog, as the main window stores its 1066.
-    std::optional<AssignOutcome> assigned;
+    std::optional<edits::EditResult> assigned;
     mainWindow.onMessage = [&](TestDlg&, const Msg& msg) {
         if (msg.msg != CMacroSelectDlg::kResultMessage) return;
         const auto* r = reinterpret_cast<const MacroSelectResult*>(msg.l);
-        assigned = AssignButtonWithRule(model, kFirstButtonControl + 2, *r->choice, r->macro);
+        assigned = edits::AssignFunction(model, model.GetCurrentProfile(), 2, *r->choice, r->macro);
     };
     {
         CMacroSelectDlg select(&mainWindow, library);
         QVERIFY(Show(select));
         ClickAt(select, RowCentre(*select.FindControl(CEditShowList::kId), 0));
         ClickId(select, CDlgBase::kIdConfirm);
-        QVERIFY(assigned && assigned->assigned);
+        QVERIFY(assigned && assigned->Changed());
     }
     ProfileRecord& current = model.Profiles[static_cast<std::size_t>(model.GetCurrentProfile())];
     QCOMPARE(current.Keys[2].Action, (KeyAction{kFnMacro, 0, 0}));
@@ -174,7 +175,7 @@ void TestMacroToMouse::aMacroTooLongNeverReachesAButton() {
         if (msg.msg != CMacroSelectDlg::kResultMessage) return;
         ++results;
         const auto* r = reinterpret_cast<const MacroSelectResult*>(msg.l);
-        AssignButtonWithRule(model, kFirstButtonControl + 2, *r->choice, r->macro);
+        static_cast<void>(edits::AssignFunction(model, model.GetCurrentProfile(), 2, *r->choice, r->macro));
     };
     auto choose = [&](int row) {
         CMacroSelectDlg select(&mainWindow, library);
