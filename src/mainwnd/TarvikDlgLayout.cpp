@@ -230,24 +230,26 @@ void CTarvikDlg::EnsureBackground() {
     const double s = UiScale();
     if (backgroundScale_ == s) return;
     backgroundScale_ = s;
-    SkinBitmap background;
-    if (!LoadBitmapResource(364, background)) {
-        backgroundScaled_ = QImage();
+    RunBitmap background;
+    if (!LoadBitmapResourceRuns(kBackgroundBitmap, background)) {
+        backgroundScaled_ = RunBitmap();
         return;
     }
-    // At its design size the decoded picture itself is drawn (shared, not
-    // copied); otherwise it is stretched once per scale, so a paint only copies.
+    // Kept as runs of equal pixels, the only form the window holds: at its
+    // design size the shared runs themselves, otherwise the picture stretched
+    // once per scale (decoded for that moment only), so a paint only copies.
     const QSize size(Scaled(kWindowWidth), Scaled(kWindowHeight));
-    if (background.image.size() == size) {
-        backgroundScaled_ = background.image;
+    if (QSize(background.Width(), background.Height()) == size) {
+        backgroundScaled_ = std::move(background);
         return;
     }
     QImage scaled(size, QImage::Format_RGB32);
     scaled.fill(Qt::black);
     QPainter p(&scaled);
-    StretchBitmap(p, background.image, scaled.rect(), QRect(0, 0, background.width, background.height));
+    StretchBitmap(p, background.ToImage(), scaled.rect(),
+                  QRect(0, 0, background.Width(), background.Height()));
     p.end();
-    backgroundScaled_ = std::move(scaled);
+    backgroundScaled_ = RunBitmap(scaled);
 }
 
 void CTarvikDlg::DrawWindow(QPainter& dc, const Rect& client) {
@@ -257,7 +259,7 @@ void CTarvikDlg::DrawWindow(QPainter& dc, const Rect& client) {
     const QRect area =
         dc.hasClipping() ? dc.clipBoundingRect().toAlignedRect() & client.ToQRect() : client.ToQRect();
     FillSolidRect(dc, Rect::FromQRect(area), FillColour());
-    if (!backgroundScaled_.isNull()) dc.drawImage(area.topLeft(), backgroundScaled_, area);
+    backgroundScaled_.Draw(dc, area.topLeft(), area);
 
     // The frames of the left part and of the open panels, all cut from one picture.
     if (!frame_.IsNull()) {

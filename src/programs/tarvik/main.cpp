@@ -6,6 +6,8 @@
 // session's shutdown runs once, when the event loop ends.
 #include <QApplication>
 
+#include <malloc.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -39,6 +41,11 @@ void Print(FILE* stream, const QString& text) {
 int main(int argc, char** argv) {
     using namespace tarvik;
     SetProgramName("tarvik");
+    // Large blocks (decoded pictures, their intermediates, the screenshot) are
+    // mapped on their own and given back when freed. Without this the C
+    // library raises the limit after the first such block is freed, and later
+    // ones stay in the heap for the life of the process.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
 
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
