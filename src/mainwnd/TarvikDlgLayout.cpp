@@ -52,17 +52,13 @@ ProfileRecord& CTarvikDlg::Current() {
 
 std::vector<QString> CTarvikDlg::StartPictures() {
     // The ones whose decoding takes longest; the small ones follow quickly.
-    return {SkinName("skins\\mouse\\mouse_nr.png"),   SkinName("skins\\Frame_Lighting_Setting.bmp"),
-            SkinName("skins\\power_manage_3min.png"), SkinName("skins\\power_manage_4min.png"),
-            SkinName("skins\\power_manage_5min.png"), SkinName("skins\\power_manage_6min.png"),
-            SkinName("skins\\power_manage_7min.png"), SkinName("skins\\power_manage_8min.png"),
-            SkinName("skins\\power_manage_9min.png"), SkinName("skins\\power_manage_10min.png"),
-            SkinName("skins\\header_nr.png"),         SkinName("skins\\header_ov.png"),
-            SkinName("skins\\header2_nr.png"),        SkinName("skins\\header2_ov.png"),
-            SkinName("skins\\combo2_nr.png"),         SkinName("skins\\combo2_ov.png"),
-            SkinName("skins\\combo3_nr.png"),         SkinName("skins\\button1_nr.png"),
-            SkinName("skins\\button4_nr.png"),        SkinName("skins\\battery_full.png"),
-            SkinName("skins\\battery_empty.png"),     SkinName("skins\\mouse\\dpi_bar_1.png"),
+    return {SkinName("skins\\mouse\\mouse_nr.png"), SkinName("skins\\Frame_Lighting_Setting.bmp"),
+            SkinName("skins\\header_nr.png"),       SkinName("skins\\header_ov.png"),
+            SkinName("skins\\header2_nr.png"),      SkinName("skins\\header2_ov.png"),
+            SkinName("skins\\combo2_nr.png"),       SkinName("skins\\combo2_ov.png"),
+            SkinName("skins\\combo3_nr.png"),       SkinName("skins\\button1_nr.png"),
+            SkinName("skins\\button4_nr.png"),      SkinName("skins\\battery_full.png"),
+            SkinName("skins\\battery_empty.png"),   SkinName("skins\\mouse\\dpi_bar_1.png"),
             SkinName("skins\\mouse\\dpi_bar_2.png")};
 }
 
