@@ -241,7 +241,7 @@ private:
     bool layoutValid_ = false;
 
     // Pictures of the paint, decoded once.
-    QImage backgroundScaled_;
+    RunBitmap backgroundScaled_;
     double backgroundScale_ = 0;
     SkinBitmap frame_;
     std::array<SkinImage, 6> numbers_;

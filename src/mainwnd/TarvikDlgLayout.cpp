@@ -36,17 +36,13 @@ ProfileRecord& CTarvikDlg::Current() {
 
 std::vector<QString> CTarvikDlg::StartPictures() {
     // The ones whose decoding takes longest; the small ones follow quickly.
-    return {SkinName("skins\\mouse\\mouse_nr.png"),   SkinName("skins\\Frame_Lighting_Setting.bmp"),
-            SkinName("skins\\power_manage_3min.png"), SkinName("skins\\power_manage_4min.png"),
-            SkinName("skins\\power_manage_5min.png"), SkinName("skins\\power_manage_6min.png"),
-            SkinName("skins\\power_manage_7min.png"), SkinName("skins\\power_manage_8min.png"),
-            SkinName("skins\\power_manage_9min.png"), SkinName("skins\\power_manage_10min.png"),
-            SkinName("skins\\header_nr.png"),         SkinName("skins\\header_ov.png"),
-            SkinName("skins\\header2_nr.png"),        SkinName("skins\\header2_ov.png"),
-            SkinName("skins\\combo2_nr.png"),         SkinName("skins\\combo2_ov.png"),
-            SkinName("skins\\combo3_nr.png"),         SkinName("skins\\button1_nr.png"),
-            SkinName("skins\\button4_nr.png"),        SkinName("skins\\battery_full.png"),
-            SkinName("skins\\battery_empty.png"),     SkinName("skins\\mouse\\dpi_bar_1.png"),
+    return {SkinName("skins\\mouse\\mouse_nr.png"), SkinName("skins\\Frame_Lighting_Setting.bmp"),
+            SkinName("skins\\header_nr.png"),       SkinName("skins\\header_ov.png"),
+            SkinName("skins\\header2_nr.png"),      SkinName("skins\\header2_ov.png"),
+            SkinName("skins\\combo2_nr.png"),       SkinName("skins\\combo2_ov.png"),
+            SkinName("skins\\combo3_nr.png"),       SkinName("skins\\button1_nr.png"),
+            SkinName("skins\\button4_nr.png"),      SkinName("skins\\battery_full.png"),
+            SkinName("skins\\battery_empty.png"),   SkinName("skins\\mouse\\dpi_bar_1.png"),
             SkinName("skins\\mouse\\dpi_bar_2.png")};
 }
 
@@ -206,24 +202,26 @@ void CTarvikDlg::EnsureBackground() {
     const double s = UiScale();
     if (backgroundScale_ == s) return;
     backgroundScale_ = s;
-    SkinBitmap background;
-    if (!LoadBitmapResource(364, background)) {
-        backgroundScaled_ = QImage();
+    RunBitmap background;
+    if (!LoadBitmapResourceRuns(kBackgroundBitmap, background)) {
+        backgroundScaled_ = RunBitmap();
         return;
     }
-    // At its design size the decoded picture itself is drawn (shared, not
-    // copied); otherwise it is stretched once per scale, so a paint only copies.
+    // Kept as runs of equal pixels, the only form the window holds: at its
+    // design size the shared runs themselves, otherwise the picture stretched
+    // once per scale (decoded for that moment only), so a paint only copies.
     const QSize size(Scaled(kWindowWidth), Scaled(kWindowHeight));
-    if (background.image.size() == size) {
-        backgroundScaled_ = background.image;
+    if (QSize(background.Width(), background.Height()) == size) {
+        backgroundScaled_ = std::move(background);
         return;
     }
     QImage scaled(size, QImage::Format_RGB32);
     scaled.fill(Qt::black);
     QPainter p(&scaled);
-    StretchBitmap(p, background.image, scaled.rect(), QRect(0, 0, background.width, background.height));
+    StretchBitmap(p, background.ToImage(), scaled.rect(),
+                  QRect(0, 0, background.Width(), background.Height()));
     p.end();
-    backgroundScaled_ = std::move(scaled);
+    backgroundScaled_ = RunBitmap(scaled);
 }
 
 void CTarvikDlg::DrawWindow(QPainter& dc, const Rect& client) {
@@ -233,7 +231,7 @@ void CTarvikDlg::DrawWindow(QPainter& dc, const Rect& client) {
     const QRect area =
         dc.hasClipping() ? dc.clipBoundingRect().toAlignedRect() & client.ToQRect() : client.ToQRect();
     FillSolidRect(dc, Rect::FromQRect(area), FillColour());
-    if (!backgroundScaled_.isNull()) dc.drawImage(area.topLeft(), backgroundScaled_, area);
+    backgroundScaled_.Draw(dc, area.topLeft(), area);
 
     // The frames of the left part and of the open panels, all cut from one picture.
     if (!frame_.IsNull()) {

@@ -32,11 +32,23 @@ void CPowerManageButton::SetRect(const Rect& rect) {
 
 bool CPowerManageButton::LoadValueImage(int value, const QString& name) {
     if (value < 1 || value > 10) return false;
-    return LoadPicture(pictures_[static_cast<std::size_t>(value - 1)], name);
+    const std::size_t i = static_cast<std::size_t>(value - 1);
+    names_[i] = name;
+    pictures_[i].Reset();
+    return value != value_ || EnsurePicture();
+}
+
+bool CPowerManageButton::EnsurePicture() {
+    if (value_ < 1 || value_ > 10) return false;
+    const std::size_t i = static_cast<std::size_t>(value_ - 1);
+    if (!pictures_[i].IsNull()) return true;
+    if (names_[i].isEmpty()) return false;
+    return LoadPicture(pictures_[i], names_[i]);
 }
 
 void CPowerManageButton::SetValue(int value) {
     value_ = value;
+    EnsurePicture();
     Invalidate();
 }
 
@@ -69,6 +81,7 @@ bool CPowerManageButton::OnLButtonUp(unsigned, int x, int y) {
     const int value = ValueAt(x, y);
     if (value == 0) return false; // inside the rectangle but on no wedge: nothing changes
     value_ = value;
+    EnsurePicture();
     mouseState_ = kHover;
     Notify(kId, 0, kNotifyClick);
     return true;
@@ -76,6 +89,7 @@ bool CPowerManageButton::OnLButtonUp(unsigned, int x, int y) {
 
 void CPowerManageButton::ReleaseImages() {
     for (SkinImage& p : pictures_) p.Reset();
+    for (QString& n : names_) n.clear();
 }
 
 } // namespace tarvik

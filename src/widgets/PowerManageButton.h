@@ -19,7 +19,10 @@ public:
     CPowerManageButton(CDlgBase* parent, int ignoredId, const Rect& rect, const QString& text, int extra,
                        bool groupVisible = true, bool visible = true, bool disabled = false);
 
-    // Picture of a value (1-10); the dial is given pictures for 3-10.
+    // Names the picture of a value (1-10); the dial is given pictures for
+    // 3-10. Only the shown value's picture is decoded, when it is first shown:
+    // false for a value out of range, or when the shown value's picture cannot
+    // be decoded.
     bool LoadValueImage(int value, const QString& name);
 
     int Value() const { return value_; }
@@ -37,8 +40,11 @@ public:
 
 private:
     void BuildRegions();
+    // Decodes the shown value's picture if it has not been.
+    bool EnsurePicture();
 
-    std::array<SkinImage, 10> pictures_; // values 1-10
+    std::array<QString, 10> names_;      // values 1-10
+    std::array<SkinImage, 10> pictures_; // values 1-10, decoded on first show
     std::array<QPolygon, 10> regions_;   // regions 2-9 are the wedges
     int value_ = kInitialValue;
     int extra_;

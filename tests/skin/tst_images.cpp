@@ -46,6 +46,9 @@ private slots:
     void controlText();
     void missingSkinsFolder();
     void windowBackground();
+    void runBitmapGivesTheSamePixels_data();
+    void runBitmapGivesTheSamePixels();
+    void runBitmapOfTheMainBackground();
 };
 
 void TestImages::averageColour_data() {
@@ -379,6 +382,80 @@ void TestImages::windowBackground() {
     const QImage img = dlg.Render();
     QCOMPARE(img.pixelColor(230, 150), QColor(15, 15, 15));
     QCOMPARE(img.pixelColor(100, 100), chart.image.pixelColor(100, 100));
+}
+
+void TestImages::runBitmapGivesTheSamePixels_data() {
+    QTest::addColumn<QImage>("picture");
+    QTest::addColumn<QRect>("area");
+    QTest::addColumn<QPoint>("at");
+
+    // A picture with flat parts, single pixels, a gradient and transparent
+    // pixels, whose runs start and end anywhere.
+    QImage mixed(37, 23, QImage::Format_ARGB32);
+    for (int y = 0; y < mixed.height(); ++y)
+        for (int x = 0; x < mixed.width(); ++x) {
+            const bool flat = x < 10 || (y % 5 == 0);
+            mixed.setPixel(x, y, flat ? qRgb(10, 20, 30) : qRgba((x * 7) & 255, y * 11, (x ^ y) & 255, 128));
+        }
+    QImage single(1, 1, QImage::Format_RGB32);
+    single.fill(QColor(1, 2, 3));
+    QImage indexed = mixed.convertToFormat(QImage::Format_Indexed8);
+
+    QTest::newRow("whole picture") << mixed << mixed.rect() << QPoint(0, 0);
+    QTest::newRow("inside, moved") << mixed << QRect(5, 3, 20, 11) << QPoint(2, 9);
+    QTest::newRow("one column") << mixed << QRect(10, 0, 1, 23) << QPoint(10, 0);
+    QTest::newRow("one row") << mixed << QRect(0, 7, 37, 1) << QPoint(0, 7);
+    QTest::newRow("past the edges") << mixed << QRect(-4, -2, 50, 40) << QPoint(-4, -2);
+    QTest::newRow("outside") << mixed << QRect(40, 30, 5, 5) << QPoint(40, 30);
+    QTest::newRow("one pixel") << single << QRect(0, 0, 1, 1) << QPoint(3, 3);
+    QTest::newRow("indexed colours") << indexed << QRect(2, 2, 30, 18) << QPoint(2, 2);
+}
+
+void TestImages::runBitmapGivesTheSamePixels() {
+    // The runs give back the opaque picture, and drawing a part of them paints
+    // what drawing that part of the opaque picture paints.
+    QFETCH(QImage, picture);
+    QFETCH(QRect, area);
+    QFETCH(QPoint, at);
+    QImage opaque = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < opaque.height(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(opaque.scanLine(y));
+        for (int x = 0; x < opaque.width(); ++x) line[x] |= 0xFF000000u;
+    }
+    opaque.reinterpretAsFormat(QImage::Format_RGB32);
+    const RunBitmap runs(opaque);
+    QCOMPARE(runs.ToImage(), opaque);
+    QCOMPARE(runs.Pixel(opaque.width() - 1, opaque.height() - 1),
+             opaque.pixel(opaque.width() - 1, opaque.height() - 1));
+    QCOMPARE(runs.Pixel(opaque.width(), 0), QRgb(0));
+
+    QImage expected(48, 40, QImage::Format_RGB32), drawn(48, 40, QImage::Format_RGB32);
+    expected.fill(Qt::magenta);
+    drawn.fill(Qt::magenta);
+    // Only the part inside the picture is painted, where it lies in `area`.
+    const QRect part = area & opaque.rect();
+    QPainter pe(&expected);
+    if (!part.isEmpty()) pe.drawImage(at + (part.topLeft() - area.topLeft()), opaque, part);
+    pe.end();
+    QPainter pd(&drawn);
+    runs.Draw(pd, at, area);
+    pd.end();
+    QCOMPARE(drawn, expected);
+}
+
+void TestImages::runBitmapOfTheMainBackground() {
+    // The main window's background: the same pixels as the decoded bitmap, in
+    // a small part of its size, shared by every load.
+    SkinBitmap decoded;
+    QVERIFY(LoadBitmapResource(364, decoded));
+    RunBitmap runs, again;
+    QVERIFY(LoadBitmapResourceRuns(364, runs));
+    QCOMPARE(runs.ToImage(), decoded.image.convertToFormat(QImage::Format_RGB32));
+    QVERIFY(runs.Bytes() < static_cast<std::size_t>(decoded.image.sizeInBytes()) / 4);
+    QVERIFY(LoadBitmapResourceRuns(364, again));
+    QCOMPARE(again.Bytes(), runs.Bytes());
+    QVERIFY(!LoadBitmapResourceRuns(999, runs));
+    QVERIFY(!runs.IsNull()); // a failed load leaves the picture alone
 }
 
 QTEST_MAIN(TestImages)

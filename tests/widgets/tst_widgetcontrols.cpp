@@ -24,6 +24,7 @@ private slots:
     void dpiLevelMask();
     void powerDialWedges_data();
     void powerDialWedges();
+    void powerDialShowsTheValuesPicture();
     void batteryFill_data();
     void batteryFill();
 };
@@ -107,6 +108,45 @@ void TestWidgetControls::powerDialWedges() {
     Release(dlg, p);
     QCOMPARE(dial->Value(), value);
     QCOMPARE(Describe(dlg.messages), messages);
+}
+
+void TestWidgetControls::powerDialShowsTheValuesPicture() {
+    // Each value's picture is decoded when the dial first shows it: the dial
+    // shows the picture of its value after a set value and after a click, and
+    // a missing picture is reported for the shown value only.
+    QTemporaryDir dir;
+    const auto colour = [](int v) { return QColor(20 * v, 255 - 20 * v, 7 * v); };
+    CPowerManageButton* dial = nullptr;
+    const Rect r{81, 50, 221, 134};
+    TestDlg dlg(400, 200);
+    bool loaded = true, missingOfAnother = false;
+    dlg.create = [&](TestDlg& d) {
+        dial = d.Add(0, std::make_unique<CPowerManageButton>(&d, 1234, r, QString(), 0));
+        for (int v = 3; v <= 9; ++v)
+            loaded =
+                dial->LoadValueImage(v, SolidPng(dir, QStringLiteral("%1.png").arg(v), colour(v), 140, 84)) &&
+                loaded;
+        missingOfAnother = dial->LoadValueImage(10, dir.filePath("none.png"));
+    };
+    QVERIFY(Open(dlg));
+    QVERIFY(loaded);
+    QVERIFY(missingOfAnother); // not shown, not decoded yet
+    const QPoint inside(r.left + 70, r.top + 40);
+    QCOMPARE(PixelAt(dlg.Render(), inside), colour(CPowerManageButton::kInitialValue));
+    for (const int v : {9, 3, 6}) {
+        dial->SetValue(v);
+        QCOMPARE(PixelAt(dlg.Render(), inside), colour(v));
+    }
+    // A click in the wedge of 4 (the middle of its triangle).
+    const QPoint wedge4(r.left + 31, r.top + 51);
+    Move(dlg, wedge4);
+    Press(dlg, wedge4);
+    Release(dlg, wedge4);
+    QCOMPARE(dial->Value(), 4);
+    QCOMPARE(PixelAt(dlg.Render(), inside), colour(4));
+    // The shown value's missing picture is reported.
+    dial->SetValue(10);
+    QVERIFY(!dial->LoadValueImage(10, dir.filePath("none.png")));
 }
 
 // ---- battery -------------------------------------------------------------------------------------

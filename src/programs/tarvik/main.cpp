@@ -5,11 +5,15 @@
 // shows it, signals and session end, and the optional screenshot. The
 // session's shutdown runs once, when the event loop ends.
 #include <QApplication>
+#include <QDBusConnection>
+
+#include <malloc.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "app/AppOptions.h"
 #include "app/Platform.h"
@@ -39,6 +43,11 @@ void Print(FILE* stream, const QString& text) {
 int main(int argc, char** argv) {
     using namespace tarvik;
     SetProgramName("tarvik");
+    // Large blocks (decoded pictures, their intermediates, the screenshot) are
+    // mapped on their own and given back when freed. Without this the C
+    // library raises the limit after the first such block is freed, and later
+    // ones stay in the heap for the life of the process.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
 
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
@@ -58,11 +67,17 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     std::optional<SkinPreload> preload;
-    // The preload thread ends before the application object goes, on every way out.
+    std::thread sessionBus;
+    // The preload thread and the bus connection end before the application
+    // object goes, on every way out.
     struct EndPreload {
         std::optional<SkinPreload>& preload;
-        ~EndPreload() { preload.reset(); }
-    } endPreload{preload};
+        std::thread& sessionBus;
+        ~EndPreload() {
+            preload.reset();
+            if (sessionBus.joinable()) sessionBus.join();
+        }
+    } endPreload{preload, sessionBus};
     const double scale = app::ConfigureApplication(application, options.scale);
 
     // SIGTERM, SIGINT and the end of the session run the window's exit, which
@@ -90,6 +105,12 @@ int main(int argc, char** argv) {
         message += instance.Problem();
         ReportProblem(message);
     }
+
+    // The tray asks for the session bus. Connecting takes a round trip, and
+    // without a bus address the D-Bus library tries to start one (a fork and
+    // a search of the PATH): done here on another thread while the start-up
+    // goes on, the tray finds the connection made.
+    sessionBus = std::thread([] { static_cast<void>(QDBusConnection::sessionBus()); });
 
     // The window's pictures are decoded on another thread while the start-up
     // goes on. (Not before the application object exists: Qt's image readers
