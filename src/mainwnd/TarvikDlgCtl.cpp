@@ -230,7 +230,7 @@ void CTarvikDlg::RunCtlCommand(const cli::CtlRequest& request, CtlReply reply) {
         AddProblems(out, problems);
         controller_->QueryStatus([this, asJson, out = std::move(out), reply = std::move(reply),
                                   answerAfterWrites](const StatusResult& r) mutable {
-            cli::ReportStatus(model_, r, controller_->batteryLevel, controller_->charge, asJson, out);
+            cli::ReportStatus(model_, r, controller_->BatteryLevel(), controller_->Charge(), asJson, out);
             if (ended_) return reply(out);
             // A sensor change was saved by the model; a query alone changes nothing.
             answerAfterWrites(std::move(out), std::move(reply), false);

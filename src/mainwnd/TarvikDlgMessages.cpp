@@ -374,7 +374,7 @@ void CTarvikDlg::OnMouseMove(unsigned keys, QPoint p) {
 // ---- polling rate and lighting ------------------------------------------------------------------
 
 LResult CTarvikDlg::OnOsdMessage(int, WParam w, LParam) {
-    if (w == 1) osd_.Show(MakeOsdTexts(Current(), controller_->currentDpiLevel, model_));
+    if (w == 1) osd_.Show(MakeOsdTexts(Current(), controller_->CurrentDpiLevel(), model_));
     return 0;
 }
 
