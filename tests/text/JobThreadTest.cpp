@@ -166,24 +166,35 @@ TEST(JobThreadTest, StopWithJobsWaiting) {
     }
 }
 
-// Drain returns only after the running job and the one waiting behind it.
+// Drain returns only after the running job, and the one waiting behind it.
+// The running job is let go only once Drain was called, so a Drain that
+// returned early finds it unfinished.
 TEST(JobThreadTest, DrainWhileAJobRuns) {
-    Gate gate;
-    std::atomic<int> done{0};
-    JobThread jobs(JobThread::AtStop::RunRest);
-    HoldThread(jobs, gate);
-    ASSERT_TRUE(jobs.Submit([&] { ++done; }));
-    int doneAtDrain = -1;
-    std::thread drainer([&] {
+    for (const int behind : {0, 1}) {
+        SCOPED_TRACE(behind);
+        Gate gate, started;
+        std::atomic<int> done{0};
+        std::atomic<bool> draining{false};
+        JobThread jobs(JobThread::AtStop::RunRest);
+        ASSERT_TRUE(jobs.Submit([&] {
+            started.Open();
+            gate.Wait();
+            ++done;
+        }));
+        for (int i = 0; i < behind; ++i) ASSERT_TRUE(jobs.Submit([&] { ++done; }));
+        started.Wait();
+        EXPECT_TRUE(jobs.Busy());
+        std::thread opener([&] {
+            while (!draining) std::this_thread::yield();
+            gate.Open();
+        });
+        draining = true;
         jobs.Drain();
-        doneAtDrain = done;
-    });
-    EXPECT_TRUE(jobs.Busy());
-    gate.Open();
-    drainer.join();
-    EXPECT_EQ(doneAtDrain, 1);
-    EXPECT_FALSE(jobs.Busy());
-    jobs.Drain(); // idle: returns at once
+        EXPECT_EQ(done, 1 + behind);
+        EXPECT_FALSE(jobs.Busy());
+        opener.join();
+        jobs.Drain(); // idle: returns at once
+    }
 }
 
 // A job may stop its own thread: that only asks for the stop, and the owner's
