@@ -46,8 +46,8 @@ public:
     // Like Submit, with a coalescing key (not 0). When the job waiting last in
     // line carries `key`, `fold` runs instead, on the calling thread under the
     // queue's lock, before that job can start: it hands the new request to the
-    // waiting job, and `job` is destroyed. Returns whether it was folded.
-    // Queued or folded, the request is run; false also once stopping (neither).
+    // waiting job, and `job` is destroyed. Queued or folded, the request is
+    // carried out; once stopping it is refused (neither runs).
     enum class Coalesced { Queued, Folded, Refused };
     Coalesced SubmitCoalescing(int key, Job job, const std::function<void()>& fold);
 
