@@ -105,9 +105,8 @@ HotplugResult DeviceController::OnArrival() {
         ScanDevices();
         r.scanned = true;
     }
-    link_.pollCounter = 19;
-    if (link_.Connected() && link_.statusQueryPending) {
-        link_.statusQueryPending = false;
+    link_.StatusPollSoon();
+    if (link_.TakeOwedStatusQuery()) {
         r.statusQueryDue = true;
         QueryStatus();
     }
@@ -120,9 +119,9 @@ HotplugResult DeviceController::OnRemoval() {
         ScanDevices();
         r.scanned = true;
     }
-    link_.pollCounter = 19;
+    link_.StatusPollSoon();
     if (!link_.Connected()) {
-        link_.statusQueryPending = true;
+        link_.OweStatusQuery();
         r.noDeviceLeft = true;
         if (events_.noDeviceLeft) events_.noDeviceLeft();
     }
@@ -156,12 +155,12 @@ void DeviceController::HandleInputReport(const InputEvent& event) {
         return;
     }
     const int level = event.level - 1;
-    currentDpiLevel = level;
+    currentDpiLevel_ = level;
     // The record takes the level and rate as the profile's own edit would, and
     // the model's listeners hear what of it changed.
     static_cast<void>(TakeLevelAndRateFromMouse(model_, CurrentSlot(), level, event.pollingInterval));
     const ProfileRecord& rec = Current();
-    if (events_.showOsd) events_.showOsd(MakeOsdTexts(rec, currentDpiLevel, model_));
+    if (events_.showOsd) events_.showOsd(MakeOsdTexts(rec, currentDpiLevel_, model_));
     // The mouse holds its new level and rate: nothing is sent for them, while a
     // change of the user's that is still waiting goes out as planned.
     cache_.NoteLevelAndRateFromMouse(level, PollingCode(rec));
@@ -260,7 +259,7 @@ void DeviceController::StartSend() {
     suppressProgress_ = false;
     run->result.progressShown = run->plan.writes > 0 && !suppressed;
     if (run->result.progressShown) {
-        link_.pollCounter = 0;
+        link_.RestartStatusPoll();
         if (events_.progress)
             events_.progress(
                 {DeviceProgress::Operation::Send, 0, static_cast<int>(run->plan.steps.size()), false});
@@ -389,36 +388,33 @@ bool DeviceController::HandleStatusReply(const StatusReply& reply, StatusResult*
         ReportProblem(message);
         if (result) result->unknownSensor = true;
     }
-    batteryLevel = reply.battery;
-    charge = reply.charge;
+    batteryLevel_ = reply.battery;
+    charge_ = reply.charge;
     if (result) result->sensorChanged = changed;
     return changed;
 }
 
 BatteryDisplay DeviceController::StepBatteryDisplay() {
-    if (batteryLevel > 100) batteryLevel = 0;
-    gaugeChargingLevel += 25;
-    if (gaugeChargingLevel > 100) gaugeChargingLevel = 25;
+    if (batteryLevel_ > 100) batteryLevel_ = 0;
+    gaugeChargingLevel_ += 25;
+    if (gaugeChargingLevel_ > 100) gaugeChargingLevel_ = 25;
     BatteryDisplay d;
-    d.level = batteryLevel;
-    d.charge = charge;
-    d.chargingLevel = gaugeChargingLevel;
-    d.text = BatteryText(batteryLevel);
-    d.textVisible = charge != ChargeState::Charging;
+    d.level = batteryLevel_;
+    d.charge = charge_;
+    d.chargingLevel = gaugeChargingLevel_;
+    d.text = BatteryText(batteryLevel_);
+    d.textVisible = charge_ != ChargeState::Charging;
     if (events_.showBattery) events_.showBattery(d);
     return d;
 }
 
 PollResult DeviceController::PollTick() {
     PollResult r;
-    if (link_.pollCounter < 20) {
-        ++link_.pollCounter;
-    } else {
-        link_.pollCounter = 0;
+    if (link_.StatusPollTick()) {
         for (Identity id : kIdentities) {
             if (link_.Present(id) && !link_.ReaderRunning(id)) {
                 ScanDevices();
-                link_.pollCounter = 19;
+                link_.StatusPollSoon();
                 r.rescanned = true;
             }
         }
@@ -478,7 +474,7 @@ void DeviceController::FinishReset(ResetResult r, const ResetDone& done) {
         requested_ = SendGroups::All();
     }
     model_.NotifyChanged(slot, ModelChange::Profile);
-    link_.pollCounter = 0;
+    link_.RestartStatusPoll();
     if (events_.progress) events_.progress({DeviceProgress::Operation::Reset, 1, 1, true});
     if (done) done(r);
 }

@@ -165,10 +165,14 @@ public:
     void StopWorker();
 
     // ---- window state mirrored here
-    int currentDpiLevel = 0; // 0-based ordinal among the enabled levels
-    int batteryLevel = 10;
-    ChargeState charge = ChargeState::NotCharging;
-    int gaugeChargingLevel = 0;
+    // The current profile's DPI level as the window shows it (0-based ordinal
+    // among the enabled levels): the window follows the profile, a level report
+    // of the mouse moves it, and the OSD shows it.
+    void FollowCurrentDpiLevel(int level) { currentDpiLevel_ = level; }
+    int CurrentDpiLevel() const { return currentDpiLevel_; }
+    // The battery as the last status answer gave it.
+    int BatteryLevel() const { return batteryLevel_; }
+    ChargeState Charge() const { return charge_; }
 
     // ---- connection
     // DeviceLink::ScanDevices, then: the status poll is armed when connected;
@@ -204,6 +208,10 @@ public:
     DeviceLink& Link() { return link_; }
 
 private:
+    int currentDpiLevel_ = 0;
+    int batteryLevel_ = 10;
+    ChargeState charge_ = ChargeState::NotCharging;
+    int gaugeChargingLevel_ = 0;
     struct SendRun;
 
     ProfileRecord& Current();

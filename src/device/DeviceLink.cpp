@@ -50,7 +50,22 @@ void DeviceLink::ScanDevices() {
             s.featurePath.clear();
         }
     }
-    pollCounter = 19;
+    StatusPollSoon();
+}
+
+bool DeviceLink::TakeOwedStatusQuery() {
+    if (!connected_ || !statusQueryOwed_) return false;
+    statusQueryOwed_ = false;
+    return true;
+}
+
+bool DeviceLink::StatusPollTick() {
+    if (pollCounter_ < kPollQueryTick) {
+        ++pollCounter_;
+        return false;
+    }
+    pollCounter_ = 0;
+    return true;
 }
 
 void DeviceLink::OpenFeature(Identity id) {

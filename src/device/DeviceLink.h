@@ -56,11 +56,24 @@ public:
     const std::string& InputPath(Identity id) const { return at(id).inputPath; }
     int InputIndex(Identity id) const { return at(id).inputIndex; }
 
-    // Set at start and when the last device went away; cleared when the next
-    // arrival queries the status.
-    bool statusQueryPending = true;
-    // Tick counter of the 1 s status poll.
-    int pollCounter = 0;
+    // The status query due when a mouse is next connected: owed at start and
+    // again once the last device went away.
+    void OweStatusQuery() { statusQueryOwed_ = true; }
+    // True once, when a mouse is connected and the status query is owed: the
+    // caller queries it now.
+    bool TakeOwedStatusQuery();
+    bool StatusQueryOwed() const { return statusQueryOwed_; }
+
+    // The 1 s status poll: a tick counter, the status queried on every 21st tick.
+    // True when this tick queries the status (the count starts again).
+    bool StatusPollTick();
+    // The query comes on the second tick from now (after a scan, an arrival or a removal).
+    void StatusPollSoon() { pollCounter_ = kPollQueryTick - 1; }
+    // The query comes on the next tick.
+    void StatusPollNow() { pollCounter_ = kPollQueryTick; }
+    // A full interval from now (the mouse was just busy with a send or a reset).
+    void RestartStatusPoll() { pollCounter_ = 0; }
+    int StatusPollCount() const { return pollCounter_; }
 
     // Wakes and joins both readers (at shutdown, or before a backend goes away).
     void StopReaders();
@@ -92,8 +105,12 @@ private:
     void OpenFeature(Identity id);
     void ReaderLoop(Identity id, std::shared_ptr<hid::Device> device, std::size_t length);
 
+    static constexpr int kPollQueryTick = 20;
+
     hid::Backend& backend_;
     PostFn post_;
+    bool statusQueryOwed_ = true;
+    int pollCounter_ = 0;
     std::function<void(Identity, const InputEvent&)> inputHandler_;
     std::array<IdentityState, kIdentityCount> states_;
     bool connected_ = false;

@@ -1,54 +1,31 @@
 #include "device/DeviceWorker.h"
 
+#include <utility>
+
 namespace tarvik {
 
-DeviceWorker::DeviceWorker(Pacer& pacer) : pacer_(pacer), thread_(&DeviceWorker::Loop, this) {}
+DeviceWorker::DeviceWorker(Pacer& pacer) : pacer_(pacer) {}
 
 DeviceWorker::~DeviceWorker() {
     Stop();
 }
 
 void DeviceWorker::Submit(Job job) {
-    {
-        std::lock_guard lock(mutex_);
-        if (stopping_) return;
-        jobs_.push_back(std::move(job));
-    }
-    cv_.notify_all();
+    jobs_.Submit(std::move(job));
 }
 
 void DeviceWorker::Stop() {
-    std::deque<Job> dropped;
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-        dropped.swap(jobs_);
-    }
-    cv_.notify_all();
+    // Stopping first, so a job cut short by the interrupted pause sees it and
+    // writes nothing more; then the join. The jobs not started still report
+    // back, as interrupted: each sees the worker stopping before it touches the
+    // device.
+    jobs_.RequestStop();
     pacer_.Interrupt();
-    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
-    // The jobs not started still report back, as interrupted: each sees the
-    // worker stopping before it touches the device.
-    for (Job& job : dropped) job();
+    jobs_.Stop();
 }
 
 bool DeviceWorker::Stopping() const {
-    std::lock_guard lock(mutex_);
-    return stopping_;
-}
-
-void DeviceWorker::Loop() {
-    for (;;) {
-        Job job;
-        {
-            std::unique_lock lock(mutex_);
-            cv_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
-            if (stopping_) return;
-            job = std::move(jobs_.front());
-            jobs_.pop_front();
-        }
-        job();
-    }
+    return jobs_.Stopping();
 }
 
 bool DeviceWorker::Write(hid::Device& target, FeatureReport& report) {

@@ -4,20 +4,16 @@
 // as posted calls, so it never waits for the device.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
-#include <memory>
-#include <mutex>
 #include <optional>
-#include <thread>
 
 #include "device/FeatureReport.h"
 #include "device/HidBackend.h"
 #include "device/Pacer.h"
 #include "device/Protocol.h"
 #include "device/SendPlanner.h"
+#include "text/JobThread.h"
 
 namespace tarvik {
 
@@ -77,15 +73,10 @@ public:
     bool Pause(Millis duration);
 
 private:
-    void Loop();
-
     Pacer& pacer_;
     SequenceCounter sequence_;
-    mutable std::mutex mutex_;
-    std::condition_variable cv_;
-    std::deque<Job> jobs_;
-    bool stopping_ = false;
-    std::thread thread_;
+    // Last: its thread ends before the members the jobs use go.
+    JobThread jobs_{JobThread::AtStop::CancelRest};
 };
 
 } // namespace tarvik

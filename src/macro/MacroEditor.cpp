@@ -194,7 +194,7 @@ MacroEditor::KeyResult MacroEditor::OnKeyMessage(std::uint32_t wParam, std::uint
         r.saved = EndRecording();
         return r;
     }
-    const bool withDelay = m->MacroActionNum > 0 && recordDelays;
+    const bool withDelay = m->MacroActionNum > 0 && recordDelays_;
     if (!HasRoom(*m, withDelay ? 2 : 1)) return r;
     AddCount(*m, +1);
     if (withDelay) {

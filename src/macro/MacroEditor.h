@@ -104,7 +104,9 @@ public:
     std::optional<int> StepsOverMouseLimit() const;
 
     // ---- recording
-    bool recordDelays = true; // box 2017
+    // Whether a recording keeps the delays between the keys (box 2017).
+    void SetRecordDelays(bool on) { recordDelays_ = on; }
+    bool RecordsDelays() const { return recordDelays_; }
     bool Recording() const { return recording_; }
     // Checking the record button: NoMacroSelected without a current macro (the
     // button unchecks); otherwise the macro's steps are discarded and recording starts.
@@ -159,6 +161,7 @@ public:
     FileResult ExportLibrary(const std::filesystem::path& path) const;
 
 private:
+    bool recordDelays_ = true;
     // New macro or folder at the selection; the new node becomes the selection.
     Notice AddNode(std::u16string_view name, bool folder);
     void SelectionChanged();

@@ -6,131 +6,106 @@
 
 namespace tarvik {
 
+namespace {
+// The coalescing key of the plain saves: a newer one folds into one waiting.
+constexpr int kSaveKey = 1;
+} // namespace
+
 DelayedSaver::DelayedSaver(PostFn post)
     : post_(std::move(post)), alive_(std::make_shared<DelayedSaver*>(this)) {}
 
 DelayedSaver::~DelayedSaver() {
-    {
-        std::lock_guard lock(mutex_);
-        stop_ = true;
-    }
-    wake_.notify_all();
-    if (thread_.joinable()) thread_.join();
+    jobs_.Stop(); // writes what is waiting
     alive_.reset();
+}
+
+void DelayedSaver::SaveRequest::Add(std::unique_ptr<SettingsModel> newer, int scope, bool reportIt) {
+    copy = std::move(newer);
+    if (scope == kAllSlots)
+        all = true;
+    else if (scope >= 0 && scope < kProfileCount)
+        slotBits = static_cast<std::uint8_t>(slotBits | (1u << scope));
+    report = report || reportIt;
 }
 
 void DelayedSaver::Save(const SettingsModel& model, int scope, bool report) {
     // Only what the files hold is copied; the copy never tells listeners anything.
-    Enqueue(model.WritingCopy(), scope, report);
-}
-
-void DelayedSaver::Enqueue(std::unique_ptr<SettingsModel> copy, int scope, bool report) {
-    {
-        std::lock_guard lock(mutex_);
-        if (queue_.empty() || !queue_.back().PlainSave()) queue_.emplace_back();
+    auto request = std::make_shared<SaveRequest>();
+    request->Add(model.WritingCopy(), scope, report);
+    std::lock_guard lock(submitMutex_);
+    const auto outcome = jobs_.SubmitCoalescing(
+        kSaveKey, [this, request] { RunSave(*request); },
         // A save still waiting takes the newer copy and what both are due.
-        Job& job = queue_.back();
-        job.copy = std::move(copy);
-        if (scope == kAllSlots)
-            job.all = true;
-        else if (scope >= 0 && scope < kProfileCount)
-            job.slotBits = static_cast<std::uint8_t>(job.slotBits | (1u << scope));
-        job.report = job.report || report;
-        if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
-    }
-    wake_.notify_all();
+        [&] { waitingSave_->Add(std::move(request->copy), scope, report); });
+    if (outcome == JobThread::Coalesced::Queued) waitingSave_ = request.get();
 }
 
 void DelayedSaver::Export(const SettingsModel& model, int slot, std::filesystem::path path, Done done) {
-    Job job;
-    job.copy = model.WritingCopy();
-    job.exportPath = std::move(path);
-    job.exportSlot = slot;
-    job.exportDone = std::move(done);
-    {
-        std::lock_guard lock(mutex_);
-        queue_.push_back(std::move(job));
-        if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
-    }
-    wake_.notify_all();
+    std::shared_ptr<SettingsModel> copy = model.WritingCopy();
+    jobs_.Submit([this, copy, slot, path = std::move(path), done = std::move(done)] {
+        RunExport(*copy, slot, path, done);
+    });
 }
 
 void DelayedSaver::AfterWrites(Done done) {
-    Job job;
-    job.after = std::move(done);
-    {
-        std::lock_guard lock(mutex_);
-        queue_.push_back(std::move(job));
-        if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
-    }
-    wake_.notify_all();
+    jobs_.Submit([this, done = std::move(done)] { RunAfterWrites(done); });
 }
 
 bool DelayedSaver::Busy() const {
-    std::lock_guard lock(mutex_);
-    return writing_ || !queue_.empty();
+    return jobs_.Busy();
 }
 
 FileResult DelayedSaver::LastResult() const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(resultMutex_);
     return last_;
 }
 
 void DelayedSaver::Drain() {
-    std::unique_lock lock(mutex_);
-    idle_.wait(lock, [this] { return !writing_ && queue_.empty(); });
+    jobs_.Drain();
 }
 
-FileResult DelayedSaver::Write(Job& job) {
-    SettingsModel& copy = *job.copy;
-    if (!job.exportPath.empty()) return copy.ExportProfile(job.exportSlot, job.exportPath);
-    if (job.all) return copy.SaveSettingsAndProfiles();
-    FileResult first;
-    for (int k = 0; k < kProfileCount; ++k) {
-        if (!(job.slotBits & (1u << k))) continue;
-        FileResult r = copy.SaveProfile(k);
-        if (first && !r) first = std::move(r);
+void DelayedSaver::RunSave(SaveRequest& request) {
+    SettingsModel& copy = *request.copy;
+    FileResult result;
+    if (request.all) {
+        result = copy.SaveSettingsAndProfiles();
+    } else {
+        for (int k = 0; k < kProfileCount; ++k) {
+            if (!(request.slotBits & (1u << k))) continue;
+            FileResult r = copy.SaveProfile(k);
+            if (result && !r) result = std::move(r);
+        }
     }
-    return first;
+    request.copy.reset();
+    if (!result && failed_) failed_ = result;
+    {
+        std::lock_guard lock(resultMutex_);
+        last_ = result;
+    }
+    if (!post_) return;
+    std::weak_ptr<DelayedSaver*> weak = alive_;
+    post_([weak, report = request.report, result = std::move(result)] {
+        if (auto self = weak.lock(); self && (*self)->done_) (*self)->done_(result, report);
+    });
 }
 
-void DelayedSaver::Run() {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
-        if (queue_.empty()) return; // stopping with nothing left to write
-        Job job = std::move(queue_.front());
-        queue_.pop_front();
-        std::weak_ptr<DelayedSaver*> weak = alive_;
-        if (job.after) {
-            FileResult failed = std::exchange(failed_, FileResult{});
-            idle_.notify_all();
-            if (!post_) continue;
-            post_([weak, done = std::move(job.after), failed = std::move(failed)] {
-                if (weak.lock()) done(failed);
-            });
-            continue;
-        }
-        writing_ = true;
-        lock.unlock();
-        FileResult result = Write(job);
-        job.copy.reset();
-        lock.lock();
-        writing_ = false;
-        if (job.exportPath.empty() && !result && failed_) failed_ = result;
-        if (job.exportPath.empty()) last_ = result;
-        idle_.notify_all();
-        if (!post_) continue;
-        if (!job.exportPath.empty()) {
-            post_([weak, done = std::move(job.exportDone), result = std::move(result)] {
-                if (weak.lock() && done) done(result);
-            });
-            continue;
-        }
-        post_([weak, report = job.report, result = std::move(result)] {
-            if (auto self = weak.lock(); self && (*self)->done_) (*self)->done_(result, report);
-        });
-    }
+void DelayedSaver::RunExport(SettingsModel& copy, int slot, const std::filesystem::path& path,
+                             const Done& done) {
+    FileResult result = copy.ExportProfile(slot, path);
+    if (!post_) return;
+    std::weak_ptr<DelayedSaver*> weak = alive_;
+    post_([weak, done, result = std::move(result)] {
+        if (weak.lock() && done) done(result);
+    });
+}
+
+void DelayedSaver::RunAfterWrites(const Done& done) {
+    FileResult failed = std::exchange(failed_, FileResult{});
+    if (!post_) return;
+    std::weak_ptr<DelayedSaver*> weak = alive_;
+    post_([weak, done, failed = std::move(failed)] {
+        if (weak.lock()) done(failed);
+    });
 }
 
 } // namespace tarvik

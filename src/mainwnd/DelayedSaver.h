@@ -7,18 +7,16 @@
 // never has the last word and a change made during a write is written after it.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include "device/DeviceLink.h"
 #include "model/ModelChanges.h"
 #include "text/FileResult.h"
+#include "text/JobThread.h"
 
 namespace tarvik {
 
@@ -57,32 +55,31 @@ public:
     void SetDone(std::function<void(const FileResult&, bool report)> done) { done_ = std::move(done); }
 
 private:
-    struct Job {
+    // A save of config.ini and profile files; one still waiting takes the
+    // requests that come after it.
+    struct SaveRequest {
         std::unique_ptr<SettingsModel> copy;
         bool all = false;          // config.ini and the five profiles
         std::uint8_t slotBits = 0; // profile files, one bit each
         bool report = false;
-        std::filesystem::path exportPath; // set: an export of exportSlot
-        int exportSlot = -1;
-        Done exportDone;
-        Done after; // set: no write, only the answer after the writes before it
-        bool PlainSave() const { return exportPath.empty() && !after; }
+        void Add(std::unique_ptr<SettingsModel> newer, int scope, bool reportIt);
     };
-    void Run();
-    static FileResult Write(Job& job);
-    void Enqueue(std::unique_ptr<SettingsModel> copy, int scope, bool report);
+    // On the saver thread.
+    void RunSave(SaveRequest& request);
+    void RunExport(SettingsModel& copy, int slot, const std::filesystem::path& path, const Done& done);
+    void RunAfterWrites(const Done& done);
 
     PostFn post_;
     std::function<void(const FileResult&, bool)> done_;
-    mutable std::mutex mutex_;
-    std::condition_variable wake_, idle_;
-    std::deque<Job> queue_;
+    mutable std::mutex resultMutex_;
+    FileResult last_;   // the newest save's result, under resultMutex_
     FileResult failed_; // the first failure since the last AfterWrites (saver thread)
-    FileResult last_;   // the newest save's result
-    bool writing_ = false;
-    bool stop_ = false;
-    std::thread thread_;
+    std::mutex submitMutex_;
+    SaveRequest* waitingSave_ = nullptr; // the newest save queued (submitMutex_); only
+                                         // touched while it still waits
     std::shared_ptr<DelayedSaver*> alive_;
+    // Last: its thread ends before the members the jobs use go.
+    JobThread jobs_{JobThread::AtStop::RunRest};
 };
 
 } // namespace tarvik

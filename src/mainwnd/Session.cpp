@@ -91,10 +91,7 @@ void Session::Start(std::function<void(const StatusResult&)> firstStatus) {
     controller_->PrimeCaches();
     // The scan arms the status poll and a first send of what differs.
     controller_->ScanDevices();
-    if (link_->Connected() && link_->statusQueryPending) {
-        link_->statusQueryPending = false;
-        controller_->QueryStatus(std::move(firstStatus));
-    }
+    if (link_->TakeOwedStatusQuery()) controller_->QueryStatus(std::move(firstStatus));
 }
 
 void Session::Shutdown() {

@@ -42,7 +42,7 @@ CTarvikDlg::CTarvikDlg(Session& session, WindowSeams seams)
     Radios().AddGroup(16, {kIdFirstRate, kIdFirstRate + 1, kIdFirstRate + 2, kIdFirstRate + 3});
     Radios().AddGroup(20, {kIdLiftLow, kIdLiftHigh});
     Radios().SetWord(0x280282);
-    Levels().firstId = kIdFirstLevelButton;
+    Levels().PlaceButtons(kIdFirstLevelButton);
     // A header click moves the panels below it: the whole window is repainted.
     PageSwitchIds() = IdRanges{{kIdHeaderDpi, kIdHeaderPolling}, {kIdHeaderLiftOff, kIdHeaderLiftOff}};
 

@@ -287,7 +287,7 @@ void CtlHandlers::Status(CtlCall& c) {
     AddProblems(c.out, c.problems);
     w.controller_->QueryStatus(
         [&w, asJson, out = std::move(c.out), reply = std::move(c.reply)](const StatusResult& r) mutable {
-            cli::ReportStatus(w.model_, r, w.controller_->batteryLevel, w.controller_->charge, asJson, out);
+            cli::ReportStatus(w.model_, r, w.controller_->BatteryLevel(), w.controller_->Charge(), asJson, out);
             if (w.ended_) return reply(out);
             // A sensor change was saved by the model; a query alone changes nothing.
             AnswerAfterWrites(w, std::move(out), std::move(reply), false);

@@ -275,7 +275,7 @@ void CTarvikDlg::RefreshFromProfile(ModelChange what) {
     const bool all = Any(what & ModelChange::CurrentSlot) || what == ModelChange::All;
     buttons_.Refresh(all ? ModelChange::All : what);
     if (all || Any(what & (ModelChange::Dpi | ModelChange::Sensor)))
-        controller_->currentDpiLevel = Current().CurrentDPILevel;
+        controller_->FollowCurrentDpiLevel(Current().CurrentDPILevel);
     dpi_.Refresh(all ? ModelChange::All : what);
     lighting_.Refresh(all ? ModelChange::All : what);
     polling_.Refresh(all ? ModelChange::All : what);

@@ -149,7 +149,7 @@ void CTarvikDlg::OnMouseMove(unsigned keys, QPoint p) {
 // ---- on-screen display -------------------------------------------------------------------------
 
 LResult CTarvikDlg::OnOsdMessage(int, WParam w, LParam) {
-    if (w == 1) osd_.Show(MakeOsdTexts(Current(), controller_->currentDpiLevel, model_));
+    if (w == 1) osd_.Show(MakeOsdTexts(Current(), controller_->CurrentDpiLevel(), model_));
     return 0;
 }
 

@@ -160,7 +160,7 @@ int CLevelBarBase::ValueFromY(int y) const {
 int CLevelBarBase::FillTop() const {
     if (maximum_ <= 0) return rect_.bottom;
     int top = rect_.bottom -
-              static_cast<int>(static_cast<long long>(rect_.bottom - rect_.top) * (value + 1) / maximum_);
+              static_cast<int>(static_cast<long long>(rect_.bottom - rect_.top) * (value_ + 1) / maximum_);
     if (UiScale() > 1 && (rect_.bottom - top) % 2 != 0) --top;
     return top;
 }
@@ -199,9 +199,9 @@ bool CVerticalSliderControl::OnMouseMove(unsigned, int x, int y) {
         if (mouseState_ == kNormal) dragging_ = false;
     }
     if (dragging_ && (mouseState_ == kHover || mouseState_ == kPressed)) {
-        value = ValueFromY(y);
+        value_ = ValueFromY(y);
         Invalidate();
-        Notify(id_, static_cast<WParam>(value), kNotifyDrag);
+        Notify(id_, static_cast<WParam>(value_), kNotifyDrag);
     }
     return old != mouseState_;
 }
@@ -210,7 +210,7 @@ bool CVerticalSliderControl::OnLButtonDown(unsigned, int x, int y) {
     if (disabled_ || !Inside(x, y)) return false;
     mouseState_ = kPressed;
     dragging_ = true;
-    value = ValueFromY(y);
+    value_ = ValueFromY(y);
     Notify(id_, 0, kNotifyPress);
     return true;
 }

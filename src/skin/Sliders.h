@@ -68,8 +68,9 @@ public:
 
     void SetMaximum(int n);
     int Maximum() const { return maximum_; }
-    // Set directly by the window, which then invalidates.
-    int value = 0;
+    // The value shown; the caller invalidates.
+    void SetValue(int value) { value_ = value; }
+    int Value() const { return value_; }
 
     // Top edge of the fill for the current value.
     int FillTop() const;
@@ -83,6 +84,7 @@ protected:
     SkinImage fill_, track_;
     int fillWidth_ = 0, fillHeight_ = 0;
     int maximum_;
+    int value_ = 0;
 };
 
 class CVerticalSliderControl : public CLevelBarBase {

@@ -73,9 +73,9 @@ int CTabControl::PictureIndex() const {
     if (!parent_) return mouseState_;
     const PageTabs& pages = parent_->Pages();
     const int sub = pages.SubPageOf(id_);
-    if (sub >= 0 && sub == pages.subPage) return 2;
+    if (sub >= 0 && sub == pages.SubPage()) return 2;
     const int page = pages.PageOf(id_);
-    if (page >= 0 && page == pages.page) return mouseState_ == kHover ? 3 : 2;
+    if (page >= 0 && page == pages.Page()) return mouseState_ == kHover ? 3 : 2;
     return mouseState_;
 }
 
@@ -89,10 +89,7 @@ bool CTabControl::OnLButtonUp(unsigned, int x, int y) {
     return ButtonLButtonUp(
         x, y,
         [this] {
-            if (!parent_) return;
-            PageTabs& pages = parent_->Pages();
-            if (const int page = pages.PageOf(id_); page >= 0) pages.page = page;
-            if (const int sub = pages.SubPageOf(id_); sub >= 0) pages.subPage = sub;
+            if (parent_) parent_->Pages().Select(id_);
         },
         id_, 0);
 }

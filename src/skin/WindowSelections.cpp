@@ -69,16 +69,21 @@ int RadioGroups::SelectedIn(int id) const {
 // ---- LevelGroup ---------------------------------------------------------------------------
 
 int LevelGroup::LevelOf(int id) const {
-    if (firstId < 0) return -1;
-    const int k = id - firstId;
+    if (firstId_ < 0) return -1;
+    const int k = id - firstId_;
     return k >= 0 && k < kLevels ? k : -1;
 }
 
 void LevelGroup::ClickLevel(int level) {
-    if (level >= 0 && level < kLevels) mask = static_cast<std::uint8_t>((1u << (level + 1)) - 1u);
+    if (level >= 0 && level < kLevels) mask_ = static_cast<std::uint8_t>((1u << (level + 1)) - 1u);
 }
 
 // ---- PageTabs -------------------------------------------------------------------------------
+
+void PageTabs::Select(int id) {
+    if (const int page = PageOf(id); page >= 0) page_ = page;
+    if (const int sub = SubPageOf(id); sub >= 0) subPage_ = sub;
+}
 
 void PageTabs::AddPageTabs(int firstId, int lastId, int firstPage) {
     for (int id = firstId; id <= lastId; ++id) tabs_.push_back({id, false, firstPage + (id - firstId)});

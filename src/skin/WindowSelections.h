@@ -73,15 +73,22 @@ public:
     static constexpr int kLevels = 8;
     static constexpr std::uint8_t kInitialMask = 0x02;
 
-    // The id of level 0's button; -1 while the window has no level buttons.
-    int firstId = -1;
-    std::uint8_t mask = kInitialMask;
+    // The buttons start at `firstId` (level 0's button); -1 while the window has none.
+    void PlaceButtons(int firstId) { firstId_ = firstId; }
+    int FirstId() const { return firstId_; }
+    // The enabled levels, bit k = level k: the profile's, shown on the buttons.
+    void SetMask(std::uint8_t mask) { mask_ = mask; }
+    std::uint8_t Mask() const { return mask_; }
 
     // The level a button id stands for (0-7), or -1.
     int LevelOf(int id) const;
-    bool IsEnabled(int level) const { return level >= 0 && level < kLevels && (mask >> level & 1u) != 0; }
+    bool IsEnabled(int level) const { return level >= 0 && level < kLevels && (mask_ >> level & 1u) != 0; }
     // A click on level k's button enables levels 0 to k and disables the others.
     void ClickLevel(int level);
+
+private:
+    int firstId_ = -1;
+    std::uint8_t mask_ = kInitialMask;
 };
 
 // The pages of a window and the tabs that switch them. A tab id selects either
@@ -97,8 +104,12 @@ public:
     int PageOf(int id) const;
     int SubPageOf(int id) const;
 
-    int page = 0;
-    int subPage = 0;
+    // A click on tab `id`: stores the page or sub-page it selects (none: nothing).
+    void Select(int id);
+    void ShowPage(int page) { page_ = page; }
+    void ShowSubPage(int subPage) { subPage_ = subPage; }
+    int Page() const { return page_; }
+    int SubPage() const { return subPage_; }
 
 private:
     struct Tab {
@@ -108,6 +119,8 @@ private:
     };
     int Find(int id, bool subPage) const;
     std::vector<Tab> tabs_;
+    int page_ = 0;
+    int subPage_ = 0;
 };
 
 } // namespace tarvik

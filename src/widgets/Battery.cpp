@@ -21,13 +21,22 @@ void CBattery::LoadImages() {
     LoadFullImage(SkinName("skins\\battery_full.png"));
 }
 
+bool CBattery::SetState(int mode, std::uint8_t level, int chargingLevel) {
+    const bool changed =
+        level != level_ || mode != mode_ || (mode == kCharging && chargingLevel != chargingLevel_);
+    mode_ = mode;
+    level_ = level;
+    chargingLevel_ = chargingLevel;
+    return changed;
+}
+
 int CBattery::FillPixels(int percent) const {
-    return std::max(1, percent * fillHeight / 100);
+    return std::max(1, percent * kFillHeight / 100);
 }
 
 int CBattery::FillTop(int percent) const {
     const double s = UiScale();
-    int top = static_cast<int>(rect_.top + (fillOffset - FillPixels(percent) + fillHeight) * s);
+    int top = static_cast<int>(rect_.top + (kFillOffset - FillPixels(percent) + kFillHeight) * s);
     if (s > 1 && (rect_.bottom - top) % 2 != 0) --top;
     return top;
 }
@@ -45,13 +54,13 @@ void CBattery::DrawFill(QPainter& dc, const SkinImage& picture, int percent) con
 }
 
 void CBattery::Draw(QPainter& dc, const Rect&) {
-    switch (mode) {
+    switch (mode_) {
     case kLevel:
         DrawPicture(dc, empty_);
-        DrawFill(dc, full_, level);
+        DrawFill(dc, full_, level_);
         break;
     case kCharging:
-        DrawFill(dc, charging_, chargingLevel);
+        DrawFill(dc, charging_, chargingLevel_);
         DrawPicture(dc, flash_);
         break;
     case kUnknown:

@@ -23,12 +23,13 @@ public:
     // The four standard pictures.
     void LoadImages();
 
-    // Set directly by the window, which then invalidates.
-    int mode = kLevel;
-    std::uint8_t level = 100; // percent
-    int fillOffset = 7;       // design pixels
-    int fillHeight = 50;
-    int chargingLevel = 25;
+    // What the gauge shows: a mode, the level in percent and the charging
+    // animation's level. True when its look changed (the caller invalidates);
+    // the charging level matters only while charging.
+    bool SetState(int mode, std::uint8_t level, int chargingLevel);
+    int Mode() const { return mode_; }
+    std::uint8_t Level() const { return level_; }
+    int ChargingLevel() const { return chargingLevel_; }
 
     // Top edge of the fill for a level, and the fill's height in design pixels.
     int FillTop(int percent) const;
@@ -41,8 +42,14 @@ public:
     void ReleaseImages() override;
 
 private:
+    static constexpr int kFillOffset = 7; // design pixels
+    static constexpr int kFillHeight = 50;
+
     void DrawFill(QPainter& dc, const SkinImage& picture, int percent) const;
     SkinImage full_, empty_, charging_, flash_;
+    int mode_ = kLevel;
+    std::uint8_t level_ = 100;
+    int chargingLevel_ = 25;
 };
 
 } // namespace tarvik

@@ -23,7 +23,7 @@ CDPIValueSettingDlg::CDPIValueSettingDlg(CDPIValueShowControl* shown, int stepCo
     stepCount_ = std::clamp(stepCount, 1, std::max<int>(1, static_cast<int>(steps.size())));
     SetWindowSize(Scaled(kDesignWidth), Scaled(kDesignHeight));
     SetFrameFile(SkinName("skins\\Frame_DPI.bmp"), kDesignWidth, kDesignHeight);
-    index_ = shown_ ? std::clamp(shown_->value, 0, stepCount_ - 1) : 0;
+    index_ = shown_ ? std::clamp(shown_->Value(), 0, stepCount_ - 1) : 0;
     UseStandardCloseIds();
     Messages().Add(kIdConfirm, [this](int, WParam, LParam code) -> LResult {
         if (code == kNotifyClick) Confirm();
@@ -189,7 +189,7 @@ bool CDPIValueSettingDlg::eventFilter(QObject* watched, QEvent* event) {
 
 void CDPIValueSettingDlg::Confirm() {
     ApplyTypedValue();
-    if (shown_) shown_->value = index_;
+    if (shown_) shown_->SetValue(index_);
     ReleaseControlImages();
     done(QDialog::Accepted);
 }

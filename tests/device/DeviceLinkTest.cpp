@@ -103,7 +103,7 @@ TEST(DeviceLinkScanTest, RecordsRolesPositionsAndKeepsHandlesAcrossScans) {
     EXPECT_EQ(link.FeatureIndex(Identity::A), 3);
     EXPECT_EQ(link.FeatureIndex(Identity::B), 5);
     EXPECT_EQ(link.SendTargetIdentity(), Identity::A);
-    EXPECT_EQ(link.pollCounter, 19);
+    EXPECT_EQ(link.StatusPollCount(), 19);
     EXPECT_TRUE(link.ReaderRunning(Identity::A));
     EXPECT_TRUE(link.ReaderRunning(Identity::B));
 
@@ -322,7 +322,7 @@ TEST_F(DeviceLinkSimTest, ReaderHandsReportsToTheUiThreadInOrder) {
     EXPECT_EQ(Current().CurrentDPILevel, 2);
     EXPECT_EQ(Current().PollingRate[0], 1);
     EXPECT_EQ(Current().PollingRateName, u"250HZ");
-    EXPECT_EQ(controller_->currentDpiLevel, 2);
+    EXPECT_EQ(controller_->CurrentDpiLevel(), 2);
     // Each report announces what it changed: the first the rate (the profile
     // was at the mouse's level already), the second the level.
     EXPECT_EQ(heard, (std::vector<ModelChange>{ModelChange::Polling, ModelChange::Dpi}));
@@ -418,7 +418,7 @@ TEST_F(DeviceLinkSimTest, HotplugOneIdentityKeepsRunningTheLastEndsTheProgram) {
     controller_->SetEvents({.noDeviceLeft = [&] { ++quits; }});
     controller_->AttachHotplug(queue_.Poster());
     controller_->ScanDevices();
-    EXPECT_TRUE(link_->statusQueryPending);
+    EXPECT_TRUE(link_->StatusQueryOwed());
 
     mouse_->Unplug(Identity::A);
     ASSERT_TRUE(RunUntil([&] { return !link_->Present(Identity::A); }));
@@ -428,16 +428,16 @@ TEST_F(DeviceLinkSimTest, HotplugOneIdentityKeepsRunningTheLastEndsTheProgram) {
     mouse_->Unplug(Identity::B);
     ASSERT_TRUE(RunUntil([&] { return quits == 1; }));
     EXPECT_FALSE(link_->Connected());
-    EXPECT_TRUE(link_->statusQueryPending);
+    EXPECT_TRUE(link_->StatusQueryOwed());
 
     // A later arrival answers the pending status query.
     Reset();
     mouse_->Plug(Identity::B);
     ASSERT_TRUE(RunUntil([&] { return link_->Connected(); }));
     Settle();
-    EXPECT_FALSE(link_->statusQueryPending);
+    EXPECT_FALSE(link_->StatusQueryOwed());
     EXPECT_EQ(timeline_.WrittenCommands(), std::vector<std::uint8_t>{kCmdStatusQuery});
-    EXPECT_EQ(link_->pollCounter, 19);
+    EXPECT_EQ(link_->StatusPollCount(), 19);
 }
 
 TEST_F(DeviceLinkSimTest, StatusPollRestartsADeadReaderAndQueriesEvery21Ticks) {
@@ -463,10 +463,10 @@ TEST_F(DeviceLinkSimTest, StatusPollRestartsADeadReaderAndQueriesEvery21Ticks) {
     // A reader whose read failed is started again by the next query tick.
     link_->StopReaders();
     ASSERT_FALSE(link_->ReaderRunning(Identity::A));
-    link_->pollCounter = 20;
+    link_->StatusPollNow();
     EXPECT_TRUE(controller_->PollTick().rescanned);
     EXPECT_TRUE(link_->ReaderRunning(Identity::A));
-    EXPECT_EQ(link_->pollCounter, 19);
+    EXPECT_EQ(link_->StatusPollCount(), 19);
 }
 
 TEST_F(DeviceLinkSimTest, BatteryGaugeChargingLevelAndText) {
@@ -480,7 +480,7 @@ TEST_F(DeviceLinkSimTest, BatteryGaugeChargingLevelAndText) {
     };
     mouse_->SetChargeState(1);
     mouse_->SetBattery(40);
-    link_->pollCounter = 20;
+    link_->StatusPollNow();
     for (int i = 0; i < 6; ++i) tick();
     ASSERT_EQ(shown.size(), 6u);
     std::vector<int> levels;
@@ -492,19 +492,19 @@ TEST_F(DeviceLinkSimTest, BatteryGaugeChargingLevelAndText) {
 
     // Full: 100 % whatever the level byte says; a level above 100 shows 0.
     mouse_->SetChargeState(2);
-    link_->pollCounter = 20;
+    link_->StatusPollNow();
     tick();
     EXPECT_EQ(shown.back().text, "100%");
     mouse_->SetChargeState(0);
     mouse_->SetBattery(150);
-    link_->pollCounter = 20;
+    link_->StatusPollNow();
     tick();
     EXPECT_EQ(shown.back().text, "0%");
     EXPECT_TRUE(shown.back().textVisible);
 
     // Not shown: no query and no display.
     controller_->SetShown(false);
-    link_->pollCounter = 20;
+    link_->StatusPollNow();
     Reset();
     const std::size_t before = shown.size();
     const PollResult hidden = tick();

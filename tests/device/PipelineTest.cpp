@@ -428,7 +428,7 @@ TEST_F(PipelineTest, StatusQueryRetriesOnceOnAnEmptyReply) {
     s = Status();
     EXPECT_EQ(s.outcome, StatusOutcome::NoAnswer);
     EXPECT_EQ(s.attempts, 2);
-    EXPECT_EQ(controller_->batteryLevel, 100); // from the first query; unchanged
+    EXPECT_EQ(controller_->BatteryLevel(), 100); // from the first query; unchanged
 }
 
 TEST_F(PipelineTest, StatusReplyWithAnotherSensorChangesTheSensor) {
@@ -454,7 +454,7 @@ TEST_F(PipelineTest, StatusReplyWithAnotherSensorChangesTheSensor) {
     EXPECT_TRUE(model_->SensorPageEnabled);
     EXPECT_EQ(model_->DpiStepCount, 121u);
     for (const auto& p : model_->Profiles) EXPECT_EQ(p.XYSetting[0], 3); // the new sensor's defaults
-    EXPECT_EQ(controller_->batteryLevel, 77);
+    EXPECT_EQ(controller_->BatteryLevel(), 77);
     // Saved: the next start sees the new sensor.
     SettingsModel reloaded(dir_);
     reloaded.LoadSettingsModel();
@@ -472,7 +472,7 @@ TEST_F(PipelineTest, FactoryResetSendsOnceKeepsTheNameAndPrimes) {
     Current().PollingRate[0] = 0;
     Current().Settings[kSetPowerDownTime].Value = u"2";
     ConnectPrimed();
-    link_->pollCounter = 12;
+    link_->StatusPollSoon(); // mid-interval: the reset starts it again
     const ResetResult r = ResetDevice();
     EXPECT_TRUE(r.commandWritten);
     EXPECT_TRUE(r.fileWritten);
@@ -480,7 +480,7 @@ TEST_F(PipelineTest, FactoryResetSendsOnceKeepsTheNameAndPrimes) {
     EXPECT_EQ(mouse_->Snapshot().factoryResets, 1u);
     EXPECT_EQ(Current().Settings[kSetProfileName].Value, u"Mine");
     EXPECT_EQ(Current().PollingRate[0], 3);
-    EXPECT_EQ(link_->pollCounter, 0);
+    EXPECT_EQ(link_->StatusPollCount(), 0);
     SettingsModel reloaded(dir_);
     reloaded.LoadSettingsModel();
     EXPECT_EQ(reloaded.Profiles[model_->GetCurrentProfile()].Settings[kSetPowerDownTime].Value, u"6");

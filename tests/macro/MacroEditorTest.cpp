@@ -84,7 +84,7 @@ TEST_F(MacroEditorTest, RecordingFromKeyMessages) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         M().InsertAction(0, MacroAction::Press(0x55)); // old steps are discarded
-        editor_->recordDelays = c.delays;
+        editor_->SetRecordDelays(c.delays);
         ASSERT_EQ(editor_->StartRecording(), Notice::None);
         for (auto [w, l] : c.messages) editor_->OnKeyMessage(w, l);
         EXPECT_EQ(Steps(M()), c.steps);

@@ -911,7 +911,7 @@ private slots:
         auto* label = static_cast<CStaticText*>(h.window->FindControl(kIdBatteryText));
         auto* gauge = static_cast<CBattery*>(h.window->FindControl(kIdBattery));
         // The label starts empty: wait for the gauge to show the answer.
-        RUN_UNTIL_COMPARE(h, gauge->mode, charge);
+        RUN_UNTIL_COMPARE(h, gauge->Mode(), charge);
         RUN_UNTIL_COMPARE(h, label->GetText(), text);
         QCOMPARE(label->IsVisible(), textShown);
     }
@@ -1060,7 +1060,7 @@ private slots:
         QVERIFY(!h.window->Link().Connected());
         QVERIFY(h.RunUntil([&] { return h.window->StartupNotice() != nullptr; }));
         // No mouse has reported a level: the gauge is empty and no percentage shows.
-        QCOMPARE(static_cast<CBattery*>(h.window->FindControl(kIdBattery))->mode, int(CBattery::kUnknown));
+        QCOMPARE(static_cast<CBattery*>(h.window->FindControl(kIdBattery))->Mode(), int(CBattery::kUnknown));
         QCOMPARE(static_cast<CStaticText*>(h.window->FindControl(kIdBatteryText))->GetText(), QString());
     }
 

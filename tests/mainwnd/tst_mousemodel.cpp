@@ -110,7 +110,8 @@ QStringList Disagreements(Harness& h) {
         const bool enabled = (rec.DPIOffOnFlag >> i & 1u) != 0;
         expect(static_cast<CCheckButton*>(control(kIdFirstLevelCheck + i))->IsChecked() == enabled,
                QStringLiteral("level %1 check").arg(i));
-        expect(static_cast<CDPIValueShowControl*>(control(kIdFirstLevelValue + i))->value == rec.XYSetting[k],
+        expect(static_cast<CDPIValueShowControl*>(control(kIdFirstLevelValue + i))->Value() ==
+                   rec.XYSetting[k],
                QStringLiteral("level %1 value").arg(i));
         expect(static_cast<CColorSelectButton*>(control(kIdFirstLevelColour + i))->GetColour() ==
                    rec.DPILevelIndication[k],
@@ -120,7 +121,7 @@ QStringList Disagreements(Harness& h) {
                QStringLiteral("level %1 drawn as the active one").arg(i));
         expect(button->IsSelected() == enabled, QStringLiteral("level %1 button drawn as on").arg(i));
     }
-    expect(w.Device().currentDpiLevel == rec.CurrentDPILevel, QStringLiteral("current level"));
+    expect(w.Device().CurrentDpiLevel() == rec.CurrentDPILevel, QStringLiteral("current level"));
     expect(static_cast<CPowerManageButton*>(control(kIdPowerDial))->Value() ==
                m.GetSettingInt(slot, kSetPowerDownTime),
            QStringLiteral("power-down dial"));
@@ -415,7 +416,7 @@ struct ModelRun {
                 const int level = h.mouse->Snapshot().dpiLevel;
                 if (!QTest::qWaitFor(
                         [&] {
-                            return levelReports > before || (W().Device().currentDpiLevel == level &&
+                            return levelReports > before || (W().Device().CurrentDpiLevel() == level &&
                                                              h.Current().CurrentDPILevel == level);
                         },
                         kWait)) {

@@ -149,7 +149,7 @@ inline void ConfigureProgramIds(CDlgBase& d) {
     r.AddGroup(16, {3030, 3031, 3032, 3033});
     r.AddGroup(20, {3510, 3511});
     r.SetWord(0x280282);
-    d.Levels().firstId = 3290;
+    d.Levels().PlaceButtons(3290);
     d.Pages().AddPageTabs(2049, 2053, 0);
     d.Pages().AddSubPageTabs(3001, 3004, 0);
     d.Pages().AddSubPageTabs(3007, 3009, 7);

@@ -326,10 +326,10 @@ void TestControls::selectionsBelongToTheirWindow() {
     Click(a, Centre(r1));
     Click(a, Centre(r2));
     QCOMPARE(a.Radios().SelectedIn(3033), 3030);
-    QCOMPARE(a.Levels().mask, std::uint8_t(0x0F));
+    QCOMPARE(a.Levels().Mask(), std::uint8_t(0x0F));
     // Another window keeps its own word and mask.
     QCOMPARE(b.Radios().Word(), std::uint32_t(0x280282));
-    QCOMPARE(b.Levels().mask, std::uint8_t(0x02));
+    QCOMPARE(b.Levels().Mask(), std::uint8_t(0x02));
     // A window that shares the groups sees and changes the same word.
     shared.InitDialog();
     QVERIFY(static_cast<CRadioButton*>(shared.FindControl(3030))->IsSelected());
@@ -342,7 +342,7 @@ void TestControls::selectionsBelongToTheirWindow() {
     QCOMPARE(Describe(bare.messages), QString("3030:0:1 3030:0:2 3293:0:1 3293:0:2"));
     QVERIFY(!static_cast<CRadioButton*>(bare.FindControl(3030))->IsSelected());
     QCOMPARE(bare.Radios().Word(), std::uint32_t(0));
-    QCOMPARE(bare.Levels().mask, LevelGroup::kInitialMask);
+    QCOMPARE(bare.Levels().Mask(), LevelGroup::kInitialMask);
     QVERIFY(!static_cast<CDPIRadioButton*>(bare.FindControl(3293))->IsSelected());
 }
 

@@ -298,9 +298,9 @@ void TestLists::levelBarValuesAndFill() {
     QCOMPARE(bar.ValueFromY(220), 0);
     QCOMPARE(bar.ValueFromY(219), 0);
     QCOMPARE(bar.ValueFromY(120), 49);
-    bar.value = 99;
+    bar.SetValue(99);
     QCOMPARE(bar.FillTop(), 20); // the whole bar
-    bar.value = 0;
+    bar.SetValue(0);
     QCOMPARE(bar.FillTop(), 218);
     bar.SetMaximum(0);
     QCOMPARE(bar.FillTop(), 220); // nothing, and no division by zero
@@ -318,12 +318,12 @@ void TestLists::levelBarDragReportsValues() {
     Move(dlg, QPoint(25, 20));
     dlg.messages.clear();
     Press(dlg, QPoint(25, 20));
-    QCOMPARE(bar->value, 99);
+    QCOMPARE(bar->Value(), 99);
     MoveHeld(dlg, QPoint(25, 120));
     MoveHeld(dlg, QPoint(300, 260)); // below and beside the bar: the bottom value
     Release(dlg, QPoint(300, 260));  // outside: no click
     QCOMPARE(Describe(Only(dlg.messages, 3310)), Describe({{3310, 0, 1}, {3310, 49, 3}, {3310, 0, 3}}));
-    QCOMPARE(bar->value, 0);
+    QCOMPARE(bar->Value(), 0);
 }
 
 // ---- tabs ------------------------------------------------------------------------------------------
@@ -350,8 +350,8 @@ void TestLists::tabClickSetsPageAndSubPage() {
     QVERIFY(Open(dlg));
     dlg.messages.clear();
     Click(dlg, QPoint(50, 20));
-    QCOMPARE(dlg.Pages().page, page);
-    QCOMPARE(dlg.Pages().subPage, subPage);
+    QCOMPARE(dlg.Pages().Page(), page);
+    QCOMPARE(dlg.Pages().SubPage(), subPage);
     QCOMPARE(Describe(Only(dlg.messages, id)), Describe({{id, 0, 1}, {id, 0, 2}}));
     dlg.messages.clear();
     RightClick(dlg, QPoint(50, 20));
@@ -364,11 +364,11 @@ void TestLists::tabPictureIndex() {
     CTabControl page2(&dlg, 2051, Rect{0, 0, 100, 25}, QString(), 0);
     CTabControl sub7(&dlg, 3007, Rect{0, 0, 100, 25}, QString(), 0);
     QCOMPARE(page2.PictureIndex(), 0);
-    dlg.Pages().page = 2;
+    dlg.Pages().ShowPage(2);
     QCOMPARE(page2.PictureIndex(), 2);
     page2.OnMouseMove(0, 5, 5);
     QCOMPARE(page2.PictureIndex(), 3);
-    dlg.Pages().subPage = 7;
+    dlg.Pages().ShowSubPage(7);
     QCOMPARE(sub7.PictureIndex(), 2);
     sub7.OnMouseMove(0, 5, 5);
     QCOMPARE(sub7.PictureIndex(), 2);

@@ -252,7 +252,7 @@ void TestDialogs::typedValueAppliedWithReturn() {
     QFETCH(QString, shown);
     TestDlg host;
     CDPIValueShowControl display(&host, 3300, Rect{0, 0, 7, 132}, QString(), 3);
-    display.value = 1;
+    display.SetValue(1);
     CDPIValueSettingDlg dlg(&display, 3, kSteps);
     QVERIFY(Show(dlg));
     QLineEdit* edit = dlg.EditBox();
@@ -265,7 +265,7 @@ void TestDialogs::typedValueAppliedWithReturn() {
     QCOMPARE(dlg.Index(), index);
     QCOMPARE(edit->text(), shown);
     QCOMPARE(dlg.Slider()->CurrentStop(), index);
-    QCOMPARE(display.value, 1); // only confirming hands the index back
+    QCOMPARE(display.Value(), 1); // only confirming hands the index back
     QTest::keyClick(edit, Qt::Key_Escape);
     QVERIFY(dlg.isVisible());
 }
@@ -281,7 +281,7 @@ void TestDialogs::confirmAppliesTheTypedValue() {
     ClickAt(dlg, CentreOf(dlg, CDlgBase::kIdConfirm));
     QVERIFY(!dlg.isVisible());
     QCOMPARE(dlg.result(), int(QDialog::Accepted));
-    QCOMPARE(display.value, 2);
+    QCOMPARE(display.Value(), 2);
 }
 
 void TestDialogs::arrowKeysMoveTheSliderFromTheEditBox() {
@@ -362,13 +362,13 @@ void TestDialogs::dragThatLeavesTheSliderKeepsMoving() {
 void TestDialogs::closeKeepsTheShownValue() {
     TestDlg host;
     CDPIValueShowControl display(&host, 3300, Rect{0, 0, 7, 132}, QString(), 3);
-    display.value = 1;
+    display.SetValue(1);
     CDPIValueSettingDlg dlg(&display, 3, kSteps);
     QVERIFY(Show(dlg));
     QTest::keyClick(dlg.EditBox(), Qt::Key_Right);
     ClickAt(dlg, CentreOf(dlg, CDlgBase::kIdClose));
     QCOMPARE(dlg.result(), int(QDialog::Rejected));
-    QCOMPARE(display.value, 1);
+    QCOMPARE(display.Value(), 1);
 }
 
 // ---- notices ----------------------------------------------------------------------------------------

@@ -45,7 +45,7 @@ void TestWidgetControls::dpiLevelMask() {
     QFETCH(QString, masks);
     TestDlg dlg(600, 100);
     ConfigureProgramIds(dlg);
-    QCOMPARE(dlg.Levels().mask, std::uint8_t(2));
+    QCOMPARE(dlg.Levels().Mask(), std::uint8_t(2));
     const QStringList ids = clicks.split(' ');
     std::vector<CDPIRadioButton*> buttons;
     dlg.create = [&](TestDlg& d) {
@@ -58,7 +58,7 @@ void TestWidgetControls::dpiLevelMask() {
     QStringList seen;
     for (CDPIRadioButton* b : buttons) {
         Click(dlg, Centre(b->GetRect()));
-        seen << QStringLiteral("%1").arg(dlg.Levels().mask, 2, 16, QLatin1Char('0'));
+        seen << QStringLiteral("%1").arg(dlg.Levels().Mask(), 2, 16, QLatin1Char('0'));
     }
     QCOMPARE(seen.join(' '), masks);
 }
@@ -175,9 +175,7 @@ void TestWidgetControls::batteryFill() {
         b->LoadFullImage(SolidPng(dir, "f.png", full, 30, 61));
         b->LoadChargingImage(SolidPng(dir, "c.png", charging, 30, 61));
         b->LoadFlashImage(SolidPng(dir, "l.png", flash, 30, 61));
-        b->mode = mode;
-        b->level = static_cast<std::uint8_t>(level);
-        b->chargingLevel = 50;
+        b->SetState(mode, static_cast<std::uint8_t>(level), 50);
     };
     dlg.InitDialog();
     QVERIFY(b->IsDisabled());

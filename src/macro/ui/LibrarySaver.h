@@ -7,14 +7,11 @@
 
 #include <QObject>
 
-#include <condition_variable>
-#include <deque>
 #include <filesystem>
 #include <functional>
-#include <mutex>
-#include <thread>
 
 #include "macro/MacroLibrary.h"
+#include "text/JobThread.h"
 
 namespace tarvik {
 
@@ -37,19 +34,10 @@ public:
     int Pending() const { return pending_; }
 
 private:
-    struct Job {
-        MacroLibrary copy;
-        Done done;
-    };
-    void Run();
-
     std::filesystem::path file_;
     int pending_ = 0; // UI thread only
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<Job> jobs_;
-    bool stopping_ = false;
-    std::thread worker_;
+    // Last: its thread ends before the members the jobs use go.
+    JobThread jobs_{JobThread::AtStop::RunRest};
 };
 
 } // namespace tarvik

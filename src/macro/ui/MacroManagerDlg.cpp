@@ -141,7 +141,7 @@ void CMacroManagerDlg::CreateControls(const Rect&) {
     delays->LoadNormalImage(SkinName("skins\\check_nr.png"));
     delays->LoadHoverImage(SkinName("skins\\check_ov.png"));
     delays->LoadCheckedImage(SkinName("skins\\check_dn.png"));
-    delays->SetChecked(editor_.recordDelays);
+    delays->SetChecked(editor_.RecordsDelays());
     delays_ = AddControl(0, std::move(delays));
     label(2027, 390, 84, 590, 102, 193);
 
@@ -315,7 +315,7 @@ LResult CMacroManagerDlg::OnCommand(int msg, WParam wParam, LParam event) {
         if (event == kNotifyClick) ToggleRecording();
         break;
     case kIdRecordDelays:
-        if (event == kNotifyClick && delays_) editor_.recordDelays = delays_->IsChecked();
+        if (event == kNotifyClick && delays_) editor_.SetRecordDelays(delays_->IsChecked());
         break;
     case kIdLoopOnce:
     case kIdLoopHeld:

@@ -13,7 +13,7 @@ void BatteryPanel::Create() {
     gauge_ = host_.Add<CBattery>(0, kIdBattery, ScaledRect(80, 433, 110, 494));
     gauge_->LoadImages();
     // No level until the mouse has reported one (without a mouse, never).
-    gauge_->mode = CBattery::kUnknown;
+    gauge_->SetState(CBattery::kUnknown, gauge_->Level(), gauge_->ChargingLevel());
     Passive(gauge_);
     // Left of the gauge, at its foot: the legend takes the room right of it,
     // and "Battery medium" then ends inside the panel's frame (266).
@@ -42,11 +42,7 @@ void BatteryPanel::Show(const BatteryDisplay& d) {
     // The poll reports every second; the gauge is repainted only when its look changes.
     const auto level = static_cast<std::uint8_t>(std::clamp(d.level, 0, 255));
     const int mode = static_cast<int>(d.charge);
-    const bool changed = gauge_->level != level || gauge_->mode != mode ||
-                         (mode == CBattery::kCharging && gauge_->chargingLevel != d.chargingLevel);
-    gauge_->level = level;
-    gauge_->mode = mode;
-    gauge_->chargingLevel = d.chargingLevel;
+    const bool changed = gauge_->SetState(mode, level, d.chargingLevel);
     CDlgBase& window = host_.Window();
     if (changed) window.InvalidateRect(gauge_->GetRect());
     text_->SetText(QString::fromStdString(d.text));

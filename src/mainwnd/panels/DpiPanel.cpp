@@ -79,7 +79,7 @@ void DpiPanel::Refresh(ModelChange what) {
     const ProfileRecord& rec = host_.Current();
     const int active = rec.ActiveDpiLevel();
     const int steps = static_cast<int>(model.DpiStepCount);
-    host_.Window().Levels().mask = rec.DPIOffOnFlag;
+    host_.Window().Levels().SetMask(rec.DPIOffOnFlag);
     for (int i = 0; i < kShownLevels; ++i) {
         const std::size_t k = static_cast<std::size_t>(i);
         const bool enabled = (rec.DPIOffOnFlag >> i & 1u) != 0;
@@ -92,7 +92,7 @@ void DpiPanel::Refresh(ModelChange what) {
         colours_[k]->SetColour(rec.DPILevelIndication[k]);
         CDPIValueShowControl* value = values_[k];
         value->SetMaximum(std::max(1, steps));
-        value->value = rec.XYSetting[k];
+        value->SetValue(rec.XYSetting[k]);
         host_.Window().InvalidateRect(value->GetRect());
     }
 }
@@ -143,13 +143,13 @@ LResult DpiPanel::OnLevelValue(int msg, WParam, LParam code) {
         &host_.Window());
     host_.RunDialog(dialog, [this, i, display](int result) {
         if (result != QDialog::Accepted || host_.Ended()) return;
-        const int step = display->value;
+        const int step = display->Value();
         SettingsModel& model = host_.Model();
         const edits::EditResult r = host_.RunEdit(
             [&model, i, step](int slot) { return edits::SetLevelValue(model, slot, i, step); }, false, true);
         if (r.refused) {
             // The display shows the profile's value again.
-            display->value = host_.Current().XYSetting[static_cast<std::size_t>(i)];
+            display->SetValue(host_.Current().XYSetting[static_cast<std::size_t>(i)]);
             host_.Window().InvalidateRect(display->GetRect());
         }
     });

@@ -119,7 +119,7 @@ void Status(CliContext& ctx, bool json) {
     s->controller->QueryStatus([&](const StatusResult& r) { answer = r; });
     s->RunUntil([&] { return answer.has_value(); });
     CtlOutput out{ctx.exitCode, {}};
-    ReportStatus(*ctx.model, *answer, s->controller->batteryLevel, s->controller->charge, json, out);
+    ReportStatus(*ctx.model, *answer, s->controller->BatteryLevel(), s->controller->Charge(), json, out);
     ctx.Finish(out);
 }
 
@@ -199,7 +199,7 @@ void Watch(CliContext& ctx, int presses, double timeout) {
                      [&](const OsdTexts& t) {
                          const ProfileRecord& rec = ctx.model->Profiles[ctx.model->GetCurrentProfile()];
                          std::cout << t.title << "  " << t.value << "  " << t.rate << "  (level "
-                                   << c.currentDpiLevel + 1 << ", " << ToUtf8(rec.PollingRateName) << ")"
+                                   << c.CurrentDpiLevel() + 1 << ", " << ToUtf8(rec.PollingRateName) << ")"
                                    << std::endl;
                          ++events;
                      },
