@@ -3,6 +3,12 @@
 # compiler never fails on a new warning.
 function(tarvik_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra)
+  # In a unity build each file is included by the generated one, so GCC takes a
+  # type of a file's anonymous namespace used in a lambda or a test class for
+  # one of a header, and warns that it gives the enclosing type internal linkage.
+  if(CMAKE_UNITY_BUILD AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${target} PRIVATE -Wno-subobject-linkage)
+  endif()
   if(TARVIK_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
     # GCC 12's -Wrestrict misfires inside libstdc++'s basic_string at -O2 and above
