@@ -285,13 +285,13 @@ void CtlHandlers::Status(CtlCall& c) {
     const bool asJson = c.args.value("json", false);
     if (!w.link_->SendTarget()) return c.Refuse("no mouse found (the tarvik window's device link)");
     AddProblems(c.out, c.problems);
-    w.controller_->QueryStatus(
-        [&w, asJson, out = std::move(c.out), reply = std::move(c.reply)](const StatusResult& r) mutable {
-            cli::ReportStatus(w.model_, r, w.controller_->BatteryLevel(), w.controller_->Charge(), asJson, out);
-            if (w.ended_) return reply(out);
-            // A sensor change was saved by the model; a query alone changes nothing.
-            AnswerAfterWrites(w, std::move(out), std::move(reply), false);
-        });
+    w.controller_->QueryStatus([&w, asJson, out = std::move(c.out),
+                                reply = std::move(c.reply)](const StatusResult& r) mutable {
+        cli::ReportStatus(w.model_, r, w.controller_->BatteryLevel(), w.controller_->Charge(), asJson, out);
+        if (w.ended_) return reply(out);
+        // A sensor change was saved by the model; a query alone changes nothing.
+        AnswerAfterWrites(w, std::move(out), std::move(reply), false);
+    });
 }
 
 void ServeCtlCommands(app::SingleInstance& instance, CTarvikDlg& window) {

@@ -34,7 +34,7 @@ CGalleryDlg::CGalleryDlg(QWidget* parent) : CDlgBase(parent) {
     Radios().AddGroup(20, {3510, 3511});
     Radios().Select(3033);
     Radios().Select(3511);
-    Levels().firstId = kFirstDpiButton;
+    Levels().PlaceButtons(kFirstDpiButton);
     Messages().Add(2002, [this](int, WParam, LParam code) -> LResult {
         if (code == kNotifyClick) showMinimized();
         return 0;
@@ -214,7 +214,7 @@ void CGalleryDlg::CreateControls(const Rect&) {
     }
 
     // ---- DPI level buttons: levels 1-3 enabled, level 2 the active one.
-    Levels().mask = 0x07;
+    Levels().SetMask(0x07);
     {
         const int y = Row(QStringLiteral("CDPIRadioButton"), 11);
         const int steps[] = {16, 32, 64, 96, 160};

@@ -216,7 +216,7 @@ void CControlsGalleryDlg::CreateControls(const Rect&) {
     // ---- tabs
     AddLabel(640, 48, 200, QStringLiteral("CTabControl"), true);
     Pages().AddPageTabs(2049, 2053, 0);
-    Pages().page = 1;
+    Pages().ShowPage(1);
     const char* tabStates[] = {"normal", "hover", "current", "current + hover"};
     const int tabIds[] = {2049, 2049, 2050, 2050};
     for (int i = 0; i < 4; ++i) {
@@ -251,7 +251,7 @@ void CControlsGalleryDlg::CreateControls(const Rect&) {
                                                             QString(), 100);
         bar->LoadTrackImage(SkinName("skins\\mouse\\dpi_bar_1.png"));
         bar->LoadFillImage(SkinName("skins\\mouse\\dpi_bar_2.png"));
-        bar->value = levels[i];
+        bar->SetValue(levels[i]);
         AddControl(0, std::move(bar));
     }
     for (int i = 0; i < 2; ++i) {
@@ -259,8 +259,8 @@ void CControlsGalleryDlg::CreateControls(const Rect&) {
                                                            QString(), static_cast<int>(sensor.steps.size()));
         show->LoadTrackImage(SkinName("skins\\mouse\\dpi_bar_1.png"));
         show->LoadFillImage(SkinName("skins\\mouse\\dpi_bar_2.png"));
-        show->value =
-            i == 0 ? static_cast<int>(sensor.steps.size()) / 4 : static_cast<int>(sensor.steps.size()) / 2;
+        show->SetValue(i == 0 ? static_cast<int>(sensor.steps.size()) / 4
+                              : static_cast<int>(sensor.steps.size()) / 2);
         CDPIValueShowControl* s = AddControl(0, std::move(show));
         if (i == 0) valueShow_ = s;
     }
@@ -281,8 +281,7 @@ void CControlsGalleryDlg::CreateControls(const Rect&) {
     for (int i = 0; i < 5; ++i) {
         auto battery = std::make_unique<CBattery>(this, 3406, Design(640 + i * 60, 296, 30, 61));
         battery->LoadImages();
-        battery->mode = batteries[i].mode;
-        battery->level = static_cast<std::uint8_t>(batteries[i].level);
+        battery->SetState(batteries[i].mode, static_cast<std::uint8_t>(batteries[i].level), 0);
         AddControl(0, std::move(battery));
         AddLabel(636 + i * 60, 366, 58, QString::fromLatin1(batteries[i].caption), false);
     }
