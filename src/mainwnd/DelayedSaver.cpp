@@ -19,12 +19,16 @@ DelayedSaver::~DelayedSaver() {
     alive_.reset();
 }
 
-void DelayedSaver::Save(const SettingsModel& model, int scope, bool report) {
-    // Only what the files hold is copied; the copy never tells listeners anything.
-    Enqueue(model.WritingCopy(), scope, report);
+std::unique_ptr<const DelayedSaver::Copy> DelayedSaver::CopyOf(const SettingsModel& model) {
+    return std::make_unique<const Copy>(Copy{model.Tables(), model.Store()});
 }
 
-void DelayedSaver::Enqueue(std::unique_ptr<SettingsModel> copy, int scope, bool report) {
+void DelayedSaver::Save(const SettingsModel& model, int scope, bool report) {
+    // Only what the files hold is copied; the copy never tells listeners anything.
+    Enqueue(CopyOf(model), scope, report);
+}
+
+void DelayedSaver::Enqueue(std::unique_ptr<const Copy> copy, int scope, bool report) {
     {
         std::lock_guard lock(mutex_);
         if (queue_.empty() || !queue_.back().PlainSave()) queue_.emplace_back();
@@ -43,7 +47,7 @@ void DelayedSaver::Enqueue(std::unique_ptr<SettingsModel> copy, int scope, bool 
 
 void DelayedSaver::Export(const SettingsModel& model, int slot, std::filesystem::path path, Done done) {
     Job job;
-    job.copy = model.WritingCopy();
+    job.copy = CopyOf(model);
     job.exportPath = std::move(path);
     job.exportSlot = slot;
     job.exportDone = std::move(done);
@@ -82,13 +86,14 @@ void DelayedSaver::Drain() {
 }
 
 FileResult DelayedSaver::Write(Job& job) {
-    SettingsModel& copy = *job.copy;
-    if (!job.exportPath.empty()) return copy.ExportProfile(job.exportSlot, job.exportPath);
-    if (job.all) return copy.SaveSettingsAndProfiles();
+    const SettingsTables& tables = job.copy->tables;
+    const SettingsStore& store = job.copy->store;
+    if (!job.exportPath.empty()) return store.WriteProfileFile(tables, job.exportSlot, job.exportPath);
+    if (job.all) return store.SaveSettingsAndProfiles(tables);
     FileResult first;
     for (int k = 0; k < kProfileCount; ++k) {
         if (!(job.slotBits & (1u << k))) continue;
-        FileResult r = copy.SaveProfile(k);
+        FileResult r = store.SaveProfile(tables, k);
         if (first && !r) first = std::move(r);
     }
     return first;

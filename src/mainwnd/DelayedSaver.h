@@ -18,6 +18,8 @@
 
 #include "device/DeviceLink.h"
 #include "model/ModelChanges.h"
+#include "model/SettingsStore.h"
+#include "model/SettingsTables.h"
 #include "text/FileResult.h"
 
 namespace tarvik {
@@ -57,8 +59,14 @@ public:
     void SetDone(std::function<void(const FileResult&, bool report)> done) { done_ = std::move(done); }
 
 private:
+    // What a write needs: the tables and the store that writes them, copied
+    // whole on the UI thread (the model's listeners and hand-off stay behind).
+    struct Copy {
+        SettingsTables tables;
+        SettingsStore store;
+    };
     struct Job {
-        std::unique_ptr<SettingsModel> copy;
+        std::unique_ptr<const Copy> copy;
         bool all = false;          // config.ini and the five profiles
         std::uint8_t slotBits = 0; // profile files, one bit each
         bool report = false;
@@ -70,7 +78,8 @@ private:
     };
     void Run();
     static FileResult Write(Job& job);
-    void Enqueue(std::unique_ptr<SettingsModel> copy, int scope, bool report);
+    static std::unique_ptr<const Copy> CopyOf(const SettingsModel& model);
+    void Enqueue(std::unique_ptr<const Copy> copy, int scope, bool report);
 
     PostFn post_;
     std::function<void(const FileResult&, bool)> done_;
