@@ -19,7 +19,11 @@ DelayedSaver::~DelayedSaver() {
     alive_.reset();
 }
 
-void DelayedSaver::SaveRequest::Add(std::unique_ptr<SettingsModel> newer, int scope, bool reportIt) {
+std::unique_ptr<const DelayedSaver::Copy> DelayedSaver::CopyOf(const SettingsModel& model) {
+    return std::make_unique<const Copy>(Copy{model.Tables(), model.Store()});
+}
+
+void DelayedSaver::SaveRequest::Add(std::unique_ptr<const Copy> newer, int scope, bool reportIt) {
     copy = std::move(newer);
     if (scope == kAllSlots)
         all = true;
@@ -31,7 +35,7 @@ void DelayedSaver::SaveRequest::Add(std::unique_ptr<SettingsModel> newer, int sc
 void DelayedSaver::Save(const SettingsModel& model, int scope, bool report) {
     // Only what the files hold is copied; the copy never tells listeners anything.
     auto request = std::make_shared<SaveRequest>();
-    request->Add(model.WritingCopy(), scope, report);
+    request->Add(CopyOf(model), scope, report);
     std::lock_guard lock(submitMutex_);
     const auto outcome = jobs_.SubmitCoalescing(
         kSaveKey, [this, request] { RunSave(*request); },
@@ -41,7 +45,7 @@ void DelayedSaver::Save(const SettingsModel& model, int scope, bool report) {
 }
 
 void DelayedSaver::Export(const SettingsModel& model, int slot, std::filesystem::path path, Done done) {
-    std::shared_ptr<SettingsModel> copy = model.WritingCopy();
+    std::shared_ptr<const Copy> copy = CopyOf(model);
     jobs_.Submit([this, copy, slot, path = std::move(path), done = std::move(done)] {
         RunExport(*copy, slot, path, done);
     });
@@ -65,14 +69,15 @@ void DelayedSaver::Drain() {
 }
 
 void DelayedSaver::RunSave(SaveRequest& request) {
-    SettingsModel& copy = *request.copy;
+    const SettingsTables& tables = request.copy->tables;
+    const SettingsStore& store = request.copy->store;
     FileResult result;
     if (request.all) {
-        result = copy.SaveSettingsAndProfiles();
+        result = store.SaveSettingsAndProfiles(tables);
     } else {
         for (int k = 0; k < kProfileCount; ++k) {
             if (!(request.slotBits & (1u << k))) continue;
-            FileResult r = copy.SaveProfile(k);
+            FileResult r = store.SaveProfile(tables, k);
             if (result && !r) result = std::move(r);
         }
     }
@@ -89,9 +94,9 @@ void DelayedSaver::RunSave(SaveRequest& request) {
     });
 }
 
-void DelayedSaver::RunExport(SettingsModel& copy, int slot, const std::filesystem::path& path,
+void DelayedSaver::RunExport(const Copy& copy, int slot, const std::filesystem::path& path,
                              const Done& done) {
-    FileResult result = copy.ExportProfile(slot, path);
+    FileResult result = copy.store.WriteProfileFile(copy.tables, slot, path);
     if (!post_) return;
     std::weak_ptr<DelayedSaver*> weak = alive_;
     post_([weak, done, result = std::move(result)] {

@@ -15,6 +15,8 @@
 
 #include "device/DeviceLink.h"
 #include "model/ModelChanges.h"
+#include "model/SettingsStore.h"
+#include "model/SettingsTables.h"
 #include "text/FileResult.h"
 #include "text/JobThread.h"
 
@@ -55,18 +57,25 @@ public:
     void SetDone(std::function<void(const FileResult&, bool report)> done) { done_ = std::move(done); }
 
 private:
+    // What a write needs: the tables and the store that writes them, copied
+    // whole on the UI thread (the model's listeners and hand-off stay behind).
+    struct Copy {
+        SettingsTables tables;
+        SettingsStore store;
+    };
+    static std::unique_ptr<const Copy> CopyOf(const SettingsModel& model);
     // A save of config.ini and profile files; one still waiting takes the
     // requests that come after it.
     struct SaveRequest {
-        std::unique_ptr<SettingsModel> copy;
+        std::unique_ptr<const Copy> copy;
         bool all = false;          // config.ini and the five profiles
         std::uint8_t slotBits = 0; // profile files, one bit each
         bool report = false;
-        void Add(std::unique_ptr<SettingsModel> newer, int scope, bool reportIt);
+        void Add(std::unique_ptr<const Copy> newer, int scope, bool reportIt);
     };
     // On the saver thread.
     void RunSave(SaveRequest& request);
-    void RunExport(SettingsModel& copy, int slot, const std::filesystem::path& path, const Done& done);
+    void RunExport(const Copy& copy, int slot, const std::filesystem::path& path, const Done& done);
     void RunAfterWrites(const Done& done);
 
     PostFn post_;

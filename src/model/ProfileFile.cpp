@@ -5,7 +5,7 @@
 #include <iterator>
 #include <string_view>
 
-#include "model/SettingsModel.h"
+#include "model/SettingsStore.h"
 #include "text/Log.h"
 #include "text/SettingLines.h"
 #include "text/StdioFileEx.h"
@@ -417,14 +417,15 @@ const char* RecordTextProblem(const ProfileRecord& r) {
 
 } // namespace
 
-FileResult SettingsModel::WriteProfileFile(int slot, const std::filesystem::path& path) const {
+FileResult SettingsStore::WriteProfileFile(const SettingsTables& tables, int slot,
+                                           const std::filesystem::path& path) const {
     if (slot < 0 || slot >= kProfileCount) return FileResult::Failure(FileError::NotWritten, NoSlot(slot));
     if (path.empty()) return FileResult::Failure(FileError::NotWritten, "no file path");
-    const ProfileRecord& record = Profiles[static_cast<std::size_t>(slot)];
+    const ProfileRecord& record = tables.Profiles[static_cast<std::size_t>(slot)];
     for (int k = 0; k < kProfileCount; ++k) {
         const auto& left = profilesLeftAlone_[static_cast<std::size_t>(k)];
         if (!left || left->path != path) continue;
-        if (k == slot && record == left->loaded) return {}; // nothing to save, nothing lost
+        if (k == slot && record == *left->loaded) return {}; // nothing to save, nothing lost
         return RefuseLeftAlone(*left, "profile file");
     }
     if (const char* problem = RecordTextProblem(record)) {
@@ -440,23 +441,17 @@ FileResult SettingsModel::WriteProfileFile(int slot, const std::filesystem::path
     return WriteUnicodeFile(path, FormatProfileText(record), "profile file");
 }
 
-LoadOutcome SettingsModel::ReadProfileFile(int slot, const std::filesystem::path& path) {
-    LoadOutcome out = ReadProfileInto(slot, path);
-    if (slot >= 0 && slot < kProfileCount) NotifyChanged(slot, ModelChange::Profile);
-    return out;
-}
-
-LoadOutcome SettingsModel::ReadProfileInto(int slot, const std::filesystem::path& path,
-                                           bool quietWhenMissing) {
+LoadOutcome SettingsStore::ReadProfileFile(SettingsTables& tables, int slot,
+                                           const std::filesystem::path& path, bool quietWhenMissing) {
     LoadOutcome out;
     if (slot < 0 || slot >= kProfileCount) {
         out.state = LoadState::Missing;
         out.read = FileResult::Failure(FileError::Missing, NoSlot(slot));
         return out;
     }
-    ProfileRecord& live = Profiles[static_cast<std::size_t>(slot)];
+    ProfileRecord& live = tables.Profiles[static_cast<std::size_t>(slot)];
     auto& leftAlone = profilesLeftAlone_[static_cast<std::size_t>(slot)];
-    const std::filesystem::path own = GetSlotPath(slot);
+    const std::filesystem::path own = SlotPath(tables, slot);
     if (path.empty()) {
         out.read = FileResult::Failure(FileError::Missing, "no file path for the slot in the settings file");
     } else {
@@ -472,7 +467,7 @@ LoadOutcome SettingsModel::ReadProfileInto(int slot, const std::filesystem::path
     }
 
     out.state = StateAfter(out.read);
-    ResetRecord(slot);
+    tables.ResetProfileToDefaults(slot);
     std::string message;
     if (path.empty()) {
         message = "profile slot ";
@@ -519,7 +514,7 @@ LoadOutcome SettingsModel::ReadProfileInto(int slot, const std::filesystem::path
             message += ", so it is left as it is";
         } else {
             out.backup = kept.path;
-            out.write = WriteProfileFile(slot, own);
+            out.write = WriteProfileFile(tables, slot, own);
             if (!kept.path.empty()) {
                 message += kept.moved ? ", previous file moved to " : ", previous file kept as ";
                 message += kept.path.string();

@@ -1,5 +1,5 @@
 // config.ini: "[Setting]" and 17 positional name=value pairs.
-#include "model/SettingsModel.h"
+#include "model/SettingsStore.h"
 #include "text/Log.h"
 #include "text/SettingLines.h"
 #include "text/StdioFileEx.h"
@@ -13,7 +13,7 @@ namespace {
 // non-empty value; a line after the 17th pair, any line that is no pair, or a
 // file that ends before the 17th pair refuses the whole file: what the reader
 // accepts, the writer writes back unchanged.
-FileResult ParseSettings(CStdioFileEx& f, std::array<ProfileSetting, kIniPairCount>& pairs, int& count) {
+FileResult ParseSettings(CStdioFileEx& f, SettingsPairs& pairs, int& count) {
     count = 0;
     std::u16string s;
     const bool read = f.ReadLine(s);
@@ -38,7 +38,7 @@ FileResult ParseSettings(CStdioFileEx& f, std::array<ProfileSetting, kIniPairCou
 }
 
 // Why the pairs cannot be written so that the reader takes them back, or nullptr.
-const char* PairsProblem(const std::array<ProfileSetting, kIniPairCount>& pairs) {
+const char* PairsProblem(const SettingsPairs& pairs) {
     for (const auto& pair : pairs) {
         if (pair.Name.empty() || pair.Value.empty()) return "a pair has an empty name or value";
         if (!FitsOnALine(pair.Name) || !FitsOnALine(pair.Value)) return "a pair holds a line break";
@@ -49,7 +49,7 @@ const char* PairsProblem(const std::array<ProfileSetting, kIniPairCount>& pairs)
 
 } // namespace
 
-std::u16string FormatSettingsText(const std::array<ProfileSetting, kIniPairCount>& pairs) {
+std::u16string FormatSettingsText(const SettingsPairs& pairs) {
     std::u16string out(kSettingHeader);
     out += u'\n';
     for (const auto& pair : pairs) {
@@ -61,8 +61,7 @@ std::u16string FormatSettingsText(const std::array<ProfileSetting, kIniPairCount
     return out;
 }
 
-FileResult ParseSettingsData(std::string_view bytes, std::array<ProfileSetting, kIniPairCount>& pairs,
-                             int& pairCount) {
+FileResult ParseSettingsData(std::string_view bytes, SettingsPairs& pairs, int& pairCount) {
     CStdioFileEx f;
     f.OpenBuffer(bytes);
     return ParseSettings(f, pairs, pairCount);
@@ -71,30 +70,30 @@ FileResult ParseSettingsData(std::string_view bytes, std::array<ProfileSetting, 
 FileResult CheckSettingsFile(const std::filesystem::path& path) {
     CStdioFileEx f;
     if (FileResult opened = OpenForReading(f, path, kMaxSettingsFileBytes); !opened) return opened;
-    std::array<ProfileSetting, kIniPairCount> pairs{};
+    SettingsPairs pairs{};
     int count = 0;
     return ParseSettings(f, pairs, count);
 }
 
-FileResult SettingsModel::ReadSettingsFile(const std::filesystem::path& path) {
+FileResult SettingsStore::ReadSettingsFile(const std::filesystem::path& path, SettingsPairs& into) const {
     CStdioFileEx f;
     if (FileResult opened = OpenForReading(f, path, kMaxSettingsFileBytes); !opened) return opened;
-    std::array<ProfileSetting, kIniPairCount> pairs{};
+    SettingsPairs pairs{};
     int count = 0;
     FileResult r = ParseSettings(f, pairs, count);
     // Pairs the file does not reach keep what they held.
     if (r)
         for (int i = 0; i < count; ++i)
-            Ini[static_cast<std::size_t>(i)] = std::move(pairs[static_cast<std::size_t>(i)]);
+            into[static_cast<std::size_t>(i)] = std::move(pairs[static_cast<std::size_t>(i)]);
     return r;
 }
 
-FileResult SettingsModel::SaveSettingsFile() {
+FileResult SettingsStore::SaveSettingsFile(const SettingsPairs& pairs) const {
     if (settingsLeftAlone_) {
-        if (Ini == settingsLeftAlone_->loaded) return {};
+        if (pairs == *settingsLeftAlone_->loaded) return {};
         return RefuseLeftAlone(*settingsLeftAlone_, "settings file");
     }
-    if (const char* problem = PairsProblem(Ini)) {
+    if (const char* problem = PairsProblem(pairs)) {
         std::string reason = "not written: ";
         reason += problem;
         std::string message = "settings file ";
@@ -104,7 +103,7 @@ FileResult SettingsModel::SaveSettingsFile() {
         ReportProblem(message);
         return FileResult::Failure(FileError::NotWritten, std::move(reason));
     }
-    return WriteUnicodeFile(SettingsPath(), FormatSettingsText(Ini), "settings file");
+    return WriteUnicodeFile(SettingsPath(), FormatSettingsText(pairs), "settings file");
 }
 
 } // namespace tarvik

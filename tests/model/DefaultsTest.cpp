@@ -6,7 +6,7 @@ namespace {
 using Defaults = ModelTest;
 
 TEST_F(Defaults, ResetUsesTheLanguageTable) {
-    SettingsModel m(dir.path());
+    SettingsTables m;
     EXPECT_EQ(m.Profiles[2].DPIOffOnFlag, 0x7F); // never loaded
     m.SensorId = 0x3325;
     m.BuildDpiTables();
@@ -53,7 +53,7 @@ TEST_F(Defaults, ActiveDpiLevel) {
 }
 
 TEST_F(Defaults, SettingAccessors) {
-    SettingsModel m(dir.path());
+    SettingsTables m;
     m.Profiles[1].Settings[kSetKeyDebounce].Value = u"12";
     m.Profiles[1].Settings[kSetPowerDownTime].Value = u"abc";
     EXPECT_EQ(m.GetSettingInt(1, kSetKeyDebounce), 12);
@@ -97,7 +97,7 @@ TEST_F(Defaults, SettingsPairsFallBackWhenOutOfRange) {
         {kIniShowList0 + 3, u"99", 0, 3, 3},
     };
     for (const auto& c : cases) {
-        SettingsModel t(dir.path());
+        SettingsTables t;
         t.Ini = m.Ini;
         t.Ini[static_cast<std::size_t>(c.pair)].Value = c.value;
         EXPECT_EQ(t.GetCurrentProfile(), c.current) << ToUtf8(c.value);

@@ -142,6 +142,37 @@ TEST_F(ProfileFile, SettingsFileMatchesExpectedBytes) {
     EXPECT_EQ(third.Ini[kIniDataChange], (ProfileSetting{u"Renamed", u"0x1234"}));
 }
 
+// A writer on another thread holds a copy of the tables and the store: the
+// copy writes the same bytes as the model itself would, and a change the model
+// makes after the copy was taken does not reach it.
+TEST_F(ProfileFile, CopiedTablesAndStoreWriteWhatTheModelWrites) {
+    SettingsModel m(dir.path());
+    FirstStart(m);
+    m.Profiles[1] = FilledRecord();
+    m.Ini[kIniCurrentProfile].Value = u"9"; // hand-edited: saved as the slot it reads as
+    m.Ini[kIniDataChange].Name = u"Renamed";
+    m.Ini[kIniSlotUrl0 + 3].Value = u"mine.psf"; // relative to config/
+    const SettingsTables tables = m.Tables();
+    const SettingsStore store = m.Store();
+    m.Profiles[1].Settings[kSetProfileName].Value = u"After the copy";
+    m.Ini[kIniShowCount].Value = u"5";
+
+    ASSERT_TRUE(store.SaveSettingsAndProfiles(tables));
+    const char* files[] = {"config.ini",   "default0.psf", "default1.psf",
+                           "default2.psf", "mine.psf",     "default4.psf"};
+    std::vector<std::string> copied;
+    for (const char* f : files) copied.push_back(ReadBytes(Config(f)));
+    EXPECT_EQ(SplitU16Lines(copied[0])[6], u"CurrentProfile=0");
+    EXPECT_EQ(SplitU16Lines(copied[0])[7], u"ProfileShowCount=3");
+
+    m.Tables() = tables;
+    std::filesystem::remove(Config("mine.psf"));
+    ASSERT_TRUE(m.SaveSettingsAndProfiles());
+    for (std::size_t i = 0; i < std::size(files); ++i)
+        EXPECT_TRUE(ReadBytes(Config(files[i])) == copied[i]) << files[i];
+    EXPECT_TRUE(problems.empty());
+}
+
 TEST_F(ProfileFile, WritersReportUnwritablePathsAndIgnoreEmptyOnes) {
     SettingsModel m(dir / "missing-folder");
     EXPECT_FALSE(m.SaveSettingsFile());

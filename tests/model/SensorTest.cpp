@@ -34,7 +34,7 @@ TEST_F(Sensors, TablesAndDefaultLevels) {
         ASSERT_NE(s, nullptr);
         EXPECT_EQ(FindSensorByReportCode(static_cast<std::uint8_t>(row.id & 0xFF)), s);
 
-        SettingsModel m(dir.path());
+        SettingsTables m;
         m.SensorId = row.id;
         m.BuildDpiTables();
         EXPECT_EQ(m.DpiStepCount, row.count);
@@ -106,7 +106,7 @@ TEST_F(Sensors, ChangeSensorWithAFileLeftAloneSavesNothing) {
 }
 
 TEST_F(Sensors, UnknownSensorLeavesTablesAndLevels) {
-    SettingsModel m(dir.path());
+    SettingsTables m;
     m.SensorId = 0x3360;
     m.BuildDpiTables();
     m.ResetProfileToDefaults(1);
