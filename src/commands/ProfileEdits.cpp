@@ -26,10 +26,6 @@ EditResult Refused(std::string why, Notice notice = Notice::None) {
     return r;
 }
 
-bool ValidSlot(int slot) {
-    return slot >= 0 && slot < kProfileCount;
-}
-
 std::string OutOfRange(const char* what, int value, int first, int last) {
     std::string why = what;
     why += ' ';
@@ -82,7 +78,7 @@ std::size_t CurrentEffect(const ProfileRecord& rec) {
 // ---- DPI levels
 
 EditResult SetLevelValue(SettingsModel& model, int slot, int level, int stepIndex) {
-    if (!ValidSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
+    if (!IsProfileSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
     if (level < 0 || level >= kDpiLevels) return Refused(OutOfRange("DPI level", level, 0, kDpiLevels - 1));
     const int steps = static_cast<int>(std::min<std::size_t>(model.DpiStepCount, kDpiTableSize));
     if (steps <= 0) return Refused("the sensor has no DPI steps");
@@ -92,7 +88,7 @@ EditResult SetLevelValue(SettingsModel& model, int slot, int level, int stepInde
 }
 
 EditResult SetLevelEnabled(SettingsModel& model, int slot, int level, bool enabled) {
-    if (!ValidSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
+    if (!IsProfileSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
     if (level < 0 || level >= kDpiLevels) return Refused(OutOfRange("DPI level", level, 0, kDpiLevels - 1));
     ProfileRecord& rec = Record(model, slot);
     const auto bit = static_cast<std::uint8_t>(1u << level);
@@ -109,7 +105,7 @@ EditResult SetLevelEnabled(SettingsModel& model, int slot, int level, bool enabl
 }
 
 EditResult SetLevelColour(SettingsModel& model, int slot, int level, Colour colour) {
-    if (!ValidSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
+    if (!IsProfileSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
     if (level < 0 || level >= kDpiLevels) return Refused(OutOfRange("DPI level", level, 0, kDpiLevels - 1));
     if (colour > 0xFFFFFFu) return Refused("a colour has three bytes");
     return Store(model, slot, Record(model, slot).DPILevelIndication[static_cast<std::size_t>(level)], colour,
@@ -117,7 +113,7 @@ EditResult SetLevelColour(SettingsModel& model, int slot, int level, Colour colo
 }
 
 EditResult SetCurrentLevel(SettingsModel& model, int slot, int ordinal) {
-    if (!ValidSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
+    if (!IsProfileSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
     ProfileRecord& rec = Record(model, slot);
     // A mask of 0 (only a hand-edited file has one) counts as level 0 enabled.
     const int enabled = rec.DPIOffOnFlag == 0 ? 1 : std::popcount(rec.DPIOffOnFlag);
@@ -130,7 +126,7 @@ EditResult SetCurrentLevel(SettingsModel& model, int slot, int ordinal) {
 // ---- polling rate
 
 EditResult SetPollingRate(SettingsModel& model, int slot, int rateIndex) {
-    if (!ValidSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
+    if (!IsProfileSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
     const int rates = static_cast<int>(kPollingRates.size());
     if (rateIndex < 0 || rateIndex >= rates)
         return Refused(OutOfRange("polling rate", rateIndex, 0, rates - 1));
@@ -149,7 +145,7 @@ EditResult SetPollingRate(SettingsModel& model, int slot, int rateIndex) {
 // ---- lighting
 
 EditResult SetLightingEffect(SettingsModel& model, int slot, int effect, const std::u16string& name) {
-    if (!ValidSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
+    if (!IsProfileSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
     if (LightingEffectNameString(effect) == 0) {
         std::string why = "lighting effect ";
         why += std::to_string(effect);
@@ -169,7 +165,7 @@ EditResult SetLightingEffect(SettingsModel& model, int slot, int effect, const s
 }
 
 EditResult SetLightingSpeed(SettingsModel& model, int slot, int stop) {
-    if (!ValidSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
+    if (!IsProfileSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
     if (stop < 0 || stop >= kSpeedStops)
         return Refused(OutOfRange("lighting speed", stop, 0, kSpeedStops - 1));
     ProfileRecord& rec = Record(model, slot);
@@ -178,7 +174,7 @@ EditResult SetLightingSpeed(SettingsModel& model, int slot, int stop) {
 }
 
 EditResult SetLightingBrightness(SettingsModel& model, int slot, int stop) {
-    if (!ValidSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
+    if (!IsProfileSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
     if (stop < 0 || stop >= kBrightnessStops)
         return Refused(OutOfRange("lighting brightness", stop, 0, kBrightnessStops - 1));
     ProfileRecord& rec = Record(model, slot);
@@ -187,14 +183,14 @@ EditResult SetLightingBrightness(SettingsModel& model, int slot, int stop) {
 }
 
 EditResult SetLightingDirection(SettingsModel& model, int slot, bool up) {
-    if (!ValidSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
+    if (!IsProfileSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
     ProfileRecord& rec = Record(model, slot);
     return Store(model, slot, rec.Lighting1Direction[CurrentEffect(rec)],
                  static_cast<std::uint8_t>(up ? 1 : 0), ModelChange::Lighting, SendGroup::MainSettings);
 }
 
 EditResult SetLightingColour(SettingsModel& model, int slot, int colourSlot, Colour colour) {
-    if (!ValidSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
+    if (!IsProfileSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
     if (colourSlot < 0 || colourSlot >= kColourSlots)
         return Refused(OutOfRange("colour slot", colourSlot, 0, kColourSlots - 1));
     if (colour > 0xFFFFFFu) return Refused("a colour has three bytes");
@@ -205,7 +201,7 @@ EditResult SetLightingColour(SettingsModel& model, int slot, int colourSlot, Col
 }
 
 EditResult SetLightingColourSelected(SettingsModel& model, int slot, int colourSlot, bool selected) {
-    if (!ValidSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
+    if (!IsProfileSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
     if (colourSlot < 0 || colourSlot >= kColourSlots)
         return Refused(OutOfRange("colour slot", colourSlot, 0, kColourSlots - 1));
     ProfileRecord& rec = Record(model, slot);
@@ -228,29 +224,29 @@ EditResult SetLightingColourSelected(SettingsModel& model, int slot, int colourS
 // ---- ordered settings
 
 EditResult SetLiftOff(SettingsModel& model, int slot, bool low) {
-    if (!ValidSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
+    if (!IsProfileSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
     return StoreSetting(model, slot, kSetLiftDetectionHeight, low ? 1 : 2, SendGroup::MainSettings);
 }
 
 EditResult SetPowerDownTime(SettingsModel& model, int slot, int minutes) {
-    if (!ValidSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
+    if (!IsProfileSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
     if (minutes < kMinPowerDownMinutes || minutes > kMaxPowerDownMinutes)
         return Refused(OutOfRange("power-down time", minutes, kMinPowerDownMinutes, kMaxPowerDownMinutes));
     return StoreSetting(model, slot, kSetPowerDownTime, minutes, SendGroup::PowerOptions);
 }
 
 EditResult SetLightOnMove(SettingsModel& model, int slot, bool on) {
-    if (!ValidSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
+    if (!IsProfileSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
     return StoreSetting(model, slot, kSetMoveLightingOnOffMode, on ? 1 : 0, SendGroup::PowerOptions);
 }
 
 EditResult SetMotionWakeup(SettingsModel& model, int slot, bool on) {
-    if (!ValidSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
+    if (!IsProfileSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
     return StoreSetting(model, slot, kSetMotionWakeup, on ? 1 : 0, SendGroup::MotionWakeup);
 }
 
 EditResult NormaliseHiddenSettings(SettingsModel& model, int slot) {
-    if (!ValidSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
+    if (!IsProfileSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
     ProfileRecord& rec = Record(model, slot);
     const auto before = rec.Settings;
     for (const int index : {int{kSetAccelerationEnable}, int{kSetScrollWheelPageEnable}})
@@ -271,7 +267,7 @@ EditResult NormaliseHiddenSettings(SettingsModel& model, int slot) {
 
 EditResult AssignFunction(SettingsModel& model, int slot, int button, const ButtonChoice& choice,
                           const MacroKey* macro) {
-    if (!ValidSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
+    if (!IsProfileSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
     if (button < 0 || button >= kKeyCount) return Refused(OutOfRange("button", button, 0, kKeyCount - 1));
     if (HasLineBreak(choice.name)) return Refused("a function's name cannot hold a line break");
     ProfileRecord& rec = Record(model, slot);
@@ -290,7 +286,7 @@ EditResult AssignFunction(SettingsModel& model, int slot, int button, const Butt
 // ---- profiles
 
 EditResult SelectProfile(SettingsModel& model, int slot) {
-    if (!ValidSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
+    if (!IsProfileSlot(slot)) return Refused(OutOfRange("profile slot", slot, 0, kProfileCount - 1));
     const SlotResult selected = tarvik::SelectProfile(model, slot);
     EditResult r;
     if (!selected.changed) return Refused("the profile could not be selected");

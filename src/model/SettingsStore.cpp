@@ -8,10 +8,6 @@ namespace tarvik {
 
 namespace {
 
-bool ValidSlot(int slot) {
-    return slot >= 0 && slot < kProfileCount;
-}
-
 std::string DefaultSlotFileName(int slot) {
     std::string name = "default";
     name += std::to_string(slot);
@@ -104,14 +100,14 @@ std::array<SlotFile, kProfileCount> SettingsStore::SlotFiles(const SettingsTable
 }
 
 std::filesystem::path SettingsStore::SlotPath(const SettingsTables& tables, int slot) const {
-    if (!ValidSlot(slot)) return {};
+    if (!IsProfileSlot(slot)) return {};
     return SlotFiles(tables)[static_cast<std::size_t>(slot)].path;
 }
 
 // ---------------------------------------------------------------- saves
 
 FileResult SettingsStore::SaveProfile(const SettingsTables& tables, int slot) const {
-    if (!ValidSlot(slot)) return {};
+    if (!IsProfileSlot(slot)) return {};
     return WriteProfileFile(tables, slot, SlotPath(tables, slot));
 }
 
@@ -180,7 +176,7 @@ FileResult SettingsStore::ChangeRefusal(const SettingsTables& tables, int slot, 
         reason += "; nothing was changed";
         return FileResult::Failure(FileError::NotWritten, std::move(reason));
     };
-    if (ValidSlot(slot)) {
+    if (IsProfileSlot(slot)) {
         const auto& left = profilesLeftAlone_[static_cast<std::size_t>(slot)];
         if (left && left->path == SlotPath(tables, slot))
             return refusal("profile file", left->path, left->why);

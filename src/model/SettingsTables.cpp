@@ -47,14 +47,10 @@ constexpr int kLightingNameString = 100;
 constexpr Colour kIndicationDefaults[kDpiLevels] = {0x0000FF, 0x00FF00, 0xFF0000, 0x00FFFF,
                                                     0xFF00FF, 0xFFFF00, 0xFFFFFF, 0xFFFFFF};
 
-bool ValidSlot(int slot) {
-    return slot >= 0 && slot < kProfileCount;
-}
-
 } // namespace
 
 void SettingsTables::ResetProfileToDefaults(int slot) {
-    if (!ValidSlot(slot)) return;
+    if (!IsProfileSlot(slot)) return;
     ProfileRecord& r = Profiles[static_cast<std::size_t>(slot)];
 
     r.Settings[0] = {u"ProfileName", LanguageString(kProfileNameString + slot)};
@@ -142,17 +138,17 @@ bool SettingsTables::CheckSensor() {
 }
 
 int SettingsTables::GetSettingInt(int slot, int index) const {
-    if (!ValidSlot(slot) || index < 0 || index >= kProfileSettingCount) return 0;
+    if (!IsProfileSlot(slot) || index < 0 || index >= kProfileSettingCount) return 0;
     return static_cast<int>(ParseDec(Profiles[static_cast<std::size_t>(slot)].Settings[index].Value));
 }
 
 void SettingsTables::SetSettingInt(int slot, int index, int value) {
-    if (!ValidSlot(slot) || index < 0 || index >= kProfileSettingCount) return;
+    if (!IsProfileSlot(slot) || index < 0 || index >= kProfileSettingCount) return;
     Profiles[static_cast<std::size_t>(slot)].Settings[index].Value = Dec(value);
 }
 
 int SettingsTables::ShownDpi(int slot, int level) const {
-    if (!ValidSlot(slot) || level < 0 || level >= kDpiLevels) return 0;
+    if (!IsProfileSlot(slot) || level < 0 || level >= kDpiLevels) return 0;
     std::size_t index = Profiles[static_cast<std::size_t>(slot)].XYSetting[static_cast<std::size_t>(level)];
     if (index >= kDpiTableSize) return 0;
     return static_cast<int>(DpiStepTable[index] * 50);
@@ -171,7 +167,7 @@ int SettingsTables::GetCurrentProfile() const {
 }
 
 void SettingsTables::SetCurrentProfile(int slot) {
-    if (!ValidSlot(slot)) return;
+    if (!IsProfileSlot(slot)) return;
     Ini[kIniCurrentProfile].Value = Dec(slot);
 }
 
