@@ -155,6 +155,7 @@ void DeviceController::HandleInputReport(const InputEvent& event) {
         return;
     }
     const int level = event.level - 1;
+    ++levelReportsHandled_;
     currentDpiLevel_ = level;
     // The record takes the level and rate as the profile's own edit would, and
     // the model's listeners hear what of it changed.

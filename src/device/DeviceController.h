@@ -170,6 +170,9 @@ public:
     // of the mouse moves it, and the OSD shows it.
     void FollowCurrentDpiLevel(int level) { currentDpiLevel_ = level; }
     int CurrentDpiLevel() const { return currentDpiLevel_; }
+    // The mouse's level-and-rate reports handled so far, whether or not they
+    // changed the profile.
+    int LevelReportsHandled() const { return levelReportsHandled_; }
     // The battery as the last status answer gave it.
     int BatteryLevel() const { return batteryLevel_; }
     ChargeState Charge() const { return charge_; }
@@ -209,6 +212,7 @@ public:
 
 private:
     int currentDpiLevel_ = 0;
+    int levelReportsHandled_ = 0;
     int batteryLevel_ = 10;
     ChargeState charge_ = ChargeState::NotCharging;
     int gaugeChargingLevel_ = 0;
