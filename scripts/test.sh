@@ -42,10 +42,9 @@ done
 stage "fault campaigns (short)"
 bash scripts/faults/run.sh --short build/dev
 
-# The optimised build (warnings as errors) builds what the package ships, file by
-# file: GCC warns differently at -O2, and a file that compiles only with the
-# includes of the one before it in a unity build is caught here. The tests already
-# ran on two builds, and the tools and benchmarks were built in the dev tree.
+# The optimised build (warnings as errors) builds what the package ships: GCC warns
+# differently at -O2. The tests already ran on two builds, and the tools and
+# benchmarks were built in the dev tree.
 stage "build release"
 cmake --preset release >/dev/null
 cmake --build --preset release
