@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (const auto event = ParseInputReport(report)) world.controller->HandleInputReport(*event);
     }
     const ProfileRecord& rec = world.model->Profiles[world.model->GetCurrentProfile()];
-    const OsdTexts t = MakeOsdTexts(rec, world.controller->currentDpiLevel, *world.model);
+    const OsdTexts t = MakeOsdTexts(rec, world.controller->CurrentDpiLevel(), *world.model);
     if (t.title.empty() || t.rate.empty()) __builtin_trap();
     world.controller->PollTick();
     while (world.controller->Busy()) world.queue.RunOne(std::chrono::milliseconds(100));

@@ -83,8 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } else {
             CHECK(result.unknownSensor && !changed && world.model->SensorId == sensorBefore);
         }
-        CHECK(c.batteryLevel == parsed.reply.battery && c.charge == parsed.reply.charge);
-        if (parsed.reply.charge == ChargeState::Full) CHECK(c.batteryLevel == 100);
+        CHECK(c.BatteryLevel() == parsed.reply.battery && c.Charge() == parsed.reply.charge);
+        if (parsed.reply.charge == ChargeState::Full) CHECK(c.BatteryLevel() == 100);
     }
 
     for (std::size_t at = replySize; at < size; at += kMouseReportLength) {
@@ -92,22 +92,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                    std::min<std::size_t>(size - at, kMouseReportLength));
         const auto event = ParseInputReport(report);
         if (!event) continue;
-        const int levelBefore = c.currentDpiLevel;
+        const int levelBefore = c.CurrentDpiLevel();
         const int shownBefore = world.osdShown;
         c.HandleInputReport(*event);
         const ProfileRecord& rec = world.model->Profiles[world.model->GetCurrentProfile()];
         if (event->level >= 1 && event->level <= 8) {
-            CHECK(c.currentDpiLevel == event->level - 1 && rec.CurrentDPILevel == event->level - 1);
+            CHECK(c.CurrentDpiLevel() == event->level - 1 && rec.CurrentDPILevel == event->level - 1);
             CHECK(rec.PollingRate[0] == PollingIndexFromInterval(event->pollingInterval));
             CHECK(rec.PollingRateName == PollingRateName(rec.PollingRate[0]));
             CHECK(world.osdShown == shownBefore + 1);
         } else {
-            CHECK(c.currentDpiLevel == levelBefore && world.osdShown == shownBefore);
+            CHECK(c.CurrentDpiLevel() == levelBefore && world.osdShown == shownBefore);
         }
     }
 
     const ProfileRecord& rec = world.model->Profiles[world.model->GetCurrentProfile()];
-    const OsdTexts t = MakeOsdTexts(rec, c.currentDpiLevel, *world.model);
+    const OsdTexts t = MakeOsdTexts(rec, c.CurrentDpiLevel(), *world.model);
     CHECK(!t.title.empty() && !t.rate.empty());
 
     // A poll tick between two queries steps the battery display from what the reply left.

@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     editor.Open();
     CHECK(editor.NewMacro(u"m") == Notice::None);
     Stream in{data, size};
-    editor.recordDelays = in.U8() & 1;
+    editor.SetRecordDelays(in.U8() & 1);
     bool pure = false;
 
     StepDialogs dialogs;
@@ -97,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (!recording) CHECK(!r.added);
         } else if (op < 0xD0) {
             if (!editor.Recording()) {
-                editor.recordDelays = op & 1;
+                editor.SetRecordDelays(op & 1);
                 CHECK(editor.StartRecording() == Notice::None);
                 CHECK(m.MacroActionNum == 0 && m.MacroCommandActionNum == 0);
                 pure = true;
@@ -122,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CHECK(m.MacroActionNum <= MacroKey::kMaxActions);
         CHECK(m.MacroCommandActionNum <= MacroKey::kMaxCommandActions);
         CHECK(editor.SelectedStep() < static_cast<int>(m.ValidCount()));
-        if (pure) CheckPureRecording(m, editor.recordDelays);
+        if (pure) CheckPureRecording(m, editor.RecordsDelays());
     }
     return 0;
 }
