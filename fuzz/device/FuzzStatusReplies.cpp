@@ -111,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CHECK(!t.title.empty() && !t.rate.empty());
 
     // A poll tick between two queries steps the battery display from what the reply left.
-    world.link->pollCounter = 0;
+    world.link->RestartStatusPoll();
     const PollResult poll = c.PollTick();
     CHECK(!poll.statusQueried && poll.battery);
     CHECK(poll.battery->level >= 0 && poll.battery->level <= 100);
