@@ -83,13 +83,7 @@ void JobThread::Stop() {
             waiting_.pop_front();
             ++running_;
         }
-        entry.job();
-        entry.job = nullptr;
-        {
-            std::lock_guard lock(mutex_);
-            --running_;
-        }
-        idle_.notify_all();
+        Run(entry);
     }
 }
 
@@ -120,16 +114,20 @@ void JobThread::Loop() {
             waiting_.pop_front();
             ++running_;
         }
-        entry.job();
-        // Destroyed before the thread counts as idle: whoever drains may then
-        // rely on everything the job held being let go.
-        entry.job = nullptr;
-        {
-            std::lock_guard lock(mutex_);
-            --running_;
-        }
-        idle_.notify_all();
+        Run(entry);
     }
+}
+
+void JobThread::Run(Entry& entry) {
+    entry.job();
+    // Destroyed before the thread counts as idle: whoever drains may then
+    // rely on everything the job held being let go.
+    entry.job = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        --running_;
+    }
+    idle_.notify_all();
 }
 
 } // namespace tarvik

@@ -76,6 +76,8 @@ private:
     };
     void StartLocked();
     void Loop();
+    // Runs a job taken from the queue (counted as running) and counts it done.
+    void Run(Entry& entry);
 
     const AtStop atStop_;
     mutable std::mutex mutex_;
