@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "skin/EditBox.h"
 #include "skin/ImageButton.h"
 #include "skin/OpenDialogList.h"
 #include "skin/Sliders.h"
@@ -108,22 +109,8 @@ void CDPIValueSettingDlg::CreateControls(const Rect&) {
                                                 DpiText(stepCount_ - 1), kTextNormal, kDtLeft));
 
     // The edit box: black text on white, centred, with the keyboard focus.
-    auto* edit = new QLineEdit(this);
-    edit->setObjectName(QStringLiteral("edit2017"));
-    edit->setAlignment(Qt::AlignCenter);
-    edit->setFrame(false);
-    const Rect er = ScaledRect(165, 35, 265, 57);
-    edit->setGeometry(er.ToQRect());
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSizeF(static_cast<int>(100 * UiScale() / DpiFactor()) / 10.0);
-    edit->setFont(font);
-    QPalette pal = edit->palette();
-    pal.setColor(QPalette::Text, Qt::black);
-    pal.setColor(QPalette::Base, Qt::white);
-    pal.setColor(QPalette::Window, Qt::white);
-    edit->setPalette(pal);
-    edit->setAutoFillBackground(true);
-    edit->setText(DpiText(index_));
+    QLineEdit* edit =
+        MakeEditBox(this, QStringLiteral("edit2017"), ScaledRect(165, 35, 265, 57), DpiText(index_));
     edit->installEventFilter(this);
     edit->show();
     edit->setFocus();

@@ -6,6 +6,7 @@
 #include "device/ui/NoticeDialogs.h"
 #include "macro/ButtonFunctions.h"
 #include "macro/ui/DialogParts.h"
+#include "skin/EditBox.h"
 #include "skin/ImageButton.h"
 #include "skin/OpenDialogList.h"
 #include "skin/StaticControls.h"
@@ -52,22 +53,7 @@ bool CFireKeyDlg::OnInitDialog() {
 }
 
 QLineEdit* CFireKeyDlg::MakeField(const Rect& r, const QString& text) {
-    // Black on white without a frame, like the skin's other edit boxes.
-    auto* edit = new QLineEdit(this);
-    edit->setObjectName(QStringLiteral("edit%1").arg(kIdEdit));
-    edit->setAlignment(Qt::AlignCenter);
-    edit->setFrame(false);
-    edit->setGeometry(r.ToQRect());
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSizeF(static_cast<int>(100 * UiScale() / DpiFactor()) / 10.0);
-    edit->setFont(font);
-    QPalette pal = edit->palette();
-    pal.setColor(QPalette::Text, Qt::black);
-    pal.setColor(QPalette::Base, Qt::white);
-    pal.setColor(QPalette::Window, Qt::white);
-    edit->setPalette(pal);
-    edit->setAutoFillBackground(true);
-    edit->setText(text);
+    QLineEdit* edit = MakeEditBox(this, QStringLiteral("edit%1").arg(kIdEdit), r, text);
     edit->installEventFilter(this);
     edit->show();
     return edit;

@@ -16,6 +16,7 @@
 #include "device/linux/HidrawEnumeration.h"
 #include "device/linux/HotplugMonitor.h"
 #include "device/linux/LinuxBackend.h"
+#include "support/ProblemLog.h"
 #include "text/Log.h"
 
 namespace tarvik::hidraw {
@@ -24,18 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 using testdata::Bytes;
 
-// Collects reported problems for the length of a test.
-class ProblemLog {
-public:
-    ProblemLog() {
-        old_ = SetProblemSink([this](const std::string& m) { lines.push_back(m); }, true);
-    }
-    ~ProblemLog() { SetProblemSink(old_); }
-    std::vector<std::string> lines;
-
-private:
-    ProblemSink old_;
-};
+using test::ProblemLog;
 
 TEST(HidrawEnumeration, FakeTreeIsListedInNodeOrderOneEntryPerCollection) {
     FakeTree tree;

@@ -26,6 +26,7 @@
 #include "device/Protocol.h"
 #include "device/linux/LinuxBackend.h"
 #include "emulator/VirtualMouse.h"
+#include "support/ProblemLog.h"
 #include "text/Log.h"
 
 namespace tarvik::hidraw {
@@ -38,17 +39,7 @@ using testbed::HidrawTestbed;
 // A bound on every wait, so that a fault shows as a failure and not as a hang.
 constexpr int kPatienceMs = 10000;
 
-class ProblemLog {
-public:
-    ProblemLog() {
-        old_ = SetProblemSink([this](const std::string& m) { lines.push_back(m); }, true);
-    }
-    ~ProblemLog() { SetProblemSink(old_); }
-    std::vector<std::string> lines;
-
-private:
-    ProblemSink old_;
-};
+using test::ProblemLog;
 
 // File access as an ordinary user: as root, the calling thread's file system
 // user id is switched (which also drops the right to override permissions).
