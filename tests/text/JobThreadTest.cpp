@@ -87,7 +87,9 @@ TEST(JobThreadTest, OrderAndCoalescing) {
         JobThread jobs(JobThread::AtStop::RunRest);
         HoldThread(jobs, gate, 1);
         std::shared_ptr<std::string> last;
-        for (const auto& [label, key] : c.requests) {
+        for (const auto& request : c.requests) {
+            const std::string& label = request.first;
+            const auto key = request.second;
             auto labels = std::make_shared<std::string>(label);
             auto job = [&record, labels] { record.Add(*labels); };
             if (key == 0) {

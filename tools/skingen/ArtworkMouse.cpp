@@ -183,7 +183,7 @@ void DrawPowerDial(QPainter& p, int value) {
         wedge.arcTo(QRectF(c.x() - outer, c.y() - outer, 2 * outer, 2 * outer), start, sweep);
         wedge.arcTo(QRectF(c.x() - inner, c.y() - inner, 2 * inner, 2 * inner), start + sweep, -sweep);
         wedge.closeSubpath();
-        QColor fill, text;
+        QColor text;
         if (v == value) {
             QRadialGradient g(c, outer);
             g.setColorAt(0.35, QColor(30, 110, 160));

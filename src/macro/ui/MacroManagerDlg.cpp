@@ -80,6 +80,10 @@ CMacroManagerDlg::CMacroManagerDlg(QWidget* owner, MacroLibrary& library, std::f
 }
 
 CMacroManagerDlg::~CMacroManagerDlg() {
+    // The base class hides the dialog, and the count field then loses the
+    // focus and finishes its edit: its handler must not reach the editor,
+    // which is gone by then.
+    if (countEdit_) countEdit_->disconnect(this);
     hook_.StopHook();
     LeaveOpenDialog(this);
 }

@@ -13,7 +13,7 @@ namespace tarvik {
 
 class CComboButton;
 struct ButtonChoice;
-struct MacroKey;
+class MacroKey;
 
 namespace panels {
 
