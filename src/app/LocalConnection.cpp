@@ -19,7 +19,9 @@ LocalConnection::LocalConnection(int fd, std::size_t maxLineBytes, QObject* pare
     connect(writeNotifier_, &QSocketNotifier::activated, this, [this] { WriteOutput(); });
 }
 
-LocalConnection::~LocalConnection() { Close(); }
+LocalConnection::~LocalConnection() {
+    Close();
+}
 
 std::optional<std::string> LocalConnection::ReadLine() {
     const std::size_t end = std::string_view(input_).substr(0, maxLine_).find('\n');
@@ -93,7 +95,8 @@ void LocalConnection::WriteOutput() {
         output_.clear();
         written_ = 0;
         writeNotifier_->setEnabled(false);
-        QMetaObject::invokeMethod(this, [this] { HangUp(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { HangUp(); }, Qt::QueuedConnection);
         return;
     }
     output_.clear();
