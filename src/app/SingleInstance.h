@@ -53,8 +53,9 @@ public:
                             const std::filesystem::path& socketFolder = {}, QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // Becomes the owner of the data folder, or sends `verb` to the owner (a
-    // plain blocking send with short time limits, no event loop needed).
+    // Becomes the owner of the data folder (which then serves requests from the
+    // event loop), or sends `verb` to the owner: a blocking send with short time
+    // limits, before any event loop runs.
     Role Start(std::string_view verb = kVerbShow);
 
     Role role() const { return role_; }
