@@ -1,6 +1,5 @@
 #include "app/SingleInstance.h"
 
-#include <QLocalSocket>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QThread>
@@ -14,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "app/LocalConnection.h"
 #include "startup/Startup.h"
 #include "text/Log.h"
 
@@ -63,7 +63,7 @@ SingleInstance::~SingleInstance() {
     // record no longer names a living owner.
     for (auto& [socket, client] : clients_) {
         socket->disconnect(this);
-        socket->abort();
+        socket->Abort();
         socket->deleteLater();
     }
     clients_.clear();
@@ -243,20 +243,16 @@ void SingleInstance::AcceptClients() {
             ::close(fd);
             continue;
         }
-        auto* socket = new QLocalSocket(this);
-        if (!socket->setSocketDescriptor(fd, QLocalSocket::ConnectedState, QIODevice::ReadWrite)) {
-            ::close(fd);
-            delete socket;
-            continue;
-        }
+        // A line longer than any request (with its "\r\n") drops the client.
+        auto* socket = new LocalConnection(fd, kMaxRequestLine + 2, this);
         auto client = std::make_unique<Client>();
         client->idle.setSingleShot(true);
-        connect(&client->idle, &QTimer::timeout, socket, [socket] { socket->abort(); });
+        connect(&client->idle, &QTimer::timeout, socket, [socket] { socket->Abort(); });
         client->idle.start(idleMs_);
         clients_.emplace(socket, std::move(client));
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { ReadRequests(socket); });
+        connect(socket, &LocalConnection::readyRead, this, [this, socket] { ReadRequests(socket); });
         // A client that writes and hangs up at once leaves its line in the buffer.
-        connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+        connect(socket, &LocalConnection::closed, this, [this, socket] {
             ReadRequests(socket);
             DropClient(socket);
         });
@@ -267,7 +263,7 @@ void SingleInstance::AcceptClients() {
         acceptNotifier_->setEnabled(false);
 }
 
-void SingleInstance::DropClient(QLocalSocket* socket) {
+void SingleInstance::DropClient(LocalConnection* socket) {
     const auto it = clients_.find(socket);
     if (it == clients_.end()) return;
     clients_.erase(it);
@@ -281,32 +277,20 @@ void SingleInstance::DropClient(QLocalSocket* socket) {
 }
 
 bool SingleInstance::Deliver(const std::filesystem::path& socketPath, std::string_view verb) {
-    QLocalSocket socket;
-    socket.connectToServer(QString::fromStdString(socketPath.string()));
-    if (!socket.waitForConnected(250)) return false;
-    const std::string line = FormatRequestLine(verb);
-    socket.write(line.data(), static_cast<qint64>(line.size()));
-    if (!socket.waitForBytesWritten(1000)) return false;
-    socket.disconnectFromServer();
-    if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(1000);
-    return true;
+    using std::chrono::milliseconds;
+    return SendLine(socketPath, FormatRequestLine(verb), milliseconds(250), milliseconds(1000));
 }
 
-void SingleInstance::ReadRequests(QLocalSocket* socket) {
-    const QPointer<QLocalSocket> alive(socket);
-    const auto clientOf = [this](QLocalSocket* s) -> Client* {
+void SingleInstance::ReadRequests(LocalConnection* socket) {
+    const QPointer<LocalConnection> alive(socket);
+    const auto clientOf = [this](LocalConnection* s) -> Client* {
         const auto it = clients_.find(s);
         return it == clients_.end() ? nullptr : it->second.get();
     };
-    while (alive && socket->canReadLine()) {
-        const QByteArray line = socket->readLine(static_cast<qint64>(kMaxRequestLine) + 2);
-        if (!line.endsWith('\n')) {
-            // Longer than any request: not a client of ours.
-            socket->abort();
-            return;
-        }
-        const std::optional<InstanceRequest> request =
-            ParseRequestLine(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
+    while (alive) {
+        const std::optional<std::string> line = socket->ReadLine();
+        if (!line) break;
+        const std::optional<InstanceRequest> request = ParseRequestLine(*line);
         Client* client = clientOf(socket);
         if (!request || !client) continue;
         std::string verb = request->verb;
@@ -324,9 +308,7 @@ void SingleInstance::ReadRequests(QLocalSocket* socket) {
                 client->pendingVerb = verb;
                 client->pendingArgs = args;
                 client->idle.start(idleMs_);
-                const std::string ready = FormatRequestLine(kVerbReady);
-                socket->write(ready.data(), static_cast<qint64>(ready.size()));
-                socket->flush();
+                socket->Write(FormatRequestLine(kVerbReady));
                 continue;
             }
         }
@@ -342,14 +324,9 @@ void SingleInstance::ReadRequests(QLocalSocket* socket) {
                 c->second->handling = false;
                 c->second->idle.start(idleMs_);
             }
-            if (reply.empty() || alive->state() != QLocalSocket::ConnectedState) return;
-            const std::string out = FormatRequestLine(reply);
-            alive->write(out.data(), static_cast<qint64>(out.size()));
-            alive->flush();
+            if (!reply.empty()) alive->Write(FormatRequestLine(reply));
         });
-        if (!alive) return;
     }
-    if (alive && socket->bytesAvailable() > static_cast<qint64>(kMaxRequestLine) + 2) socket->abort();
 }
 
 } // namespace tarvik::app

@@ -24,10 +24,11 @@
 #include "instance/InstanceProtocol.h"
 #include "model/FolderLock.h"
 
-class QLocalSocket;
 class QSocketNotifier;
 
 namespace tarvik::app {
+
+class LocalConnection;
 
 class SingleInstance : public QObject {
     Q_OBJECT
@@ -52,8 +53,9 @@ public:
                             const std::filesystem::path& socketFolder = {}, QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // Becomes the owner of the data folder, or sends `verb` to the owner. Needs
-    // an application object (the secondary's wait uses the event machinery).
+    // Becomes the owner of the data folder (which then serves requests from the
+    // event loop), or sends `verb` to the owner: a blocking send with short time
+    // limits, before any event loop runs.
     Role Start(std::string_view verb = kVerbShow);
 
     Role role() const { return role_; }
@@ -92,8 +94,8 @@ private:
     bool Listen();
     void StopListening();
     void AcceptClients();
-    void DropClient(QLocalSocket* socket);
-    void ReadRequests(QLocalSocket* socket);
+    void DropClient(LocalConnection* socket);
+    void ReadRequests(LocalConnection* socket);
     bool Deliver(const std::filesystem::path& socket, std::string_view verb);
 
     std::filesystem::path dataFolder_;
@@ -104,7 +106,7 @@ private:
     int listenFd_ = -1;
     QSocketNotifier* acceptNotifier_ = nullptr;
     QTimer acceptRetry_;
-    std::map<QLocalSocket*, std::unique_ptr<Client>> clients_;
+    std::map<LocalConnection*, std::unique_ptr<Client>> clients_;
     std::map<std::string, Handler> handlers_;
     Role role_ = Role::Alone;
     bool delivered_ = false;

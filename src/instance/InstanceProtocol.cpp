@@ -263,6 +263,23 @@ public:
         }
     }
 
+    // Ends the sending side and reads until the other side hangs up.
+    Step WaitForHangUp(Clock::time_point deadline) {
+        ::shutdown(fd_, SHUT_WR);
+        for (;;) {
+            char chunk[4096];
+            const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+            if (n > 0) continue; // nothing is expected: dropped
+            if (n == 0) return Step::Done;
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN) {
+                if (WaitFor(fd_, POLLIN, deadline)) continue;
+                return Step::Timeout;
+            }
+            return Step::Done; // reset by the other side: gone as well
+        }
+    }
+
 private:
     int fd_ = -1;
     std::string buffer_;
@@ -290,6 +307,16 @@ Exchange ExchangeLine(const std::filesystem::path& socketPath, std::string_view 
                                                      : Exchange::Outcome::Closed;
     if (step != Client::Step::Done) result.reply.clear();
     return result;
+}
+
+bool SendLine(const std::filesystem::path& socketPath, std::string_view line,
+              std::chrono::milliseconds connectWait, std::chrono::milliseconds stepWait) {
+    Client client;
+    if (client.Connect(socketPath, Clock::now() + connectWait) != Client::Step::Done) return false;
+    if (client.Send(line, Clock::now() + stepWait) != Client::Step::Done) return false;
+    // Whether or not the instance hangs up in time, the line is with it.
+    (void)client.WaitForHangUp(Clock::now() + stepWait);
+    return true;
 }
 
 Handover HandOver(const std::filesystem::path& socketPath, std::string_view line,

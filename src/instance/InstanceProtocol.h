@@ -103,6 +103,14 @@ struct Exchange {
 Exchange ExchangeLine(const std::filesystem::path& socketPath, std::string_view line,
                       std::chrono::steady_clock::time_point deadline);
 
+// Hands `line` (which ends in "\n") to the instance and hangs up, from a
+// program without an event loop (a second start): connects within
+// `connectWait`, writes the line within `stepWait`, ends its sending side and
+// waits up to `stepWait` for the instance to hang up, so the line is read
+// before this program ends. True once the line was written.
+bool SendLine(const std::filesystem::path& socketPath, std::string_view line,
+              std::chrono::milliseconds connectWait, std::chrono::milliseconds stepWait);
+
 // A changing command handed to the owner in three steps (see above).
 struct Handover {
     enum class Outcome {

@@ -2,7 +2,6 @@
 // goes into the window's model through the paths a click takes, then the
 // window refreshes, sends and saves as after its own change, and answers with
 // what tarvikctl prints and its exit code.
-#include <QLocalSocket>
 
 #include "app/SingleInstance.h"
 #include "commands/CtlCommands.h"

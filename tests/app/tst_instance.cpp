@@ -21,6 +21,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/LocalConnection.h"
 #include "app/SingleInstance.h"
 
 using namespace tarvik::app;
@@ -335,6 +336,79 @@ private slots:
         client.write("v1 show again\n");
         QTRY_COMPARE_WITH_TIMEOUT(heard.size(), 3, kSafetyMs);
         QCOMPARE(heard.last(), QStringLiteral("show:again"));
+    }
+
+    // A reply far bigger than the socket's buffer reaches the client whole and
+    // in order, written out as the client reads.
+    void bigReplyIsWrittenInFull() {
+        SingleInstance primary(data_.toStdString(), runtime_.toStdString());
+        QCOMPARE(primary.Start(), SingleInstance::Role::Primary);
+        std::string big(4 << 20, ' ');
+        for (std::size_t i = 0; i < big.size(); ++i)
+            big[i] = static_cast<char>('a' + (i * 7 + i / 4093) % 26);
+        primary.SetVerbHandler("big", [&](const std::string&) { return big; });
+
+        QLocalSocket client;
+        client.connectToServer(primary.SocketPath());
+        QVERIFY(client.waitForConnected(kSafetyMs));
+        client.write("v1 big\n");
+        const QByteArray expected = QByteArray::fromStdString(FormatRequestLine(big));
+        QTRY_VERIFY_WITH_TIMEOUT(client.bytesAvailable() >= expected.size(), kSafetyMs);
+        QCOMPARE(client.readAll(), expected);
+    }
+
+    // A client that goes while its request is handled: a reply that finds it
+    // gone is dropped (no SIGPIPE), its connection may be destroyed inside a
+    // handler's nested event loop, and the server serves the next client.
+    void clientGoesWhileItsRequestIsHandled() {
+        SingleInstance primary(data_.toStdString(), runtime_.toStdString());
+        QCOMPARE(primary.Start(), SingleInstance::Role::Primary);
+        const QByteArray path = primary.SocketPath().toLocal8Bit();
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
+        const auto request = [&](const char* line) {
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+                ::send(fd, line, std::strlen(line), MSG_NOSIGNAL) !=
+                    static_cast<ssize_t>(std::strlen(line))) {
+                ::close(fd);
+                return -1;
+            }
+            return fd;
+        };
+
+        SingleInstance::Reply later;
+        primary.SetAsyncVerbHandler(
+            "later", [&](const std::string&, SingleInstance::Reply reply) { later = std::move(reply); });
+        int fd = request("v1 later\n");
+        QVERIFY(fd >= 0);
+        QTRY_VERIFY_WITH_TIMEOUT(later != nullptr, kSafetyMs);
+        // Gone before the server could notice: the reply meets a closed peer.
+        ::close(fd);
+        later(std::string(256 * 1024, 'x'));
+        QTRY_COMPARE_WITH_TIMEOUT(primary.ClientCount(), 0, kSafetyMs);
+        later("and again");
+
+        bool destroyedInside = false;
+        primary.SetVerbHandler("dialog", [&](const std::string&) {
+            ::close(fd);
+            destroyedInside = QTest::qWaitFor(
+                [&] { return primary.findChildren<LocalConnection*>().isEmpty(); }, kSafetyMs);
+            return std::string("too late");
+        });
+        fd = request("v1 dialog\n");
+        QVERIFY(fd >= 0);
+        QTRY_VERIFY_WITH_TIMEOUT(destroyedInside, kSafetyMs);
+        QCOMPARE(primary.ClientCount(), 0);
+
+        primary.SetVerbHandler("ping", [](const std::string&) { return std::string("pong"); });
+        QLocalSocket client;
+        client.connectToServer(primary.SocketPath());
+        QVERIFY(client.waitForConnected(kSafetyMs));
+        client.write("v1 ping\n");
+        QTRY_VERIFY_WITH_TIMEOUT(client.canReadLine(), kSafetyMs);
+        QCOMPARE(client.readLine(), QByteArray("v1 pong\n"));
     }
 
 private:
