@@ -26,6 +26,18 @@
 
 using namespace tarvik::app;
 
+
+// GCC says so with __SANITIZE_ADDRESS__, clang through __has_feature.
+#if defined(__SANITIZE_ADDRESS__)
+#define TARVIK_UNDER_SANITIZERS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TARVIK_UNDER_SANITIZERS 1
+#endif
+#endif
+#ifndef TARVIK_UNDER_SANITIZERS
+#define TARVIK_UNDER_SANITIZERS 0
+#endif
 namespace {
 
 constexpr int kSafetyMs = 20000; // only reached when something is broken
@@ -251,7 +263,7 @@ private slots:
         // report the call they cannot check. The campaign covers it there.)
         rlimit saved{};
         QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-#if !defined(__SANITIZE_ADDRESS__)
+#if !TARVIK_UNDER_SANITIZERS
         rlimit tight = saved;
         tight.rlim_cur = static_cast<rlim_t>(*std::max_element(idle.begin(), idle.end()) + 3);
         QCOMPARE(::setrlimit(RLIMIT_NOFILE, &tight), 0);
