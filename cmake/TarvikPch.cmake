@@ -97,6 +97,15 @@ function(tarvik_apply_precompiled_headers)
     _tarvik_qt_use(${target} _qt)
     if(_qt STREQUAL "widgets" AND _with_qt)
       target_precompile_headers(${target} REUSE_FROM tarvik_pch_qt)
+      # moc's collected file is empty where the sources include their moc output
+      # (all but one target): loading the precompiled header would be most of
+      # the target's compile time left outside the unity file.
+      get_target_property(_automoc ${target} AUTOMOC)
+      if(_automoc)
+        get_target_property(_bin ${target} BINARY_DIR)
+        set_source_files_properties(${_bin}/${target}_autogen/mocs_compilation.cpp TARGET_DIRECTORY ${target}
+                                    PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
+      endif()
     elseif(_qt)
       continue()
     elseif(_with_gtest AND _libs MATCHES "GTest::")

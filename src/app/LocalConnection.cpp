@@ -127,3 +127,6 @@ void LocalConnection::HangUp() {
 }
 
 } // namespace tarvik::app
+
+// moc output for the header, compiled with this file.
+#include "moc_LocalConnection.cpp"

@@ -135,3 +135,6 @@ void EndWithSession(QGuiApplication& app, std::function<void()> end) {
 }
 
 } // namespace tarvik::app
+
+// moc output for the header, compiled with this file.
+#include "moc_ShutdownSignals.cpp"

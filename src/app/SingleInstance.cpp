@@ -330,3 +330,6 @@ void SingleInstance::ReadRequests(LocalConnection* socket) {
 }
 
 } // namespace tarvik::app
+
+// moc output for the header, compiled with this file.
+#include "moc_SingleInstance.cpp"

@@ -181,3 +181,6 @@ bool CTrayIcon::TrayAvailable() const {
 }
 
 } // namespace tarvik::app
+
+// moc output for the header, compiled with this file.
+#include "moc_TrayIcon.cpp"

@@ -26,7 +26,6 @@
 
 using namespace tarvik::app;
 
-
 // GCC says so with __SANITIZE_ADDRESS__, clang through __has_feature.
 #if defined(__SANITIZE_ADDRESS__)
 #define TARVIK_UNDER_SANITIZERS 1
