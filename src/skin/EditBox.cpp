@@ -5,9 +5,9 @@
 
 namespace tarvik {
 
-QLineEdit* MakeEditBox(QWidget* parent, const QString& objectName, const Rect& r, const QString& text) {
+QLineEdit* MakeEditBox(QWidget* parent, const Rect& r, const QString& text, Colour textColour,
+                       Colour background) {
     auto* edit = new QLineEdit(parent);
-    edit->setObjectName(objectName);
     edit->setAlignment(Qt::AlignCenter);
     edit->setFrame(false);
     edit->setGeometry(r.ToQRect());
@@ -15,9 +15,9 @@ QLineEdit* MakeEditBox(QWidget* parent, const QString& objectName, const Rect& r
     font.setPointSizeF(static_cast<int>(100 * UiScale() / DpiFactor()) / 10.0);
     edit->setFont(font);
     QPalette pal = edit->palette();
-    pal.setColor(QPalette::Text, Qt::black);
-    pal.setColor(QPalette::Base, Qt::white);
-    pal.setColor(QPalette::Window, Qt::white);
+    pal.setColor(QPalette::Text, ToQColor(textColour));
+    pal.setColor(QPalette::Base, ToQColor(background));
+    pal.setColor(QPalette::Window, ToQColor(background));
     edit->setPalette(pal);
     edit->setAutoFillBackground(true);
     edit->setText(text);

@@ -109,8 +109,8 @@ void CDPIValueSettingDlg::CreateControls(const Rect&) {
                                                 DpiText(stepCount_ - 1), kTextNormal, kDtLeft));
 
     // The edit box: black text on white, centred, with the keyboard focus.
-    QLineEdit* edit =
-        MakeEditBox(this, QStringLiteral("edit2017"), ScaledRect(165, 35, 265, 57), DpiText(index_));
+    QLineEdit* edit = MakeEditBox(this, ScaledRect(165, 35, 265, 57), DpiText(index_));
+    edit->setObjectName(QStringLiteral("edit2017"));
     edit->installEventFilter(this);
     edit->show();
     edit->setFocus();

@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include "device/ui/NoticeDialogs.h"
+#include "skin/EditBox.h"
 #include "skin/StaticControls.h"
 #include "text/Language.h"
 
@@ -42,20 +43,7 @@ std::unique_ptr<CImageButton> MakeTextButton(CDlgBase* dlg, int id, const Rect& 
 
 QLineEdit* MakeEditField(CDlgBase* dlg, const Rect& r, const QString& text, Colour textColour,
                          Colour background) {
-    auto* edit = new QLineEdit(dlg);
-    edit->setAlignment(Qt::AlignCenter);
-    edit->setFrame(false);
-    edit->setGeometry(r.ToQRect());
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSizeF(static_cast<int>(100 * UiScale() / DpiFactor()) / 10.0);
-    edit->setFont(font);
-    QPalette pal = edit->palette();
-    pal.setColor(QPalette::Text, ToQColor(textColour));
-    pal.setColor(QPalette::Base, ToQColor(background));
-    pal.setColor(QPalette::Window, ToQColor(background));
-    edit->setPalette(pal);
-    edit->setAutoFillBackground(true);
-    edit->setText(text);
+    QLineEdit* edit = MakeEditBox(dlg, r, text, textColour, background);
     edit->setCursorPosition(static_cast<int>(text.size()));
     edit->show();
     return edit;

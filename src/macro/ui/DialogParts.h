@@ -29,9 +29,9 @@ std::unique_ptr<CImageButton> MakeTextButton(CDlgBase* dlg, int id, const Rect& 
 std::unique_ptr<CImageButton> MakeImageButton(CDlgBase* dlg, int id, const Rect& r, const QString& text,
                                               const QString& normal, const QString& hover);
 
-// A single-line edit field over `r` (window coordinates): centred text, no
-// frame, "Tahoma" at 10 points × UI scale ÷ DPI factor, the given text and
-// background colours; the caret at the end of its text. The dialog owns it.
+// The toolkit's edit box (skin/EditBox.h) over `r` (window coordinates) in the
+// given text and background colours, shown, with the caret at the end of its
+// text. The dialog owns it.
 QLineEdit* MakeEditField(CDlgBase* dlg, const Rect& r, const QString& text, Colour textColour,
                          Colour background);
 

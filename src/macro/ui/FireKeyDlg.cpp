@@ -53,7 +53,8 @@ bool CFireKeyDlg::OnInitDialog() {
 }
 
 QLineEdit* CFireKeyDlg::MakeField(const Rect& r, const QString& text) {
-    QLineEdit* edit = MakeEditBox(this, QStringLiteral("edit%1").arg(kIdEdit), r, text);
+    QLineEdit* edit = MakeEditBox(this, r, text);
+    edit->setObjectName(QStringLiteral("edit%1").arg(kIdEdit));
     edit->installEventFilter(this);
     edit->show();
     return edit;
