@@ -13,6 +13,8 @@
 #include <QPainterPath>
 #include <QPixmap>
 
+#include <utility>
+
 #include "skin/Skin.h"
 #include "text/Language.h"
 #include "text/Log.h"
@@ -70,7 +72,7 @@ QIcon TarvikIcon() {
     return QIcon::fromTheme(QString::fromLatin1(kDesktopFileName), drawn);
 }
 
-CTrayIcon::CTrayIcon(QObject* parent) : QObject(parent) {
+CTrayIcon::CTrayIcon(QIcon picture, QObject* parent) : QObject(parent), picture_(std::move(picture)) {
     waitTimer_.setSingleShot(true);
     connect(&waitTimer_, &QTimer::timeout, this, &CTrayIcon::Create);
     connect(&menu_, &QMenu::aboutToShow, this, &CTrayIcon::RebuildMenu);
@@ -153,7 +155,7 @@ void CTrayIcon::Create() {
                                              QStringLiteral("StatusNotifierHostRegistered"), this,
                                              SLOT(OnHostRegistered()));
     // Making the object is where Qt picks the StatusNotifier or the X11 tray.
-    icon_ = std::make_unique<QSystemTrayIcon>(TarvikIcon());
+    icon_ = std::make_unique<QSystemTrayIcon>(picture_.isNull() ? TarvikIcon() : picture_);
     icon_->setToolTip(QStringLiteral("Pelcor"));
     icon_->setContextMenu(&menu_);
     connect(icon_.get(), &QSystemTrayIcon::activated, this, &CTrayIcon::HandleActivation);

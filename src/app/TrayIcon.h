@@ -36,7 +36,9 @@ QIcon TarvikIcon();
 class CTrayIcon : public QObject {
     Q_OBJECT
 public:
-    explicit CTrayIcon(QObject* parent = nullptr);
+    // Shows `picture`, else TarvikIcon() (the window passes the icon it has
+    // already made: the theme lookup and the drawing are done once).
+    explicit CTrayIcon(QIcon picture = QIcon(), QObject* parent = nullptr);
     ~CTrayIcon() override;
 
     // Puts the icon up: at once when a StatusNotifier host is registered or no
@@ -72,6 +74,7 @@ private:
     void Create();
 
     QMenu menu_;
+    QIcon picture_;
     std::unique_ptr<QSystemTrayIcon> icon_;
     QTimer waitTimer_;
     bool statusNotifier_ = false;

@@ -107,11 +107,12 @@ void CTarvikDlg::Start(bool show) {
     if (started_) return;
     // Controls, icon, size and place.
     InitDialog();
-    setWindowIcon(app::TarvikIcon());
+    const QIcon icon = app::TarvikIcon();
+    setWindowIcon(icon);
     // Run-time state.
     ClearOpenDialogs();
     // Tray icon.
-    tray_ = std::make_unique<app::CTrayIcon>();
+    tray_ = std::make_unique<app::CTrayIcon>(icon);
     connect(tray_.get(), &app::CTrayIcon::commandChosen, this, [this](int id) {
         if (id == app::kIdTrayBringUp) BringUp();
         if (id == app::kIdTrayExit) Exit();
