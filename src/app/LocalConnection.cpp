@@ -42,11 +42,7 @@ void LocalConnection::Write(std::string_view data) {
 
 void LocalConnection::Abort() {
     input_.clear();
-    output_.clear();
-    written_ = 0;
-    if (fd_ < 0) return;
-    Close();
-    emit closed();
+    HangUp();
 }
 
 void LocalConnection::ReadInput() {
